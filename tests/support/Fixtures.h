@@ -1,0 +1,59 @@
+#pragma once
+// Test environment under Wine: the scratch folder the runner made for this
+// test program, and loopback servers started on demand through the fixture
+// broker (they stop when the owner goes, also when a test fails).
+
+#include <string>
+
+namespace testenv {
+
+// Folder of the running test program (where the other built programs lie too).
+std::string BinDir();
+// Windows path of the program's scratch folder, removed after the run.
+std::string ScratchDir();
+// A new empty folder below the scratch folder; Windows path.
+std::string NewDir(const std::string& name);
+// Z:\a\b -> /a/b, for the broker.
+std::string ToUnix(const std::string& windowsPath);
+// /a/b -> Z:\a\b
+std::string ToWindows(const std::string& unixPath);
+
+std::string ReadFile(const std::string& path);
+bool WriteFile(const std::string& path, const std::string& data);
+bool FileExists(const std::string& path);
+// Sets a file's last-write time, seconds after 1970 (UTC).
+bool SetFileTime(const std::string& path, long long unixSeconds);
+
+} // namespace testenv
+
+class FixtureServer {
+public:
+    static FixtureServer Ftp(const std::string& rootDir, const std::string& user = "tav",
+                             const std::string& password = "secret");
+    static FixtureServer Nginx(const std::string& rootDir);
+    static FixtureServer Script(const std::string& rootDir);
+
+    FixtureServer(FixtureServer&& other) noexcept;
+    FixtureServer& operator=(FixtureServer&&) = delete;
+    FixtureServer(const FixtureServer&) = delete;
+    ~FixtureServer();
+
+    bool Ok() const { return m_id != 0; }
+    const std::string& Error() const { return m_error; }
+    int Port() const { return m_port; }
+    // Request log (nginx access log or the scripted server's log), Windows path.
+    const std::string& LogPath() const { return m_log; }
+    // Number of logged requests whose line contains the text.
+    int CountRequests(const std::string& text) const;
+    void Stop();
+
+private:
+    explicit FixtureServer(const std::string& command);
+    int m_id = 0;
+    int m_port = 0;
+    std::string m_log;
+    std::string m_error;
+};
+
+// Sends one line to the broker and returns its answer line.
+std::string BrokerCall(const std::string& line);

@@ -1,0 +1,85 @@
+#pragma once
+// The update manager: configuration, module list, the one downloader, the
+// stage operations of a pass and the progress display on the update window.
+
+#include "NetDownLoader.h"
+#include "TraceBase.h"
+#include "Wnd.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+struct UpdateConfig {
+    std::string remoteAddress;
+    int protocol = 0;
+    int remotePort = 0;
+    std::string loginName;
+    std::string loginPassword;
+    std::string remoteVersionFile;
+    std::string localVersionFile;
+    std::string defaultExecFile;
+};
+
+struct ModuleRecord {
+    std::string localFile;
+    std::string remoteFile;
+    std::string updateOption;
+    int download = 0;
+};
+
+// Status codes, each with its text on the stage line.
+enum {
+    STATUS_INIT = 0,
+    STATUS_LOAD_CONFIG = 1,
+    STATUS_CONNECT = 2,
+    STATUS_GET_VERSION = 3,
+    STATUS_COMPARE = 4,
+    STATUS_DOWNLOAD = 5,
+    STATUS_REGISTER = 6,
+    STATUS_LAUNCH = 7,
+    STATUS_FINISH = 8,
+};
+
+const char* StatusText(int code);
+
+class CAULMgr : public CTraceBase {
+public:
+    CAULMgr();
+    ~CAULMgr() override;
+    CAULMgr(const CAULMgr&) = delete;
+    CAULMgr& operator=(const CAULMgr&) = delete;
+
+    void WriteTrace(int level, const char* format, va_list args) override;
+
+    void SetStatus(int code);
+    void ShowProgress(std::string name, DWORD total, DWORD done);
+
+    int LoadConfig(std::string path);
+    int ConnectServer();
+    int GetVersionInfo();
+    int ParseVersionInfo();
+    int SplitList(char delimiter, std::string text, std::vector<std::string>& fields);
+    int CompareVersionInfo();
+    int CountModulesToUpdate();
+    int DownloadNewFiles();
+    int RegisterModule();
+    int _RegisterControl(std::string path);
+    int LaunchModule();
+    int _ExecuteApp(std::string path, std::string arguments);
+
+    UpdateConfig m_config;
+    std::vector<std::unique_ptr<ModuleRecord>> m_modules;
+    CNetDownLoader m_downloader;
+    int m_nStatus;
+
+    // The window's controls, written once by the worker before its first stage.
+    CProgressCtrl* m_pStageProgress;
+    CProgressCtrl* m_pFileProgress;
+    CStatic* m_pStageText;
+    CStatic* m_pFileNameText;
+    CStatic* m_pByteCountText;
+
+private:
+    void ClearModules();
+};

@@ -1,0 +1,3 @@
+#include "NetDownLoader.h"
+
+// File download and local folder creation.

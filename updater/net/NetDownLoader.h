@@ -1,0 +1,60 @@
+#pragma once
+// The updater's FTP/HTTP client: one session to the update server, one cached
+// remote file handle, remote size and time, and file download with progress.
+
+#include "TraceBase.h"
+
+#include <windows.h>
+#include <wininet.h>
+#include <ctime>
+#include <string>
+
+class CAULMgr;
+
+// Protocol codes are WinINet's own service numbers.
+enum { PROTOCOL_FTP = INTERNET_SERVICE_FTP, PROTOCOL_HTTP = INTERNET_SERVICE_HTTP };
+
+class CNetDownLoader : public CTraceBase {
+public:
+    CNetDownLoader();
+    ~CNetDownLoader() override;
+
+    void WriteTrace(int level, const char* format, va_list args) override;
+
+    int SetLoginInfo(std::string remoteAddress, int protocol, int port, std::string loginName,
+                     std::string loginPassword);
+    int Connect();
+    void Disconnect();
+
+    int GetRemoteFileSize(std::string remotePath, DWORD* size);
+    int GetRemoteFileTime(std::string remotePath, time_t* time);
+    int DownloadFile(std::string remotePath, std::string localPath, DWORD expectedSize);
+
+    // Seconds the internet library waits to connect, send or receive before a
+    // step fails; a stalled server must not hold the pass forever.
+    void SetTimeout(DWORD seconds) { m_dwTimeoutSeconds = seconds; }
+
+    std::string m_strRemoteAddress;
+    int m_nProtocol;
+    unsigned short m_nRemotePort;
+    std::string m_strLoginName;
+    std::string m_strLoginPassword;
+    HINTERNET m_hInternet;
+    HINTERNET m_hConnect;
+    HINTERNET m_hRemoteFile;
+    std::string m_strOpenedRemoteFile;
+    CAULMgr* m_pOwner;
+
+    // Internal steps; public so the tests can drive them one at a time.
+    int _IsRemoteFileOpened(std::string remotePath);
+    HINTERNET _OpenFtpFile(std::string remotePath);
+    HINTERNET _OpenHttpFile(std::string remotePath);
+    int _CreateLocalFolder(const char* folder);
+    void _CloseInternetHandle(HINTERNET& handle);
+    void _ReportError(std::string function, std::string detail);
+
+private:
+    bool IsConnected() const { return m_hInternet && m_hConnect; }
+
+    DWORD m_dwTimeoutSeconds;
+};

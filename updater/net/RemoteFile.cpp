@@ -1,0 +1,3 @@
+#include "NetDownLoader.h"
+
+// Remote file handle (FTP file, HTTP request), remote size and time.
