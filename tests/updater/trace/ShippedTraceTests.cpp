@@ -36,4 +36,10 @@ TEST(ShippedTrace, ObjectsCarryTheirNamesAndLevelZero) {
     EXPECT_EQ(&manager, manager.m_downloader.m_pOwner);
 }
 
+TEST(ShippedTrace, KoreanTextsAreCodePage949Bytes) {
+    // "초기화 합니다." as the desktops' code page spells it.
+    EXPECT_STREQ("\xC3\xCA\xB1\xE2\xC8\xAD \xC7\xD5\xB4\xCF\xB4\xD9.", StatusText(0));
+    EXPECT_EQ(949u, ::GetACP());
+}
+
 } // namespace
