@@ -1,0 +1,158 @@
+#include "OmbletClient.h"
+#include "ClientCommand.h"
+#include "ClientPayload.h"
+#include "UniqueHandle.h"
+
+#include <shellapi.h>
+
+#include <cstring>
+
+namespace {
+
+const char kAppPathsKey[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\OmbletPlus.exe";
+
+void Launch(const std::string& program, const std::string& parameters) {
+    // Fire and forget: the page learns nothing of a failed start.
+    ::ShellExecuteA(nullptr, nullptr, // default verb
+                    program.c_str(), parameters.c_str(), nullptr, SW_SHOWNORMAL);
+}
+
+} // namespace
+
+COmbletClient::COmbletClient() {
+    std::memset(m_szSystemDir, 0, sizeof(m_szSystemDir));
+    ::GetSystemDirectoryA(m_szSystemDir, sizeof(m_szSystemDir));
+}
+
+long COmbletClient::LocateClient() {
+    char value[128] = {};
+    DWORD type = REG_SZ;
+    DWORD size = sizeof(value);
+    unique_hkey key;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kAppPathsKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+        return 0;
+    // A missing or too long value leaves the zeroed buffer: an empty path.
+    if (::RegQueryValueExA(key.get(), "", nullptr, &type, reinterpret_cast<BYTE*>(value), &size) !=
+        ERROR_SUCCESS)
+        std::memset(value, 0, sizeof(value));
+    key.reset();
+    value[sizeof(value) - 1] = '\0';
+    m_strClientDir = ClientDirFromPath(value);
+    return 1;
+}
+
+void COmbletClient::InstallClient() {
+    char systemDir[MAX_PATH] = {};
+    ::GetSystemDirectoryA(systemDir, sizeof(systemDir));
+    Launch(std::string(m_szSystemDir) + kUpdaterProgram, std::string(systemDir) + kUpdaterConfig);
+}
+
+void COmbletClient::StartClient(const char* id, const char* name, const char* password) {
+    if (CanStartWith(id, name, password))
+        Launch(_ClientProgram(), BuildStartCommand(id, name, password));
+    StoreLogin(id, name, password);
+}
+
+void COmbletClient::StopClient() {
+    Launch(_ClientProgram(), kStopCommand);
+}
+
+void COmbletClient::JoinConference(const char* key) {
+    if (IsBareArgumentSafe(key))
+        Launch(_ClientProgram(), BuildJoinCommand(key));
+}
+
+void COmbletClient::StoreLogin(const char* id, const char* name, const char* password) {
+    MergeLogin(m_strUserID, m_strUserName, m_strPassword, id, name, password);
+}
+
+bool COmbletClient::EnsureClientRunning() {
+    if (_FindClientWindow())
+        return true;
+    StartClient(m_strUserID.c_str(), m_strUserName.c_str(), m_strPassword.c_str());
+    ::Sleep(1000);
+    for (int lookup = 0; lookup < 3; ++lookup) {
+        if (_FindClientWindow()) {
+            // The client has just come up; give it time to get ready.
+            HCURSOR previous = ::SetCursor(::LoadCursor(nullptr, IDC_WAIT));
+            ::Sleep(3000);
+            ::SetCursor(previous);
+            return true;
+        }
+    }
+    return false;
+}
+
+long COmbletClient::SendToClient(unsigned long code, const std::string& payload) {
+    HWND client = _FindClientWindow();
+    if (!client)
+        return 0;
+    COPYDATASTRUCT data = {};
+    data.dwData = code;
+    data.cbData = static_cast<DWORD>(payload.size());
+    data.lpData = payload.empty() ? nullptr : const_cast<char*>(payload.data());
+    ::SendMessageA(client, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+    return 1;
+}
+
+long COmbletClient::TavOBInstalled() {
+    return LocateClient();
+}
+
+void COmbletClient::TavOmbletInstall() {
+    InstallClient();
+}
+
+void COmbletClient::TavStartOmblet(const char* strID, const char* strName,
+                                   const char* strPassword) {
+    StartClient(strID, strName, strPassword);
+}
+
+void COmbletClient::TavStopOmblet() {
+    StopClient();
+}
+
+long COmbletClient::TavOpenMeetingWindow(const char* strID, const char* strName,
+                                         const char* strPassword) {
+    StoreLogin(strID, strName, strPassword);
+    if (!EnsureClientRunning())
+        return 0;
+    return SendToClient(CD_OPEN_MEETING_WINDOW, std::string());
+}
+
+long COmbletClient::TavOpenP2PCall(const char* strID, const char* strName, const char* strPassword,
+                                   const char* strUserID, const char* strUserName) {
+    StoreLogin(strID, strName, strPassword);
+    if (HasSeparatorByte(strUserID) || HasSeparatorByte(strUserName))
+        return 0;
+    if (!EnsureClientRunning())
+        return 0;
+    return SendToClient(CD_OPEN_P2P_CALL, BuildP2PCallPayload(strUserID, strUserName));
+}
+
+long COmbletClient::TavOpenMeetingRoom(const char* strID, const char* strName,
+                                       const char* strPassword, const char* strUser) {
+    StoreLogin(strID, strName, strPassword);
+    if (HasSeparatorByte(strUser))
+        return 0;
+    if (!EnsureClientRunning())
+        return 0;
+    return SendToClient(CD_OPEN_MEETING_ROOM, BuildMeetingRoomPayload(strUser));
+}
+
+void COmbletClient::TavIntoMeetingRoom(const char* strID, const char* strName,
+                                       const char* strPassword, const char* strkey) {
+    StoreLogin(strID, strName, strPassword);
+    if (EnsureClientRunning())
+        JoinConference(strkey);
+}
+
+HWND COmbletClient::_FindClientWindow() {
+    ++m_nWindowLookups;
+    return ::FindWindowA(nullptr, kClientWindowTitle);
+}
+
+std::string COmbletClient::_ClientProgram() const {
+    return m_strClientDir + kClientProgram;
+}
