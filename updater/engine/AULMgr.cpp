@@ -71,13 +71,18 @@ void CAULMgr::ShowProgress(std::string name, DWORD total, DWORD done) {
         m_pFileNameText->SetWindowText("Downloading... " + name);
     if (HasWindow(m_pFileProgress)) {
         m_pFileProgress->SetRange(0, 100);
-        // 64-bit product: done * 100 must not wrap for large files.
-        DWORD percent =
-            total ? static_cast<DWORD>(static_cast<unsigned long long>(done) * 100 / total) : 0;
+        // 64-bit product: done * 100 must not wrap for large files. A server
+        // that sends more than it announced keeps the bar full.
+        unsigned long long percent =
+            total ? static_cast<unsigned long long>(done) * 100 / total : 0;
+        if (percent > 100)
+            percent = 100;
         m_pFileProgress->SetPos(static_cast<int>(percent));
     }
+    // Unsigned: a file past 2 GiB must not show negative counts.
     char text[32];
-    snprintf(text, sizeof(text), "[%10d/%10d]", static_cast<int>(done), static_cast<int>(total));
+    snprintf(text, sizeof(text), "[%10u/%10u]", static_cast<unsigned>(done),
+             static_cast<unsigned>(total));
     if (HasWindow(m_pByteCountText))
         m_pByteCountText->SetWindowText(text);
 }

@@ -4,6 +4,7 @@
 
 #include "NetDownLoader.h"
 #include "TraceBase.h"
+#include "VersionList.h"
 #include "Wnd.h"
 
 #include <memory>
@@ -19,13 +20,6 @@ struct UpdateConfig {
     std::string remoteVersionFile;
     std::string localVersionFile;
     std::string defaultExecFile;
-};
-
-struct ModuleRecord {
-    std::string localFile;
-    std::string remoteFile;
-    std::string updateOption;
-    int download = 0;
 };
 
 // Status codes, each with its text on the stage line.

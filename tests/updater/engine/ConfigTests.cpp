@@ -1,0 +1,163 @@
+#include "AULMgr.h"
+#include "Fixtures.h"
+#include "TraceRecorder.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+const char kFullIni[] = "[SERVER]\r\n"
+                        "Remote Address=update.example.com\r\n"
+                        "Protocol=ftp\r\n"
+                        "Remote Port=2121\r\n"
+                        "Login Name=tav\r\n"
+                        "Login Password=se cret\r\n"
+                        "Remote Version File=/update/version.txt\r\n"
+                        "[LOCAL]\r\n"
+                        "Local Version File=C:\\Omblet\\version.txt\r\n"
+                        "Default Exec File=C:\\Omblet\\OmbletPlus.exe\r\n";
+
+class ConfigTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = testenv::NewDir("config");
+        char cwd[MAX_PATH] = {};
+        ::GetCurrentDirectoryA(MAX_PATH, cwd);
+        savedDir = cwd;
+    }
+    void TearDown() override { ::SetCurrentDirectoryA(savedDir.c_str()); }
+
+    std::string Ini(const std::string& name, const std::string& content) {
+        std::string path = dir + "\\" + name;
+        EXPECT_TRUE(testenv::WriteFile(path, content));
+        return path;
+    }
+
+    std::string dir, savedDir;
+    TraceRecorder trace;
+    CAULMgr manager;
+};
+
+TEST_F(ConfigTest, EveryKeyIsStoredAndTracedInOrder) {
+    std::string path = Ini("TavUpdateInfo.ini", kFullIni);
+    ASSERT_EQ(1, manager.LoadConfig(path)) << trace.Dump();
+    const UpdateConfig& c = manager.m_config;
+    EXPECT_EQ("update.example.com", c.remoteAddress);
+    EXPECT_EQ(1, c.protocol);
+    EXPECT_EQ(2121, c.remotePort);
+    EXPECT_EQ("tav", c.loginName);
+    EXPECT_EQ("se cret", c.loginPassword);
+    EXPECT_EQ("/update/version.txt", c.remoteVersionFile);
+    EXPECT_EQ("C:\\Omblet\\version.txt", c.localVersionFile);
+    EXPECT_EQ("C:\\Omblet\\OmbletPlus.exe", c.defaultExecFile);
+    EXPECT_EQ(STATUS_LOAD_CONFIG, manager.m_nStatus);
+
+    std::vector<std::string> expected = {
+        "LoadConfig : Config File  = " + path,
+        "LoadConfig : [SERVER] Remote Address         = update.example.com",
+        "LoadConfig : [SERVER] Protocol(1=FTP,3=HTTP) = 1",
+        "LoadConfig : [SERVER] Remote Port            = 2121",
+        "LoadConfig : [SERVER] Login Name             = tav",
+        "LoadConfig : [SERVER] Login PW               = se cret",
+        "LoadConfig : [SERVER] Version File           = /update/version.txt",
+        "LoadConfig : [LOCAL] Version File            = C:\\Omblet\\version.txt",
+        "LoadConfig : [LOCAL]  Default Exec Filee     = C:\\Omblet\\OmbletPlus.exe",
+    };
+    EXPECT_EQ(expected, trace.Texts(3));
+}
+
+// Fault: the default looked for anywhere but the current folder.
+TEST_F(ConfigTest, EmptyPathReadsTheFileInTheCurrentFolder) {
+    Ini("TavUpdateInfo.ini", "[SERVER]\r\nRemote Address=from-current-folder\r\n");
+    ASSERT_TRUE(::SetCurrentDirectoryA(dir.c_str()));
+    ASSERT_EQ(1, manager.LoadConfig("")) << trace.Dump();
+    EXPECT_EQ("from-current-folder", manager.m_config.remoteAddress);
+    EXPECT_TRUE(trace.Has(3, "LoadConfig : Config File  = .\\TavUpdateInfo.ini")) << trace.Dump();
+}
+
+// Fault: a bare name checked in the current folder but read elsewhere.
+TEST_F(ConfigTest, BareFileNameIsReadFromTheCurrentFolder) {
+    Ini("bare.ini", "[SERVER]\r\nRemote Address=bare\r\n");
+    ASSERT_TRUE(::SetCurrentDirectoryA(dir.c_str()));
+    ASSERT_EQ(1, manager.LoadConfig("bare.ini")) << trace.Dump();
+    EXPECT_EQ("bare", manager.m_config.remoteAddress);
+    EXPECT_TRUE(trace.Has(3, "LoadConfig : Config File  = bare.ini")) << trace.Dump();
+}
+
+// Fault: falling back to the default file, or changing the record on failure.
+TEST_F(ConfigTest, MissingFileFailsWithoutFallbackAndKeepsTheRecord) {
+    Ini("TavUpdateInfo.ini", kFullIni);
+    ASSERT_TRUE(::SetCurrentDirectoryA(dir.c_str()));
+    manager.m_config.remoteAddress = "before";
+    manager.m_config.protocol = 42;
+    std::string missing = dir + "\\missing.ini";
+    EXPECT_EQ(0, manager.LoadConfig(missing));
+    EXPECT_EQ("before", manager.m_config.remoteAddress);
+    EXPECT_EQ(42, manager.m_config.protocol);
+    EXPECT_EQ("", manager.m_config.defaultExecFile);
+    EXPECT_EQ(STATUS_LOAD_CONFIG, manager.m_nStatus);
+    EXPECT_TRUE(trace.Has(1, "ERROR : 설정 파일을 읽을수 없습니다.-" + missing +
+                                 " \n해당 파일이 올바른 경로에 있는지 확인하시기 바랍니다."))
+        << trace.Dump();
+    EXPECT_TRUE(trace.Texts(3).empty()) << trace.Dump();
+}
+
+TEST_F(ConfigTest, MissingCurrentFolderDefaultFails) {
+    ASSERT_TRUE(::SetCurrentDirectoryA(dir.c_str()));
+    EXPECT_EQ(0, manager.LoadConfig(""));
+    EXPECT_TRUE(trace.HasPrefix(1, "ERROR : 설정 파일을 읽을수 없습니다.-.\\TavUpdateInfo.ini \n"))
+        << trace.Dump();
+}
+
+TEST_F(ConfigTest, MissingKeysAndSectionsGiveTheDefaults) {
+    manager.m_config.loginName = "stale";
+    ASSERT_EQ(1, manager.LoadConfig(Ini("empty.ini", "; nothing here\r\n")));
+    const UpdateConfig& c = manager.m_config;
+    EXPECT_EQ("", c.remoteAddress);
+    EXPECT_EQ(1, c.protocol); // a missing Protocol key reads as FTP
+    EXPECT_EQ(0, c.remotePort);
+    EXPECT_EQ("", c.loginName);
+    EXPECT_EQ("", c.loginPassword);
+    EXPECT_EQ("", c.remoteVersionFile);
+    EXPECT_EQ("", c.localVersionFile);
+    EXPECT_EQ("", c.defaultExecFile);
+}
+
+TEST_F(ConfigTest, ProtocolIsFtpOnlyForThatWordInAnyCase) {
+    struct {
+        const char* line;
+        int expected;
+    } cases[] = {{"Protocol=FTP", 1},  {"Protocol=ftp", 1},  {"Protocol=Ftp", 1},
+                 {"Protocol=HTTP", 3}, {"Protocol=http", 3}, {"Protocol=", 3},
+                 {"Protocol=sftp", 3}, {"Protocol=FTP2", 3}};
+    for (auto& c : cases) {
+        CAULMgr fresh;
+        ASSERT_EQ(1, fresh.LoadConfig(Ini("p.ini", std::string("[SERVER]\r\n") + c.line + "\r\n")));
+        EXPECT_EQ(c.expected, fresh.m_config.protocol) << c.line;
+    }
+}
+
+TEST_F(ConfigTest, PortThatIsNoNumberReadsAsZero) {
+    for (const char* value : {"abc", "", "-"}) {
+        CAULMgr fresh;
+        ASSERT_EQ(1, fresh.LoadConfig(Ini("port.ini", std::string("[SERVER]\r\nRemote Port=") +
+                                                          value + "\r\n")));
+        EXPECT_EQ(0, fresh.m_config.remotePort) << value;
+    }
+}
+
+// Fault: a long value overrunning the read buffer.
+TEST_F(ConfigTest, LongValueKeepsItsFirst511Bytes) {
+    std::string value(600, 'x');
+    for (int i = 0; i < 600; ++i)
+        value[i] = static_cast<char>('a' + i % 26);
+    ASSERT_EQ(
+        1, manager.LoadConfig(Ini("long.ini", "[LOCAL]\r\nDefault Exec File=" + value +
+                                                  "\r\n[SERVER]\r\nLogin Name=" + value + "\r\n")));
+    EXPECT_EQ(value.substr(0, 511), manager.m_config.defaultExecFile);
+    EXPECT_EQ(value.substr(0, 511), manager.m_config.loginName);
+}
+
+} // namespace

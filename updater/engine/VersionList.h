@@ -1,0 +1,46 @@
+#pragma once
+// The version list file: "|"-separated lines of local path, remote path and
+// update option letters, ";" comments. Pure logic, no platform calls, so it
+// builds natively and under the fuzzer as well.
+
+#include "TraceBase.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+struct ModuleRecord {
+    std::string localFile;
+    std::string remoteFile;
+    std::string updateOption;
+    int download = 0;
+};
+
+namespace versionlist {
+
+// Chunk buffer of the reader: a longer line arrives as several lines.
+const size_t kLineBufferSize = 1024;
+
+// The list splitter: trims the text, splits it at the delimiter, trims each
+// token and appends the non-empty ones to fields, tracing each decision at
+// detail level through the owner. Returns the number of fields added.
+int SplitFields(CTraceBase& owner, char delimiter, std::string text,
+                std::vector<std::string>& fields);
+
+// Reads the next chunk of at most kLineBufferSize - 1 bytes (through the line
+// end when it comes first). False at the end of the file.
+bool ReadLine(FILE* file, std::string& line);
+
+// A comment (";" first) or a line shorter than two bytes with its line end.
+bool IsSkippedLine(const std::string& line);
+
+// Builds a record from one line read from the file; false when the line is
+// skipped (comment, empty, fewer than two fields).
+bool ParseLine(CTraceBase& owner, const std::string& line, ModuleRecord& record);
+
+// True when the option letters contain the upper-case letter (F, R or E).
+inline bool HasOption(const std::string& updateOption, char letter) {
+    return updateOption.find(letter) != std::string::npos;
+}
+
+} // namespace versionlist
