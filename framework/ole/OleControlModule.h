@@ -1,0 +1,34 @@
+#pragma once
+// The DLL's one module object: its instance handle and the count of live
+// objects and server locks that DllCanUnloadNow answers from.
+
+#include <windows.h>
+
+#include <string>
+
+class COleControlModule {
+public:
+    COleControlModule();
+    virtual ~COleControlModule();
+    COleControlModule(const COleControlModule&) = delete;
+    COleControlModule& operator=(const COleControlModule&) = delete;
+
+    virtual BOOL InitInstance() { return TRUE; }
+    virtual int ExitInstance() { return 0; }
+
+    HINSTANCE m_hInstance = nullptr;
+};
+
+COleControlModule* AfxGetModule();
+HINSTANCE AfxGetInstanceHandle();
+// Full path of the module file, as the registry and LoadTypeLib want it.
+std::wstring AfxGetModuleFileName();
+
+// Every live object and every IClassFactory::LockServer(TRUE) holds one count.
+void AfxOleLockApp();
+void AfxOleUnlockApp();
+LONG AfxOleLockCount();
+
+// The DLL's DllMain hands its calls here.
+BOOL AfxDllMain(HINSTANCE hInstance, DWORD dwReason);
+HRESULT AfxDllCanUnloadNow();

@@ -1,0 +1,98 @@
+#include "OleControl.h"
+#include "OleControlModule.h"
+
+namespace {
+
+const wchar_t kWindowClass[] = L"TavOleControlWnd";
+ATOM g_windowClass = 0;
+
+LRESULT CALLBACK ControlWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* pcs = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pcs->lpCreateParams));
+    }
+    auto* control = reinterpret_cast<COleControl*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
+    if (!control)
+        return ::DefWindowProcW(hWnd, message, wParam, lParam);
+    if (message == WM_NCDESTROY)
+        ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, 0);
+    return control->WindowProc(hWnd, message, wParam, lParam);
+}
+
+} // namespace
+
+ATOM AfxRegisterControlWindowClass() {
+    if (g_windowClass)
+        return g_windowClass;
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof(wc);
+    // The picture scales with the window, so all of it is redrawn on resize.
+    wc.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
+    wc.lpfnWndProc = ControlWndProc;
+    wc.hInstance = AfxGetInstanceHandle();
+    wc.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
+    wc.lpszClassName = kWindowClass;
+    g_windowClass = ::RegisterClassExW(&wc);
+    return g_windowClass;
+}
+
+void AfxUnregisterControlWindowClass() {
+    if (g_windowClass)
+        ::UnregisterClassW(kWindowClass, AfxGetInstanceHandle());
+    g_windowClass = 0;
+}
+
+bool COleControl::CreateControlWindow(HWND hWndParent, const RECT& rcPos) {
+    if (!AfxRegisterControlWindowClass())
+        return false;
+    m_rcPos = rcPos;
+    HWND hWnd = ::CreateWindowExW(
+        0, kWindowClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, rcPos.left,
+        rcPos.top, rcPos.right - rcPos.left, rcPos.bottom - rcPos.top, hWndParent, nullptr,
+        AfxGetInstanceHandle(), this);
+    return hWnd != nullptr;
+}
+
+void COleControl::DestroyControlWindow() {
+    // WM_NCDESTROY clears m_hWnd.
+    if (m_hWnd)
+        ::DestroyWindow(m_hWnd);
+    m_hWnd = nullptr;
+}
+
+LRESULT COleControl::WindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    // From WM_NCCREATE on, before CreateWindowEx has returned.
+    if (message == WM_NCCREATE)
+        m_hWnd = hWnd;
+    if (message == WM_NCDESTROY) {
+        m_hWnd = nullptr;
+        return ::DefWindowProcW(hWnd, message, wParam, lParam);
+    }
+    UINT count = 0;
+    const CMessageEntry* map = GetMessageMap(count);
+    for (UINT i = 0; i < count; ++i) {
+        if (map[i].message == message)
+            return map[i].handler(*this, wParam, lParam);
+    }
+    switch (message) {
+    case WM_CREATE:
+        return OnCreate(reinterpret_cast<CREATESTRUCTW*>(lParam)) == -1 ? -1 : 0;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC hdc = ::BeginPaint(hWnd, &ps);
+        RECT rc;
+        ::GetClientRect(hWnd, &rc);
+        OnDraw(hdc, rc, ps.rcPaint);
+        ::EndPaint(hWnd, &ps);
+        return 0;
+    }
+    case WM_ERASEBKGND:
+        // OnDraw paints every pixel.
+        return 1;
+    case WM_MOUSEACTIVATE:
+        UIActivate();
+        return MA_ACTIVATE;
+    default:
+        return ::DefWindowProcW(hWnd, message, wParam, lParam);
+    }
+}

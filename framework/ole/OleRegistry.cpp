@@ -1,0 +1,244 @@
+#include "OleRegistry.h"
+#include "UniqueHandle.h"
+
+#include <iterator>
+#include <vector>
+
+namespace {
+
+// "%1" class ID, "%2" ProgID, "%3" type name, "%4" module path, "%5" toolbox
+// bitmap, "%6" misc status, "%7" type library ID, "%8" its version.
+struct RegEntry {
+    const wchar_t* key;
+    const wchar_t* valueName; // null: the key's default value
+    const wchar_t* value;
+};
+
+const RegEntry kControlEntries[] = {
+    {L"CLSID\\%1", nullptr, L"%3"},
+    {L"CLSID\\%1\\ProgID", nullptr, L"%2"},
+    {L"CLSID\\%1\\InprocServer32", nullptr, L"%4"},
+    {L"CLSID\\%1\\ToolboxBitmap32", nullptr, L"%4, %5"},
+    {L"CLSID\\%1\\MiscStatus", nullptr, L"0"},
+    {L"CLSID\\%1\\MiscStatus\\1", nullptr, L"%6"},
+    {L"CLSID\\%1\\Control", nullptr, L""},
+    {L"CLSID\\%1\\TypeLib", nullptr, L"%7"},
+    {L"CLSID\\%1\\Version", nullptr, L"%8"},
+};
+
+const RegEntry kProgIDEntries[] = {
+    {L"%2", nullptr, L"%3"},
+    {L"%2\\CLSID", nullptr, L"%1"},
+};
+
+const RegEntry kPageEntries[] = {
+    {L"CLSID\\%1", nullptr, L"%3"},
+    {L"CLSID\\%1\\InprocServer32", nullptr, L"%4"},
+};
+
+const RegEntry kApartmentEntry = {L"CLSID\\%1\\InprocServer32", L"ThreadingModel", L"Apartment"};
+
+// Subkeys any of the tables above may have written, deepest first.
+const wchar_t* const kClassSubkeys[] = {
+    L"InprocServer32", L"ProgID",  L"ToolboxBitmap32", L"MiscStatus\\1",
+    L"MiscStatus",     L"Control", L"TypeLib",         L"Version",
+};
+
+std::wstring Widen(const char* text) {
+    if (!text)
+        return std::wstring();
+    int n = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (n <= 1)
+        return std::wstring();
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, text, -1, &out[0], n);
+    out.resize(static_cast<size_t>(n - 1));
+    return out;
+}
+
+std::wstring Expand(const wchar_t* pattern, const std::vector<std::wstring>& args) {
+    std::wstring out;
+    for (const wchar_t* p = pattern; *p; ++p) {
+        if (p[0] == L'%' && p[1] >= L'1' && p[1] <= L'9') {
+            size_t index = static_cast<size_t>(p[1] - L'1');
+            if (index < args.size())
+                out += args[index];
+            ++p;
+        } else {
+            out += *p;
+        }
+    }
+    return out;
+}
+
+bool WriteEntry(const RegEntry& entry, const std::vector<std::wstring>& args) {
+    unique_hkey key;
+    std::wstring path = Expand(entry.key, args);
+    if (::RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                          KEY_WRITE, nullptr, key.put(), nullptr) != ERROR_SUCCESS)
+        return false;
+    std::wstring value = Expand(entry.value, args);
+    return ::RegSetValueExW(
+               key.get(), entry.valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+               static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+template <size_t N>
+bool WriteEntries(const RegEntry (&entries)[N], const std::vector<std::wstring>& args) {
+    for (const RegEntry& entry : entries) {
+        if (!WriteEntry(entry, args))
+            return false;
+    }
+    return true;
+}
+
+bool Gone(LONG rc) {
+    return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
+}
+
+// Deletes a key with all its subkeys.
+LONG DeleteTree(HKEY parent, const std::wstring& name) {
+    {
+        unique_hkey key;
+        LONG rc = ::RegOpenKeyExW(parent, name.c_str(), 0, KEY_READ | KEY_WRITE, key.put());
+        if (rc != ERROR_SUCCESS)
+            return rc;
+        for (;;) {
+            wchar_t child[256];
+            DWORD len = static_cast<DWORD>(std::size(child));
+            if (::RegEnumKeyExW(key.get(), 0, child, &len, nullptr, nullptr, nullptr, nullptr) !=
+                ERROR_SUCCESS)
+                break;
+            rc = DeleteTree(key.get(), child);
+            if (rc != ERROR_SUCCESS)
+                return rc;
+        }
+    }
+    return ::RegDeleteKeyW(parent, name.c_str());
+}
+
+} // namespace
+
+std::wstring AfxGuidToString(REFGUID guid) {
+    wchar_t text[40] = {};
+    ::StringFromGUID2(guid, text, static_cast<int>(std::size(text)));
+    return text;
+}
+
+std::wstring AfxLoadStringW(HINSTANCE hInstance, UINT id) {
+    const wchar_t* text = nullptr;
+    // With a zero buffer size LoadStringW hands out the resource text itself.
+    int n = ::LoadStringW(hInstance, id, reinterpret_cast<LPWSTR>(&text), 0);
+    if (n <= 0 || !text)
+        return std::wstring();
+    return std::wstring(text, static_cast<size_t>(n));
+}
+
+static std::wstring ModulePath(HINSTANCE hInstance) {
+    wchar_t path[MAX_PATH] = {};
+    DWORD n = ::GetModuleFileNameW(hInstance, path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        return std::wstring();
+    return std::wstring(path, n);
+}
+
+BOOL AfxOleRegisterControlClass(HINSTANCE hInstance, REFCLSID clsid, const char* pszProgID,
+                                UINT idTypeName, UINT idBitmap, int nRegFlags, DWORD dwMiscStatus,
+                                REFGUID tlid, WORD wVerMajor, WORD wVerMinor) {
+    std::wstring path = ModulePath(hInstance);
+    if (path.empty())
+        return FALSE;
+    std::vector<std::wstring> args = {
+        AfxGuidToString(clsid),
+        Widen(pszProgID),
+        AfxLoadStringW(hInstance, idTypeName),
+        path,
+        std::to_wstring(idBitmap),
+        std::to_wstring(dwMiscStatus),
+        AfxGuidToString(tlid),
+        std::to_wstring(wVerMajor) + L"." + std::to_wstring(wVerMinor),
+    };
+    if (!WriteEntries(kControlEntries, args))
+        return FALSE;
+    if ((nRegFlags & afxRegApartmentThreading) && !WriteEntry(kApartmentEntry, args))
+        return FALSE;
+    if (pszProgID && *pszProgID && !WriteEntries(kProgIDEntries, args))
+        return FALSE;
+    return TRUE;
+}
+
+BOOL AfxOleRegisterPropertyPageClass(HINSTANCE hInstance, REFCLSID clsid, UINT idTypeName,
+                                     int nRegFlags) {
+    std::wstring path = ModulePath(hInstance);
+    if (path.empty())
+        return FALSE;
+    std::vector<std::wstring> args = {AfxGuidToString(clsid), std::wstring(),
+                                      AfxLoadStringW(hInstance, idTypeName), path};
+    if (!WriteEntries(kPageEntries, args))
+        return FALSE;
+    if ((nRegFlags & afxRegApartmentThreading) && !WriteEntry(kApartmentEntry, args))
+        return FALSE;
+    return TRUE;
+}
+
+BOOL AfxOleUnregisterClass(REFCLSID clsid, const char* pszProgID) {
+    BOOL ok = TRUE;
+    std::wstring progID = Widen(pszProgID);
+    if (!progID.empty() && !Gone(DeleteTree(HKEY_CLASSES_ROOT, progID)))
+        ok = FALSE;
+
+    std::wstring classKey = L"CLSID\\" + AfxGuidToString(clsid);
+    unique_hkey key;
+    LONG rc =
+        ::RegOpenKeyExW(HKEY_CLASSES_ROOT, classKey.c_str(), 0, KEY_READ | KEY_WRITE, key.put());
+    if (rc == ERROR_FILE_NOT_FOUND)
+        return ok;
+    if (rc != ERROR_SUCCESS)
+        return FALSE;
+    for (const wchar_t* subkey : kClassSubkeys) {
+        if (!Gone(::RegDeleteKeyW(key.get(), subkey)))
+            ok = FALSE;
+    }
+    if (!Gone(::RegDeleteValueW(key.get(), nullptr)))
+        ok = FALSE;
+    key.reset();
+    // Fails while the category marks are below it; that is meant.
+    ::RegDeleteKeyW(HKEY_CLASSES_ROOT, classKey.c_str());
+    return ok;
+}
+
+HRESULT AfxLoadModuleTypeLib(HINSTANCE hInstance, ITypeLib** ppTypeLib) {
+    *ppTypeLib = nullptr;
+    std::wstring path = ModulePath(hInstance);
+    if (path.empty())
+        return E_FAIL;
+    return ::LoadTypeLibEx(path.c_str(), REGKIND_NONE, ppTypeLib);
+}
+
+BOOL AfxOleRegisterTypeLib(HINSTANCE hInstance, REFGUID tlid) {
+    std::wstring path = ModulePath(hInstance);
+    ITypeLib* typeLib = nullptr;
+    if (path.empty() || FAILED(AfxLoadModuleTypeLib(hInstance, &typeLib)))
+        return FALSE;
+    BOOL ok = FALSE;
+    TLIBATTR* attr = nullptr;
+    if (SUCCEEDED(typeLib->GetLibAttr(&attr))) {
+        ok = IsEqualGUID(attr->guid, tlid);
+        typeLib->ReleaseTLibAttr(attr);
+    }
+    if (ok) {
+        std::wstring helpDir = path.substr(0, path.find_last_of(L'\\'));
+        ok = SUCCEEDED(::RegisterTypeLib(typeLib, &path[0], &helpDir[0]));
+    }
+    typeLib->Release();
+    return ok;
+}
+
+BOOL AfxOleUnregisterTypeLib(REFGUID tlid, WORD wVerMajor, WORD wVerMinor, LCID lcid) {
+#ifdef _WIN64
+    const SYSKIND kind = SYS_WIN64;
+#else
+    const SYSKIND kind = SYS_WIN32;
+#endif
+    return SUCCEEDED(::UnRegisterTypeLib(tlid, wVerMajor, wVerMinor, lcid, kind));
+}

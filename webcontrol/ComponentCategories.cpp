@@ -1,0 +1,48 @@
+#include "ComponentCategories.h"
+
+#include <cstring>
+#include <iterator>
+#include <string>
+
+void FillCategoryInfo(CATEGORYINFO& info, REFCATID catid, const char* description) {
+    std::memset(&info, 0, sizeof(info));
+    info.catid = catid;
+    info.lcid = 0x0409;
+    // At most 127 wide characters, always terminated.
+    std::wstring wide;
+    int n = ::MultiByteToWideChar(CP_ACP, 0, description, -1, nullptr, 0);
+    if (n > 1) {
+        wide.resize(static_cast<size_t>(n));
+        ::MultiByteToWideChar(CP_ACP, 0, description, -1, &wide[0], n);
+        wide.resize(static_cast<size_t>(n - 1));
+    }
+    const size_t capacity = std::size(info.szDescription) - 1;
+    if (wide.size() > capacity)
+        wide.resize(capacity);
+    std::memcpy(info.szDescription, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
+}
+
+HRESULT CreateComponentCategory(REFCATID catid, const char* description) {
+    ICatRegister* manager = nullptr;
+    HRESULT hr = ::CoCreateInstance(CLSID_StdComponentCategoriesMgr, nullptr, CLSCTX_INPROC_SERVER,
+                                    IID_ICatRegister, reinterpret_cast<void**>(&manager));
+    if (FAILED(hr))
+        return hr;
+    CATEGORYINFO info;
+    FillCategoryInfo(info, catid, description);
+    hr = manager->RegisterCategories(1, &info);
+    manager->Release();
+    return hr;
+}
+
+HRESULT RegisterCLSIDInCategory(REFCLSID clsid, REFCATID catid) {
+    ICatRegister* manager = nullptr;
+    HRESULT hr = ::CoCreateInstance(CLSID_StdComponentCategoriesMgr, nullptr, CLSCTX_INPROC_SERVER,
+                                    IID_ICatRegister, reinterpret_cast<void**>(&manager));
+    if (FAILED(hr))
+        return hr;
+    CATID ids[1] = {catid};
+    hr = manager->RegisterClassImplCategories(clsid, 1, ids);
+    manager->Release();
+    return hr;
+}

@@ -1,0 +1,17 @@
+#pragma once
+// Resource identifiers of TavWebOmblet.ocx.
+
+#define IDS_TAVWEBOMBLET 1
+#define IDS_TAVWEBOMBLET_PPG 2
+#define IDS_TAVWEBOMBLET_PPG_CAPTION 200
+
+#define IDB_TAVWEBOMBLET 1
+#define IDI_ABOUTDLL 1
+#define IDI_TAVWEBOMBLET_SMALL 2
+
+#define IDD_ABOUTBOX_TAVWEBOMBLET 1
+#define IDD_PROPPAGE_TAVWEBOMBLET 200
+
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
