@@ -40,7 +40,7 @@ CVersionInfoReader::CVersionInfoReader(const char* path)
         m_strPath = path;
     } else {
         char own[520] = {};
-        ::GetModuleFileNameA(::GetModuleHandleA(nullptr), own, 519);
+        ::GetModuleFileNameA(::GetModuleHandleA(nullptr), own, sizeof own); // 519 and the zero
         m_strPath = own;
     }
 }
@@ -66,10 +66,10 @@ BOOL CVersionInfoReader::Load() {
 
     DWORD handle = 0;
     DWORD size = ::GetFileVersionInfoSizeA(m_strPath.c_str(), &handle);
-    if (size == 0)
+    if (size == 0 || size == MAXDWORD)
         return FALSE;
     // One zero byte past the data ends any text the platform leaves there.
-    m_pVersionData.reset(new (std::nothrow) unsigned char[size + 1]);
+    m_pVersionData.reset(new (std::nothrow) unsigned char[size_t(size) + 1]);
     if (!m_pVersionData)
         return FALSE;
     std::memset(m_pVersionData.get(), 0, size + 1);
