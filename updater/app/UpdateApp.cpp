@@ -1,0 +1,29 @@
+#include "UpdateApp.h"
+
+#include "UpdateDlg.h"
+#include "resource.h"
+
+CUpdateApp theApp;
+
+BOOL CUpdateApp::InitInstance() {
+    if (!AfxSocketInit(nullptr)) {
+        AfxMessageBox(IDS_SOCKETS_INIT_FAILED);
+        return FALSE;
+    }
+    AfxEnableControlContainer();
+    Enable3dControls();
+
+    // Destroyed before we return: the engine inside it goes with it, after
+    // the window has waited for the update worker.
+    CUpdateDlg dlg;
+    m_pMainWnd = &dlg;
+    dlg.DoModal();
+    m_pMainWnd = nullptr;
+    return FALSE;
+}
+
+BOOL CUpdateApp::PreTranslateMessage(MSG* pMsg) {
+    if (pMsg->message == WM_KEYDOWN && (pMsg->wParam == VK_ESCAPE || pMsg->wParam == VK_RETURN))
+        return FALSE;
+    return CWinApp::PreTranslateMessage(pMsg);
+}

@@ -1,0 +1,15 @@
+#pragma once
+// The application object of TavUpdate: starts Windows Sockets and runs the
+// update window as a modal dialog; the program ends when it closes.
+
+#include "WinApp.h"
+
+class CUpdateApp : public CWinApp {
+public:
+    CUpdateApp() = default;
+
+    BOOL InitInstance() override;
+    // Esc and Enter go to the focused window untouched, so no dialog of the
+    // program can be ended or have a button pressed with them.
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+};

@@ -1,0 +1,117 @@
+#include "UpdateDlg.h"
+
+#include "AboutBox.h"
+#include "VersionInfoReader.h"
+#include "resource.h"
+
+#include <cstdio>
+
+CUpdateDlg::CUpdateDlg() : CDialog(IDD_TAVUPDATE_DIALOG, nullptr) {
+    m_hAppIcon = ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
+}
+
+CUpdateDlg::~CUpdateDlg() {
+    // The worker may still be inside a stage (the window was ended without
+    // its final WM_CLOSE); wait for it before the engine goes.
+    if (m_hWorker)
+        ::WaitForSingleObject(m_hWorker.get(), INFINITE);
+}
+
+BEGIN_MESSAGE_MAP(CUpdateDlg)
+ON_MESSAGE(WM_SYSCOMMAND, &CUpdateDlg::OnSysCommand), ON_MESSAGE(WM_PAINT, &CUpdateDlg::OnPaint),
+    ON_MESSAGE(WM_QUERYDRAGICON, &CUpdateDlg::OnQueryDragIcon),
+    ON_MESSAGE(WM_START_UPDATE, &CUpdateDlg::OnStartUpdate),
+    END_MESSAGE_MAP()
+
+        void CUpdateDlg::DoDataExchange() {
+    DDX_Control(m_hWnd, IDC_STATIC_BYTES, m_byteCountText);
+    DDX_Control(m_hWnd, IDC_STATIC_FILE, m_fileNameText);
+    DDX_Control(m_hWnd, IDC_STATIC_STAGE, m_stageText);
+    DDX_Control(m_hWnd, IDC_PROGRESS_FILE, m_fileProgress);
+    DDX_Control(m_hWnd, IDC_PROGRESS_STAGE, m_stageProgress);
+}
+
+BOOL CUpdateDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+
+    HMENU hSysMenu = GetSystemMenu(FALSE);
+    if (hSysMenu) {
+        char about[256] = {};
+        ::LoadStringA(AfxGetResourceHandle(), IDS_ABOUTBOX, about, sizeof(about));
+        if (about[0]) {
+            ::AppendMenuA(hSysMenu, MF_SEPARATOR, 0, nullptr);
+            ::AppendMenuA(hSysMenu, MF_STRING, IDM_SYS_ABOUT, about);
+        }
+    }
+
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hAppIcon));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hAppIcon));
+
+    SetVersionTitle();
+    PostMessage(WM_START_UPDATE, 0, 0);
+    return TRUE;
+}
+
+void CUpdateDlg::SetVersionTitle() {
+    CVersionInfoReader reader(nullptr);
+    reader.Load();
+
+    WORD major = 0, minor = 0, build = 0, revision = 0;
+    std::string description, comments;
+    reader.GetFileVersion(&major, &minor, &build, &revision);
+    reader.GetFileDescription(description);
+    reader.QueryString("Comments", comments);
+
+    char numbers[64];
+    std::snprintf(numbers, sizeof(numbers), " ver %u.%u.%u.%u ", unsigned(major), unsigned(minor),
+                  unsigned(build), unsigned(revision));
+    std::string title = description + numbers;
+    if (!comments.empty())
+        title += "[" + comments + "]";
+    m_strTitle = title;
+    SetWindowText(title);
+}
+
+void CUpdateDlg::OnCancel() {
+    // A close request during the pass is kept until the worker is done, so
+    // no module is left half-written and the engine outlives its user.
+    if (m_hWorker && !m_bPassDone.load()) {
+        if (!m_bCloseRequested) {
+            m_bCloseRequested = true;
+            SetWindowText(m_strTitle + " - 업데이트를 마친 뒤 닫습니다...");
+        }
+        return;
+    }
+    CDialog::OnCancel();
+}
+
+LRESULT CUpdateDlg::OnSysCommand(WPARAM nID, LPARAM) {
+    if ((nID & 0xFFF0) == IDM_SYS_ABOUT) {
+        CAboutBox about;
+        about.DoModal();
+        return 0;
+    }
+    return Default();
+}
+
+LRESULT CUpdateDlg::OnPaint(WPARAM, LPARAM) {
+    if (!IsIconic())
+        return Default();
+
+    PAINTSTRUCT ps;
+    HDC hdc = ::BeginPaint(m_hWnd, &ps);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(hdc), 0);
+    int cxIcon = ::GetSystemMetrics(SM_CXICON);
+    int cyIcon = ::GetSystemMetrics(SM_CYICON);
+    RECT rect;
+    ::GetClientRect(m_hWnd, &rect);
+    int x = (rect.right - rect.left - cxIcon + 1) / 2;
+    int y = (rect.bottom - rect.top - cyIcon + 1) / 2;
+    ::DrawIcon(hdc, x, y, m_hAppIcon);
+    ::EndPaint(m_hWnd, &ps);
+    return 0;
+}
+
+LRESULT CUpdateDlg::OnQueryDragIcon(WPARAM, LPARAM) {
+    return reinterpret_cast<LRESULT>(m_hAppIcon);
+}

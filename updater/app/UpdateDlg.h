@@ -1,0 +1,49 @@
+#pragma once
+// The update window: five controls on which the engine shows its progress,
+// the engine itself, and the one worker thread that runs the update pass.
+
+#include "AULMgr.h"
+#include "Dialog.h"
+#include "UniqueHandle.h"
+
+#include <atomic>
+#include <string>
+
+#define WM_START_UPDATE (WM_USER + 100)
+
+class CUpdateDlg : public CDialog {
+public:
+    CUpdateDlg();
+    ~CUpdateDlg() override;
+
+    void DoDataExchange() override;
+    BOOL OnInitDialog() override;
+    void OnCancel() override;
+    void SetVersionTitle();
+
+    LRESULT OnSysCommand(WPARAM nID, LPARAM lParam);
+    LRESULT OnPaint(WPARAM, LPARAM);
+    LRESULT OnQueryDragIcon(WPARAM, LPARAM);
+    LRESULT OnStartUpdate(WPARAM wParam, LPARAM lParam);
+    int RunUpdate();
+
+    CStatic m_byteCountText;
+    CStatic m_fileNameText;
+    CStatic m_stageText;
+    CProgressCtrl m_fileProgress;
+    CProgressCtrl m_stageProgress;
+    HICON m_hAppIcon;
+    CAULMgr m_manager;
+
+private:
+    DECLARE_MESSAGE_MAP()
+
+    // The worker uses m_manager until it has posted its WM_CLOSE; the window
+    // waits for it before the engine goes.
+    unique_handle m_hWorker;
+    std::atomic<bool> m_bPassDone{false};
+    bool m_bCloseRequested = false;
+    std::string m_strTitle;
+};
+
+DWORD WINAPI UpdateThreadProc(LPVOID pParam);
