@@ -1,3 +1,215 @@
+// File download into a local file, and the local folder chain.
+#include "AULMgr.h"
 #include "NetDownLoader.h"
+#include "NetText.h"
 
-// File download and local folder creation.
+#include <cstring>
+
+namespace {
+
+const DWORD kBlockSize = 4096;
+
+// The download goes to a temporary file beside the target, so the target is
+// either the former file or the complete new one, never a half-written module.
+// Until Commit, the temporary file is removed when this goes.
+class CPartialFile {
+public:
+    CPartialFile() = default;
+    CPartialFile(const CPartialFile&) = delete;
+    CPartialFile& operator=(const CPartialFile&) = delete;
+    ~CPartialFile() {
+        DWORD error = ::GetLastError();
+        Close();
+        if (!m_strTempPath.empty())
+            ::DeleteFileA(m_strTempPath.c_str());
+        ::SetLastError(error);
+    }
+
+    // Fails, with the system's error code left for the report, when the target
+    // cannot be written (locked, read-only, a folder) or no temporary file can
+    // be made in its folder. A target that does not exist is not created here.
+    bool Open(const std::string& target) {
+        if (::GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            HANDLE probe = ::CreateFileA(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (probe == INVALID_HANDLE_VALUE)
+                return false;
+            ::CloseHandle(probe);
+        }
+        size_t slash = target.rfind('\\');
+        std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+        char temp[MAX_PATH] = {};
+        if (!::GetTempFileNameA(folder.c_str(), "tav", 0, temp))
+            return false;
+        m_strTempPath = temp;
+        m_hFile = ::CreateFileA(temp, GENERIC_WRITE, FILE_SHARE_READ, // deny write
+                                nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        return m_hFile != INVALID_HANDLE_VALUE;
+    }
+
+    bool Write(const char* data, DWORD size) {
+        DWORD written = 0;
+        if (!::WriteFile(m_hFile, data, size, &written, nullptr))
+            return false;
+        if (written != size) {
+            ::SetLastError(ERROR_DISK_FULL);
+            return false;
+        }
+        return true;
+    }
+
+    bool Close() {
+        if (m_hFile == INVALID_HANDLE_VALUE)
+            return true;
+        HANDLE file = m_hFile;
+        m_hFile = INVALID_HANDLE_VALUE;
+        return ::CloseHandle(file) != FALSE;
+    }
+
+    // Puts the closed temporary file in the target's place.
+    bool Commit(const std::string& target) {
+        if (!::MoveFileExA(m_strTempPath.c_str(), target.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return false;
+        m_strTempPath.clear();
+        return true;
+    }
+
+private:
+    HANDLE m_hFile = INVALID_HANDLE_VALUE;
+    std::string m_strTempPath;
+};
+
+// Reads the open remote file to its end into the local file, with progress.
+int ReceiveFile(CNetDownLoader& net, const std::string& context, const std::string& localPath,
+                DWORD expectedSize, DWORD leastSize, CPartialFile& local) {
+    char buffer[kBlockSize];
+    int block = 0;
+    DWORD sum = 0;
+    for (;;) {
+        DWORD count = 0;
+        if (!::InternetReadFile(net.m_hRemoteFile, buffer, kBlockSize, &count)) {
+            net._ReportError("InternetReadFile", "");
+            return 0;
+        }
+        if (count == 0)
+            break;
+        ++block;
+        sum += count;
+        net.Trace(TRACE_DETAIL, "%s : InternetReadFile[%3d] : %3d bytes", context.c_str(), block,
+                  static_cast<int>(count));
+        if (expectedSize && net.m_pOwner)
+            net.m_pOwner->ShowProgress(block == 1 ? localPath : std::string(), expectedSize, sum);
+        if (!local.Write(buffer, count)) {
+            net._ReportError("CFile::Write", "");
+            return 0;
+        }
+    }
+    if (sum < leastSize) {
+        // A dropped connection can look like the end of the data.
+        net.Trace(TRACE_ERROR, "%s : ERROR, remote data ended early : %u of %u bytes",
+                  context.c_str(), static_cast<unsigned>(sum), static_cast<unsigned>(leastSize));
+        return 0;
+    }
+    if (!local.Close()) {
+        net._ReportError("CFile::Write", "");
+        return 0;
+    }
+    return 1;
+}
+
+} // namespace
+
+DWORD CNetDownLoader::_ExpectedBodySize(DWORD expectedSize) {
+    if (expectedSize || m_nProtocol != PROTOCOL_HTTP)
+        return expectedSize;
+    // Without a size from the caller the response's own length is the bound.
+    DWORD length = 0;
+    DWORD size = sizeof(length);
+    if (!::HttpQueryInfoA(m_hRemoteFile, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER,
+                          &length, &size, nullptr))
+        return 0;
+    return length;
+}
+
+int CNetDownLoader::DownloadFile(std::string remotePath, std::string localPath,
+                                 DWORD expectedSize) {
+    std::string context = FormatText("DownloadFile(%s->%s)", remotePath.c_str(), localPath.c_str());
+    if (!_IsRemoteFileOpened(remotePath)) {
+        Trace(TRACE_ERROR, "%s : ERROR, remote file could not opened..", context.c_str());
+        return 0;
+    }
+
+    std::string folder = LocalFolderOf(localPath);
+    if (!folder.empty() && !_CreateLocalFolder(folder.c_str())) {
+        Trace(TRACE_ERROR, "%s : ERROR, could not create local folder(%s)", context.c_str(),
+              folder.c_str());
+        return 0;
+    }
+
+    CPartialFile local;
+    if (!local.Open(localPath)) {
+        _ReportError("CFile::Open", "");
+        Trace(TRACE_ERROR, "%s : ERROR, could not create(open) local file(%s)", context.c_str(),
+              localPath.c_str());
+        return 0;
+    }
+    Trace(TRACE_INFO, "%s : Local File open OK : %s", context.c_str(), localPath.c_str());
+
+    int received = ReceiveFile(*this, context, localPath, expectedSize,
+                               _ExpectedBodySize(expectedSize), local);
+    // Read from, the handle is of no use under its path any more: a second
+    // download of the path must fetch the file again.
+    _CloseInternetHandle(m_hRemoteFile);
+    m_strOpenedRemoteFile.clear();
+    if (!received)
+        return 0;
+
+    if (!local.Commit(localPath)) {
+        _ReportError("MoveFileEx", "");
+        Trace(TRACE_ERROR, "%s : ERROR, could not replace local file(%s)", context.c_str(),
+              localPath.c_str());
+        return 0;
+    }
+    Trace(TRACE_INFO, "%s : Download complete : %s -> %s", context.c_str(), remotePath.c_str(),
+          localPath.c_str());
+    return 1;
+}
+
+int CNetDownLoader::_CreateLocalFolder(const char* folder) {
+    char buffer[MAX_PATH];
+    size_t length = strlen(folder);
+    if (length >= sizeof(buffer))
+        return 0;
+    memcpy(buffer, folder, length + 1);
+    char* const end = buffer + length;
+    char* cursor = end;
+
+    // Walk up until a folder can be made, then down again making each level.
+    for (int attempts = 0;;) {
+        BOOL created = ::CreateDirectoryA(buffer, nullptr);
+        DWORD error = created ? ERROR_SUCCESS : ::GetLastError();
+        if (error == ERROR_PATH_NOT_FOUND) {
+            while (cursor > buffer && *cursor != '\\')
+                --cursor;
+            if (*cursor != '\\')
+                return 0;
+            *cursor = '\0';
+        } else {
+            // Some file systems refuse an existing folder (a drive's root) with
+            // another code than "already exists".
+            if (error != ERROR_SUCCESS && error != ERROR_ALREADY_EXISTS) {
+                DWORD attributes = ::GetFileAttributesA(buffer);
+                if (attributes == INVALID_FILE_ATTRIBUTES ||
+                    !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+                    return 0;
+            }
+            if (cursor == end)
+                return 1;
+            *cursor = '\\';
+            cursor += strlen(cursor);
+        }
+        if (++attempts >= 20)
+            return 0;
+    }
+}

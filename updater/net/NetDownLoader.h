@@ -55,6 +55,10 @@ public:
 
 private:
     bool IsConnected() const { return m_hInternet && m_hConnect; }
+    // Lists one FTP file (closing a running transfer first); 0 after the report.
+    int _FindFtpFile(const std::string& remotePath, WIN32_FIND_DATAA* found);
+    // Fewest body bytes that make the download complete.
+    DWORD _ExpectedBodySize(DWORD expectedSize);
 
     DWORD m_dwTimeoutSeconds;
 };

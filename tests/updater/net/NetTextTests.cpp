@@ -1,0 +1,27 @@
+#include "NetText.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+// Which folder a download makes sure of decides where files land.
+TEST(LocalFolderOf, OnlyTheBackslashSeparatesAndLeadingOnesGetNoFolderStep) {
+    EXPECT_EQ("C:\\Program\\Client\\bin\\", LocalFolderOf("C:\\Program\\Client\\bin\\x.dll"));
+    EXPECT_EQ("", LocalFolderOf("x.dll"));
+    EXPECT_EQ("", LocalFolderOf(""));
+    EXPECT_EQ("", LocalFolderOf("\\\\server\\share\\x.dll"));
+    EXPECT_EQ("", LocalFolderOf("C:/Program/x.dll"));
+    EXPECT_EQ("sub/dir\\", LocalFolderOf("sub/dir\\x.dll"));
+    EXPECT_EQ("C:\\a\\", LocalFolderOf("C:\\a\\"));
+}
+
+TEST(FormatText, LongTextsAreNotCut) {
+    std::string path(5000, 'p');
+    EXPECT_EQ("DownloadFile(" + path + "->x)",
+              FormatText("DownloadFile(%s->%s)", path.c_str(), "x"));
+}
+
+} // namespace
