@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <sstream>
 #include <vector>
 
 ProcessResult RunProcess(const std::string& commandLine, unsigned long timeoutMs) {
@@ -48,4 +49,25 @@ bool RegisterModule(const std::string& path, bool unregister) {
     const ProcessResult r = RunProcess(std::string("regsvr32.exe /s ") + (unregister ? "/u " : "") +
                                        "\"" + path + "\"");
     return r.finished && r.exitCode == 0;
+}
+
+ProcessResult RunPage(const std::string& body) {
+    const std::string path = testenv::NewDir("page") + "\\page.js";
+    if (!testenv::WriteFile(
+            path, "var o = new ActiveXObject(\"TAVWEBOMBLET.TavWebOmbletCtrl.1\");\r\n" + body))
+        return ProcessResult();
+    return RunProcess("cscript.exe //nologo \"" + path + "\"");
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!line.empty())
+            lines.push_back(line);
+    }
+    return lines;
 }

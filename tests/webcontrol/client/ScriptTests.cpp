@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,19 +15,6 @@ namespace {
 
 std::string ControlPath() {
     return testenv::BinDir() + "\\TavWebOmblet.ocx";
-}
-
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (!line.empty())
-            lines.push_back(line);
-    }
-    return lines;
 }
 
 class ScriptTest : public ::testing::Test {
@@ -43,10 +29,7 @@ protected:
 
     // Runs the body with the control in o; returns what it echoed.
     std::vector<std::string> RunPage(const std::string& body) {
-        const std::string path = testenv::NewDir("page") + "\\page.js";
-        EXPECT_TRUE(testenv::WriteFile(
-            path, "var o = new ActiveXObject(\"TAVWEBOMBLET.TavWebOmbletCtrl.1\");\r\n" + body));
-        const ProcessResult r = RunProcess("cscript.exe //nologo \"" + path + "\"");
+        const ProcessResult r = ::RunPage(body);
         EXPECT_TRUE(r.finished) << r.output;
         return SplitLines(r.output);
     }

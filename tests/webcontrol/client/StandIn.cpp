@@ -28,12 +28,16 @@ StandIn::~StandIn() {
 }
 
 bool StandIn::Install(const std::string& dir) {
+    Adopt(dir);
+    return ::CopyFileA((testenv::BinDir() + "\\ombletplus.exe").c_str(), Program().c_str(), FALSE);
+}
+
+void StandIn::Adopt(const std::string& dir) {
     CloseAll();
     m_dir = dir;
     m_log = dir + "\\ombletplus.log";
     ::SetEnvironmentVariableA("TAV_OMBLET_LOG", m_log.c_str());
     SetNoWindow(false);
-    return ::CopyFileA((testenv::BinDir() + "\\ombletplus.exe").c_str(), Program().c_str(), FALSE);
 }
 
 void StandIn::SetNoWindow(bool on) {

@@ -17,6 +17,8 @@ public:
 
     // Copies the built stand-in into dir and sends its log there.
     bool Install(const std::string& dir);
+    // Logs to dir, where something else is to put the client.
+    void Adopt(const std::string& dir);
     const std::string& Dir() const { return m_dir; }
     std::string Program() const { return m_dir + "\\ombletplus.exe"; }
     // A client that logs its start and never opens its window.
