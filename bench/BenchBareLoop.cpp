@@ -1,0 +1,48 @@
+// The platform's own limit for a 4096-byte block design: one GET, then
+// InternetReadFile and WriteFile in 4096-byte blocks, nothing else.
+//   bench_bare_loop.exe <port> <remote path> <local file>
+#include "BenchCommon.h"
+
+#include <wininet.h>
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: bench_bare_loop <port> <remote path> <local file>\n");
+        return 2;
+    }
+    HINTERNET root = ::InternetOpenA("bench", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    HINTERNET connection =
+        ::InternetConnectA(root, "127.0.0.1", static_cast<INTERNET_PORT>(std::atoi(argv[1])),
+                           nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+    if (!connection)
+        return 1;
+    double start = BenchSeconds();
+    const char* accept[] = {"*/*", nullptr};
+    HINTERNET request = ::HttpOpenRequestA(
+        connection, nullptr, argv[2], nullptr, nullptr, accept,
+        INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION, 0);
+    bool ok = request && ::HttpSendRequestA(request, nullptr, 0, nullptr, 0);
+    HANDLE file = ::CreateFileA(argv[3], GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    unsigned long long total = 0;
+    char buffer[4096];
+    while (ok) {
+        DWORD count = 0, written = 0;
+        if (!::InternetReadFile(request, buffer, sizeof(buffer), &count)) {
+            ok = false;
+            break;
+        }
+        if (count == 0)
+            break;
+        total += count;
+        ok = ::WriteFile(file, buffer, count, &written, nullptr) && written == count;
+    }
+    ::CloseHandle(file);
+    double seconds = BenchSeconds() - start;
+    ::InternetCloseHandle(request);
+    ::InternetCloseHandle(connection);
+    ::InternetCloseHandle(root);
+    BenchReport(ok, seconds, total);
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# Download throughput over loopback from nginx, side by side:
+#   DownloadFile under Wine (size query + download, as the update pass does),
+#   a bare WinINet loop of 4096-byte reads and writes under Wine,
+#   and curl.
+# Each is run on a 16 MiB and a 512 MiB file; throughput is taken over the
+# difference (496 MiB), so start-up and the first request cancel out.
+# Prints the figures and the ratios; also each program's peak memory.
+#   bench/download.sh            (BENCH_BUILD=folder to build elsewhere,
+#                                 BENCH_LARGE_MIB=n for another large size)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BENCH_BUILD:-$root/build/bench}
+large=${BENCH_LARGE_MIB:-512}
+small=16
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw.cmake" -DTAV_ARCH=x86_64 >/dev/null
+cmake --build "$build" --target bench_download_file bench_bare_loop >/dev/null
+
+work=$(mktemp -d /tmp/tav-bench.XXXXXX)
+nginx_pid=""
+cleanup() {
+    [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+mkdir -p "$work/www" "$work/out" "$work/nginx"
+head -c $((small << 20)) /dev/urandom >"$work/www/small.bin"
+head -c $((large << 20)) /dev/urandom >"$work/www/large.bin"
+
+port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+cat >"$work/nginx/nginx.conf" <<CONF
+daemon off;
+master_process off;
+worker_processes 1;
+pid $work/nginx/nginx.pid;
+error_log $work/nginx/error.log;
+events { worker_connections 64; }
+http {
+    access_log off;
+    client_body_temp_path $work/nginx/body;
+    proxy_temp_path $work/nginx/proxy;
+    fastcgi_temp_path $work/nginx/fastcgi;
+    uwsgi_temp_path $work/nginx/uwsgi;
+    scgi_temp_path $work/nginx/scgi;
+    default_type application/octet-stream;
+    sendfile on;
+    server { listen 127.0.0.1:$port; root $work/www; location / { } }
+}
+CONF
+nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" &
+nginx_pid=$!
+for _ in $(seq 100); do curl -s --noproxy "*" -o /dev/null "http://127.0.0.1:$port/small.bin" && break; sleep 0.05; done
+
+# One display and one running wineserver for all Wine runs, so none of them
+# pays for starting Wine inside its timed part.
+export WINEPREFIX=$build/wineprefix WINEARCH=win64 WINEDEBUG=-all LC_ALL=ko_KR.UTF-8
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+"$root/cmake/wine-prefix" "$WINEPREFIX"
+wineserver -p60
+winout=$(sed 's|/|\\|g' <<<"Z:$work/out")
+
+# run <name> <size name>: prints "seconds peak_kib"
+run() {
+    local name=$1 file=$2 line
+    rm -f "$work/out/$file"
+    case $name in
+    download_file | bare_loop)
+        line=$(wine "$build/bin/bench_$name.exe" "$port" "/$file" "$winout\\$file" | tr -d '\r')
+        [[ $line == ok=1* ]] || { echo "bench: $name failed: $line" >&2; exit 1; }
+        local secs=${line#*seconds=} peak=${line#*peak_ws_kib=}
+        echo "${secs%% *} ${peak%% *}"
+        ;;
+    curl)
+        local out
+        out=$( { /usr/bin/time -f "%M" curl -s --noproxy "*" -o "$work/out/$file" -w "%{time_total}\n" \
+            "http://127.0.0.1:$port/$file"; } 2>&1)
+        echo "$(head -1 <<<"$out") $(tail -1 <<<"$out")"
+        ;;
+    esac
+    cmp -s "$work/www/$file" "$work/out/$file" || { echo "bench: $name: $file differs" >&2; exit 1; }
+}
+
+declare -A secs peak
+for name in download_file bare_loop curl; do
+    for file in small.bin large.bin; do
+        read -r s p < <(run $name $file)
+        secs[$name.$file]=$s
+        peak[$name.$file]=$p
+    done
+done
+wineserver -k || true
+
+mib=$((large - small))
+printf "%-14s %10s %10s %12s %14s %14s\n" program "${small}MiB_s" "${large}MiB_s" "MiB/s" \
+    "peak_${small}MiB" "peak_${large}MiB"
+for name in download_file bare_loop curl; do
+    rate=$(python3 -c "print('%.1f' % ($mib / (${secs[$name.large.bin]} - ${secs[$name.small.bin]})))")
+    declare "rate_$name=$rate"
+    printf "%-14s %10s %10s %12s %11s KiB %10s KiB\n" "$name" "${secs[$name.small.bin]}" \
+        "${secs[$name.large.bin]}" "$rate" "${peak[$name.small.bin]}" "${peak[$name.large.bin]}"
+done
+python3 -c "print('DownloadFile / bare loop: %.2f' % ($rate_download_file / $rate_bare_loop))"
+python3 -c "print('DownloadFile / curl:      %.3f' % ($rate_download_file / $rate_curl))"
+python3 -c "print('bare loop / curl:         %.3f' % ($rate_bare_loop / $rate_curl))"
