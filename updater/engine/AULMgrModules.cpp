@@ -1,6 +1,6 @@
 #include "AULMgr.h"
 
-#include "AppName.h"
+#include "WinApp.h"
 
 #include <io.h>
 #include <objbase.h>
@@ -74,12 +74,9 @@ int CAULMgr::LaunchModule() {
     const std::string& defaultExec = m_config.defaultExecFile;
     if (defaultExec.empty() || _access(defaultExec.c_str(), 0) != 0) {
         Trace(TRACE_ERROR, "LaunchModule :  %s", kNothingToRun);
-        // Owned by the update window, as the class library's message box
-        // would be; the worker waits here until the user dismisses it.
-        HWND owner = m_pStageText && m_pStageText->HasWindow()
-                         ? ::GetAncestor(m_pStageText->GetSafeHwnd(), GA_ROOT)
-                         : nullptr;
-        ::MessageBoxA(owner, kNothingToRun, AfxGetAppName().c_str(), MB_OK | MB_ICONEXCLAMATION);
+        // Captioned with the application's name and owned by its main window;
+        // the worker waits here until the user dismisses it.
+        AfxMessageBox(kNothingToRun, MB_OK, 0);
         return 0;
     }
     Trace(TRACE_WARNING,

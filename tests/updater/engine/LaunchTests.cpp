@@ -3,6 +3,7 @@
 #include "Fixtures.h"
 #include "TraceRecorder.h"
 #include "UpdateWindow.h"
+#include "WinApp.h"
 
 #include <gtest/gtest.h>
 
@@ -289,14 +290,19 @@ TEST_F(LaunchTest, NothingToStartTellsTheUserAndFails) {
     }
 }
 
-TEST_F(LaunchTest, MessageBoxBelongsToTheUpdateWindow) {
+TEST_F(LaunchTest, MessageBoxBelongsToTheMainWindow) {
     enginetest::UpdateWindow window;
     window.Attach(manager);
+    CWinApp app;
+    CWnd mainWindow;
+    mainWindow.Attach(window.Handle());
+    app.m_pMainWnd = &mainWindow;
     MessageBoxWatcher boxes;
     EXPECT_EQ(0, manager.LaunchModule());
     EXPECT_EQ(1, boxes.Seen());
     EXPECT_EQ(window.Handle(), boxes.Owner());
     EXPECT_EQ("프로그램을 실행합니다.", window.Text(1001));
+    mainWindow.Detach();
 }
 
 } // namespace
