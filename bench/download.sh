@@ -68,7 +68,10 @@ run() {
     rm -f "$work/out/$file"
     case $name in
     download_file | bare_loop)
-        line=$(wine "$build/bin/bench_$name.exe" "$port" "/$file" "$winout\\$file" | tr -d '\r')
+        wine "$build/bin/bench_$name.exe" "$port" "/$file" "$winout\\$file" | tr -d '\r' \
+            >"$work/$name.$file.txt"
+        line=$(grep '^ok=' "$work/$name.$file.txt")
+        grep '^reads=' "$work/$name.$file.txt" >"$work/split.$name.$file.txt" || true
         [[ $line == ok=1* ]] || { echo "bench: $name failed: $line" >&2; exit 1; }
         local secs=${line#*seconds=} peak=${line#*peak_ws_kib=}
         echo "${secs%% *} ${peak%% *}"
@@ -105,3 +108,14 @@ done
 python3 -c "print('DownloadFile / bare loop: %.2f' % ($rate_download_file / $rate_bare_loop))"
 python3 -c "print('DownloadFile / curl:      %.3f' % ($rate_download_file / $rate_curl))"
 python3 -c "print('bare loop / curl:         %.3f' % ($rate_bare_loop / $rate_curl))"
+# The bare loop's time split for the large file (reads, seconds in
+# InternetReadFile, seconds in WriteFile) and the cost of one read.
+split=$(cat "$work/split.bare_loop.large.bin.txt")
+echo "bare loop, ${large} MiB: $split"
+python3 - "$split" <<'PY'
+import sys
+f = dict(kv.split("=") for kv in sys.argv[1].split())
+print("per 4096-byte block: %.1f us in InternetReadFile, %.1f us in WriteFile"
+      % (1e6 * float(f["read_seconds"]) / int(f["reads"]),
+         1e6 * float(f["write_seconds"]) / int(f["reads"])))
+PY
