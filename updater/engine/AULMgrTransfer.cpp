@@ -1,5 +1,6 @@
 #include "AULMgr.h"
 
+#include "TimeValue.h"
 #include "UniqueHandle.h"
 
 #include <cstdio>
@@ -9,35 +10,9 @@ namespace {
 // Shown in the comparison trace where a time could not be had.
 const char kUnknownTime[] = "unknown";
 
-// The local wall-clock reading of a file time, turned into calendar seconds
-// with daylight saving left to the C library, as the class library's time
-// value does it; the downloader builds the server time the same way.
-bool FileTimeToTime(const FILETIME& fileTime, time_t& result) {
-    FILETIME local;
-    SYSTEMTIME fields;
-    if (!::FileTimeToLocalFileTime(&fileTime, &local) || !::FileTimeToSystemTime(&local, &fields))
-        return false;
-    struct tm t = {};
-    t.tm_year = fields.wYear - 1900;
-    t.tm_mon = fields.wMonth - 1;
-    t.tm_mday = fields.wDay;
-    t.tm_hour = fields.wHour;
-    t.tm_min = fields.wMinute;
-    t.tm_sec = fields.wSecond;
-    t.tm_isdst = -1;
-    time_t value = std::mktime(&t);
-    if (value == static_cast<time_t>(-1))
-        return false;
-    result = value;
-    return true;
-}
-
-std::string FormatTime(time_t value) {
-    const struct tm* t = std::localtime(&value);
-    char text[64];
-    if (!t || !std::strftime(text, sizeof(text), "%Y-%m-%d %H:%M:%S", t))
-        return kUnknownTime;
-    return text;
+std::string ShownTime(time_t value) {
+    std::string text = FormatLocalTime(value);
+    return text.empty() ? kUnknownTime : text;
 }
 
 // Last-write time of the first match of the local path, if there is one.
@@ -46,7 +21,8 @@ bool LocalFileTime(const std::string& path, time_t& result) {
     unique_hfind find(::FindFirstFileA(path.c_str(), &data));
     if (!find)
         return false;
-    return FileTimeToTime(data.ftLastWriteTime, result);
+    // The same conversion as the server times, so the two compare directly.
+    return TimeFromFileTime(data.ftLastWriteTime, &result);
 }
 } // namespace
 
@@ -97,8 +73,8 @@ int CAULMgr::CompareVersionInfo() {
               "CompareVersionInfo : Module[%2d] : %s : Local Time(%s) , Server Time(%s) -> "
               "Download =%d",
               number, r.localFile.c_str(),
-              haveLocalTime ? FormatTime(localTime).c_str() : kUnknownTime,
-              haveServerTime ? FormatTime(serverTime).c_str() : kUnknownTime, r.download);
+              haveLocalTime ? ShownTime(localTime).c_str() : kUnknownTime,
+              haveServerTime ? ShownTime(serverTime).c_str() : kUnknownTime, r.download);
     }
     return 1;
 }
