@@ -84,6 +84,7 @@ TEST_F(ClientTest, RunningClientIsNeitherStartedNorWaitedFor) {
     EXPECT_EQ(1u, page.m_nWindowLookups);
     EXPECT_EQ(1, page.TavOpenMeetingWindow("", "", ""));
     EXPECT_EQ(3u, page.m_nWindowLookups) << "one look before the send, one for it";
+    StandIn::Settle();
     EXPECT_EQ(0, standIn.CountLines("start"));
 }
 
@@ -105,6 +106,7 @@ TEST_F(ClientTest, MissingClientProgramGivesZeroAndSendsNothing) {
     EXPECT_EQ(4u, client.m_nWindowLookups);
     EXPECT_EQ(0, client.SendToClient(110, std::string("x", 2)));
     client.TavIntoMeetingRoom("kim", "Kim", "pw", "room");
+    EXPECT_EQ(9u, client.m_nWindowLookups) << "the join gives up with the start";
 }
 
 TEST_F(ClientTest, StoppedClientIsStartedWithTheStoredLogin) {

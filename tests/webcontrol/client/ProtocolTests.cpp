@@ -9,12 +9,6 @@
 
 namespace {
 
-// Literals are split after every escape so that a following letter is never
-// read as another hex digit.
-std::string Bytes(const char* text, std::size_t n) {
-    return std::string(text, n);
-}
-
 std::vector<std::string> Tokens(const std::string& text, const std::string& delimiters) {
     CListTokenizer list(text, delimiters);
     std::vector<std::string> tokens;
@@ -23,33 +17,6 @@ std::vector<std::string> Tokens(const std::string& text, const std::string& deli
         tokens.push_back(token);
     EXPECT_EQ("", token) << "a finished list leaves out empty";
     return tokens;
-}
-
-TEST(PayloadBytes, PersonToPersonCallFramesOneUser) {
-    EXPECT_EQ(Bytes("\x07kim\x05Kim\x08\0", 10), BuildP2PCallPayload("kim", "Kim"));
-    EXPECT_EQ(Bytes("\x07\x05\x08\0", 4), BuildP2PCallPayload("", ""));
-    // Korean text goes through byte for byte.
-    const std::string name = "김철수";
-    EXPECT_EQ(std::string("\x07") + "kim" + "\x05" + name + "\x08" + '\0',
-              BuildP2PCallPayload("kim", name.c_str()));
-}
-
-TEST(PayloadBytes, MeetingRoomPairsTokensInListOrder) {
-    const std::string ab = std::string("\x07") + "a" + "\x05" + "Alice" + "\x15" + "b" + "\x05" +
-                           "Bob" + "\x15" + "\x08" + '\0';
-    EXPECT_EQ(ab, BuildMeetingRoomPayload("a,Alice,b,Bob"));
-
-    const std::string odd = std::string("\x07") + "a" + "\x05" + "Alice" + "\x15" + "b" + "\x05" +
-                            "\x15" + "\x08" + '\0';
-    EXPECT_EQ(odd, BuildMeetingRoomPayload("a,Alice,b"));
-
-    const std::string pair = std::string("\x07") + "a" + "\x05" + "Alice" + "\x15" + "\x08" + '\0';
-    EXPECT_EQ(pair, BuildMeetingRoomPayload(",a,,Alice,"));
-}
-
-TEST(PayloadBytes, EmptyListStillFramesThreeBytes) {
-    for (const char* list : {"", ",", ",,,,"})
-        EXPECT_EQ(Bytes("\x07\x08\0", 3), BuildMeetingRoomPayload(list)) << "[" << list << "]";
 }
 
 TEST(PayloadBytes, OnlyCommasSplitTheList) {

@@ -72,37 +72,6 @@ WScript.Echo("done");
               }));
 }
 
-TEST_F(ScriptTest, PageStartsJoinsAndStopsTheClient) {
-    AppPathsEntry entry(standIn.Program());
-    auto echoed = RunPage(R"(
-WScript.Echo(o.TavOBInstalled());
-o.TavStartOmblet("kim /s:off", "Kim", "pw");
-o.TavStartOmblet("kim", "Kim\" /evil:\"", "pw");
-o.TavStartOmblet("kim", "Kim Chulsoo", "secret");
-WScript.Echo("done");
-)");
-    EXPECT_EQ(echoed, (std::vector<std::string>{"1", "done"}));
-    ASSERT_TRUE(standIn.WaitForLine(
-        "start /messenger /s:on /user:kim:\"Kim Chulsoo\" /p:secret /msgrtitle:\"TavWebOmblet\""))
-        << standIn.Log();
-    ASSERT_TRUE(standIn.WaitForWindow());
-    StandIn::Settle();
-    EXPECT_EQ(1, standIn.CountLines("start")) << standIn.Log();
-
-    echoed = RunPage(R"(
-o.TavOBInstalled();
-o.TavIntoMeetingRoom("kim", "Kim", "pw", "k /s:off");
-o.TavIntoMeetingRoom("kim", "Kim", "pw", "room-42");
-o.TavStopOmblet();
-WScript.Echo("done");
-)");
-    EXPECT_EQ(echoed, std::vector<std::string>{"done"});
-    EXPECT_TRUE(standIn.WaitForLine("start /messenger /conference:join /key:room-42"))
-        << standIn.Log();
-    EXPECT_TRUE(standIn.WaitForLine("closed")) << standIn.Log();
-    EXPECT_EQ(0, standIn.CountLines("start /messenger /conference:join /key:k")) << standIn.Log();
-}
-
 TEST_F(ScriptTest, NotInstalledClientGivesZeroResults) {
     AppPathsEntry::Remove();
     const auto echoed = RunPage(R"(
@@ -113,18 +82,6 @@ WScript.Echo("done");
 )");
     EXPECT_EQ(echoed, (std::vector<std::string>{"0", "0", "done"}));
     EXPECT_EQ("", standIn.Log());
-}
-
-TEST_F(ScriptTest, PageInstallStartsTheUpdaterFromTheSystemFolder) {
-    COmbletClient local;
-    SystemFile updater(std::string(local.m_szSystemDir) + "\\TavUpdate.exe");
-    ASSERT_TRUE(updater.CopyFrom(standIn.Program()));
-    standIn.SetNoWindow(true);
-    EXPECT_EQ(RunPage("o.TavOmbletInstall();\r\nWScript.Echo(\"done\");\r\n"),
-              std::vector<std::string>{"done"});
-    EXPECT_TRUE(
-        standIn.WaitForLine("start " + std::string(local.m_szSystemDir) + "\\TavUpdateInfo.ini"))
-        << standIn.Log();
 }
 
 } // namespace
