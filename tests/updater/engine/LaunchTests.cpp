@@ -2,8 +2,6 @@
 #include "AppName.h"
 #include "Fixtures.h"
 #include "TraceRecorder.h"
-#include "UpdateWindow.h"
-#include "WinApp.h"
 
 #include <gtest/gtest.h>
 
@@ -75,12 +73,10 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_texts;
     }
-    HWND Owner() const { return m_owner; }
 
 private:
     void Inspect(HWND box) {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_owner = ::GetWindow(box, GW_OWNER);
         for (HWND child = ::GetWindow(box, GW_CHILD); child;
              child = ::GetWindow(child, GW_HWNDNEXT)) {
             char text[256] = {};
@@ -95,7 +91,6 @@ private:
     std::atomic<int> m_seen{0};
     mutable std::mutex m_mutex;
     std::vector<std::string> m_texts;
-    std::atomic<HWND> m_owner{nullptr};
 };
 
 bool Contains(const std::vector<std::string>& texts, const std::string& text) {
@@ -148,14 +143,6 @@ TEST_F(LaunchTest, ProgramStartsWithItsQuotedPathInItsOwnFolder) {
     EXPECT_EQ("\"" + program + "\" ", started.commandLine);
     EXPECT_EQ(0, _stricmp(dir.c_str(), started.folder.c_str())) << started.folder;
     EXPECT_TRUE(trace.Has(3, program + " : CreateProcess ====> OK")) << trace.Dump();
-}
-
-TEST_F(LaunchTest, ArgumentsFollowTheQuotedPathAfterOneBlank) {
-    std::string program = Program("args.exe");
-    EXPECT_EQ(1, manager._ExecuteApp(program, "/s:on \"two words\""));
-    StartRecord started;
-    ASSERT_TRUE(WaitForStart(program, started));
-    EXPECT_EQ("\"" + program + "\" /s:on \"two words\"", started.commandLine);
 }
 
 // A bare program name has no folder of its own; it starts in the current one.
@@ -288,21 +275,6 @@ TEST_F(LaunchTest, NothingToStartTellsTheUserAndFails) {
                   trace.Texts(1))
             << trace.Dump();
     }
-}
-
-TEST_F(LaunchTest, MessageBoxBelongsToTheMainWindow) {
-    enginetest::UpdateWindow window;
-    window.Attach(manager);
-    CWinApp app;
-    CWnd mainWindow;
-    mainWindow.Attach(window.Handle());
-    app.m_pMainWnd = &mainWindow;
-    MessageBoxWatcher boxes;
-    EXPECT_EQ(0, manager.LaunchModule());
-    EXPECT_EQ(1, boxes.Seen());
-    EXPECT_EQ(window.Handle(), boxes.Owner());
-    EXPECT_EQ("프로그램을 실행합니다.", window.Text(1001));
-    mainWindow.Detach();
 }
 
 } // namespace

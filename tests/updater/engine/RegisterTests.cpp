@@ -127,9 +127,4 @@ TEST_F(RegisterTest, OnlySelectedModulesMarkedRAreRegistered) {
     EXPECT_TRUE(trace.Has(1, "RegisterModule : _RegisterControl(" + broken + ") ")) << trace.Dump();
 }
 
-TEST_F(RegisterTest, EmptyListRegistersNothingAndSucceeds) {
-    EXPECT_EQ(1, manager.RegisterModule());
-    EXPECT_TRUE(trace.Texts().empty()) << trace.Dump();
-}
-
 } // namespace

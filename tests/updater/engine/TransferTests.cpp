@@ -284,16 +284,6 @@ protected:
     CAULMgr manager;
 };
 
-TEST_F(ConnectTest, ConnectsWithTheConfiguredLogin) {
-    ASSERT_TRUE(ftp.Ok()) << ftp.Error();
-    Configure(PROTOCOL_FTP, ftp.Port(), "tav", "secret");
-    EXPECT_EQ(1, manager.ConnectServer());
-    EXPECT_EQ(STATUS_CONNECT, manager.m_nStatus);
-    EXPECT_TRUE(trace.Has(3, "ConnectServer(127.0.0.1, 1, " + std::to_string(ftp.Port()) +
-                                 ", tav, secret) : OK"))
-        << trace.Dump();
-}
-
 // Only the low 16 bits of the setting are the port; the trace shows the setting.
 TEST_F(ConnectTest, PortSettingKeepsItsLowSixteenBits) {
     ASSERT_TRUE(ftp.Ok()) << ftp.Error();

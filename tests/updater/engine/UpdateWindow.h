@@ -79,11 +79,6 @@ public:
     int Low(int id) const {
         return static_cast<int>(::SendMessageA(::GetDlgItem(m_hWnd, id), PBM_GETRANGE, TRUE, 0));
     }
-    void SetText(int id, const char* text) { ::SetWindowTextA(::GetDlgItem(m_hWnd, id), text); }
-    void SetBar(int id, int high, int pos) {
-        ::SendMessageA(::GetDlgItem(m_hWnd, id), PBM_SETRANGE, 0, MAKELPARAM(0, high));
-        ::SendMessageA(::GetDlgItem(m_hWnd, id), PBM_SETPOS, pos, 0);
-    }
     HWND Handle() const { return m_hWnd; }
 
 private:

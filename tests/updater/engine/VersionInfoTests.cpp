@@ -65,18 +65,6 @@ TEST_F(VersionInfoTest, AcceptedLinesBecomeRecordsInOrder) {
         << trace.Dump();
 }
 
-// Fault: a line longer than the read buffer glued together, or its tail lost.
-TEST_F(VersionInfoTest, LineLongerThan1023BytesIsReadAsSeveralLines) {
-    std::string head = "C:\\Omblet\\long.dll|/omblet/long.dll|";
-    std::string padded = head + std::string(1023 - head.size(), 'E');
-    WriteList(padded + "C:\\Omblet\\tail.dll|/omblet/tail.dll|R\n");
-    ASSERT_EQ(1, manager.ParseVersionInfo());
-    ASSERT_EQ(2u, manager.m_modules.size()) << trace.Dump();
-    EXPECT_EQ(std::string(1023 - head.size(), 'E'), Module(0, 2));
-    EXPECT_EQ("C:\\Omblet\\tail.dll", Module(1, 0));
-    EXPECT_EQ("R", Module(1, 2));
-}
-
 // Fault: records piling up over passes instead of being replaced.
 TEST_F(VersionInfoTest, EachReadReplacesTheWholeList) {
     WriteList("a|b\nc|d\n");

@@ -9,7 +9,6 @@
 
 namespace {
 
-using versionlist::ParseLine;
 using versionlist::SplitFields;
 
 // Any object will do as the trace source of the pure functions.
@@ -60,67 +59,6 @@ TEST(ListSplitter, TracesEachTokenDecision) {
     EXPECT_TRUE(trace.Has(4, "SplitList(a| |b|) :   --> Invalid Length")) << trace.Dump();
     EXPECT_TRUE(trace.Has(4, "SplitList(a| |b|) :  b --> ADD")) << trace.Dump();
     EXPECT_EQ(3u, trace.Texts().size()) << trace.Dump();
-}
-
-ModuleRecord Parsed(const std::string& line, bool expectAccepted = true) {
-    Owner owner;
-    ModuleRecord record;
-    record.download = 7;
-    EXPECT_EQ(expectAccepted, ParseLine(owner, line, record)) << line;
-    return record;
-}
-
-TEST(VersionLine, TwoFieldsGiveAnEmptyOptionAndLaterFieldsAreIgnored) {
-    ModuleRecord r = Parsed("C:\\Client\\a.exe|/client/a.exe\n");
-    EXPECT_EQ("C:\\Client\\a.exe", r.localFile);
-    EXPECT_EQ("/client/a.exe", r.remoteFile);
-    EXPECT_EQ("", r.updateOption);
-    EXPECT_EQ(0, r.download);
-
-    r = Parsed("l | r | FRE | extra | more\n");
-    EXPECT_EQ("l", r.localFile);
-    EXPECT_EQ("r", r.remoteFile);
-    EXPECT_EQ("FRE", r.updateOption);
-}
-
-TEST(VersionLine, BlanksAroundDelimitersGiveTheSameRecord) {
-    ModuleRecord a = Parsed("C:\\x.dll|/x.dll|R\n");
-    ModuleRecord b = Parsed("   C:\\x.dll   |   /x.dll\t|  R  \n");
-    EXPECT_EQ(a.localFile, b.localFile);
-    EXPECT_EQ(a.remoteFile, b.remoteFile);
-    EXPECT_EQ(a.updateOption, b.updateOption);
-}
-
-TEST(VersionLine, EmptyMiddleFieldMovesTheThirdUp) {
-    ModuleRecord r = Parsed("C:\\x.dll||/x.dll|E\n");
-    EXPECT_EQ("/x.dll", r.remoteFile);
-    EXPECT_EQ("E", r.updateOption);
-    r = Parsed("C:\\x.dll| |/x.dll\n");
-    EXPECT_EQ("/x.dll", r.remoteFile);
-    EXPECT_EQ("", r.updateOption);
-}
-
-TEST(VersionLine, CommentsShortLinesAndSingleFieldsAreSkipped) {
-    Parsed("; C:\\x.dll|/x.dll|F\n", false);
-    Parsed(";\n", false);
-    Parsed("\n", false);
-    Parsed("x", false); // last line of one character, no line end
-    Parsed("", false);
-    Parsed("|C:\\x.dll|/x.dll\n", false);
-    Parsed("C:\\x.dll\n", false);
-    // Not a comment: split like any other line; here it has one field.
-    Parsed("  ; not a comment\n", false);
-    ModuleRecord r = Parsed("  ;C:\\x.dll|/x.dll\n");
-    EXPECT_EQ(";C:\\x.dll", r.localFile);
-    // Two bytes with the line end is long enough, but one field is too few.
-    Parsed("x\n", false);
-}
-
-TEST(VersionLine, OptionLettersAreUpperCaseAnywhereInTheField) {
-    EXPECT_TRUE(versionlist::HasOption("FRE", 'F'));
-    EXPECT_TRUE(versionlist::HasOption("xRy", 'R'));
-    EXPECT_FALSE(versionlist::HasOption("fre", 'F'));
-    EXPECT_FALSE(versionlist::HasOption("", 'E'));
 }
 
 std::vector<std::string> Chunks(const std::string& content) {
