@@ -107,9 +107,10 @@ TEST_F(DownloadTest, FolderPathLongerThanTheBufferFails) {
     EXPECT_EQ(0, net.DownloadFile("/m.bin", target, 0));
     EXPECT_TRUE(trace.Has(1, "DownloadFile(/m.bin->" + target +
                                  ") : ERROR, could not create local folder(" + folder + ")"));
-    std::string fits = local + "\\" + std::string(258 - local.size(), 'g');
-    ASSERT_EQ(259u, fits.size());
-    EXPECT_EQ(0, net._CreateLocalFolder((fits + "\\").c_str()));
+    // 260 characters leave no room for the terminator.
+    std::string edge = local + "\\" + std::string(258 - local.size(), 'g') + "\\";
+    ASSERT_EQ(260u, edge.size());
+    EXPECT_EQ(0, net._CreateLocalFolder(edge.c_str()));
 }
 
 TEST_F(DownloadTest, PathWithoutBackslashIsRelativeToTheCurrentFolder) {

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 namespace {
@@ -16,12 +15,6 @@ TEST(LocalFolderOf, OnlyTheBackslashSeparatesAndLeadingOnesGetNoFolderStep) {
     EXPECT_EQ("", LocalFolderOf("C:/Program/x.dll"));
     EXPECT_EQ("sub/dir\\", LocalFolderOf("sub/dir\\x.dll"));
     EXPECT_EQ("C:\\a\\", LocalFolderOf("C:\\a\\"));
-}
-
-TEST(FormatText, LongTextsAreNotCut) {
-    std::string path(5000, 'p');
-    EXPECT_EQ("DownloadFile(" + path + "->x)",
-              FormatText("DownloadFile(%s->%s)", path.c_str(), "x"));
 }
 
 } // namespace
