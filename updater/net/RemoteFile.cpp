@@ -8,6 +8,9 @@
 
 namespace {
 
+// The library is told the record is 16 bytes long, its size on every platform.
+static_assert(sizeof(SYSTEMTIME) == 16, "SYSTEMTIME layout");
+
 bool SamePath(const std::string& a, const std::string& b) {
     return _mbscmp(reinterpret_cast<const unsigned char*>(a.c_str()),
                    reinterpret_cast<const unsigned char*>(b.c_str())) == 0;
