@@ -27,13 +27,16 @@ int CAULMgr::RegisterModule() {
 }
 
 int CAULMgr::_RegisterControl(std::string path) {
-    // Servers may use COM while they register; balanced around each one.
-    ::CoInitialize(nullptr);
+    // Servers may use COM while they register; balanced around each one. A
+    // thread already in another apartment refuses, and must not be left
+    // uninitialised by us.
+    const HRESULT com = ::CoInitialize(nullptr);
     HMODULE library = ::LoadLibraryA(path.c_str());
     if (!library) {
         Trace(TRACE_ERROR, "_RegisterControl : ERROR, LoadLibrary(%s), EC=%d", path.c_str(),
               static_cast<int>(::GetLastError()));
-        ::CoUninitialize();
+        if (SUCCEEDED(com))
+            ::CoUninitialize();
         return 0;
     }
     int result = 0;
@@ -50,7 +53,8 @@ int CAULMgr::_RegisterControl(std::string path) {
               static_cast<int>(::GetLastError()));
     }
     ::FreeLibrary(library);
-    ::CoUninitialize();
+    if (SUCCEEDED(com))
+        ::CoUninitialize();
     return result;
 }
 

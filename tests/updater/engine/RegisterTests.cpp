@@ -60,6 +60,18 @@ TEST_F(RegisterTest, ServerIsCalledWithComInitialisedAndEverythingIsReleased) {
     EXPECT_TRUE(trace.Texts(1).empty()) << trace.Dump();
 }
 
+// Fault: uninitialising COM that the call did not initialise.
+TEST_F(RegisterTest, ThreadInAnotherApartmentKeepsItsCom) {
+    std::string dll = Library("tav_fixture_regserver", "mta.dll");
+    ASSERT_EQ(S_OK, ::CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+    EXPECT_EQ(1, manager._RegisterControl(dll));
+    // Still initialised (S_FALSE), as before the call.
+    EXPECT_EQ(S_FALSE, ::CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+    ::CoUninitialize();
+    ::CoUninitialize();
+    ExpectComBalanced();
+}
+
 TEST_F(RegisterTest, ServerReportingFailureStillCountsAsRegistered) {
     std::string dll = Library("tav_fixture_regserver_fails", "fails.dll");
     EXPECT_EQ(1, manager._RegisterControl(dll));
