@@ -2,6 +2,7 @@
 #include "AULMgr.h"
 #include "NetDownLoader.h"
 #include "NetText.h"
+#include "UniqueHandle.h"
 
 #include <cstring>
 
@@ -42,14 +43,14 @@ public:
         if (!::GetTempFileNameA(folder.c_str(), "tav", 0, temp))
             return false;
         m_strTempPath = temp;
-        m_hFile = ::CreateFileA(temp, GENERIC_WRITE, FILE_SHARE_READ, // deny write
-                                nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        return m_hFile != INVALID_HANDLE_VALUE;
+        m_file.reset(::CreateFileA(temp, GENERIC_WRITE, FILE_SHARE_READ, // deny write
+                                   nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        return static_cast<bool>(m_file);
     }
 
     bool Write(const char* data, DWORD size) {
         DWORD written = 0;
-        if (!::WriteFile(m_hFile, data, size, &written, nullptr))
+        if (!::WriteFile(m_file.get(), data, size, &written, nullptr))
             return false;
         if (written != size) {
             ::SetLastError(ERROR_DISK_FULL);
@@ -59,11 +60,10 @@ public:
     }
 
     bool Close() {
-        if (m_hFile == INVALID_HANDLE_VALUE)
+        // Closed here, not by the owner, so a failing close is seen.
+        if (!m_file)
             return true;
-        HANDLE file = m_hFile;
-        m_hFile = INVALID_HANDLE_VALUE;
-        return ::CloseHandle(file) != FALSE;
+        return ::CloseHandle(m_file.release()) != FALSE;
     }
 
     // Puts the closed temporary file in the target's place.
@@ -76,7 +76,7 @@ public:
     }
 
 private:
-    HANDLE m_hFile = INVALID_HANDLE_VALUE;
+    unique_hfile m_file;
     std::string m_strTempPath;
 };
 
