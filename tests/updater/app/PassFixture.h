@@ -44,8 +44,11 @@ protected:
         ASSERT_TRUE(testenv::WriteFile(serverDir + "\\TavUpdate.ver", lines));
     }
 
-    // Lines of the recorder's start log next to the program.
+    // Lines of the recorder's start log next to the program. The pass does
+    // not wait for the programs it starts, so the first line is waited for.
     std::vector<std::string> Starts(const std::string& program) const {
+        if (WaitFor([&] { return !testenv::ReadFile(program + ".ran").empty(); }, 30))
+            ::Sleep(500); // room for a wrong second start to show too
         std::vector<std::string> lines;
         std::string text = testenv::ReadFile(program + ".ran");
         size_t start = 0, end;

@@ -33,8 +33,11 @@ TEST_F(PassFixture, MissingConfigurationShowsTheOnlyBoxAndTheWindowClosesAfterIt
     ExpectNoLogFiles();
 }
 
-TEST_F(PassFixture,
-       WithoutArgumentTheWorkingFolderFileIsReadAndAnUnreachableServerStartsTheDefault) {
+// Both starts read .\TavUpdateInfo.ini of the working folder: no argument,
+// and an empty first argument with a second one that must be ignored.
+class DefaultConfigTest : public PassFixture, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(DefaultConfigTest, WorkingFolderFileIsReadAndAnUnreachableServerStartsTheDefault) {
     std::string program = Installed("client.exe");
     ASSERT_TRUE(::CopyFileA((testenv::BinDir() + "\\app_fixture_recorder.exe").c_str(),
                             program.c_str(), FALSE));
@@ -47,12 +50,15 @@ TEST_F(PassFixture,
     }
     ASSERT_TRUE(testenv::WriteFile(workDir + "\\TavUpdateInfo.ini", Config("HTTP", port, program)));
 
-    ASSERT_TRUE(app.Start(workDir, ""));
+    ASSERT_TRUE(app.Start(workDir, GetParam()));
     ASSERT_TRUE(app.WaitExit(90)) << "no box may stop this pass";
     EXPECT_EQ(0u, app.ExitCode());
     ExpectStartedOnce(Starts(program), program, installDir);
     ExpectNoLogFiles();
 }
+
+INSTANTIATE_TEST_SUITE_P(Arguments, DefaultConfigTest,
+                         ::testing::Values("", "\"\" Z:\\nowhere\\other.ini"));
 
 TEST_F(PassFixture, NothingNewerFetchesNothingAndStillStartsTheProgramsMarkedE) {
     ServeFixture("app_fixture_recorder.exe", "client.exe");

@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# Whole update pass against the bare WinINet loop, over loopback from nginx:
+#   TavUpdate.exe making one pass whose only module is one forced file,
+#   and bench_bare_loop (one GET, 4096-byte reads and writes).
+# Each runs on a 16 MiB and a 512 MiB file, timed from outside as whole
+# processes under Wine; throughput is taken over the difference (496 MiB), so
+# start-up, the 600 ms of pauses of a pass and the first request cancel out.
+# The pass shows every block on its window (Xvfb when no display is set).
+#   bench/pass/pass.sh         (BENCH_BUILD=folder to build elsewhere,
+#                               BENCH_LARGE_MIB=n for another large size)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=${BENCH_BUILD:-$root/build/bench}
+large=${BENCH_LARGE_MIB:-512}
+small=16
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw.cmake" -DTAV_ARCH=x86_64 >/dev/null
+cmake --build "$build" --target TavUpdate bench_bare_loop >/dev/null
+
+work=$(mktemp -d /tmp/tav-bench-pass.XXXXXX)
+nginx_pid=""
+xvfb_pid=""
+cleanup() {
+    [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null || true
+    WINEPREFIX=$build/wineprefix wineserver -k 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+mkdir -p "$work/www" "$work/out" "$work/nginx"
+head -c $((small << 20)) /dev/urandom >"$work/www/small.bin"
+head -c $((large << 20)) /dev/urandom >"$work/www/large.bin"
+
+port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+cat >"$work/nginx/nginx.conf" <<CONF
+daemon off;
+master_process off;
+worker_processes 1;
+pid $work/nginx/nginx.pid;
+error_log $work/nginx/error.log;
+events { worker_connections 64; }
+http {
+    access_log off;
+    client_body_temp_path $work/nginx/body;
+    proxy_temp_path $work/nginx/proxy;
+    fastcgi_temp_path $work/nginx/fastcgi;
+    uwsgi_temp_path $work/nginx/uwsgi;
+    scgi_temp_path $work/nginx/scgi;
+    default_type application/octet-stream;
+    sendfile on;
+    server { listen 127.0.0.1:$port; root $work/www; location / { } }
+}
+CONF
+nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" &
+nginx_pid=$!
+for _ in $(seq 100); do curl -s --noproxy "*" -o /dev/null "http://127.0.0.1:$port/small.bin" && break; sleep 0.05; done
+
+if [ -z "${DISPLAY:-}" ]; then
+    for n in $(seq 90 140); do
+        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+        xvfb_pid=$!
+        export DISPLAY=":$n"
+        for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+        break
+    done
+fi
+# One running wineserver for all runs, so none pays for starting Wine.
+export WINEPREFIX=$build/wineprefix WINEARCH=win64 WINEDEBUG=-all LC_ALL=ko_KR.UTF-8
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+"$root/cmake/wine-prefix" "$WINEPREFIX"
+wineserver -p60
+win() { echo "Z:${1//\//\\}"; }
+
+# One configuration and version list per file; the pass ends by starting a
+# small system program, so no message box waits for a user.
+for file in small.bin large.bin; do
+    printf '%s|/%s|F\r\n' "$(win "$work/out/$file")" "$file" >"$work/www/$file.ver"
+    printf '[SERVER]\r\nRemote Address=127.0.0.1\r\nProtocol=HTTP\r\nRemote Port=%s\r\nRemote Version File=/%s.ver\r\n[LOCAL]\r\nLocal Version File=%s\r\nDefault Exec File=C:\\windows\\system32\\hostname.exe\r\n' \
+        "$port" "$file" "$(win "$work/$file.ver")" >"$work/$file.ini"
+done
+
+# run <name> <file>: prints the wall-clock seconds of the whole process
+run() {
+    local name=$1 file=$2 start end
+    rm -f "$work/out/$file"
+    start=$(date +%s.%N)
+    case $name in
+    pass) wine "$build/bin/TavUpdate.exe" "$(win "$work/$file.ini")" >/dev/null 2>&1 ;;
+    bare_loop) wine "$build/bin/bench_bare_loop.exe" "$port" "/$file" "$(win "$work/out/$file")" >/dev/null ;;
+    esac
+    end=$(date +%s.%N)
+    cmp -s "$work/www/$file" "$work/out/$file" || { echo "bench: $name: $file differs" >&2; exit 1; }
+    python3 -c "print('%.3f' % ($end - $start))"
+}
+
+declare -A secs
+for name in pass bare_loop; do
+    for file in small.bin large.bin; do
+        secs[$name.$file]=$(run $name $file)
+    done
+done
+
+mib=$((large - small))
+printf "%-10s %10s %10s %10s\n" program "${small}MiB_s" "${large}MiB_s" "MiB/s"
+for name in pass bare_loop; do
+    rate=$(python3 -c "print('%.1f' % ($mib / (${secs[$name.large.bin]} - ${secs[$name.small.bin]})))")
+    declare "rate_$name=$rate"
+    printf "%-10s %10s %10s %10s\n" "$name" "${secs[$name.small.bin]}" "${secs[$name.large.bin]}" "$rate"
+done
+python3 -c "print('pass / bare loop: %.2f' % ($rate_pass / $rate_bare_loop))"
