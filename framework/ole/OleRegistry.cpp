@@ -1,4 +1,5 @@
 #include "OleRegistry.h"
+#include "OleControlModule.h"
 #include "UniqueHandle.h"
 
 #include <iterator>
@@ -240,5 +241,21 @@ BOOL AfxOleUnregisterTypeLib(REFGUID tlid, WORD wVerMajor, WORD wVerMinor, LCID 
 #else
     const SYSKIND kind = SYS_WIN32;
 #endif
-    return SUCCEEDED(::UnRegisterTypeLib(tlid, wVerMajor, wVerMinor, lcid, kind));
+    if (SUCCEEDED(::UnRegisterTypeLib(tlid, wVerMajor, wVerMinor, lcid, kind)))
+        return TRUE;
+    // RegisterTypeLib filed the library under its own locale; removal must
+    // find it there, or the classes would never be removed after it.
+    ITypeLib* typeLib = nullptr;
+    if (FAILED(AfxLoadModuleTypeLib(AfxGetInstanceHandle(), &typeLib)))
+        return FALSE;
+    BOOL ok = FALSE;
+    TLIBATTR* attr = nullptr;
+    if (SUCCEEDED(typeLib->GetLibAttr(&attr))) {
+        if (IsEqualGUID(attr->guid, tlid) && attr->wMajorVerNum == wVerMajor &&
+            attr->wMinorVerNum == wVerMinor && attr->lcid != lcid)
+            ok = SUCCEEDED(::UnRegisterTypeLib(tlid, wVerMajor, wVerMinor, attr->lcid, kind));
+        typeLib->ReleaseTLibAttr(attr);
+    }
+    typeLib->Release();
+    return ok;
 }

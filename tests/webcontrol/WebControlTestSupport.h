@@ -1,0 +1,76 @@
+#pragma once
+// Helpers shared by the web control tests: where the module lies, running a
+// program to its end, reading the registry, and the module loaded in-process.
+
+#include <windows.h>
+#include <ole2.h>
+#include <ocidl.h>
+#include <objsafe.h>
+#include <olectl.h>
+
+#include <string>
+
+namespace wctest {
+
+// Windows path of TavWebOmblet.ocx beside the test program.
+std::string OcxPath();
+
+// Runs a command line with its output captured; returns the exit code, or
+// -1 when it could not start or did not end within the time-out.
+int Run(const std::string& commandLine, std::string* output = nullptr, DWORD timeoutMs = 120000);
+
+bool KeyExists(HKEY root, const std::string& path);
+// The value as text, or "<missing>".
+std::string ReadString(HKEY root, const std::string& path, const char* valueName = nullptr);
+void DeleteTree(HKEY root, const std::string& path);
+
+std::string GuidText(REFGUID guid);
+CLSID PropPageClsid();
+std::string Narrow(const wchar_t* text);
+
+// The control module loaded with LoadLibrary and its class objects.
+class Module {
+public:
+    Module();
+    ~Module();
+    bool Ok() const { return m_h != nullptr; }
+    HMODULE Handle() const { return m_h; }
+    HRESULT GetClassObject(REFCLSID clsid, IClassFactory** factory) const;
+    HRESULT CanUnloadNow() const;
+    // A new object of the class, queried for riid.
+    HRESULT Create(REFCLSID clsid, REFIID riid, void** ppv) const;
+    FARPROC Export(const char* name) const { return ::GetProcAddress(m_h, name); }
+
+private:
+    HMODULE m_h = nullptr;
+};
+
+// Owner of one COM interface pointer.
+template <typename T> class ComPtr {
+public:
+    ComPtr() = default;
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+    ~ComPtr() { reset(); }
+    T* get() const { return m_p; }
+    T* operator->() const { return m_p; }
+    explicit operator bool() const { return m_p != nullptr; }
+    void reset() {
+        if (m_p)
+            m_p->Release();
+        m_p = nullptr;
+    }
+    T** put() {
+        reset();
+        return &m_p;
+    }
+    void** put_void() { return reinterpret_cast<void**>(put()); }
+    template <typename U> HRESULT As(ComPtr<U>& out) const {
+        return m_p->QueryInterface(__uuidof(U), out.put_void());
+    }
+
+private:
+    T* m_p = nullptr;
+};
+
+} // namespace wctest
