@@ -209,15 +209,6 @@ TEST_F(ContainerTest, EllipseUsesTheContainersPenAndBrush) {
     ::DeleteObject(green);
 }
 
-TEST_F(ContainerTest, OnlyTheContentAspectIsDrawn) {
-    Canvas canvas(10, 10);
-    ComPtr<IViewObject2> view;
-    ASSERT_EQ(S_OK, control.As(view));
-    RECTL bounds = {0, 0, 10, 10};
-    EXPECT_EQ(DV_E_DVASPECT, view->Draw(DVASPECT_ICON, -1, nullptr, nullptr, nullptr, canvas.dc(),
-                                        &bounds, nullptr, nullptr, 0));
-}
-
 TEST_F(ContainerTest, SitedControlGoesInPlaceInAChildWindowAndLeavesCleanly) {
     HWND host = ::CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
                                   300, 200, nullptr, nullptr, nullptr, nullptr);
@@ -303,20 +294,6 @@ TEST_F(ContainerTest, ReportsClassMiscStatusTypeNameAndPropertyPage) {
     ASSERT_EQ(S_OK, safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled));
     EXPECT_EQ(DWORD(INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA),
               supported);
-}
-
-TEST_F(ContainerTest, ConnectionPointContainerHasNoPoints) {
-    ComPtr<IConnectionPointContainer> points;
-    ASSERT_EQ(S_OK, control.As(points));
-    ComPtr<IConnectionPoint> point;
-    EXPECT_EQ(CONNECT_E_NOCONNECTION,
-              points->FindConnectionPoint(DIID__DTavWebOmbletEvents, point.put()));
-    ComPtr<IEnumConnectionPoints> all;
-    ASSERT_EQ(S_OK, points->EnumConnectionPoints(all.put()));
-    IConnectionPoint* next = nullptr;
-    ULONG fetched = 7;
-    EXPECT_EQ(S_FALSE, all->Next(1, &next, &fetched));
-    EXPECT_EQ(0u, fetched);
 }
 
 // Stream persistence: the version number 1.0 first, then the extent.

@@ -106,17 +106,6 @@ TEST_F(DispatchTest, ArgumentWithoutTextNamesItsPositionAsTheMismatch) {
         ::VariantClear(&v);
 }
 
-TEST_F(DispatchTest, NamedArgumentsAreNotTaken) {
-    VARIANT arg;
-    arg.vt = VT_BSTR;
-    arg.bstrVal = ::SysAllocString(L"kim");
-    DISPID named = 0;
-    DISPPARAMS params = {&arg, &named, 1, 1};
-    EXPECT_EQ(DISP_E_NONAMEDARGS,
-              disp->Invoke(3, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr));
-    ::VariantClear(&arg);
-}
-
 TEST_F(DispatchTest, InstalledCheckAnswersALongAsMethodOrPropertyGet) {
     VARIANT result;
     ::VariantInit(&result);
