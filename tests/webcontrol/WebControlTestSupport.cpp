@@ -46,9 +46,12 @@ int Run(const std::string& commandLine, std::string* output, DWORD timeoutMs) {
         DWORD avail = 0;
         while (reader && ::PeekNamedPipe(reader.get(), nullptr, 0, nullptr, &avail, nullptr) &&
                avail > 0) {
+            // Never ask for more than is there: a blocking read would hang the
+            // test once the child has gone and a grandchild holds the pipe.
             char buffer[512];
+            DWORD want = avail < sizeof(buffer) ? avail : static_cast<DWORD>(sizeof(buffer));
             DWORD got = 0;
-            if (!::ReadFile(reader.get(), buffer, sizeof(buffer), &got, nullptr) || got == 0)
+            if (!::ReadFile(reader.get(), buffer, want, &got, nullptr) || got == 0)
                 break;
             text.append(buffer, got);
         }
