@@ -1,337 +1,33 @@
-#include "BlockBuilder.h"
 #include "VersionBlock.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
+
 namespace {
 
-std::string Ascii(const char16_t* text) {
-    std::string out;
-    for (; *text; ++text)
-        out.push_back(*text < 0x80 ? static_cast<char>(*text) : '?');
-    return out;
-}
-
 using Strings = std::vector<std::string>;
+using Pairs = std::vector<std::pair<uint16_t, uint16_t>>;
 
-struct Walked {
-    std::string lastTable;
-    Strings names, values, translations;
-};
+// Hand-made blocks laid out as the resource compiler does: header, key,
+// padding to 4, value, children each at a multiple of 4; in the 32-bit
+// (UTF-16) or the 16-bit (narrow) layout.
+using Bytes = std::vector<uint8_t>;
 
-Walked WalkAll(const std::vector<uint8_t>& bytes) {
-    ExactBuffer buffer(bytes);
-    Walked w;
-    w.lastTable = versionblock::Walk(buffer.data.get(), buffer.size, false, Ascii,
-                                     {&w.names, &w.values, &w.translations});
-    return w;
+void SetWord(Bytes& block, size_t pos, size_t word) {
+    block[pos] = static_cast<uint8_t>(word);
+    block[pos + 1] = static_cast<uint8_t>(word >> 8);
 }
 
-std::string FirstTable(const std::vector<uint8_t>& bytes) {
-    ExactBuffer buffer(bytes);
-    return versionblock::Walk(buffer.data.get(), buffer.size, true, Ascii, {});
+void Append(Bytes& out, const Bytes& part) {
+    out.resize((out.size() + 3) & ~size_t(3), 0);
+    out.insert(out.end(), part.begin(), part.end());
 }
 
-const char* const kNames[] = {"Comments",        "CompanyName",      "FileDescription",
-                              "FileVersion",     "InternalName",     "LegalCopyright",
-                              "LegalTrademarks", "OriginalFilename", "PrivateBuild",
-                              "ProductName",     "ProductVersion",   "SpecialBuild"};
-
-// The shape of the updater's own block: one lower-case table, twelve strings,
-// one translation.
-BlockNode ProgramBlock(bool wide = true) {
-    BlockNode root = RootNode();
-    BlockNode& strings = root.Add(Node("StringFileInfo"));
-    BlockNode& table = strings.Add(Node("041204b0"));
-    for (const char* name : kNames)
-        table.Add(StringNode(name, std::string("v-") + name, wide));
-    root.Add(Node("VarFileInfo")).Add(TranslationNode({{0x0412, 0x04B0}}));
-    return root;
-}
-
-Strings ProgramNames(const std::string& key = "041204B0") {
-    Strings names;
-    for (const char* name : kNames)
-        names.push_back(key + "|" + name);
-    return names;
-}
-
-TEST(VersionBlockLayout, ProgramBlockYieldsItsTwelveStringsAndTranslationInOrder) {
-    BlockNode root = ProgramBlock();
-    auto bytes = BlockBuilder().Build(root);
-    EXPECT_EQ(92u, root.children[0].offset);
-    EXPECT_EQ(128u, root.children[0].children[0].offset);
-    Walked w = WalkAll(bytes);
-    EXPECT_EQ(ProgramNames(), w.names);
-    ASSERT_EQ(12u, w.values.size());
-    EXPECT_EQ("v-Comments", w.values[0]);
-    EXPECT_EQ("v-SpecialBuild", w.values[11]);
-    EXPECT_EQ(Strings{"041204B0"}, w.translations);
-    EXPECT_EQ("041204B0", w.lastTable);
-    EXPECT_EQ("041204B0", FirstTable(bytes));
-}
-
-TEST(VersionBlockLayout, SixteenBitBlockHasNarrowKeysAndValues) {
-    BlockNode root = ProgramBlock(false);
-    auto bytes = BlockBuilder(false).Build(root);
-    ASSERT_NE('V', bytes[6]);
-    Walked w = WalkAll(bytes);
-    EXPECT_EQ(ProgramNames(), w.names);
-    ASSERT_EQ(12u, w.values.size());
-    EXPECT_EQ("v-FileVersion", w.values[3]);
-    EXPECT_EQ(Strings{"041204B0"}, w.translations);
-}
-
-TEST(VersionBlockLayout, LayoutIsDecidedOnceFromTheRoot) {
-    // Narrow keys inside a block whose root says UTF-16 are not taken for
-    // names: the root key already fails to match when read the wrong way.
-    BlockNode root = ProgramBlock(false);
-    auto bytes = BlockBuilder(false).Build(root);
-    bytes[6] = 'V';
-    Walked w = WalkAll(bytes);
-    EXPECT_TRUE(w.names.empty());
-    EXPECT_TRUE(w.translations.empty());
-}
-
-TEST(VersionBlockKeys, TableKeysAreUpperCasedAndKeysOtherwiseMatchExactly) {
-    BlockNode root = RootNode();
-    root.Add(Node("stringfileinfo")).Add(Node("0409abcd")).Add(StringNode("X", "ignored"));
-    BlockNode& strings = root.Add(Node("StringFileInfo"));
-    strings.Add(Node("041204b0")).Add(StringNode("FileVersion", "1"));
-    strings.Add(Node("0409abcd")).Add(StringNode("FileVersion", "2"));
-    root.Add(Node("VarFileInfo")).Add(TranslationNode({{0x0409, 0xabcd}, {0x0412, 0x04B0}}));
-    auto bytes = BlockBuilder().Build(root);
-    Walked w = WalkAll(bytes);
-    EXPECT_EQ((Strings{"041204B0|FileVersion", "0409ABCD|FileVersion"}), w.names);
-    EXPECT_EQ((Strings{"1", "2"}), w.values);
-    EXPECT_EQ((Strings{"0409ABCD", "041204B0"}), w.translations);
-    EXPECT_EQ("0409ABCD", w.lastTable);
-    EXPECT_EQ("041204B0", FirstTable(bytes));
-}
-
-TEST(VersionBlockKeys, WrongRootKeyYieldsNothing) {
-    BlockNode root = ProgramBlock();
-    root.key = "VS_VERSION_INFX";
-    Walked w = WalkAll(BlockBuilder().Build(root));
-    EXPECT_TRUE(w.names.empty());
-    EXPECT_TRUE(w.translations.empty());
-    EXPECT_EQ("", w.lastTable);
-}
-
-TEST(VersionBlockKeys, UpperCaseLeavesDoubleByteCharactersAlone) {
-    // 0x81 0x61 is one code page 949 character whose trail byte is 'a'.
-    EXPECT_EQ("AB\x81"
-              "aC",
-              versionblock::UpperCase("ab\x81"
-                                      "ac"));
-}
-
-TEST(VersionBlockValues, StringWithoutValueIsCollectedEmptyAndTheNextOneStillRead) {
-    BlockNode root = RootNode();
-    BlockNode& table = root.Add(Node("StringFileInfo")).Add(Node("041204b0"));
-    table.Add(Node("Comments"));               // header and name only
-    table.Add(StringNode("PrivateBuild", "")); // value is just the terminator
-    table.Add(StringNode("FileVersion", "7"));
-    auto bytes = BlockBuilder().Build(root);
-    ASSERT_EQ(6u + 18u, bytes[table.children[0].offset]);
-    Walked w = WalkAll(bytes);
-    EXPECT_EQ((Strings{"041204B0|Comments", "041204B0|PrivateBuild", "041204B0|FileVersion"}),
-              w.names);
-    EXPECT_EQ((Strings{"", "", "7"}), w.values);
-}
-
-TEST(VersionBlockValues, AbsentListsAreSkipped) {
-    BlockNode root = ProgramBlock();
-    ExactBuffer buffer(BlockBuilder().Build(root));
-    Strings translations;
-    versionblock::Lists lists;
-    lists.translations = &translations;
-    EXPECT_EQ("041204B0", versionblock::Walk(buffer.data.get(), buffer.size, false, Ascii, lists));
-    EXPECT_EQ(Strings{"041204B0"}, translations);
-}
-
-// Lengths above their limits end the walk; what came before stays.
-TEST(VersionBlockLimits, OversizedLengthsEndTheWalkKeepingWhatCameBefore) {
-    BlockNode root = RootNode();
-    root.Add(Node("VarFileInfo")).Add(TranslationNode({{0x0412, 0x04B0}}));
-    BlockNode& filled = root.Add(Node("StringFileInfo")).Add(Node("041204b0"));
-    filled.Add(StringNode("A", "1"));
-    filled.Add(StringNode("B", "2"));
-    root.Add(Node("VarFileInfo")).Add(TranslationNode({{0x0409, 0x04E4}}));
-    auto clean = BlockBuilder().Build(root);
-    const BlockNode& strings = root.children[1];
-    const BlockNode& table = strings.children[0];
-    ASSERT_EQ(2u, WalkAll(clean).translations.size());
-
-    auto patched = [&](size_t pos, uint16_t word) {
-        auto bytes = clean;
-        BlockBuilder::SetWord(bytes, pos, word);
-        return WalkAll(bytes);
-    };
-    EXPECT_TRUE(patched(0, 50001).translations.empty());
-    EXPECT_EQ(1u, patched(strings.offset, 40001).translations.size());
-    Walked t = patched(table.offset, 30001);
-    EXPECT_TRUE(t.names.empty());
-    EXPECT_EQ(1u, t.translations.size());
-    Walked s = patched(table.children[1].offset, 10001);
-    EXPECT_EQ(Strings{"041204B0|A"}, s.names);
-    EXPECT_EQ(1u, s.translations.size());
-    EXPECT_EQ(1u, patched(root.children[2].children[0].offset, 10001).translations.size());
-}
-
-TEST(VersionBlockLimits, LengthsAtTheirLimitsAreStillRead) {
-    BlockNode root = RootNode();
-    BlockNode& table = root.Add(Node("StringFileInfo")).Add(Node("041204b0"));
-    table.Add(StringNode("Long", std::string(4980, 'x')));
-    auto bytes = BlockBuilder().Build(root);
-    size_t string = table.children[0].offset;
-    // Stretch the string to exactly 10000 bytes: zeros after its text.
-    bytes.resize(string + 10000, 0);
-    BlockBuilder::SetWord(bytes, string, 10000);
-    BlockBuilder::SetWord(bytes, table.offset, static_cast<uint16_t>(bytes.size() - table.offset));
-    BlockBuilder::SetWord(bytes, root.children[0].offset,
-                          static_cast<uint16_t>(bytes.size() - root.children[0].offset));
-    BlockBuilder::SetWord(bytes, 0, static_cast<uint16_t>(bytes.size()));
-    Walked w = WalkAll(bytes);
-    ASSERT_EQ(Strings{"041204B0|Long"}, w.names);
-    EXPECT_EQ(4980u, w.values[0].size());
-}
-
-// Lengths pointing past the end of the data: the walk reads what lies inside
-// it and stops at the first node that does not fit (the sanitizers check that
-// nothing past the end is touched).
-TEST(VersionBlockTruncation, LengthsPastTheEndStopAtTheEndOfTheData) {
-    BlockNode root = ProgramBlock();
-    auto full = BlockBuilder().Build(root);
-    const BlockNode& table = root.children[0].children[0];
-    // Cut the data in the middle of the fifth string's value.
-    size_t cut = table.children[4].offset + 30;
-    std::vector<uint8_t> part(full.begin(), full.begin() + cut);
-    Walked w = WalkAll(part);
-    Strings all = ProgramNames();
-    EXPECT_EQ(Strings(all.begin(), all.begin() + 4), w.names);
-    EXPECT_EQ(4u, w.values.size());
-    EXPECT_TRUE(w.translations.empty());
-
-    // Every other cut, down to the empty block, ends just as quietly.
-    for (size_t n = 0; n < full.size(); ++n) {
-        std::vector<uint8_t> cutAt(full.begin(), full.begin() + n);
-        Walked c = WalkAll(cutAt);
-        EXPECT_LE(c.names.size(), 12u);
-        EXPECT_EQ(c.names.size(), c.values.size());
-        EXPECT_TRUE(c.translations.empty()) << n;
-    }
-}
-
-TEST(VersionBlockTruncation, ChildLengthLargerThanTheDataReadsOnlyTheData) {
-    BlockNode root = RootNode();
-    BlockNode& var = root.Add(Node("VarFileInfo"));
-    var.Add(TranslationNode({{0x0412, 0x04B0}, {0x0409, 0x04B0}}));
-    auto bytes = BlockBuilder().Build(root);
-    BlockBuilder::SetWord(bytes, 0, 30000);
-    BlockBuilder::SetWord(bytes, var.offset, 20000);
-    BlockBuilder::SetWord(bytes, var.children[0].offset, 9000);
-    Walked w = WalkAll(bytes);
-    EXPECT_EQ((Strings{"041204B0", "040904B0"}), w.translations);
-}
-
-TEST(VersionBlockTruncation, KeyWithoutTerminatorInsideTheData) {
-    BlockNode root = ProgramBlock();
-    auto bytes = BlockBuilder().Build(root);
-    const BlockNode& last = root.children[0].children[0].children[11];
-    std::vector<uint8_t> part(bytes.begin(), bytes.begin() + last.offset + 6 + 6);
-    Walked w = WalkAll(part);
-    EXPECT_EQ(11u, w.names.size());
-}
-
-TEST(VersionBlockVariables, OtherVariableEndsItsChildAndTheNextChildIsStillRead) {
-    BlockNode root = RootNode();
-    BlockNode& var = root.Add(Node("VarFileInfo"));
-    var.Add(TranslationNode({{0x0412, 0x04B0}}));
-    BlockNode other = TranslationNode({{0x0409, 0x04B0}});
-    other.key = "Unknown";
-    var.Add(other);
-    var.Add(TranslationNode({{0x0000, 0x04B0}}));
-    root.Add(Node("StringFileInfo")).Add(Node("040904b0")).Add(StringNode("FileVersion", "3"));
-    Walked w = WalkAll(BlockBuilder().Build(root));
-    EXPECT_EQ(Strings{"041204B0"}, w.translations);
-    EXPECT_EQ(Strings{"040904B0|FileVersion"}, w.names);
-}
-
-TEST(VersionBlockVariables, UnknownChildIsSkippedWhole) {
-    BlockNode root = RootNode();
-    BlockNode& odd = root.Add(Node("Extra"));
-    odd.Add(Node("StringFileInfo")).Add(Node("00000000")).Add(StringNode("A", "1"));
-    root.Add(Node("VarFileInfo")).Add(TranslationNode({{0x0412, 0x04B0}}));
-    Walked w = WalkAll(BlockBuilder().Build(root));
-    EXPECT_TRUE(w.names.empty());
-    EXPECT_EQ(Strings{"041204B0"}, w.translations);
-}
-
-// Count limits end the reading of one node; the walk goes on after its end.
-TEST(VersionBlockCounts, StringsPerTableStopAtFiveHundredAndTheNextTableIsRead) {
-    BlockNode root = RootNode();
-    BlockNode& strings = root.Add(Node("StringFileInfo"));
-    BlockNode& big = strings.Add(Node("041204b0"));
-    for (int i = 0; i < 501; ++i)
-        big.Add(StringNode("S" + std::to_string(i), ""));
-    strings.Add(Node("040904b0")).Add(StringNode("After", "x"));
-    Walked w = WalkAll(BlockBuilder().Build(root));
-    ASSERT_EQ(501u, w.names.size());
-    EXPECT_EQ("041204B0|S499", w.names[499]);
-    EXPECT_EQ("040904B0|After", w.names[500]);
-}
-
-TEST(VersionBlockCounts, TablesStopAtTwoHundredAndTheNextChildIsRead) {
-    BlockNode root = RootNode();
-    BlockNode& strings = root.Add(Node("StringFileInfo"));
-    for (int i = 0; i < 201; ++i)
-        strings.Add(Node(versionblock::TranslationKey(static_cast<uint16_t>(i), 0)))
-            .Add(StringNode("N", ""));
-    root.Add(Node("VarFileInfo")).Add(TranslationNode({{0x0412, 0x04B0}}));
-    Walked w = WalkAll(BlockBuilder().Build(root));
-    ASSERT_EQ(200u, w.names.size());
-    EXPECT_EQ("00C70000|N", w.names.back());
-    EXPECT_EQ("00C70000", w.lastTable);
-    EXPECT_EQ(Strings{"041204B0"}, w.translations);
-}
-
-TEST(VersionBlockCounts, PairsVariablesAndChildrenHaveTheirLimits) {
-    BlockNode root = RootNode();
-    std::vector<std::pair<uint16_t, uint16_t>> pairs;
-    for (uint16_t i = 0; i < 101; ++i)
-        pairs.push_back({i, 0x04B0});
-    BlockNode& var = root.Add(Node("VarFileInfo"));
-    var.Add(TranslationNode(pairs));
-    var.Add(TranslationNode({{0xAAAA, 0xBBBB}}));
-    BlockNode& many = root.Add(Node("VarFileInfo"));
-    for (uint16_t i = 0; i < 101; ++i)
-        many.Add(TranslationNode({{0x1000, i}}));
-    for (int i = 0; i < 97; ++i)
-        root.Add(Node("Filler"));
-    root.Add(Node("VarFileInfo")).Add(TranslationNode({{0x2222, 0}})); // the 100th child
-    root.Add(Node("VarFileInfo")).Add(TranslationNode({{0x3333, 0}})); // the 101st
-    Walked w = WalkAll(BlockBuilder().Build(root));
-    ASSERT_EQ(100u + 1u + 100u + 1u, w.translations.size());
-    EXPECT_EQ("006304B0", w.translations[99]);
-    EXPECT_EQ("AAAABBBB", w.translations[100]);
-    EXPECT_EQ("10000063", w.translations[200]);
-    EXPECT_EQ("22220000", w.translations.back());
-}
-
-TEST(VersionBlockCounts, ZeroLengthChildrenCannotHoldTheWalk) {
-    BlockNode root = RootNode();
-    root.Add(Node("Filler"));
-    root.Add(Node("VarFileInfo")).Add(TranslationNode({{0x0412, 0x04B0}}));
-    auto bytes = BlockBuilder().Build(root);
-    BlockBuilder::SetWord(bytes, root.children[0].offset, 0);
-    Walked w = WalkAll(bytes);
-    EXPECT_TRUE(w.translations.empty()); // the same child is read 100 times
-}
-
-// Translation choice.
-std::vector<uint8_t> Entries(std::vector<std::pair<uint16_t, uint16_t>> pairs) {
-    std::vector<uint8_t> out;
+// (language, code page) pairs as stored: 4 bytes each, little-endian.
+Bytes Entries(const Pairs& pairs) {
+    Bytes out;
     for (auto& p : pairs)
         for (uint16_t w : {p.first, p.second}) {
             out.push_back(static_cast<uint8_t>(w));
@@ -340,34 +36,282 @@ std::vector<uint8_t> Entries(std::vector<std::pair<uint16_t, uint16_t>> pairs) {
     return out;
 }
 
-uint32_t Choose(const std::vector<uint8_t>& entries, uint16_t user, size_t size = SIZE_MAX) {
-    ExactBuffer buffer(entries);
-    return versionblock::ChooseTranslation(buffer.data.get(), std::min(size, buffer.size), user);
+struct Builder {
+    bool wide = true;
+
+    Bytes Text(const std::string& text) const {
+        Bytes out;
+        for (char c : text) {
+            out.push_back(static_cast<uint8_t>(c));
+            if (wide)
+                out.push_back(0);
+        }
+        out.insert(out.end(), wide ? 2 : 1, 0);
+        return out;
+    }
+    Bytes Node(const std::string& key, const Bytes& value, size_t valueLength,
+               const std::vector<Bytes>& children = {}) const {
+        Bytes out(wide ? 6 : 4, 0);
+        Bytes text = Text(key);
+        out.insert(out.end(), text.begin(), text.end());
+        Append(out, value);
+        for (const Bytes& child : children)
+            Append(out, child);
+        SetWord(out, 0, out.size());
+        SetWord(out, 2, valueLength);
+        if (wide)
+            SetWord(out, 4, value.empty() ? 0 : 1);
+        return out;
+    }
+    Bytes Group(const std::string& key, const std::vector<Bytes>& children) const {
+        return Node(key, {}, 0, children);
+    }
+    Bytes Root(const std::vector<Bytes>& children) const {
+        return Node("VS_VERSION_INFO", Bytes(52, 0), 52, children);
+    }
+    Bytes String(const std::string& name, const std::string& text) const {
+        return Node(name, Text(text), text.size() + 1);
+    }
+    Bytes Translation(const Pairs& pairs, const std::string& key = "Translation") const {
+        Bytes value = Entries(pairs);
+        return Node(key, value, value.size());
+    }
+    // Where the node with this key starts, searching from a position.
+    size_t At(const Bytes& block, const std::string& key, size_t from = 0) const {
+        Bytes text = Text(key);
+        auto hit = std::search(block.begin() + from, block.end(), text.begin(), text.end());
+        EXPECT_NE(block.end(), hit) << key;
+        return static_cast<size_t>(hit - block.begin()) - (wide ? 6 : 4);
+    }
+};
+
+const Builder B;
+
+// A heap copy of exactly the data's size, so the sanitizers see any read past
+// its end.
+std::unique_ptr<unsigned char[]> Exact(const Bytes& bytes) {
+    std::unique_ptr<unsigned char[]> copy(new unsigned char[std::max<size_t>(bytes.size(), 1)]);
+    std::copy(bytes.begin(), bytes.end(), copy.get());
+    return copy;
 }
 
-const uint16_t kKorean = 0x0412, kFrench = 0x040C;
+std::string Ascii(const char16_t* text) {
+    std::string out;
+    for (; *text; ++text)
+        out.push_back(*text < 0x80 ? static_cast<char>(*text) : '?');
+    return out;
+}
+
+struct Walked {
+    std::string lastTable;
+    Strings names, values, translations;
+};
+
+Walked WalkAll(const Bytes& bytes) {
+    auto data = Exact(bytes);
+    Walked w;
+    w.lastTable = versionblock::Walk(data.get(), bytes.size(), false, Ascii,
+                                     {&w.names, &w.values, &w.translations});
+    return w;
+}
+
+std::string FirstTable(const Bytes& bytes) {
+    return versionblock::Walk(Exact(bytes).get(), bytes.size(), true, Ascii, {});
+}
+
+const char* const kNames[] = {"Comments",     "FileDescription", "FileVersion",
+                              "InternalName", "ProductName",     "ProductVersion"};
+
+// The shape of the updater's own block: one lower-case table, one translation.
+Bytes ProgramBlock(const Builder& b) {
+    std::vector<Bytes> strings;
+    for (const char* name : kNames)
+        strings.push_back(b.String(name, std::string("v-") + name));
+    return b.Root({b.Group("StringFileInfo", {b.Group("041204b0", strings)}),
+                   b.Group("VarFileInfo", {b.Translation({{0x0412, 0x04B0}})})});
+}
+
+Strings ProgramNames(size_t count = std::size(kNames)) {
+    Strings names;
+    for (size_t i = 0; i < count; ++i)
+        names.push_back(std::string("041204B0|") + kNames[i]);
+    return names;
+}
+
+TEST(VersionBlockLayout, BothLayoutsYieldTheStringsAndTranslationInOrder) {
+    for (bool wide : {true, false}) {
+        SCOPED_TRACE(wide ? "32-bit" : "16-bit");
+        Bytes bytes = ProgramBlock(Builder{wide});
+        Walked w = WalkAll(bytes);
+        EXPECT_EQ(ProgramNames(), w.names);
+        ASSERT_EQ(std::size(kNames), w.values.size());
+        EXPECT_EQ("v-Comments", w.values.front());
+        EXPECT_EQ("v-ProductVersion", w.values.back());
+        EXPECT_EQ(Strings{"041204B0"}, w.translations);
+        EXPECT_EQ("041204B0", w.lastTable);
+        EXPECT_EQ("041204B0", FirstTable(bytes));
+    }
+    // The layout is decided once from the root: a narrow block whose root
+    // claims UTF-16 yields nothing rather than misread names.
+    Bytes bytes = ProgramBlock(Builder{false});
+    bytes[6] = 'V';
+    Walked w = WalkAll(bytes);
+    EXPECT_TRUE(w.names.empty());
+    EXPECT_TRUE(w.translations.empty());
+}
+
+TEST(VersionBlockKeys, TableKeysAreUpperCasedAndKeysOtherwiseMatchExactly) {
+    Bytes bytes = B.Root({
+        B.Group("stringfileinfo", {B.Group("0409abcd", {B.String("X", "ignored")})}),
+        B.Group("StringFileInfo", {B.Group("041204b0", {B.String("FileVersion", "1")}),
+                                   B.Group("0409abcd", {B.String("FileVersion", "2")})}),
+        B.Group("VarFileInfo", {B.Translation({{0x0409, 0xabcd}, {0x0412, 0x04B0}})}),
+    });
+    Walked w = WalkAll(bytes);
+    EXPECT_EQ((Strings{"041204B0|FileVersion", "0409ABCD|FileVersion"}), w.names);
+    EXPECT_EQ((Strings{"1", "2"}), w.values);
+    EXPECT_EQ((Strings{"0409ABCD", "041204B0"}), w.translations);
+    EXPECT_EQ("0409ABCD", w.lastTable);
+    EXPECT_EQ("041204B0", FirstTable(bytes));
+
+    // 0x81 0x61 is one code page 949 character whose trail byte is 'a'.
+    EXPECT_EQ("AB\x81"
+              "aC",
+              versionblock::UpperCase("ab\x81"
+                                      "ac"));
+}
+
+TEST(VersionBlockValues, StringWithoutValueIsCollectedEmptyAndTheNextOneStillRead) {
+    Bytes bytes =
+        B.Root({B.Group("StringFileInfo", {B.Group("041204b0", {
+                                                                   B.Group("Comments", {}),
+                                                                   B.String("PrivateBuild", ""),
+                                                                   B.String("FileVersion", "7"),
+                                                               })})});
+    Walked w = WalkAll(bytes);
+    EXPECT_EQ((Strings{"041204B0|Comments", "041204B0|PrivateBuild", "041204B0|FileVersion"}),
+              w.names);
+    EXPECT_EQ((Strings{"", "", "7"}), w.values);
+    // Absent lists are skipped.
+    EXPECT_EQ("041204B0", versionblock::Walk(Exact(bytes).get(), bytes.size(), false, Ascii, {}));
+}
+
+TEST(VersionBlockVariables, OtherVariableOrChildIsSkippedAndTheNextChildStillRead) {
+    Bytes bytes = B.Root({
+        B.Group("Extra", {B.Group("StringFileInfo", {B.Group("00000000", {B.String("A", "1")})})}),
+        B.Group("VarFileInfo",
+                {B.Translation({{0x0412, 0x04B0}}), B.Translation({{0x0409, 0x04B0}}, "Unknown"),
+                 B.Translation({{0x0000, 0x04B0}})}),
+        B.Group("StringFileInfo", {B.Group("040904b0", {B.String("FileVersion", "3")})}),
+    });
+    Walked w = WalkAll(bytes);
+    EXPECT_EQ(Strings{"041204B0"}, w.translations);
+    EXPECT_EQ(Strings{"040904B0|FileVersion"}, w.names);
+}
+
+// Lengths above their limits end the walk; what came before stays.
+TEST(VersionBlockLimits, OversizedLengthsEndTheWalkKeepingWhatCameBefore) {
+    Bytes clean = B.Root({
+        B.Group("VarFileInfo", {B.Translation({{0x0412, 0x04B0}})}),
+        B.Group("StringFileInfo",
+                {B.Group("041204b0", {B.String("Alpha", "1"), B.String("Beta", "2")})}),
+        B.Group("VarFileInfo", {B.Translation({{0x0409, 0x04E4}})}),
+    });
+    ASSERT_EQ(2u, WalkAll(clean).translations.size());
+    struct Case {
+        const char* what;
+        size_t pos;
+        uint16_t length;
+        Strings names;
+        size_t translations;
+    } cases[] = {
+        {"root", 0, 50001, {}, 0},
+        {"child", B.At(clean, "StringFileInfo"), 40001, {}, 1},
+        {"table", B.At(clean, "041204b0"), 30001, {}, 1},
+        {"string", B.At(clean, "Beta"), 10001, {"041204B0|Alpha"}, 1},
+        {"variable",
+         B.At(clean, "Translation", B.At(clean, "Beta")),
+         10001,
+         {"041204B0|Alpha", "041204B0|Beta"},
+         1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Bytes bytes = clean;
+        SetWord(bytes, c.pos, c.length);
+        Walked w = WalkAll(bytes);
+        EXPECT_EQ(c.names, w.names);
+        EXPECT_EQ(c.translations, w.translations.size());
+    }
+}
+
+// Lengths pointing past the end of the data: the walk reads what lies inside
+// it and stops at the first node that does not fit (the sanitizers check that
+// nothing past the end is touched).
+TEST(VersionBlockTruncation, LengthsPastTheEndStopAtTheEndOfTheData) {
+    Bytes full = ProgramBlock(B);
+    // Cut the data in the middle of the fifth string's value.
+    size_t cut = B.At(full, kNames[4]) + 34;
+    Walked w = WalkAll(Bytes(full.begin(), full.begin() + cut));
+    EXPECT_EQ(ProgramNames(4), w.names);
+    EXPECT_EQ(4u, w.values.size());
+    EXPECT_TRUE(w.translations.empty());
+
+    // Every other cut, down to the empty block, ends just as quietly.
+    for (size_t n = 0; n < full.size(); ++n) {
+        Walked c = WalkAll(Bytes(full.begin(), full.begin() + n));
+        EXPECT_EQ(c.names.size(), c.values.size()) << n;
+        EXPECT_TRUE(c.translations.empty()) << n;
+    }
+}
+
+// Count limits end the reading of one node; the walk goes on after its end.
+TEST(VersionBlockCounts, StringsPerTableStopAtFiveHundredAndTheNextTableIsRead) {
+    std::vector<Bytes> many;
+    for (int i = 0; i < 501; ++i)
+        many.push_back(B.String("S" + std::to_string(i), ""));
+    Walked w = WalkAll(
+        B.Root({B.Group("StringFileInfo", {B.Group("041204b0", many),
+                                           B.Group("040904b0", {B.String("After", "x")})})}));
+    ASSERT_EQ(501u, w.names.size());
+    EXPECT_EQ("041204B0|S499", w.names[499]);
+    EXPECT_EQ("040904B0|After", w.names[500]);
+}
+
+TEST(VersionBlockCounts, ZeroLengthChildrenCannotHoldTheWalk) {
+    Bytes bytes = B.Root(
+        {B.Group("Filler", {}), B.Group("VarFileInfo", {B.Translation({{0x0412, 0x04B0}})})});
+    SetWord(bytes, B.At(bytes, "Filler"), 0);
+    EXPECT_TRUE(WalkAll(bytes).translations.empty()); // the same child is read 100 times
+}
 
 TEST(TranslationChoice, UserLanguageWinsThenNeutralThenEnglishThenFirst) {
-    auto englishKorean = Entries({{0x0409, 0x04B0}, {0x0412, 0x04B0}});
-    EXPECT_EQ(0x04B00412u, Choose(englishKorean, kKorean));
-    EXPECT_EQ(0x04B00409u, Choose(englishKorean, kFrench));
-    auto withNeutral = Entries({{0x0409, 0x04B0}, {0x0000, 0x04E4}});
-    EXPECT_EQ(0x04E40000u, Choose(withNeutral, kFrench));
-    auto neither = Entries({{0x0407, 0x04E4}, {0x0410, 0x04B0}});
-    EXPECT_EQ(0x04E40407u, Choose(neither, kKorean));
-    EXPECT_EQ(0u, Choose({}, kKorean));
-}
-
-TEST(TranslationChoice, ExactLanguageBeatsAnEarlierLowByteMatch) {
-    auto entries = Entries({{0x0812, 0x0001}, {0x0412, 0x0002}, {0x0409, 0x0003}});
-    EXPECT_EQ(0x00020412u, Choose(entries, kKorean));
-    EXPECT_EQ(0x00010812u, Choose(Entries({{0x0409, 3}, {0x0812, 1}}), kKorean));
-}
-
-TEST(TranslationChoice, PartialEntryAtTheEndIsNotRead) {
-    auto entries = Entries({{0x0407, 1}, {0x0412, 2}});
-    EXPECT_EQ(0x00010407u, Choose(entries, kKorean, 6));
-    EXPECT_EQ(0u, Choose(entries, kKorean, 3));
+    const uint16_t kKorean = 0x0412, kFrench = 0x040C;
+    struct Case {
+        Pairs entries;
+        uint16_t user;
+        size_t size; // bytes handed in; SIZE_MAX for all
+        uint32_t expected;
+    } cases[] = {
+        {{{0x0409, 0x04B0}, {0x0412, 0x04B0}}, kKorean, SIZE_MAX, 0x04B00412},
+        {{{0x0409, 0x04B0}, {0x0412, 0x04B0}}, kFrench, SIZE_MAX, 0x04B00409},
+        {{{0x0409, 0x04B0}, {0x0000, 0x04E4}}, kFrench, SIZE_MAX, 0x04E40000},
+        {{{0x0407, 0x04E4}, {0x0410, 0x04B0}}, kKorean, SIZE_MAX, 0x04E40407},
+        {{}, kKorean, SIZE_MAX, 0},
+        // An exact language beats an earlier low-byte match.
+        {{{0x0812, 1}, {0x0412, 2}, {0x0409, 3}}, kKorean, SIZE_MAX, 0x00020412},
+        {{{0x0409, 3}, {0x0812, 1}}, kKorean, SIZE_MAX, 0x00010812},
+        // A partial entry at the end is not read.
+        {{{0x0407, 1}, {0x0412, 2}}, kKorean, 6, 0x00010407},
+        {{{0x0407, 1}, {0x0412, 2}}, kKorean, 3, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << c.expected);
+        Bytes entries = Entries(c.entries);
+        entries.resize(std::min(c.size, entries.size()));
+        EXPECT_EQ(c.expected,
+                  versionblock::ChooseTranslation(Exact(entries).get(), entries.size(), c.user));
+    }
     uint32_t entry = 7;
     EXPECT_FALSE(versionblock::FindTranslation(nullptr, 8, kKorean, true, &entry));
     EXPECT_EQ(7u, entry);
