@@ -15,9 +15,10 @@ namespace wctest {
 // Windows path of TavWebOmblet.ocx beside the test program.
 std::string OcxPath();
 
-// Runs a command line with its output captured; returns the exit code, or
-// -1 when it could not start or did not end within the time-out.
-int Run(const std::string& commandLine, std::string* output = nullptr, DWORD timeoutMs = 120000);
+// Runs a command line to its end; the exit code, or -1 when it could not
+// start or did not end within the time-out.
+int Run(const std::string& commandLine, DWORD timeoutMs = 120000);
+int Regsvr32(bool unregister);
 
 bool KeyExists(HKEY root, const std::string& path);
 // The value as text, or "<missing>".
@@ -28,21 +29,20 @@ std::string GuidText(REFGUID guid);
 CLSID PropPageClsid();
 std::string Narrow(const wchar_t* text);
 
-// The control module loaded with LoadLibrary and its class objects.
+// The control module loaded with LoadLibrary (left loaded: objects of a
+// failed test may still point into it) and its class objects.
 class Module {
 public:
-    Module();
-    ~Module();
+    Module() : m_h(::LoadLibraryA(OcxPath().c_str())) {}
     bool Ok() const { return m_h != nullptr; }
     HMODULE Handle() const { return m_h; }
     HRESULT GetClassObject(REFCLSID clsid, IClassFactory** factory) const;
     HRESULT CanUnloadNow() const;
     // A new object of the class, queried for riid.
     HRESULT Create(REFCLSID clsid, REFIID riid, void** ppv) const;
-    FARPROC Export(const char* name) const { return ::GetProcAddress(m_h, name); }
 
 private:
-    HMODULE m_h = nullptr;
+    HMODULE m_h;
 };
 
 // Owner of one COM interface pointer.
@@ -54,7 +54,6 @@ public:
     ~ComPtr() { reset(); }
     T* get() const { return m_p; }
     T* operator->() const { return m_p; }
-    explicit operator bool() const { return m_p != nullptr; }
     void reset() {
         if (m_p)
             m_p->Release();
