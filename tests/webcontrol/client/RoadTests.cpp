@@ -4,7 +4,6 @@
 
 #include "Fixtures.h"
 #include "OmbletClient.h"
-#include "Process.h"
 #include "StandIn.h"
 
 #include <gtest/gtest.h>
@@ -14,26 +13,10 @@
 
 namespace {
 
-std::string ControlPath() {
-    return testenv::BinDir() + "\\TavWebOmblet.ocx";
-}
-
-class RoadTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(RegisterModule(ControlPath())) << ControlPath();
-        AppPathsEntry::Remove();
-    }
-    void TearDown() override { RegisterModule(ControlPath(), true); }
-
-    std::vector<std::string> Page(const std::string& body) {
-        const ProcessResult r = RunPage(body);
-        EXPECT_TRUE(r.finished) << r.output;
-        return SplitLines(r.output);
-    }
-};
-
-TEST_F(RoadTest, PageInstallsTheClientAndDrivesIt) {
+TEST(RoadTest, PageInstallsTheClientAndDrivesIt) {
+    RegisteredControl control;
+    ASSERT_TRUE(control.Ok());
+    AppPathsEntry::Remove();
     const std::string web = testenv::NewDir("web");
     const std::string installed = testenv::NewDir("installed");
     const std::string client = installed + "\\ombletplus.exe";
@@ -47,20 +30,20 @@ TEST_F(RoadTest, PageInstallsTheClientAndDrivesIt) {
 
     const std::string system = COmbletClient().m_szSystemDir;
     SystemFile updater(system + "\\TavUpdate.exe");
-    ASSERT_TRUE(updater.CopyFrom(testenv::BinDir() + "\\TavUpdate.exe"));
+    ASSERT_TRUE(::CopyFileA((testenv::BinDir() + "\\TavUpdate.exe").c_str(), updater.Path().c_str(),
+                            FALSE));
     SystemFile config(system + "\\TavUpdateInfo.ini");
-    ASSERT_TRUE(config.Write("[SERVER]\r\nRemote Address=127.0.0.1\r\nProtocol=HTTP\r\n"
-                             "Remote Port=" +
-                             std::to_string(server.Port()) +
-                             "\r\nLogin Name=\r\nLogin Password=\r\n"
-                             "Remote Version File=/version.txt\r\n"
-                             "[LOCAL]\r\nLocal Version File=" +
-                             testenv::ScratchDir() + "\\version.txt\r\nDefault Exec File=\r\n"));
+    ASSERT_TRUE(testenv::WriteFile(
+        config.Path(), "[SERVER]\r\nRemote Address=127.0.0.1\r\nProtocol=HTTP\r\nRemote Port=" +
+                           std::to_string(server.Port()) +
+                           "\r\nLogin Name=\r\nLogin Password=\r\n"
+                           "Remote Version File=/version.txt\r\n[LOCAL]\r\nLocal Version File=" +
+                           testenv::ScratchDir() + "\\version.txt\r\nDefault Exec File=\r\n"));
     StandIn standIn;
-    standIn.Adopt(installed);
+    standIn.Use(installed, false);
 
-    EXPECT_EQ(Page("WScript.Echo(o.TavOBInstalled());\r\no.TavOmbletInstall();\r\n"
-                   "WScript.Echo(\"done\");\r\n"),
+    EXPECT_EQ(RunPage("WScript.Echo(o.TavOBInstalled());\r\no.TavOmbletInstall();\r\n"
+                      "WScript.Echo(\"done\");\r\n"),
               (std::vector<std::string>{"0", "done"}));
     // The updater's pass downloads the client and starts it (marked E).
     ASSERT_TRUE(standIn.WaitForLine("start ")) << standIn.Log();
@@ -70,7 +53,7 @@ TEST_F(RoadTest, PageInstallsTheClientAndDrivesIt) {
         << testenv::ReadFile(server.LogPath());
 
     AppPathsEntry entry(client);
-    EXPECT_EQ(Page(R"(
+    EXPECT_EQ(RunPage(R"(
 WScript.Echo(o.TavOBInstalled());
 o.TavStartOmblet("kim", "Kim Chulsoo", "secret");
 WScript.Echo(o.TavOpenP2PCall("kim", "Kim Chulsoo", "secret", "lee", "Lee"));
@@ -90,7 +73,7 @@ WScript.Echo("done");
     EXPECT_TRUE(standIn.WaitForLine("start /messenger /conference:join /key:room-42"))
         << standIn.Log();
 
-    EXPECT_EQ(Page("o.TavOBInstalled();\r\no.TavStopOmblet();\r\nWScript.Echo(\"done\");\r\n"),
+    EXPECT_EQ(RunPage("o.TavOBInstalled();\r\no.TavStopOmblet();\r\nWScript.Echo(\"done\");\r\n"),
               std::vector<std::string>{"done"});
     EXPECT_TRUE(standIn.WaitForLine("start /messenger /s:off")) << standIn.Log();
     EXPECT_TRUE(standIn.WaitForLine("closed")) << standIn.Log();

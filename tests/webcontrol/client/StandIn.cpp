@@ -1,8 +1,11 @@
 #include "StandIn.h"
 #include "Fixtures.h"
+#include "OmbletClient.h"
+#include "UniqueHandle.h"
 
 #include <windows.h>
 
+#include <atomic>
 #include <sstream>
 
 namespace {
@@ -19,25 +22,88 @@ template <typename Done> bool WaitUntil(Done done, int seconds = 20) {
     return done();
 }
 
+std::vector<std::string> NonEmptyLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!line.empty())
+            lines.push_back(line);
+    }
+    return lines;
+}
+
+void CloseAll() {
+    WaitUntil(
+        [] {
+            HWND window = ::FindWindowA(nullptr, "OmbletPlus");
+            if (window)
+                ::PostMessageA(window, WM_CLOSE, 0, 0);
+            return window == nullptr;
+        },
+        10);
+}
+
+// Runs a program to its end, bounded in time: its exit code, or STILL_ACTIVE
+// when it did not start or hung.
+DWORD RunProcess(const std::string& commandLine, std::string* output = nullptr) {
+    static std::atomic<int> counter{0};
+    const std::string outPath =
+        testenv::ScratchDir() + "\\process." + std::to_string(++counter) + ".out";
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    unique_hfile out(::CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = si.hStdError = out.get();
+    PROCESS_INFORMATION pi = {};
+    std::string line = commandLine;
+    if (!out ||
+        !::CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
+        return STILL_ACTIVE;
+    unique_handle process(pi.hProcess), thread(pi.hThread);
+    out.reset();
+    DWORD exitCode = STILL_ACTIVE;
+    if (::WaitForSingleObject(process.get(), 120000) == WAIT_OBJECT_0) {
+        ::GetExitCodeProcess(process.get(), &exitCode);
+    } else {
+        ::TerminateProcess(process.get(), 1);
+        ::WaitForSingleObject(process.get(), 5000);
+    }
+    if (output)
+        *output = testenv::ReadFile(outPath);
+    return exitCode;
+}
+
 } // namespace
 
 StandIn::~StandIn() {
     CloseAll();
     ::SetEnvironmentVariableA("TAV_OMBLET_LOG", nullptr);
-    ::SetEnvironmentVariableA("TAV_OMBLET_NOWINDOW", nullptr);
+    SetNoWindow(false);
 }
 
-bool StandIn::Install(const std::string& dir) {
-    Adopt(dir);
-    return ::CopyFileA((testenv::BinDir() + "\\ombletplus.exe").c_str(), Program().c_str(), FALSE);
-}
-
-void StandIn::Adopt(const std::string& dir) {
+bool StandIn::Use(const std::string& dir, bool copy) {
     CloseAll();
     m_dir = dir;
     m_log = dir + "\\ombletplus.log";
     ::SetEnvironmentVariableA("TAV_OMBLET_LOG", m_log.c_str());
     SetNoWindow(false);
+    return !copy ||
+           ::CopyFileA((testenv::BinDir() + "\\ombletplus.exe").c_str(), Program().c_str(), FALSE);
+}
+
+bool StandIn::Start() {
+    COmbletClient starter;
+    starter.m_strClientDir = m_dir;
+    starter.StartClient("kim", "Kim", "pw");
+    const bool up = WaitForWindow();
+    ::DeleteFileA(m_log.c_str());
+    return up;
 }
 
 void StandIn::SetNoWindow(bool on) {
@@ -49,15 +115,7 @@ std::string StandIn::Log() const {
 }
 
 std::vector<std::string> StandIn::Lines() const {
-    std::vector<std::string> lines;
-    std::istringstream in(Log());
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
+    return NonEmptyLines(Log());
 }
 
 int StandIn::CountLines(const std::string& prefix) const {
@@ -65,10 +123,6 @@ int StandIn::CountLines(const std::string& prefix) const {
     for (const auto& line : Lines())
         n += line.compare(0, prefix.size(), prefix) == 0;
     return n;
-}
-
-void StandIn::ClearLog() {
-    ::DeleteFileA(m_log.c_str());
 }
 
 bool StandIn::WaitForLine(const std::string& wanted) const {
@@ -80,23 +134,12 @@ bool StandIn::WaitForLine(const std::string& wanted) const {
     });
 }
 
-bool StandIn::WaitForWindow() const {
+bool StandIn::WaitForWindow() {
     return WaitUntil([] { return ::FindWindowA(nullptr, "OmbletPlus") != nullptr; });
 }
 
 void StandIn::Settle() {
     ::Sleep(1000);
-}
-
-void StandIn::CloseAll() {
-    WaitUntil(
-        [] {
-            HWND window = ::FindWindowA(nullptr, "OmbletPlus");
-            if (window)
-                ::PostMessageA(window, WM_CLOSE, 0, 0);
-            return window == nullptr;
-        },
-        10);
 }
 
 AppPathsEntry::AppPathsEntry(const std::string& value) {
@@ -120,10 +163,20 @@ SystemFile::~SystemFile() {
     });
 }
 
-bool SystemFile::CopyFrom(const std::string& source) {
-    return ::CopyFileA(source.c_str(), m_path.c_str(), FALSE);
+bool RegisteredControl::Register(bool unregister) {
+    return RunProcess(std::string("regsvr32.exe /s ") + (unregister ? "/u " : "") + "\"" +
+                      testenv::BinDir() + "\\TavWebOmblet.ocx\"") == 0;
 }
 
-bool SystemFile::Write(const std::string& data) {
-    return testenv::WriteFile(m_path, data);
+std::vector<std::string> RunPage(const std::string& body) {
+    const std::string path = testenv::NewDir("page") + "\\page.js";
+    std::string output;
+    const bool done =
+        testenv::WriteFile(
+            path, "var o = new ActiveXObject(\"TAVWEBOMBLET.TavWebOmbletCtrl.1\");\r\n" + body) &&
+        RunProcess("cscript.exe //nologo \"" + path + "\"", &output) != STILL_ACTIVE;
+    std::vector<std::string> lines = NonEmptyLines(output);
+    if (!done)
+        lines.push_back("(page timed out)");
+    return lines;
 }

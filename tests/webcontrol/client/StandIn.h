@@ -1,7 +1,7 @@
 #pragma once
-// The stand-in messenger client (fixtures/OmbletStandIn.cpp) as the tests
-// see it: a copy in its own folder, its log, its window; and the registry
-// and system-folder entries that point the control at it.
+// The stand-in messenger client (fixtures/OmbletStandIn.cpp) in a folder of
+// its own, the registry and system-folder entries that point the control at
+// it, and pages run under cscript.
 
 #include <string>
 #include <utility>
@@ -15,25 +15,25 @@ public:
     // Closes every client window that is still up.
     ~StandIn();
 
-    // Copies the built stand-in into dir and sends its log there.
-    bool Install(const std::string& dir);
-    // Logs to dir, where something else is to put the client.
-    void Adopt(const std::string& dir);
+    // Logs to dir; with copy the built stand-in is put there too, else
+    // something else is to put the client there.
+    bool Use(const std::string& dir, bool copy = true);
     const std::string& Dir() const { return m_dir; }
     std::string Program() const { return m_dir + "\\ombletplus.exe"; }
+    // Starts the client through the control's own start and waits for its
+    // window; the log then starts afresh.
+    bool Start();
     // A client that logs its start and never opens its window.
-    void SetNoWindow(bool on);
+    static void SetNoWindow(bool on);
 
     std::string Log() const;
     std::vector<std::string> Lines() const;
     int CountLines(const std::string& prefix) const;
-    void ClearLog();
     // Bounded waits for what a process started through the shell does later.
     bool WaitForLine(const std::string& line) const;
-    bool WaitForWindow() const;
+    static bool WaitForWindow();
     // Time for a start that should not have happened to show in the log.
     static void Settle();
-    static void CloseAll();
 
 private:
     std::string m_dir;
@@ -57,9 +57,25 @@ public:
     ~SystemFile();
     SystemFile(const SystemFile&) = delete;
     SystemFile& operator=(const SystemFile&) = delete;
-    bool CopyFrom(const std::string& source);
-    bool Write(const std::string& data);
+    const std::string& Path() const { return m_path; }
 
 private:
     std::string m_path;
 };
+
+// The built control registered through regsvr32 while the object lives.
+class RegisteredControl {
+public:
+    RegisteredControl() : m_ok(Register(false)) {}
+    ~RegisteredControl() { Register(true); }
+    RegisteredControl(const RegisteredControl&) = delete;
+    RegisteredControl& operator=(const RegisteredControl&) = delete;
+    bool Ok() const { return m_ok; }
+
+private:
+    static bool Register(bool unregister);
+    bool m_ok;
+};
+// Runs a JScript body under cscript with the control created in o; returns
+// the non-empty lines it echoed, ending in "(page timed out)" if it hung.
+std::vector<std::string> RunPage(const std::string& body);
