@@ -31,7 +31,8 @@ const char* StatusText(int code) {
 
 CAULMgr::CAULMgr()
     : m_nStatus(STATUS_INIT), m_pStageProgress(nullptr), m_pFileProgress(nullptr),
-      m_pStageText(nullptr), m_pFileNameText(nullptr), m_pByteCountText(nullptr) {
+      m_pStageText(nullptr), m_pFileNameText(nullptr), m_pByteCountText(nullptr),
+      m_nShownPercent(-1), m_dwShownTick(0) {
     m_nTraceLevel = 0;
     strcpy(m_szClassName, "CAULMgr");
     char logName[MAX_PATH];
@@ -66,17 +67,19 @@ void CAULMgr::SetStatus(int code) {
 }
 
 void CAULMgr::ShowProgress(std::string name, DWORD total, DWORD done) {
+    // 64-bit product: done * 100 must not wrap for large files. A server that
+    // sends more than it announced keeps the bar full.
+    unsigned long long percent = total ? static_cast<unsigned long long>(done) * 100 / total : 0;
+    if (percent > 100)
+        percent = 100;
+    if (!IsProgressWorthShowing(name, total, done, static_cast<int>(percent)))
+        return;
+
     // With an empty name the text of the file's first block stays.
     if (HasWindow(m_pFileNameText) && !name.empty())
         m_pFileNameText->SetWindowText("Downloading... " + name);
     if (HasWindow(m_pFileProgress)) {
         m_pFileProgress->SetRange(0, 100);
-        // 64-bit product: done * 100 must not wrap for large files. A server
-        // that sends more than it announced keeps the bar full.
-        unsigned long long percent =
-            total ? static_cast<unsigned long long>(done) * 100 / total : 0;
-        if (percent > 100)
-            percent = 100;
         m_pFileProgress->SetPos(static_cast<int>(percent));
     }
     // Unsigned: a file past 2 GiB must not show negative counts.
@@ -85,4 +88,26 @@ void CAULMgr::ShowProgress(std::string name, DWORD total, DWORD done) {
              static_cast<unsigned>(total));
     if (HasWindow(m_pByteCountText))
         m_pByteCountText->SetWindowText(text);
+}
+
+// Each display message to a control of another thread waits for that thread
+// (about 0.3 ms under Wine, against 0.1 ms to read a 4096-byte block), so a
+// block that would change nothing a person could see is not shown. Always
+// shown: every block when the controls are this thread's own (direct calls),
+// the first block of a file, each new percentage, the last announced byte,
+// and a block at least every 100 ms so the counter never looks stuck.
+bool CAULMgr::IsProgressWorthShowing(const std::string& name, DWORD total, DWORD done,
+                                     int percent) {
+    const CWnd* control =
+        m_pByteCountText ? static_cast<const CWnd*>(m_pByteCountText) : m_pFileProgress;
+    DWORD now = ::GetTickCount();
+    bool show =
+        !control || !control->HasWindow() ||
+        ::GetWindowThreadProcessId(control->GetSafeHwnd(), nullptr) == ::GetCurrentThreadId() ||
+        !name.empty() || percent != m_nShownPercent || done >= total || now - m_dwShownTick >= 100;
+    if (show) {
+        m_nShownPercent = percent;
+        m_dwShownTick = now;
+    }
+    return show;
 }

@@ -76,4 +76,10 @@ public:
 
 private:
     void ClearModules();
+    bool IsProgressWorthShowing(const std::string& name, DWORD total, DWORD done, int percent);
+
+    // What the download display last showed, so that blocks changing nothing
+    // visible cost no cross-thread message.
+    int m_nShownPercent;
+    DWORD m_dwShownTick;
 };
