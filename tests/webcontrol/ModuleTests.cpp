@@ -9,30 +9,6 @@ using namespace wctest;
 
 namespace {
 
-// The version block that regsvr32 and installers look at.
-TEST(ModuleResourceTest, VersionBlockIs1_1_1_27AndAsksForSelfRegistration) {
-    std::string path = OcxPath();
-    DWORD handle = 0;
-    DWORD size = ::GetFileVersionInfoSizeA(path.c_str(), &handle);
-    ASSERT_GT(size, 0u);
-    std::vector<char> block(size);
-    ASSERT_TRUE(::GetFileVersionInfoA(path.c_str(), 0, size, block.data()));
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT len = 0;
-    ASSERT_TRUE(::VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &len));
-    EXPECT_EQ(MAKELONG(1, 1), fixed->dwFileVersionMS);
-    EXPECT_EQ(MAKELONG(27, 1), fixed->dwFileVersionLS);
-    WORD* translation = nullptr;
-    ASSERT_TRUE(::VerQueryValueA(block.data(), "\\VarFileInfo\\Translation",
-                                 reinterpret_cast<void**>(&translation), &len));
-    ASSERT_GE(len, 4u);
-    EXPECT_EQ(0x0409, translation[0]);
-    EXPECT_EQ(1200, translation[1]);
-    char* value = nullptr;
-    EXPECT_TRUE(::VerQueryValueA(block.data(), "\\StringFileInfo\\040904B0\\OLESelfRegister",
-                                 reinterpret_cast<void**>(&value), &len));
-}
-
 struct Method {
     DISPID id;
     const char* name;
