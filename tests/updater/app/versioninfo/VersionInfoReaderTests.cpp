@@ -20,9 +20,7 @@ Words FileVersion(CVersionInfoReader& reader) {
 
 void ExpectNothingRead(CVersionInfoReader& reader) {
     EXPECT_EQ(Words(4, 0), FileVersion(reader));
-    std::string description = "unset";
-    EXPECT_TRUE(reader.GetFileDescription(description));
-    EXPECT_EQ("", description);
+    EXPECT_EQ("", reader.m_strFileDescription);
     std::string comments = "unset";
     EXPECT_FALSE(reader.QueryString("Comments", comments));
     EXPECT_EQ("", comments);
@@ -31,7 +29,7 @@ void ExpectNothingRead(CVersionInfoReader& reader) {
     EXPECT_EQ(nullptr, reader.m_pStringNames);
 }
 
-TEST(VersionInfoProgram, OwnResourceGivesTheTitlePartsAndEveryStringInOrder) {
+TEST(VersionInfoProgram, OwnResourceGivesTheTitlePartsAndEveryValueInOrder) {
     CVersionInfoReader reader(nullptr);
     char own[MAX_PATH] = {};
     ::GetModuleFileNameA(nullptr, own, MAX_PATH);
@@ -48,19 +46,11 @@ TEST(VersionInfoProgram, OwnResourceGivesTheTitlePartsAndEveryStringInOrder) {
     EXPECT_EQ("2, 1, 1, 11", version);
     EXPECT_NE(0, reader.m_tFileTime);
 
-    ASSERT_NE(nullptr, reader.m_pStringNames);
     ASSERT_NE(nullptr, reader.m_pStringValues);
-    ASSERT_EQ(12u, reader.m_pStringNames->size());
-    EXPECT_EQ("041204B0|SpecialBuild", reader.m_pStringNames->back());
     EXPECT_EQ(
         (Strings{"TavUpdate", "", "TavUpdate", "2, 1, 1, 11", "TavUpdate", "Copyright (C) 2026", "",
                  "TavUpdate.EXE", "", "TavUpdate", "2, 1, 1, 11", ""}),
         *reader.m_pStringValues);
-    ASSERT_NE(nullptr, reader.m_pTranslations);
-    EXPECT_EQ(Strings{"041204B0"}, *reader.m_pTranslations);
-    std::string first;
-    reader.WalkVersionBlock(first, TRUE, nullptr, nullptr, nullptr);
-    EXPECT_EQ("041204B0", first);
 }
 
 TEST(VersionInfoTranslation, TableFollowsTheUserLanguageThenNeutralThenTheFirstTable) {
@@ -122,11 +112,6 @@ TEST(VersionInfoFailure, FileDatedAtTheEpochIsStillRead) {
     EXPECT_TRUE(reader.Load());
     EXPECT_EQ(0, reader.m_tFileTime);
     EXPECT_EQ("Korean table only", reader.m_strFileDescription);
-}
-
-TEST(VersionInfoConversion, WideToNarrowGivesCodePage949) {
-    EXPECT_EQ("", WideToNarrow(nullptr));
-    EXPECT_EQ("업데이트 2.1", WideToNarrow(L"\uC5C5\uB370\uC774\uD2B8 2.1"));
 }
 
 } // namespace
