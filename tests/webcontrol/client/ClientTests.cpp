@@ -53,8 +53,8 @@ TEST_F(ClientTest, AppPathValuesTheFolderCannotHoldLeaveItEmptyButInstalled) {
 TEST_F(ClientTest, InstallStartsTheUpdaterWithTheBareConfigurationPath) {
     // The stand-in plays the updater here; it logs its arguments and leaves.
     const std::string system = client.m_szSystemDir;
-    SystemFile updater(system + "\\TavUpdate.exe");
-    ASSERT_TRUE(::CopyFileA(standIn.Program().c_str(), updater.Path().c_str(), FALSE));
+    SystemFile updater{system + "\\TavUpdate.exe"};
+    ASSERT_TRUE(::CopyFileA(standIn.Program().c_str(), updater.path.c_str(), FALSE));
     StandIn::SetNoWindow(true);
     client.TavOmbletInstall();
     EXPECT_TRUE(standIn.WaitForLine("start " + system + "\\TavUpdateInfo.ini")) << standIn.Log();

@@ -15,7 +15,7 @@ namespace {
 
 TEST(RoadTest, PageInstallsTheClientAndDrivesIt) {
     RegisteredControl control;
-    ASSERT_TRUE(control.Ok());
+    ASSERT_TRUE(control.ok);
     AppPathsEntry::Remove();
     const std::string web = testenv::NewDir("web");
     const std::string installed = testenv::NewDir("installed");
@@ -29,16 +29,16 @@ TEST(RoadTest, PageInstallsTheClientAndDrivesIt) {
     ASSERT_TRUE(server.Ok()) << server.Error();
 
     const std::string system = COmbletClient().m_szSystemDir;
-    SystemFile updater(system + "\\TavUpdate.exe");
-    ASSERT_TRUE(::CopyFileA((testenv::BinDir() + "\\TavUpdate.exe").c_str(), updater.Path().c_str(),
-                            FALSE));
-    SystemFile config(system + "\\TavUpdateInfo.ini");
+    SystemFile updater{system + "\\TavUpdate.exe"};
+    ASSERT_TRUE(
+        ::CopyFileA((testenv::BinDir() + "\\TavUpdate.exe").c_str(), updater.path.c_str(), FALSE));
+    SystemFile config{system + "\\TavUpdateInfo.ini"};
     ASSERT_TRUE(testenv::WriteFile(
-        config.Path(), "[SERVER]\r\nRemote Address=127.0.0.1\r\nProtocol=HTTP\r\nRemote Port=" +
-                           std::to_string(server.Port()) +
-                           "\r\nLogin Name=\r\nLogin Password=\r\n"
-                           "Remote Version File=/version.txt\r\n[LOCAL]\r\nLocal Version File=" +
-                           testenv::ScratchDir() + "\\version.txt\r\nDefault Exec File=\r\n"));
+        config.path, "[SERVER]\r\nRemote Address=127.0.0.1\r\nProtocol=HTTP\r\nRemote Port=" +
+                         std::to_string(server.Port()) +
+                         "\r\nLogin Name=\r\nLogin Password=\r\n"
+                         "Remote Version File=/version.txt\r\n[LOCAL]\r\nLocal Version File=" +
+                         testenv::ScratchDir() + "\\version.txt\r\nDefault Exec File=\r\n"));
     StandIn standIn;
     standIn.Use(installed, false);
 

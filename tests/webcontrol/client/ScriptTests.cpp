@@ -14,7 +14,7 @@ namespace {
 class ScriptTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(control.Ok());
+        ASSERT_TRUE(control.ok);
         ASSERT_TRUE(standIn.Use(testenv::NewDir("client")));
     }
 

@@ -158,14 +158,19 @@ void AppPathsEntry::Remove() {
 
 SystemFile::~SystemFile() {
     // The program may still be running for a moment.
-    WaitUntil([this] {
-        return ::DeleteFileA(m_path.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND;
-    });
+    WaitUntil(
+        [this] { return ::DeleteFileA(path.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND; });
 }
 
-bool RegisteredControl::Register(bool unregister) {
-    return RunProcess(std::string("regsvr32.exe /s ") + (unregister ? "/u " : "") + "\"" +
-                      testenv::BinDir() + "\\TavWebOmblet.ocx\"") == 0;
+static std::string RegisterCommand(bool unregister) {
+    return std::string("regsvr32.exe /s ") + (unregister ? "/u " : "") + "\"" + testenv::BinDir() +
+           "\\TavWebOmblet.ocx\"";
+}
+
+RegisteredControl::RegisteredControl() : ok(RunProcess(RegisterCommand(false)) == 0) {}
+
+RegisteredControl::~RegisteredControl() {
+    RunProcess(RegisterCommand(true));
 }
 
 std::vector<std::string> RunPage(const std::string& body) {

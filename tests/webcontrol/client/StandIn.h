@@ -4,7 +4,6 @@
 // it, and pages run under cscript.
 
 #include <string>
-#include <utility>
 #include <vector>
 
 class StandIn {
@@ -41,41 +40,25 @@ private:
 };
 
 // The client's App Paths entry in HKLM, removed again when the object goes.
-class AppPathsEntry {
-public:
+struct AppPathsEntry {
     explicit AppPathsEntry(const std::string& value);
     ~AppPathsEntry() { Remove(); }
-    AppPathsEntry(const AppPathsEntry&) = delete;
-    AppPathsEntry& operator=(const AppPathsEntry&) = delete;
     static void Remove();
 };
 
-// A file placed where the control expects the updater, removed afterwards.
-class SystemFile {
-public:
-    explicit SystemFile(std::string path) : m_path(std::move(path)) {}
+// A file placed in the system folder, removed again when the object goes.
+struct SystemFile {
     ~SystemFile();
-    SystemFile(const SystemFile&) = delete;
-    SystemFile& operator=(const SystemFile&) = delete;
-    const std::string& Path() const { return m_path; }
-
-private:
-    std::string m_path;
+    const std::string path;
 };
 
-// The built control registered through regsvr32 while the object lives.
-class RegisteredControl {
-public:
-    RegisteredControl() : m_ok(Register(false)) {}
-    ~RegisteredControl() { Register(true); }
-    RegisteredControl(const RegisteredControl&) = delete;
-    RegisteredControl& operator=(const RegisteredControl&) = delete;
-    bool Ok() const { return m_ok; }
-
-private:
-    static bool Register(bool unregister);
-    bool m_ok;
+// The built control, registered through regsvr32 while the object lives.
+struct RegisteredControl {
+    RegisteredControl();
+    ~RegisteredControl();
+    bool ok;
 };
+
 // Runs a JScript body under cscript with the control created in o; returns
 // the non-empty lines it echoed, ending in "(page timed out)" if it hung.
 std::vector<std::string> RunPage(const std::string& body);
