@@ -1,5 +1,6 @@
-
 #include "NetTestSupport.h"
+
+#include "UniqueHandle.h"
 
 #include <cstdio>
 
@@ -8,12 +9,14 @@ ProgressWindow::ProgressWindow(CAULMgr& owner) : m_owner(owner) {
     ::InitCommonControlsEx(&init);
     m_hParent = ::CreateWindowExA(0, "STATIC", "progress", WS_OVERLAPPEDWINDOW, 0, 0, 400, 200,
                                   nullptr, nullptr, nullptr, nullptr);
-    m_name.Attach(::CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 0, 0, 380, 20,
-                                    m_hParent, reinterpret_cast<HMENU>(1002), nullptr, nullptr));
-    m_bar.Attach(::CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, 0, 30, 380, 20,
-                                   m_hParent, reinterpret_cast<HMENU>(1003), nullptr, nullptr));
-    m_counter.Attach(::CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 0, 60, 380, 20,
-                                       m_hParent, reinterpret_cast<HMENU>(1004), nullptr, nullptr));
+    auto child = [this](const char* cls, int id) {
+        return ::CreateWindowExA(0, cls, "", WS_CHILD | WS_VISIBLE, 0, id * 20, 380, 20, m_hParent,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(1002 + id)), nullptr,
+                                 nullptr);
+    };
+    m_name.Attach(child("STATIC", 0));
+    m_bar.Attach(child(PROGRESS_CLASSA, 1));
+    m_counter.Attach(child("STATIC", 2));
     for (HWND control : {m_name.GetSafeHwnd(), m_counter.GetSafeHwnd()}) {
         ::SetWindowLongPtrA(control, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         m_staticProc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(
@@ -33,34 +36,26 @@ ProgressWindow::~ProgressWindow() {
 
 LRESULT CALLBACK ProgressWindow::Record(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<ProgressWindow*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
-    if (msg == WM_SETTEXT && self && lParam)
-        self->m_texts.emplace_back(hWnd == self->m_counter.GetSafeHwnd(),
-                                   reinterpret_cast<const char*>(lParam));
-    return ::CallWindowProcA(self->m_staticProc, hWnd, msg, wParam, lParam);
-}
-
-std::vector<ProgressCall> ProgressWindow::Calls() const {
-    static const std::string kPrefix = "Downloading... ";
-    std::vector<ProgressCall> calls;
-    std::string name;
-    for (const auto& text : m_texts) {
-        if (!text.first) {
-            name = text.second.compare(0, kPrefix.size(), kPrefix) == 0
-                       ? text.second.substr(kPrefix.size())
-                       : "?" + text.second;
-            continue;
+    if (msg == WM_SETTEXT && lParam) {
+        std::string text = reinterpret_cast<const char*>(lParam);
+        if (hWnd == self->m_name.GetSafeHwnd()) {
+            const std::string prefix = "Downloading... ";
+            self->m_pendingName = text.compare(0, prefix.size(), prefix) == 0
+                                      ? text.substr(prefix.size())
+                                      : "?" + text;
+        } else {
+            ProgressCall call = {self->m_pendingName, -1, -1};
+            std::sscanf(text.c_str(), "[%ld/%ld]", &call.done, &call.total);
+            self->calls.push_back(call);
+            self->m_pendingName.clear();
         }
-        ProgressCall call = {name, -1, -1};
-        std::sscanf(text.second.c_str(), "[%ld/%ld]", &call.done, &call.total);
-        calls.push_back(call);
-        name.clear();
     }
-    return calls;
+    return ::CallWindowProcA(self->m_staticProc, hWnd, msg, wParam, lParam);
 }
 
 std::string ProgressWindow::Dump() const {
     std::string out;
-    for (const auto& c : Calls())
+    for (const auto& c : calls)
         out +=
             "(" + c.name + ", " + std::to_string(c.total) + ", " + std::to_string(c.done) + ")\n";
     return out;
@@ -84,15 +79,10 @@ std::string BinaryContent(size_t size) {
 std::vector<std::string> ListFolder(const std::string& folder) {
     std::vector<std::string> names;
     WIN32_FIND_DATAA found;
-    HANDLE find = ::FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        std::string name = found.cFileName;
-        if (name != "." && name != "..")
-            names.push_back(name);
-    } while (::FindNextFileA(find, &found));
-    ::FindClose(find);
+    unique_hfind find(::FindFirstFileA((folder + "\\*").c_str(), &found));
+    for (bool more = static_cast<bool>(find); more; more = ::FindNextFileA(find.get(), &found))
+        if (std::string(found.cFileName) != "." && std::string(found.cFileName) != "..")
+            names.push_back(found.cFileName);
     return names;
 }
 
@@ -102,9 +92,8 @@ std::vector<std::string> ListFolder(const std::string& folder) {
         return ::testing::AssertionFailure() << "server: " << server.Error();
     const bool ftp = protocol == PROTOCOL_FTP;
     if (!net.SetLoginInfo("127.0.0.1", protocol, server.Port(), ftp ? "tav" : "",
-                          ftp ? "secret" : ""))
-        return ::testing::AssertionFailure() << "SetLoginInfo";
-    if (!net.Connect())
-        return ::testing::AssertionFailure() << "Connect";
+                          ftp ? "secret" : "") ||
+        !net.Connect())
+        return ::testing::AssertionFailure() << "SetLoginInfo/Connect";
     return ::testing::AssertionSuccess();
 }

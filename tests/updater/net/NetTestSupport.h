@@ -17,9 +17,8 @@ struct ProgressCall {
     long done;
 };
 
-// Owns a hidden top-level window on the calling thread with a file-name text,
-// a download bar and a byte counter, hands them to the manager, and records
-// every text set on the two static controls.
+// A hidden window holding the file-name text, the download bar and the byte
+// counter; each counter text closes one progress call.
 class ProgressWindow {
 public:
     explicit ProgressWindow(CAULMgr& owner);
@@ -27,8 +26,7 @@ public:
     ProgressWindow(const ProgressWindow&) = delete;
     ProgressWindow& operator=(const ProgressWindow&) = delete;
 
-    // One entry per progress call, rebuilt from the texts in their order.
-    std::vector<ProgressCall> Calls() const;
+    std::vector<ProgressCall> calls;
     std::string Dump() const;
 
 private:
@@ -36,17 +34,16 @@ private:
 
     CAULMgr& m_owner;
     HWND m_hParent = nullptr;
-    CStatic m_name;
+    CStatic m_name, m_counter;
     CProgressCtrl m_bar;
-    CStatic m_counter;
     WNDPROC m_staticProc = nullptr;
-    std::vector<std::pair<bool, std::string>> m_texts; // (is counter, text)
+    std::string m_pendingName;
 };
 
 // Pattern bytes the scripted server sends for size=N.
 std::string ScriptPattern(size_t size);
 
-// A file of the given size whose bytes cover CR, LF, NUL and everything above 0x7F.
+// Bytes covering CR, LF, NUL and everything above 0x7F.
 std::string BinaryContent(size_t size);
 
 // Names in a folder (no . and ..).

@@ -10,11 +10,9 @@ namespace {
 TEST(LocalFolderOf, OnlyTheBackslashSeparatesAndLeadingOnesGetNoFolderStep) {
     EXPECT_EQ("C:\\Program\\Client\\bin\\", LocalFolderOf("C:\\Program\\Client\\bin\\x.dll"));
     EXPECT_EQ("", LocalFolderOf("x.dll"));
-    EXPECT_EQ("", LocalFolderOf(""));
     EXPECT_EQ("", LocalFolderOf("\\\\server\\share\\x.dll"));
     EXPECT_EQ("", LocalFolderOf("C:/Program/x.dll"));
     EXPECT_EQ("sub/dir\\", LocalFolderOf("sub/dir\\x.dll"));
-    EXPECT_EQ("C:\\a\\", LocalFolderOf("C:\\a\\"));
 }
 
 } // namespace
