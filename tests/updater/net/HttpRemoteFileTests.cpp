@@ -43,7 +43,6 @@ TEST_F(HttpNginxTest, SizeTimeAndDownloadOfOnePathAreOneGetAndTheNextDownloadAno
     ASSERT_TRUE(net.DownloadFile("/m.bin", local + "\\2.bin", 0)) << trace.Dump();
     EXPECT_TRUE(BinaryContent(10000) == testenv::ReadFile(local + "\\2.bin"));
     EXPECT_EQ(2, server.CountRequests("\"GET /m.bin "));
-    EXPECT_TRUE(trace.Has(3, "GetRemoteFileSize(/m.bin) : HttpQueryInfo : size =10000"));
     EXPECT_TRUE(trace.Has(3, "HttpSendRequest(/m.bin)  STAUS = 200 OK..."));
     EXPECT_TRUE(
         trace.Has(3, "GetRemoteFileTime(/m.bin) : HttpQueryInfo date = 1994-11-06 08:49:37"));

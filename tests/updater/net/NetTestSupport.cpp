@@ -53,14 +53,6 @@ LRESULT CALLBACK ProgressWindow::Record(HWND hWnd, UINT msg, WPARAM wParam, LPAR
     return ::CallWindowProcA(self->m_staticProc, hWnd, msg, wParam, lParam);
 }
 
-std::string ProgressWindow::Dump() const {
-    std::string out;
-    for (const auto& c : calls)
-        out +=
-            "(" + c.name + ", " + std::to_string(c.total) + ", " + std::to_string(c.done) + ")\n";
-    return out;
-}
-
 std::string ScriptPattern(size_t size) {
     std::string data(size, '\0');
     for (size_t i = 0; i < size; ++i)

@@ -27,7 +27,6 @@ public:
     ProgressWindow& operator=(const ProgressWindow&) = delete;
 
     std::vector<ProgressCall> calls;
-    std::string Dump() const;
 
 private:
     static LRESULT CALLBACK Record(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -17,24 +17,22 @@ protected:
     CNetDownLoader& net = owner.m_downloader;
 };
 
-TEST_F(SessionTest, PortKeepsLowSixteenBitsAndZeroMeansTheDefault) {
+// The port keeps its low sixteen bits, zero meaning the default; a refused
+// protocol keeps every stored value.
+TEST_F(SessionTest, LoginInfoIsStoredOrRefusedWhole) {
     struct {
         int protocol, port;
         unsigned short expected;
     } cases[] = {{1, 0, 21}, {3, 65536, 80}, {1, 70000, 4464}, {1, -1, 65535}};
     for (auto& c : cases) {
-        ASSERT_TRUE(net.SetLoginInfo("host", c.protocol, c.port, "u", "p"));
+        ASSERT_TRUE(net.SetLoginInfo("host", c.protocol, c.port, "user", "pw"));
         EXPECT_EQ(c.expected, net.m_nRemotePort) << c.protocol << "/" << c.port;
     }
-}
-
-TEST_F(SessionTest, RefusedProtocolKeepsEveryStoredValue) {
-    ASSERT_TRUE(net.SetLoginInfo("first", 1, 2121, "user", "pw"));
     for (int protocol : {0, 2, 4}) {
         EXPECT_EQ(0, net.SetLoginInfo("second", protocol, 99, "x", "y"));
-        EXPECT_EQ("first", net.m_strRemoteAddress);
+        EXPECT_EQ("host", net.m_strRemoteAddress);
         EXPECT_EQ(1, net.m_nProtocol);
-        EXPECT_EQ(2121, net.m_nRemotePort);
+        EXPECT_EQ(65535, net.m_nRemotePort);
         EXPECT_EQ("user", net.m_strLoginName);
         EXPECT_EQ("pw", net.m_strLoginPassword);
     }
