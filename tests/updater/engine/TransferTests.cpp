@@ -28,111 +28,101 @@ std::string Shown(time_t t) {
     return text;
 }
 
-FixtureServer Serve(int protocol, const std::string& root) {
-    return protocol == PROTOCOL_FTP ? FixtureServer::Ftp(root, "tav", "secret")
-                                    : FixtureServer::Nginx(root);
+std::string CompareLine(int number, const std::string& path, const std::string& localTime,
+                        const std::string& serverTime, int download) {
+    char n[8];
+    std::snprintf(n, sizeof(n), "%2d", number);
+    return "CompareVersionInfo : Module[" + std::string(n) + "] : " + path + " : Local Time(" +
+           localTime + ") , Server Time(" + serverTime +
+           ") -> Download =" + std::to_string(download);
 }
 
-// Every case runs against FTP (pyftpdlib) and HTTP (nginx).
-class TransferTest : public ::testing::TestWithParam<int> {
+class EngineTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void Connect(const FixtureServer& server, int protocol) {
         ASSERT_TRUE(server.Ok()) << server.Error();
         UpdateConfig& c = manager.m_config;
         c.remoteAddress = "127.0.0.1";
-        c.protocol = GetParam();
+        c.protocol = protocol;
         c.remotePort = server.Port();
-        c.loginName = GetParam() == PROTOCOL_FTP ? "tav" : "";
-        c.loginPassword = GetParam() == PROTOCOL_FTP ? "secret" : "";
+        c.loginName = protocol == PROTOCOL_FTP ? "tav" : "";
+        c.loginPassword = protocol == PROTOCOL_FTP ? "secret" : "";
         ASSERT_EQ(1, manager.ConnectServer()) << trace.Dump();
     }
-
     // A module on the server with its own content and time.
-    void Served(const std::string& name, const std::string& content, time_t modified = kStamp) {
+    void Served(const std::string& name, const std::string& content) {
         ASSERT_TRUE(testenv::WriteFile(root + "\\" + name, content));
-        ASSERT_TRUE(testenv::SetFileTime(root + "\\" + name, modified));
+        ASSERT_TRUE(testenv::SetFileTime(root + "\\" + name, kStamp));
     }
-    std::string Local(const std::string& name, const char* content = nullptr, time_t modified = 0) {
-        std::string path = local + "\\" + name;
+    // A listed module; its local file is written only when content is given.
+    ModuleRecord& Add(const std::string& name, const std::string& remote, int download,
+                      const char* content = nullptr, time_t modified = kStamp) {
+        manager.m_modules.push_back(std::make_unique<ModuleRecord>());
+        ModuleRecord& r = *manager.m_modules.back();
+        r.localFile = local + "\\" + name;
+        r.remoteFile = remote;
+        r.download = download;
         if (content) {
-            EXPECT_TRUE(testenv::WriteFile(path, content));
-            EXPECT_TRUE(testenv::SetFileTime(path, modified));
+            EXPECT_TRUE(testenv::WriteFile(r.localFile, content));
+            EXPECT_TRUE(testenv::SetFileTime(r.localFile, modified));
         }
-        return path;
-    }
-    ModuleRecord& Add(const std::string& localPath, const std::string& remote,
-                      const std::string& option = "") {
-        auto r = std::make_unique<ModuleRecord>();
-        r->localFile = localPath;
-        r->remoteFile = remote;
-        r->updateOption = option;
-        manager.m_modules.push_back(std::move(r));
-        return *manager.m_modules.back();
-    }
-    std::string CompareLine(int number, const std::string& path, const std::string& localTime,
-                            const std::string& serverTime, int download) {
-        char n[8];
-        std::snprintf(n, sizeof(n), "%2d", number);
-        return "CompareVersionInfo : Module[" + std::string(n) + "] : " + path + " : Local Time(" +
-               localTime + ") , Server Time(" + serverTime +
-               ") -> Download =" + std::to_string(download);
+        return r;
     }
 
     std::string root = testenv::NewDir("server");
     std::string local = testenv::NewDir("local");
-    FixtureServer server = Serve(GetParam(), root);
     TraceRecorder trace;
     CAULMgr manager;
 };
 
+// Every case runs against FTP (pyftpdlib) and HTTP (nginx).
+class TransferTest : public EngineTest, public ::testing::WithParamInterface<int> {
+protected:
+    void SetUp() override { Connect(server, GetParam()); }
+    FixtureServer server = GetParam() == PROTOCOL_FTP ? FixtureServer::Ftp(root, "tav", "secret")
+                                                      : FixtureServer::Nginx(root);
+};
+
 // Faults: equal times taken for newer, the comparison turned round, a
-// missing local file kept missing, the forced option ignored.
+// missing local file kept missing, the forced option ignored, a module
+// whose server time is unknown left stale, an old decision kept.
 TEST_P(TransferTest, LocalAndServerTimesDecideWhatIsFetched) {
-    for (const char* name :
-         {"equal.dll", "older.dll", "newer.dll", "missing.dll", "forced.dll", "lower.dll"})
-        Served(name, "server copy");
-    ModuleRecord& equal = Add(Local("equal.dll", "local", kStamp), "/equal.dll");
-    ModuleRecord& older = Add(Local("older.dll", "local", kStamp - 60), "/older.dll");
-    ModuleRecord& newer = Add(Local("newer.dll", "local", kStamp + 3600), "/newer.dll");
-    ModuleRecord& missing = Add(Local("missing.dll"), "/missing.dll", "R");
-    ModuleRecord& forced = Add(Local("forced.dll", "local", kStamp), "/forced.dll", "FRE");
-    ModuleRecord& lower = Add(Local("lower.dll", "local", kStamp), "/lower.dll", "f");
-    newer.download = 1; // rewritten by every comparison
+    struct {
+        const char* name;
+        bool local, served;
+        time_t offset;
+        const char* option;
+        int download;
+    } cases[] = {{"equal.dll", true, true, 0, "", 0},     {"older.dll", true, true, -60, "", 1},
+                 {"newer.dll", true, true, 3600, "", 0},  {"missing.dll", false, true, 0, "R", 1},
+                 {"forced.dll", true, true, 0, "FRE", 1}, {"lower.dll", true, true, 0, "f", 0},
+                 {"gone.dll", true, false, 0, "", 1}};
+    std::vector<std::string> expected;
+    for (const auto& c : cases) {
+        if (c.served)
+            Served(c.name, "server copy");
+        ModuleRecord& r = Add(c.name, std::string("/") + c.name, 1, c.local ? "local" : nullptr,
+                              kStamp + c.offset);
+        r.updateOption = c.option;
+        int n = static_cast<int>(expected.size()) + 1;
+        expected.push_back(r.updateOption == "FRE"
+                               ? "CompareVersionInfo : Module[ 5] : " + r.localFile +
+                                     " : Update Option(FRE)-> will be downloded "
+                               : CompareLine(n, r.localFile,
+                                             c.local ? Shown(kStamp + c.offset) : "unknown",
+                                             c.served ? Shown(kStamp) : "unknown", c.download));
+    }
 
     ASSERT_EQ(1, manager.CompareVersionInfo());
     EXPECT_EQ(STATUS_COMPARE, manager.m_nStatus);
-    EXPECT_EQ(0, equal.download);
-    EXPECT_EQ(1, older.download);
-    EXPECT_EQ(0, newer.download);
-    EXPECT_EQ(1, missing.download);
-    EXPECT_EQ(1, forced.download);
-    EXPECT_EQ(0, lower.download);
-    EXPECT_EQ(3, manager.CountModulesToUpdate());
-
-    std::vector<std::string> expected = {
-        CompareLine(1, equal.localFile, Shown(kStamp), Shown(kStamp), 0),
-        CompareLine(2, older.localFile, Shown(kStamp - 60), Shown(kStamp), 1),
-        CompareLine(3, newer.localFile, Shown(kStamp + 3600), Shown(kStamp), 0),
-        CompareLine(4, missing.localFile, "unknown", Shown(kStamp), 1),
-        "CompareVersionInfo : Module[ 5] : " + forced.localFile +
-            " : Update Option(FRE)-> will be downloded ",
-        CompareLine(6, lower.localFile, Shown(kStamp), Shown(kStamp), 0),
-    };
+    for (size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(cases[i].download, manager.m_modules[i]->download) << cases[i].name;
+    EXPECT_EQ(4, manager.CountModulesToUpdate());
     std::vector<std::string> compare;
     for (const auto& t : trace.Texts(3))
         if (t.rfind("CompareVersionInfo", 0) == 0)
             compare.push_back(t);
     EXPECT_EQ(expected, compare) << trace.Dump();
-}
-
-// Without a server time there is nothing to compare with: the module is
-// fetched rather than left stale.
-TEST_P(TransferTest, ModuleWhoseServerTimeIsUnknownIsFetched) {
-    ModuleRecord& gone = Add(Local("gone.dll", "local", kStamp), "/gone.dll");
-    ASSERT_EQ(1, manager.CompareVersionInfo());
-    EXPECT_EQ(1, gone.download);
-    EXPECT_TRUE(trace.Has(3, CompareLine(1, gone.localFile, Shown(kStamp), "unknown", 1)))
-        << trace.Dump();
 }
 
 // Faults: an unselected module fetched, a failed size query stopping the
@@ -143,11 +133,10 @@ TEST_P(TransferTest, SelectedModulesAreFetchedOneAfterAnother) {
     Served("kept.dll", Content(100, 'k'));
     enginetest::UpdateWindow window;
     window.Attach(manager);
-    ModuleRecord& a = Add(Local("a.dll"), "/a.dll");
-    ModuleRecord& gone = Add(Local("gone.dll"), "/gone.dll");
-    ModuleRecord& kept = Add(Local("kept.dll", "old", kStamp), "/kept.dll");
-    ModuleRecord& b = Add(local + "\\new folder\\b.exe", "/b.exe");
-    a.download = gone.download = b.download = 1;
+    ModuleRecord& a = Add("a.dll", "/a.dll", 1);
+    ModuleRecord& gone = Add("gone.dll", "/gone.dll", 1);
+    ModuleRecord& kept = Add("kept.dll", "/kept.dll", 0, "old");
+    ModuleRecord& b = Add("new folder\\b.exe", "/b.exe", 1);
 
     EXPECT_EQ(1, manager.DownloadNewFiles());
     EXPECT_EQ(STATUS_DOWNLOAD, manager.m_nStatus);
@@ -180,12 +169,12 @@ TEST_P(TransferTest, VersionListIsFetchedWithoutProgress) {
     Served("version.txt", "C:\\Omblet\\a.dll|/a.dll|R\r\n");
     enginetest::UpdateWindow window;
     window.Attach(manager);
+    std::string list = local + "\\version.txt";
     manager.m_config.remoteVersionFile = "/version.txt";
-    manager.m_config.localVersionFile = local + "\\version.txt";
+    manager.m_config.localVersionFile = list;
     ASSERT_EQ(1, manager.GetVersionInfo()) << trace.Dump();
     EXPECT_EQ(STATUS_GET_VERSION, manager.m_nStatus);
-    EXPECT_TRUE(
-        trace.Has(3, "GetVersionInfo : DownloadFile(/version.txt->" + local + "\\version.txt) OK"));
+    EXPECT_TRUE(trace.Has(3, "GetVersionInfo : DownloadFile(/version.txt->" + list + ") OK"));
     EXPECT_EQ("", window.Text(1003));
     EXPECT_EQ("", window.Text(1004));
     EXPECT_EQ(0, window.Pos(1002));
@@ -195,8 +184,8 @@ TEST_P(TransferTest, VersionListIsFetchedWithoutProgress) {
 
     manager.m_config.remoteVersionFile = "/no-such-list.txt";
     EXPECT_EQ(0, manager.GetVersionInfo());
-    EXPECT_TRUE(trace.Has(1, "GetVersionInfo : DownloadFile(/no-such-list.txt->" + local +
-                                 "\\version.txt) ERROR"))
+    EXPECT_TRUE(
+        trace.Has(1, "GetVersionInfo : DownloadFile(/no-such-list.txt->" + list + ") ERROR"))
         << trace.Dump();
 }
 
@@ -207,110 +196,74 @@ INSTANTIATE_TEST_SUITE_P(Protocols, TransferTest,
                          });
 
 // Responses a stock server will not give, from the scripted HTTP server.
-class ScriptedHttpTest : public ::testing::Test {
+class ScriptedHttpTest : public EngineTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(server.Ok()) << server.Error();
-        UpdateConfig& c = manager.m_config;
-        c.remoteAddress = "127.0.0.1";
-        c.protocol = PROTOCOL_HTTP;
-        c.remotePort = server.Port();
-        ASSERT_EQ(1, manager.ConnectServer()) << trace.Dump();
-    }
-    ModuleRecord& Add(const std::string& name, const std::string& remote, int download) {
-        auto r = std::make_unique<ModuleRecord>();
-        r->localFile = local + "\\" + name;
-        r->remoteFile = remote;
-        r->download = download;
-        manager.m_modules.push_back(std::move(r));
-        return *manager.m_modules.back();
-    }
-
-    std::string root = testenv::NewDir("script");
-    std::string local = testenv::NewDir("local");
+    void SetUp() override { Connect(server, PROTOCOL_HTTP); }
     FixtureServer server = FixtureServer::Script(root);
-    TraceRecorder trace;
-    CAULMgr manager;
 };
 
 // A server that sends no Last-Modified must not leave the module stale forever.
 TEST_F(ScriptedHttpTest, NoLastModifiedMeansFetch) {
-    std::string path = local + "\\current.dll";
-    ASSERT_TRUE(testenv::WriteFile(path, "local"));
-    ASSERT_TRUE(testenv::SetFileTime(path, kStamp));
-    ModuleRecord& r = Add("current.dll", "/current.dll?size=10&nomodified=1", 0);
+    ModuleRecord& r = Add("current.dll", "/current.dll?size=10&nomodified=1", 0, "local");
     ASSERT_EQ(1, manager.CompareVersionInfo());
     EXPECT_EQ(1, r.download);
-    EXPECT_TRUE(trace.Has(3, "CompareVersionInfo : Module[ 1] : " + path + " : Local Time(" +
-                                 Shown(kStamp) + ") , Server Time(unknown) -> Download =1"))
+    EXPECT_TRUE(trace.Has(3, CompareLine(1, r.localFile, Shown(kStamp), "unknown", 1)))
         << trace.Dump();
 }
 
-// Faults: a module without a size fetched anyway, a broken transfer reported
-// as done, or ending the loop.
-TEST_F(ScriptedHttpTest, UnsizedAndBrokenTransfersAreReportedAndTheLoopGoesOn) {
+// Faults: a module without a size fetched anyway, a short transfer reported as
+// done, or ending the loop.
+TEST_F(ScriptedHttpTest, UnsizedAndShortTransfersAreReportedAndTheLoopGoesOn) {
     ModuleRecord& chunked = Add("chunked.dll", "/chunked.dll?size=5000&nolength=1", 1);
-    ModuleRecord& dropped = Add("dropped.dll", "/dropped.dll?size=20000&drop=5000", 1);
+    ModuleRecord& cut = Add("cut.dll", "/cut.dll?size=20000&cut=5000", 1);
     ModuleRecord& whole = Add("whole.dll", "/whole.dll?size=6000", 1);
     EXPECT_EQ(1, manager.DownloadNewFiles());
     EXPECT_TRUE(
         trace.Has(1, "DownloadNewFiles : GetRemoteFileSize(" + chunked.remoteFile + ") ERROR"))
         << trace.Dump();
     EXPECT_FALSE(testenv::FileExists(chunked.localFile));
-    EXPECT_TRUE(trace.Has(1, "DownloadNewFiles : DownloadFile(" + dropped.remoteFile + "->" +
-                                 dropped.localFile + ") ERROR"))
+    EXPECT_TRUE(trace.Has(1, "DownloadNewFiles : DownloadFile(" + cut.remoteFile + "->" +
+                                 cut.localFile + ") ERROR"))
         << trace.Dump();
     EXPECT_TRUE(trace.Has(3, "DownloadNewFiles : DownloadFile(" + whole.remoteFile + "->" +
                                  whole.localFile + ") OK . 6000 Bytes"))
         << trace.Dump();
     EXPECT_EQ(6000u, testenv::ReadFile(whole.localFile).size());
     EXPECT_EQ(1, chunked.download);
-    EXPECT_EQ(1, dropped.download);
+    EXPECT_EQ(1, cut.download);
 }
 
-class ConnectTest : public ::testing::Test {
-protected:
-    void Configure(int protocol, int port, const char* user, const char* password) {
-        UpdateConfig& c = manager.m_config;
-        c.remoteAddress = "127.0.0.1";
-        c.protocol = protocol;
-        c.remotePort = port;
-        c.loginName = user;
-        c.loginPassword = password;
-    }
-    std::string root = testenv::NewDir("connect");
+// Only the low 16 bits of the setting are the port (the trace shows the
+// setting); a refused login and an unknown protocol are reported, the latter
+// before any connection.
+TEST_F(EngineTest, ConnectionSettingsAreCheckedAndTraced) {
     FixtureServer ftp = FixtureServer::Ftp(root, "tav", "secret");
-    TraceRecorder trace;
-    CAULMgr manager;
-};
-
-// Only the low 16 bits of the setting are the port; the trace shows the setting.
-TEST_F(ConnectTest, PortSettingKeepsItsLowSixteenBits) {
     ASSERT_TRUE(ftp.Ok()) << ftp.Error();
-    Configure(PROTOCOL_FTP, ftp.Port() + 65536, "tav", "secret");
-    EXPECT_EQ(1, manager.ConnectServer()) << trace.Dump();
-    EXPECT_EQ(ftp.Port(), manager.m_downloader.m_nRemotePort);
-    EXPECT_TRUE(trace.Has(3, "ConnectServer(127.0.0.1, 1, " + std::to_string(ftp.Port() + 65536) +
-                                 ", tav, secret) : OK"))
-        << trace.Dump();
-}
-
-TEST_F(ConnectTest, RefusedLoginIsReported) {
-    ASSERT_TRUE(ftp.Ok()) << ftp.Error();
-    Configure(PROTOCOL_FTP, ftp.Port(), "tav", "wrong");
-    EXPECT_EQ(0, manager.ConnectServer());
-    EXPECT_TRUE(trace.Has(1, "ConnectServer(127.0.0.1, 1,  " + std::to_string(ftp.Port()) +
-                                 ", tav, wrong) : ERROR"))
-        << trace.Dump();
-}
-
-TEST_F(ConnectTest, UnknownProtocolIsRefusedBeforeAnyConnection) {
-    Configure(2, 65536 + 21, "user", "pw");
-    EXPECT_EQ(0, manager.ConnectServer());
-    EXPECT_EQ(STATUS_CONNECT, manager.m_nStatus);
-    EXPECT_TRUE(trace.Has(1, "ConnectServer :  ERROR SetLoginInfo(127.0.0.1, 2,  21, user, pw) "))
-        << trace.Dump();
-    EXPECT_EQ(nullptr, manager.m_downloader.m_hInternet);
+    std::string port = std::to_string(ftp.Port());
+    struct {
+        int protocol, port;
+        const char* password;
+        int result, level;
+        std::string trace;
+    } cases[] = {
+        {PROTOCOL_FTP, ftp.Port() + 65536, "secret", 1, 3,
+         "ConnectServer(127.0.0.1, 1, " + std::to_string(ftp.Port() + 65536) +
+             ", tav, secret) : OK"},
+        {PROTOCOL_FTP, ftp.Port(), "wrong", 0, 1,
+         "ConnectServer(127.0.0.1, 1,  " + port + ", tav, wrong) : ERROR"},
+        {2, 65536 + 21, "pw", 0, 1,
+         "ConnectServer :  ERROR SetLoginInfo(127.0.0.1, 2,  21, tav, pw) "},
+    };
+    for (const auto& c : cases) {
+        CAULMgr fresh;
+        fresh.m_config = {"127.0.0.1", c.protocol, c.port, "tav", c.password, "", "", ""};
+        trace.Clear();
+        EXPECT_EQ(c.result, fresh.ConnectServer());
+        EXPECT_EQ(STATUS_CONNECT, fresh.m_nStatus);
+        EXPECT_TRUE(trace.Has(c.level, c.trace)) << trace.Dump();
+        EXPECT_TRUE(!c.result || fresh.m_downloader.m_nRemotePort == ftp.Port());
+        EXPECT_EQ(c.protocol == 2, fresh.m_downloader.m_hInternet == nullptr);
+    }
 }
 
 } // namespace

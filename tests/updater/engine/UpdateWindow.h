@@ -7,8 +7,7 @@
 
 #include <commctrl.h>
 
-#include <condition_variable>
-#include <mutex>
+#include <future>
 #include <string>
 #include <thread>
 
@@ -17,27 +16,23 @@ namespace enginetest {
 constexpr UINT WM_DESTROY_CONTROL = WM_APP + 1;
 
 inline LRESULT CALLBACK HostProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_DESTROY_CONTROL) {
+    if (msg == WM_DESTROY_CONTROL)
         ::DestroyWindow(::GetDlgItem(hWnd, static_cast<int>(wParam)));
-        return 0;
-    }
-    if (msg == WM_CLOSE) {
+    else if (msg == WM_CLOSE)
         ::DestroyWindow(hWnd);
-        return 0;
-    }
-    if (msg == WM_DESTROY) {
+    else if (msg == WM_DESTROY)
         ::PostQuitMessage(0);
-        return 0;
-    }
-    return ::DefWindowProcA(hWnd, msg, wParam, lParam);
+    else
+        return ::DefWindowProcA(hWnd, msg, wParam, lParam);
+    return 0;
 }
 
 class UpdateWindow {
 public:
     UpdateWindow() {
-        m_thread = std::thread([this] { Run(); });
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_ready.wait(lock, [this] { return m_created; });
+        std::promise<HWND> created;
+        m_thread = std::thread([&created] { Run(created); });
+        m_hWnd = created.get_future().get();
     }
     ~UpdateWindow() { Close(); }
 
@@ -51,11 +46,10 @@ public:
     void DestroyControl(int id) { ::SendMessageA(m_hWnd, WM_DESTROY_CONTROL, id, 0); }
 
     void Attach(CAULMgr& manager) {
-        m_stageProgress.BindToItem(m_hWnd, 1000);
-        m_stageText.BindToItem(m_hWnd, 1001);
-        m_fileProgress.BindToItem(m_hWnd, 1002);
-        m_fileNameText.BindToItem(m_hWnd, 1003);
-        m_byteCountText.BindToItem(m_hWnd, 1004);
+        CWnd* controls[] = {&m_stageProgress, &m_stageText, &m_fileProgress, &m_fileNameText,
+                            &m_byteCountText};
+        for (int i = 0; i < 5; ++i)
+            controls[i]->BindToItem(m_hWnd, 1000 + i);
         manager.m_pStageProgress = &m_stageProgress;
         manager.m_pStageText = &m_stageText;
         manager.m_pFileProgress = &m_fileProgress;
@@ -71,18 +65,14 @@ public:
     int Pos(int id) const {
         return static_cast<int>(::SendMessageA(::GetDlgItem(m_hWnd, id), PBM_GETPOS, 0, 0));
     }
-    int High(int id) const {
+    PBRANGE Range(int id) const {
         PBRANGE range = {};
         ::SendMessageA(::GetDlgItem(m_hWnd, id), PBM_GETRANGE, FALSE, (LPARAM)&range);
-        return range.iHigh;
+        return range;
     }
-    int Low(int id) const {
-        return static_cast<int>(::SendMessageA(::GetDlgItem(m_hWnd, id), PBM_GETRANGE, TRUE, 0));
-    }
-    HWND Handle() const { return m_hWnd; }
 
 private:
-    void Run() {
+    static void Run(std::promise<HWND>& created) {
         INITCOMMONCONTROLSEX init = {sizeof(init), ICC_PROGRESS_CLASS};
         ::InitCommonControlsEx(&init);
         WNDCLASSA wc = {};
@@ -92,23 +82,13 @@ private:
         ::RegisterClassA(&wc);
         HWND hWnd = ::CreateWindowExA(0, wc.lpszClassName, "update", WS_OVERLAPPEDWINDOW, 0, 0, 400,
                                       200, nullptr, nullptr, wc.hInstance, nullptr);
-        auto child = [&](const char* cls, int id, int y) {
-            ::CreateWindowExA(0, cls, "", WS_CHILD | WS_VISIBLE, 10, y, 300, 18, hWnd,
+        for (int id = 1000; id <= 1004; ++id)
+            ::CreateWindowExA(0, id == 1000 || id == 1002 ? PROGRESS_CLASSA : "STATIC", "",
+                              WS_CHILD | WS_VISIBLE, 10, 10 + (id - 1000) * 20, 300, 18, hWnd,
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), wc.hInstance,
                               nullptr);
-        };
-        child(PROGRESS_CLASSA, 1000, 10);
-        child("STATIC", 1001, 30);
-        child(PROGRESS_CLASSA, 1002, 50);
-        child("STATIC", 1003, 70);
-        child("STATIC", 1004, 90);
         ::ShowWindow(hWnd, SW_SHOW);
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_hWnd = hWnd;
-            m_created = true;
-        }
-        m_ready.notify_all();
+        created.set_value(hWnd);
         MSG msg;
         while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
             ::TranslateMessage(&msg);
@@ -117,9 +97,6 @@ private:
     }
 
     std::thread m_thread;
-    std::mutex m_mutex;
-    std::condition_variable m_ready;
-    bool m_created = false;
     HWND m_hWnd = nullptr;
     CProgressCtrl m_stageProgress, m_fileProgress;
     CStatic m_stageText, m_fileNameText, m_byteCountText;
