@@ -88,24 +88,14 @@ TEST_F(ConfigTest, MissingFileFailsWithoutFallbackAndKeepsTheRecord) {
     EXPECT_TRUE(trace.Texts(3).empty()) << trace.Dump();
 }
 
-TEST_F(ConfigTest, MissingKeysGiveTheDefaults) {
-    manager.m_config.loginName = "stale";
-    ASSERT_EQ(1, manager.LoadConfig(Ini("empty.ini", "; nothing here\r\n")));
-    const UpdateConfig& c = manager.m_config;
-    EXPECT_EQ(1, c.protocol); // a missing Protocol key reads as FTP
-    EXPECT_EQ(0, c.remotePort);
-    for (const std::string* text : {&c.remoteAddress, &c.loginName, &c.loginPassword,
-                                    &c.remoteVersionFile, &c.localVersionFile, &c.defaultExecFile})
-        EXPECT_EQ("", *text);
-}
-
-// Protocol: FTP in any case is 1, anything else (empty too) 3; a port that
-// is no number reads as 0.
+// Protocol: FTP in any case is 1, anything else (empty too) 3, missing 1; a
+// port that is no number, or missing, reads as 0.
 TEST_F(ConfigTest, ProtocolWordAndPortNumberAreReadByTheirRules) {
     struct {
         const char* lines;
         int protocol, port;
-    } cases[] = {{"Protocol=Ftp\r\nRemote Port=21", 1, 21},
+    } cases[] = {{"", 1, 0},
+                 {"Protocol=Ftp\r\nRemote Port=21", 1, 21},
                  {"Protocol=http\r\nRemote Port=abc", 3, 0},
                  {"Protocol=", 3, 0},
                  {"Protocol=FTP2\r\nRemote Port=", 3, 0}};

@@ -70,27 +70,20 @@ TEST(EngineDisplay, ProgressMovesTheBarNameAndCounter) {
     EXPECT_EQ(0, window.Pos(1000));
 }
 
-TEST(EngineDisplay, ControlWhoseWindowIsGoneIsSkipped) {
-    UpdateWindow window;
-    CAULMgr manager;
-    window.Attach(manager);
-    window.DestroyControl(1001);
-    window.DestroyControl(1003);
-    manager.SetStatus(6);
-    EXPECT_EQ(6, window.Pos(1000));
-    manager.ShowProgress("x.dll", 10, 5);
-    EXPECT_EQ(50, window.Pos(1002));
-    EXPECT_EQ("[         5/        10]", window.Text(1004));
-}
-
-// Fault: the finish shown on controls whose window is gone.
-TEST(EngineDisplay, DestructionShowsTheFinishOnLiveControlsOnly) {
+// Faults: a control whose window is gone stopping the others, or the finish
+// shown on it at destruction.
+TEST(EngineDisplay, ControlsWhoseWindowIsGoneAreSkipped) {
     UpdateWindow window, closing;
     {
         CAULMgr manager, other;
         window.Attach(manager);
         closing.Attach(other);
-        manager.SetStatus(7);
+        window.DestroyControl(1003);
+        manager.SetStatus(6);
+        EXPECT_EQ(6, window.Pos(1000));
+        manager.ShowProgress("x.dll", 10, 5);
+        EXPECT_EQ(50, window.Pos(1002));
+        EXPECT_EQ("[         5/        10]", window.Text(1004));
         other.SetStatus(7);
         closing.Close();
     }
