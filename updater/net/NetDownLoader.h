@@ -57,6 +57,7 @@ private:
     bool IsConnected() const { return m_hInternet && m_hConnect; }
     // Lists one FTP file (closing a running transfer first); 0 after the report.
     int _FindFtpFile(const std::string& remotePath, WIN32_FIND_DATAA* found);
+    int _BeginRemoteQuery(const std::string& remotePath, const std::string& context);
     // Fewest body bytes that make the download complete.
     DWORD _ExpectedBodySize(DWORD expectedSize);
 

@@ -125,8 +125,9 @@ int CNetDownLoader::_FindFtpFile(const std::string& remotePath, WIN32_FIND_DATAA
     return 1;
 }
 
-int CNetDownLoader::GetRemoteFileSize(std::string remotePath, DWORD* size) {
-    std::string context = FormatText("GetRemoteFileSize(%s)", remotePath.c_str());
+// The common start of both queries: the connected state and, for HTTP, the
+// response whose headers answer them.
+int CNetDownLoader::_BeginRemoteQuery(const std::string& remotePath, const std::string& context) {
     if (!IsConnected()) {
         Trace(TRACE_ERROR, "%s : ERROR, server does not connected..", context.c_str());
         return 0;
@@ -135,6 +136,13 @@ int CNetDownLoader::GetRemoteFileSize(std::string remotePath, DWORD* size) {
         Trace(TRACE_ERROR, "%s : ERROR, remote file could not opened..", context.c_str());
         return 0;
     }
+    return 1;
+}
+
+int CNetDownLoader::GetRemoteFileSize(std::string remotePath, DWORD* size) {
+    std::string context = FormatText("GetRemoteFileSize(%s)", remotePath.c_str());
+    if (!_BeginRemoteQuery(remotePath, context))
+        return 0;
 
     if (m_nProtocol == PROTOCOL_FTP) {
         WIN32_FIND_DATAA found = {};
@@ -162,14 +170,8 @@ int CNetDownLoader::GetRemoteFileSize(std::string remotePath, DWORD* size) {
 
 int CNetDownLoader::GetRemoteFileTime(std::string remotePath, time_t* time) {
     std::string context = FormatText("GetRemoteFileTime(%s)", remotePath.c_str());
-    if (!IsConnected()) {
-        Trace(TRACE_ERROR, "%s : ERROR, server does not connected..", context.c_str());
+    if (!_BeginRemoteQuery(remotePath, context))
         return 0;
-    }
-    if (m_nProtocol == PROTOCOL_HTTP && !_IsRemoteFileOpened(remotePath)) {
-        Trace(TRACE_ERROR, "%s : ERROR, remote file could not opened..", context.c_str());
-        return 0;
-    }
 
     if (m_nProtocol == PROTOCOL_FTP) {
         WIN32_FIND_DATAA found = {};
