@@ -10,6 +10,7 @@
 #                                 BENCH_LARGE_MIB=n for another large size)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/cmake/shell-helpers.sh"
 build=${BENCH_BUILD:-$root/build/bench}
 large=${BENCH_LARGE_MIB:-512}
 small=16
@@ -30,29 +31,8 @@ mkdir -p "$work/www" "$work/out" "$work/nginx"
 head -c $((small << 20)) /dev/urandom >"$work/www/small.bin"
 head -c $((large << 20)) /dev/urandom >"$work/www/large.bin"
 
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-cat >"$work/nginx/nginx.conf" <<CONF
-daemon off;
-master_process off;
-worker_processes 1;
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/error.log;
-events { worker_connections 64; }
-http {
-    access_log off;
-    client_body_temp_path $work/nginx/body;
-    proxy_temp_path $work/nginx/proxy;
-    fastcgi_temp_path $work/nginx/fastcgi;
-    uwsgi_temp_path $work/nginx/uwsgi;
-    scgi_temp_path $work/nginx/scgi;
-    default_type application/octet-stream;
-    sendfile on;
-    server { listen 127.0.0.1:$port; root $work/www; location / { } }
-}
-CONF
-nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" &
-nginx_pid=$!
-for _ in $(seq 100); do curl -s --noproxy "*" -o /dev/null "http://127.0.0.1:$port/small.bin" && break; sleep 0.05; done
+start_nginx "$work/nginx" "$work/www"
+port=$nginx_port
 
 # One display and one running wineserver for all Wine runs, so none of them
 # pays for starting Wine inside its timed part.

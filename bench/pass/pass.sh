@@ -5,11 +5,12 @@
 # Each runs on a 16 MiB and a 512 MiB file, timed from outside as whole
 # processes under Wine; throughput is taken over the difference (496 MiB), so
 # start-up, the 600 ms of pauses of a pass and the first request cancel out.
-# The pass shows every block on its window (Xvfb when no display is set).
+# The pass shows its window (Xvfb when no display is set).
 #   bench/pass/pass.sh         (BENCH_BUILD=folder to build elsewhere,
 #                               BENCH_LARGE_MIB=n for another large size)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
+. "$root/cmake/shell-helpers.sh"
 build=${BENCH_BUILD:-$root/build/bench}
 large=${BENCH_LARGE_MIB:-512}
 small=16
@@ -33,40 +34,10 @@ mkdir -p "$work/www" "$work/out" "$work/nginx"
 head -c $((small << 20)) /dev/urandom >"$work/www/small.bin"
 head -c $((large << 20)) /dev/urandom >"$work/www/large.bin"
 
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-cat >"$work/nginx/nginx.conf" <<CONF
-daemon off;
-master_process off;
-worker_processes 1;
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/error.log;
-events { worker_connections 64; }
-http {
-    access_log off;
-    client_body_temp_path $work/nginx/body;
-    proxy_temp_path $work/nginx/proxy;
-    fastcgi_temp_path $work/nginx/fastcgi;
-    uwsgi_temp_path $work/nginx/uwsgi;
-    scgi_temp_path $work/nginx/scgi;
-    default_type application/octet-stream;
-    sendfile on;
-    server { listen 127.0.0.1:$port; root $work/www; location / { } }
-}
-CONF
-nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" &
-nginx_pid=$!
-for _ in $(seq 100); do curl -s --noproxy "*" -o /dev/null "http://127.0.0.1:$port/small.bin" && break; sleep 0.05; done
+start_nginx "$work/nginx" "$work/www"
+port=$nginx_port
 
-if [ -z "${DISPLAY:-}" ]; then
-    for n in $(seq 90 140); do
-        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-        xvfb_pid=$!
-        export DISPLAY=":$n"
-        for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-        break
-    done
-fi
+start_xvfb
 # One running wineserver for all runs, so none pays for starting Wine.
 export WINEPREFIX=$build/wineprefix WINEARCH=win64 WINEDEBUG=-all LC_ALL=ko_KR.UTF-8
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
