@@ -86,6 +86,43 @@ bool SetFileTime(const std::string& path, long long unixSeconds) {
     return ok != FALSE;
 }
 
+int RunProcess(const std::string& commandLine, std::string* output, unsigned long timeoutMs) {
+    static std::atomic<int> counter{0};
+    // A file, not a pipe: a grandchild that keeps the handle cannot block us.
+    const std::string outPath = ScratchDir() + "\\process." + std::to_string(++counter) + ".out";
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    HANDLE out = ::CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (out == INVALID_HANDLE_VALUE)
+        return -1;
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = si.hStdError = out;
+    PROCESS_INFORMATION pi = {};
+    std::string line = commandLine;
+    BOOL started =
+        ::CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+    ::CloseHandle(out);
+    if (!started)
+        return -1;
+    int result = -1;
+    if (::WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_OBJECT_0) {
+        DWORD code = 0;
+        ::GetExitCodeProcess(pi.hProcess, &code);
+        result = static_cast<int>(code);
+    } else {
+        ::TerminateProcess(pi.hProcess, 1);
+        ::WaitForSingleObject(pi.hProcess, 5000);
+    }
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    if (output)
+        *output = ReadFile(outPath);
+    return result;
+}
+
 } // namespace testenv
 
 std::string BrokerCall(const std::string& line) {

@@ -23,6 +23,11 @@ bool WriteFile(const std::string& path, const std::string& data);
 bool FileExists(const std::string& path);
 // Sets a file's last-write time, seconds after 1970 (UTC).
 bool SetFileTime(const std::string& path, long long unixSeconds);
+// Runs a program to its end, bounded in time: its exit code, or -1 when it did
+// not start or did not end in time (it is ended then). Its output, standard and
+// error, goes to *output when asked for.
+int RunProcess(const std::string& commandLine, std::string* output = nullptr,
+               unsigned long timeoutMs = 120000);
 
 } // namespace testenv
 

@@ -19,7 +19,8 @@ TEST(ScriptHostTest, PageScriptCreatesTheControlByProgIDAndCallsAMethod) {
               "if (typeof r != \"number\" || (r != 0 && r != 1)) WScript.Quit(2);\r\n"
               "try { o.TavNoSuchMethod(); WScript.Quit(3); } catch (e) {}\r\n"
               "WScript.Quit(0);\r\n"));
-    EXPECT_EQ(0, wctest::Run("C:\\windows\\system32\\cscript.exe //nologo \"" + path + "\""));
+    EXPECT_EQ(0,
+              testenv::RunProcess("C:\\windows\\system32\\cscript.exe //nologo \"" + path + "\""));
     Regsvr32(true);
     DeleteTree(HKEY_CLASSES_ROOT, "CLSID\\" + GuidText(CLSID_TavWebOmblet));
 }

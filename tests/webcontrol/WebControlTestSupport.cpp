@@ -12,29 +12,9 @@ std::string OcxPath() {
     return testenv::BinDir() + "\\TavWebOmblet.ocx";
 }
 
-int Run(const std::string& commandLine, DWORD timeoutMs) {
-    STARTUPINFOA si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi = {};
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back('\0');
-    if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                          &pi))
-        return -1;
-    unique_handle process(pi.hProcess);
-    unique_handle thread(pi.hThread);
-    if (::WaitForSingleObject(process.get(), timeoutMs) != WAIT_OBJECT_0) {
-        ::TerminateProcess(process.get(), 1);
-        return -1;
-    }
-    DWORD code = 0;
-    ::GetExitCodeProcess(process.get(), &code);
-    return static_cast<int>(code);
-}
-
 int Regsvr32(bool unregister) {
-    return Run(std::string("C:\\windows\\system32\\regsvr32.exe /s ") + (unregister ? "/u " : "") +
-               "\"" + OcxPath() + "\"");
+    return testenv::RunProcess(std::string("C:\\windows\\system32\\regsvr32.exe /s ") +
+                               (unregister ? "/u " : "") + "\"" + OcxPath() + "\"");
 }
 
 bool KeyExists(HKEY root, const std::string& path) {

@@ -15,9 +15,6 @@ namespace wctest {
 // Windows path of TavWebOmblet.ocx beside the test program.
 std::string OcxPath();
 
-// Runs a command line to its end; the exit code, or -1 when it could not
-// start or did not end within the time-out.
-int Run(const std::string& commandLine, DWORD timeoutMs = 120000);
 int Regsvr32(bool unregister);
 
 bool KeyExists(HKEY root, const std::string& path);

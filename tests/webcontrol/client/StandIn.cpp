@@ -46,39 +46,6 @@ void CloseAll() {
         10);
 }
 
-// Runs a program to its end, bounded in time: its exit code, or STILL_ACTIVE
-// when it did not start or hung.
-DWORD RunProcess(const std::string& commandLine, std::string* output = nullptr) {
-    static std::atomic<int> counter{0};
-    const std::string outPath =
-        testenv::ScratchDir() + "\\process." + std::to_string(++counter) + ".out";
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    unique_hfile out(::CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    STARTUPINFOA si = {};
-    si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-    si.hStdOutput = si.hStdError = out.get();
-    PROCESS_INFORMATION pi = {};
-    std::string line = commandLine;
-    if (!out ||
-        !::CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
-        return STILL_ACTIVE;
-    unique_handle process(pi.hProcess), thread(pi.hThread);
-    out.reset();
-    DWORD exitCode = STILL_ACTIVE;
-    if (::WaitForSingleObject(process.get(), 120000) == WAIT_OBJECT_0) {
-        ::GetExitCodeProcess(process.get(), &exitCode);
-    } else {
-        ::TerminateProcess(process.get(), 1);
-        ::WaitForSingleObject(process.get(), 5000);
-    }
-    if (output)
-        *output = testenv::ReadFile(outPath);
-    return exitCode;
-}
-
 } // namespace
 
 StandIn::~StandIn() {
@@ -167,10 +134,10 @@ static std::string RegisterCommand(bool unregister) {
            "\\TavWebOmblet.ocx\"";
 }
 
-RegisteredControl::RegisteredControl() : ok(RunProcess(RegisterCommand(false)) == 0) {}
+RegisteredControl::RegisteredControl() : ok(testenv::RunProcess(RegisterCommand(false)) == 0) {}
 
 RegisteredControl::~RegisteredControl() {
-    RunProcess(RegisterCommand(true));
+    testenv::RunProcess(RegisterCommand(true));
 }
 
 std::vector<std::string> RunPage(const std::string& body) {
@@ -179,7 +146,7 @@ std::vector<std::string> RunPage(const std::string& body) {
     const bool done =
         testenv::WriteFile(
             path, "var o = new ActiveXObject(\"TAVWEBOMBLET.TavWebOmbletCtrl.1\");\r\n" + body) &&
-        RunProcess("cscript.exe //nologo \"" + path + "\"", &output) != STILL_ACTIVE;
+        testenv::RunProcess("cscript.exe //nologo \"" + path + "\"", &output) != -1;
     std::vector<std::string> lines = NonEmptyLines(output);
     if (!done)
         lines.push_back("(page timed out)");
