@@ -77,6 +77,10 @@ public:
     HRESULT STDMETHODCALLTYPE Skip(ULONG n) override { return n == 0 ? S_OK : S_FALSE; }
     HRESULT STDMETHODCALLTYPE Reset() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE Clone(IEnumConnectionPoints** ppEnum) override {
+        return Create(ppEnum);
+    }
+
+    static HRESULT Create(IEnumConnectionPoints** ppEnum) {
         if (!ppEnum)
             return E_POINTER;
         *ppEnum = new (std::nothrow) CEmptyConnectionPoints;
@@ -894,13 +898,7 @@ HRESULT STDMETHODCALLTYPE COleControl::SetInterfaceSafetyOptions(REFIID riid, DW
 // IConnectionPointContainer
 
 HRESULT STDMETHODCALLTYPE COleControl::EnumConnectionPoints(IEnumConnectionPoints** ppEnum) {
-    if (!ppEnum)
-        return E_POINTER;
-    *ppEnum = new (std::nothrow) CEmptyConnectionPoints;
-    if (!*ppEnum)
-        return E_OUTOFMEMORY;
-    (*ppEnum)->AddRef();
-    return S_OK;
+    return CEmptyConnectionPoints::Create(ppEnum);
 }
 
 HRESULT STDMETHODCALLTYPE COleControl::FindConnectionPoint(REFIID, IConnectionPoint** ppCP) {
