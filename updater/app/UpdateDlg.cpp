@@ -6,49 +6,6 @@
 
 #include <cstdio>
 
-namespace {
-
-// The engine sends the byte counter a new text for every block it receives.
-// A static control paints at once on every change, and the worker waits for
-// each paint. These store the text and repaint at most every 40 ms; the
-// screen always ends with the last text sent.
-const UINT_PTR kRepaintTimer = 0x7A01;
-const char kRepaintPending[] = "TavRepaintPending";
-
-LRESULT CALLBACK DeferredPaintTextProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    WNDPROC base = reinterpret_cast<WNDPROC>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
-    if (msg == WM_SETTEXT) {
-        LRESULT result = ::DefWindowProcA(hWnd, msg, wParam, lParam);
-        if (!::GetPropA(hWnd, kRepaintPending)) {
-            ::SetPropA(hWnd, kRepaintPending, reinterpret_cast<HANDLE>(1));
-            ::SetTimer(hWnd, kRepaintTimer, 40, nullptr);
-        }
-        return result;
-    }
-    if (msg == WM_TIMER && wParam == kRepaintTimer) {
-        ::KillTimer(hWnd, kRepaintTimer);
-        ::RemovePropA(hWnd, kRepaintPending);
-        ::InvalidateRect(hWnd, nullptr, FALSE);
-        return 0;
-    }
-    if (msg == WM_DESTROY) {
-        ::KillTimer(hWnd, kRepaintTimer);
-        ::RemovePropA(hWnd, kRepaintPending);
-    }
-    return ::CallWindowProcA(base, hWnd, msg, wParam, lParam);
-}
-
-void DeferPainting(CWnd& text) {
-    HWND hWnd = text.GetSafeHwnd();
-    if (!hWnd)
-        return;
-    LONG_PTR base = ::GetWindowLongPtrA(hWnd, GWLP_WNDPROC);
-    ::SetWindowLongPtrA(hWnd, GWLP_USERDATA, base);
-    ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DeferredPaintTextProc));
-}
-
-} // namespace
-
 CUpdateDlg::CUpdateDlg() : CDialog(IDD_TAVUPDATE_DIALOG, nullptr) {
     m_hAppIcon = ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
 }
@@ -76,9 +33,6 @@ ON_MESSAGE(WM_SYSCOMMAND, &CUpdateDlg::OnSysCommand), ON_MESSAGE(WM_PAINT, &CUpd
 
 BOOL CUpdateDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    DeferPainting(m_byteCountText);
-    DeferPainting(m_fileNameText);
-    DeferPainting(m_stageText);
 
     HMENU hSysMenu = GetSystemMenu(FALSE);
     if (hSysMenu) {
