@@ -17,11 +17,6 @@ public:
     // True while the window exists; the engine skips controls whose window is gone.
     bool HasWindow() const { return m_hWnd && ::IsWindow(m_hWnd); }
     void Attach(HWND hWnd) { m_hWnd = hWnd; }
-    HWND Detach() {
-        HWND h = m_hWnd;
-        m_hWnd = nullptr;
-        return h;
-    }
     // Binds to the dialog's control with this ID (DDX_Control).
     bool BindToItem(HWND hDialog, int id) {
         m_hWnd = ::GetDlgItem(hDialog, id);
