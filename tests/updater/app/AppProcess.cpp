@@ -39,23 +39,42 @@ DWORD AppProcess::ExitCode() const {
     return code;
 }
 
+namespace {
+
+struct DialogSearch {
+    DWORD pid;
+    std::vector<HWND> found;
+};
+
+// Enumeration callbacks are stdcall on i686; a lambda's function pointer is not.
+BOOL CALLBACK CollectDialog(HWND hWnd, LPARAM param) {
+    auto* s = reinterpret_cast<DialogSearch*>(param);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hWnd, &pid);
+    char cls[64] = {};
+    ::GetClassNameA(hWnd, cls, sizeof(cls));
+    if (pid == s->pid && std::string(cls) == "#32770" && ::IsWindowVisible(hWnd))
+        s->found.push_back(hWnd);
+    return TRUE;
+}
+
+struct TextSearch {
+    const std::string* text;
+    bool found;
+};
+
+BOOL CALLBACK MatchChildText(HWND hWnd, LPARAM param) {
+    auto* s = reinterpret_cast<TextSearch*>(param);
+    if (WindowText(hWnd).find(*s->text) != std::string::npos)
+        s->found = true;
+    return !s->found;
+}
+
+} // namespace
+
 std::vector<HWND> AppProcess::Dialogs() const {
-    struct Search {
-        DWORD pid;
-        std::vector<HWND> found;
-    } search = {m_pid, {}};
-    ::EnumWindows(
-        [](HWND hWnd, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            DWORD pid = 0;
-            ::GetWindowThreadProcessId(hWnd, &pid);
-            char cls[64] = {};
-            ::GetClassNameA(hWnd, cls, sizeof(cls));
-            if (pid == s->pid && std::string(cls) == "#32770" && ::IsWindowVisible(hWnd))
-                s->found.push_back(hWnd);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    DialogSearch search = {m_pid, {}};
+    ::EnumWindows(CollectDialog, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
@@ -113,19 +132,8 @@ std::string ItemText(HWND dialog, int id) {
 }
 
 bool HasChildText(HWND dialog, const std::string& text) {
-    struct Search {
-        const std::string* text;
-        bool found;
-    } search = {&text, false};
-    ::EnumChildWindows(
-        dialog,
-        [](HWND hWnd, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            if (WindowText(hWnd).find(*s->text) != std::string::npos)
-                s->found = true;
-            return !s->found;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    TextSearch search = {&text, false};
+    ::EnumChildWindows(dialog, MatchChildText, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
