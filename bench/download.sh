@@ -11,12 +11,13 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/cmake/shell-helpers.sh"
-build=${BENCH_BUILD:-$root/build/bench}
 large=${BENCH_LARGE_MIB:-512}
 small=16
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw.cmake" -DTAV_ARCH=x86_64 >/dev/null
+read_windows_arch
+build=${BENCH_BUILD:-$windows_build}
+echo "bench: $windows_arch build ($windows_reason)"
+configure_windows_build "$build"
 cmake --build "$build" --target bench_download_file bench_bare_loop >/dev/null
 
 work=$(mktemp -d /tmp/tav-bench.XXXXXX)
@@ -36,8 +37,7 @@ port=$nginx_port
 
 # One display and one running wineserver for all Wine runs, so none of them
 # pays for starting Wine inside its timed part.
-export WINEPREFIX=$build/wineprefix WINEARCH=win64 WINEDEBUG=-all LC_ALL=ko_KR.UTF-8
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+wine_env "$build/wineprefix"
 "$root/cmake/wine-prefix" "$WINEPREFIX"
 wineserver -p60
 winout=$(sed 's|/|\\|g' <<<"Z:$work/out")

@@ -1,8 +1,9 @@
-# Windows cross build with mingw-w64: i686 for the shipped binaries, x86_64 for
-# the tests under the 64-bit Wine loader. The -posix variants carry std::thread
-# and std::mutex, which the tests and the update worker need.
+# Windows cross build with mingw-w64: i686 for the shipped binaries and their
+# tests, x86_64 for the tests on machines whose kernel runs no 32-bit programs.
+# The -posix variants carry std::thread and std::mutex, which the tests and the
+# update worker need.
 set(CMAKE_SYSTEM_NAME Windows)
-set(TAV_ARCH i686 CACHE STRING "i686 (shipped) or x86_64 (tests under the 64-bit Wine loader)")
+set(TAV_ARCH i686 CACHE STRING "i686 (shipped) or x86_64 (tests where no 32-bit program runs)")
 set(CMAKE_SYSTEM_PROCESSOR ${TAV_ARCH})
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES TAV_ARCH)
 

@@ -1,5 +1,37 @@
 # Shared by the test runner, the demo and the benchmarks (sourced, not run).
 
+# The Windows build this machine runs (scripts/setup decided): i686 under a
+# WoW64 prefix, or x86_64 where no 32-bit program starts. Sets windows_arch,
+# windows_reason and windows_build (the build folder that holds its programs).
+read_windows_arch() {
+    local root
+    root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+    windows_arch=$(sed -n 1p "$root/build/windows-arch")
+    windows_reason=$(sed -n 2p "$root/build/windows-arch")
+    case $windows_arch in
+    i686) windows_build=$root/build/win32 ;;
+    x86_64) windows_build=$root/build/win64 ;;
+    *) echo "build/windows-arch is missing: run scripts/setup" >&2; return 1 ;;
+    esac
+}
+
+# Configures the Windows build folder given (default: windows_build) for
+# windows_arch, with the shipped build's flags and the tests.
+configure_windows_build() {
+    local root
+    root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+    cmake -S "$root" -B "${1:-$windows_build}" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw.cmake" -DTAV_ARCH="$windows_arch" >/dev/null
+}
+
+# The Wine environment every run uses: a 64-bit prefix (32-bit programs run in
+# it through WoW64), code page 949, no Mono or Gecko.
+wine_env() {
+    export WINEPREFIX=$1 WINEARCH=win64 WINEDEBUG=${WINEDEBUG:--all}
+    export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+    export LC_ALL=ko_KR.UTF-8
+}
+
 # When no display is set, starts Xvfb on a free display number and exports
 # DISPLAY. Sets xvfb_pid (empty when a display was already there).
 start_xvfb() {
