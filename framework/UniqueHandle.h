@@ -1,10 +1,16 @@
 #pragma once
-// Move-only owner of one platform handle: get(), reset(), release(), no copy
-// and no implicit conversion, so a handle is closed exactly once.
+// Move-only owner of one platform handle: get(), put(), reset(), release(),
+// no copy and no implicit conversion, so a handle is closed exactly once.
+// The empty policy says which values mean "no handle".
 
 #include <utility>
 
-template <typename T, typename Close, T Empty = T()> class unique_any {
+template <typename T> struct null_is_empty {
+    static constexpr T empty() { return T(); }
+    static bool is_valid(T value) { return value != T(); }
+};
+
+template <typename T, typename Close, typename Empty = null_is_empty<T>> class unique_any {
 public:
     unique_any() = default;
     explicit unique_any(T value) : m_value(value) {}
@@ -19,13 +25,13 @@ public:
     ~unique_any() { reset(); }
 
     T get() const { return m_value; }
-    explicit operator bool() const { return m_value != Empty; }
-    void reset(T value = Empty) {
-        if (m_value != Empty)
+    explicit operator bool() const { return Empty::is_valid(m_value); }
+    void reset(T value = Empty::empty()) {
+        if (Empty::is_valid(m_value))
             Close()(m_value);
         m_value = value;
     }
-    T release() { return std::exchange(m_value, Empty); }
+    T release() { return std::exchange(m_value, Empty::empty()); }
     // For out-parameters of platform calls; the old value is closed first.
     T* put() {
         reset();
@@ -33,11 +39,18 @@ public:
     }
 
 private:
-    T m_value = Empty;
+    T m_value = Empty::empty();
 };
 
 #ifdef _WIN32
 #include <windows.h>
+
+// CreateFile and FindFirstFile report failure as INVALID_HANDLE_VALUE, other
+// calls as null; their owners treat both as empty.
+struct invalid_or_null_is_empty {
+    static constexpr HANDLE empty() { return nullptr; }
+    static bool is_valid(HANDLE h) { return h && h != INVALID_HANDLE_VALUE; }
+};
 
 struct close_handle {
     void operator()(HANDLE h) const { ::CloseHandle(h); }
@@ -51,42 +64,10 @@ struct close_hkey {
 struct free_library {
     void operator()(HMODULE h) const { ::FreeLibrary(h); }
 };
-struct delete_gdi {
-    void operator()(HGDIOBJ h) const { ::DeleteObject(h); }
-};
-
-// CreateFile and FindFirstFile report failure as INVALID_HANDLE_VALUE, which
-// is no constant expression; their owners treat both it and null as empty.
-template <typename Close> class unique_invalid_handle {
-public:
-    unique_invalid_handle() = default;
-    explicit unique_invalid_handle(HANDLE h) : m_h(h) {}
-    unique_invalid_handle(const unique_invalid_handle&) = delete;
-    unique_invalid_handle& operator=(const unique_invalid_handle&) = delete;
-    unique_invalid_handle(unique_invalid_handle&& o) noexcept : m_h(o.release()) {}
-    unique_invalid_handle& operator=(unique_invalid_handle&& o) noexcept {
-        if (this != &o)
-            reset(o.release());
-        return *this;
-    }
-    ~unique_invalid_handle() { reset(); }
-    HANDLE get() const { return m_h; }
-    explicit operator bool() const { return m_h && m_h != INVALID_HANDLE_VALUE; }
-    void reset(HANDLE h = nullptr) {
-        if (*this)
-            Close()(m_h);
-        m_h = h;
-    }
-    HANDLE release() { return std::exchange(m_h, nullptr); }
-
-private:
-    HANDLE m_h = nullptr;
-};
 
 using unique_handle = unique_any<HANDLE, close_handle>;
-using unique_hfile = unique_invalid_handle<close_handle>;
-using unique_hfind = unique_invalid_handle<close_find>;
+using unique_hfile = unique_any<HANDLE, close_handle, invalid_or_null_is_empty>;
+using unique_hfind = unique_any<HANDLE, close_find, invalid_or_null_is_empty>;
 using unique_hkey = unique_any<HKEY, close_hkey>;
 using unique_hmodule = unique_any<HMODULE, free_library>;
-using unique_hgdiobj = unique_any<HGDIOBJ, delete_gdi>;
 #endif

@@ -1,4 +1,5 @@
 #include "ComponentCategories.h"
+#include "ComPtr.h"
 
 #include <cstring>
 #include <iterator>
@@ -22,27 +23,30 @@ void FillCategoryInfo(CATEGORYINFO& info, REFCATID catid, const char* descriptio
     std::memcpy(info.szDescription, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
 }
 
+namespace {
+
+HRESULT CreateCategoryManager(com_ptr<ICatRegister>* manager) {
+    return ::CoCreateInstance(CLSID_StdComponentCategoriesMgr, nullptr, CLSCTX_INPROC_SERVER,
+                              IID_ICatRegister, manager->put_void());
+}
+
+} // namespace
+
 HRESULT CreateComponentCategory(REFCATID catid, const char* description) {
-    ICatRegister* manager = nullptr;
-    HRESULT hr = ::CoCreateInstance(CLSID_StdComponentCategoriesMgr, nullptr, CLSCTX_INPROC_SERVER,
-                                    IID_ICatRegister, reinterpret_cast<void**>(&manager));
+    com_ptr<ICatRegister> manager;
+    HRESULT hr = CreateCategoryManager(&manager);
     if (FAILED(hr))
         return hr;
     CATEGORYINFO info;
     FillCategoryInfo(info, catid, description);
-    hr = manager->RegisterCategories(1, &info);
-    manager->Release();
-    return hr;
+    return manager->RegisterCategories(1, &info);
 }
 
 HRESULT RegisterCLSIDInCategory(REFCLSID clsid, REFCATID catid) {
-    ICatRegister* manager = nullptr;
-    HRESULT hr = ::CoCreateInstance(CLSID_StdComponentCategoriesMgr, nullptr, CLSCTX_INPROC_SERVER,
-                                    IID_ICatRegister, reinterpret_cast<void**>(&manager));
+    com_ptr<ICatRegister> manager;
+    HRESULT hr = CreateCategoryManager(&manager);
     if (FAILED(hr))
         return hr;
     CATID ids[1] = {catid};
-    hr = manager->RegisterClassImplCategories(clsid, 1, ids);
-    manager->Release();
-    return hr;
+    return manager->RegisterClassImplCategories(clsid, 1, ids);
 }

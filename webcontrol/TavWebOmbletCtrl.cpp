@@ -63,14 +63,6 @@ const CDispatchEntry kDispatch[] = {
      }},
 };
 
-// WM_COPYDATA is left to DefWindowProc: the control reads nothing sent to it.
-const CMessageEntry kMessages[] = {
-    {WM_CREATE,
-     [](COleControl& c, WPARAM, LPARAM lParam) -> LRESULT {
-         return c.OnCreate(reinterpret_cast<CREATESTRUCTW*>(lParam)) == -1 ? -1 : 0;
-     }},
-};
-
 INT_PTR CALLBACK AboutProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
@@ -118,11 +110,6 @@ const CDispatchEntry* CTavWebOmbletCtrl::GetDispatchTable(UINT& count) const {
     return kDispatch;
 }
 
-const CMessageEntry* CTavWebOmbletCtrl::GetMessageMap(UINT& count) const {
-    count = static_cast<UINT>(sizeof(kMessages) / sizeof(kMessages[0]));
-    return kMessages;
-}
-
 HRESULT CTavWebOmbletCtrl::GetTypeLib(LCID lcid, ITypeLib** ppTypeLib) {
     return ::LoadRegTypeLib(kTypeLibID, kVerMajor, kVerMinor, lcid, ppTypeLib);
 }
@@ -154,8 +141,4 @@ UINT CTavWebOmbletCtrl::GetUserTypeNameID() const {
 
 DWORD CTavWebOmbletCtrl::GetMiscStatus() const {
     return kTavWebOmbletMiscStatus;
-}
-
-int CTavWebOmbletCtrl::OnCreate(CREATESTRUCTW* pcs) {
-    return COleControl::OnCreate(pcs) == -1 ? -1 : 0;
 }

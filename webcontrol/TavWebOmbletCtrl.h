@@ -19,7 +19,6 @@ public:
 
 protected:
     const CDispatchEntry* GetDispatchTable(UINT& count) const override;
-    const CMessageEntry* GetMessageMap(UINT& count) const override;
     HRESULT GetTypeLib(LCID lcid, ITypeLib** ppTypeLib) override;
     void DoPropExchange(CPropExchange* pPX) override;
     void OnResetState() override;
@@ -27,7 +26,6 @@ protected:
     const CLSID* GetPropPageIDs(ULONG& count) const override;
     UINT GetUserTypeNameID() const override;
     DWORD GetMiscStatus() const override;
-    int OnCreate(CREATESTRUCTW* pcs) override;
 };
 
 // OLEMISC_SETCLIENTSITEFIRST | OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_INSIDEOUT |

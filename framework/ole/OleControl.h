@@ -10,6 +10,8 @@
 #include <objsafe.h>
 #include <olectl.h>
 
+#include "ComPtr.h"
+
 class CPropExchange;
 class COleControl;
 
@@ -20,13 +22,6 @@ struct CDispatchEntry {
     UINT params;
     bool hasResult; // a long result; otherwise the method returns nothing
     long (*call)(COleControl& control, const char* const* args);
-};
-
-// One window message handled by the control's window; the rest go to
-// DefWindowProc.
-struct CMessageEntry {
-    UINT message;
-    LRESULT (*handler)(COleControl& control, WPARAM wParam, LPARAM lParam);
 };
 
 class COleControl : public IDispatch,
@@ -58,7 +53,6 @@ public:
 
     // The control class's part.
     virtual const CDispatchEntry* GetDispatchTable(UINT& count) const = 0;
-    virtual const CMessageEntry* GetMessageMap(UINT& count) const;
     virtual HRESULT GetTypeLib(LCID lcid, ITypeLib** ppTypeLib) = 0;
     virtual void DoPropExchange(CPropExchange* pPX);
     virtual void OnResetState();
@@ -66,8 +60,6 @@ public:
     virtual const CLSID* GetPropPageIDs(ULONG& count) const;
     virtual UINT GetUserTypeNameID() const = 0;
     virtual DWORD GetMiscStatus() const = 0;
-    // WM_CREATE: 0 to go on, -1 to fail the window's creation.
-    virtual int OnCreate(CREATESTRUCTW* pcs);
 
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
@@ -176,7 +168,7 @@ public:
     HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** ppEnum) override;
     HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) override;
 
-    // The window procedure's entry into the object (OleControlWindow.cpp).
+    // The window procedure's entry into the object.
     LRESULT WindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
@@ -191,18 +183,18 @@ private:
     LONG m_refs = 0;
     const IID* m_piidPrimary = nullptr;
     const IID* m_piidEvents = nullptr;
-    ITypeLib* m_pTypeLib = nullptr;
-    ITypeInfo* m_pDispInfo = nullptr;
+    com_ptr<ITypeLib> m_pTypeLib;
+    com_ptr<ITypeInfo> m_pDispInfo;
 
-    IOleClientSite* m_pClientSite = nullptr;
-    IOleAdviseHolder* m_pOleAdviseHolder = nullptr;
-    IAdviseSink* m_pViewAdviseSink = nullptr;
+    com_ptr<IOleClientSite> m_pClientSite;
+    com_ptr<IOleAdviseHolder> m_pOleAdviseHolder;
+    com_ptr<IAdviseSink> m_pViewAdviseSink;
     DWORD m_viewAdviseAspects = 0;
     DWORD m_viewAdviseFlags = 0;
 
-    IOleInPlaceSite* m_pInPlaceSite = nullptr;
-    IOleInPlaceFrame* m_pInPlaceFrame = nullptr;
-    IOleInPlaceUIWindow* m_pInPlaceDoc = nullptr;
+    com_ptr<IOleInPlaceSite> m_pInPlaceSite;
+    com_ptr<IOleInPlaceFrame> m_pInPlaceFrame;
+    com_ptr<IOleInPlaceUIWindow> m_pInPlaceDoc;
     bool m_bUIActive = false;
     HWND m_hWnd = nullptr;
     RECT m_rcPos = {};

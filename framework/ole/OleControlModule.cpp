@@ -23,9 +23,9 @@ HINSTANCE AfxGetInstanceHandle() {
     return g_module ? g_module->m_hInstance : nullptr;
 }
 
-std::wstring AfxGetModuleFileName() {
+std::wstring AfxGetModuleFileName(HINSTANCE hInstance) {
     wchar_t path[MAX_PATH] = {};
-    DWORD n = ::GetModuleFileNameW(AfxGetInstanceHandle(), path, MAX_PATH);
+    DWORD n = ::GetModuleFileNameW(hInstance, path, MAX_PATH);
     if (n == 0 || n >= MAX_PATH)
         return std::wstring();
     return std::wstring(path, n);

@@ -21,8 +21,9 @@ public:
 
 COleControlModule* AfxGetModule();
 HINSTANCE AfxGetInstanceHandle();
-// Full path of the module file, as the registry and LoadTypeLib want it.
-std::wstring AfxGetModuleFileName();
+// Full path of a module's file, as the registry and LoadTypeLib want it;
+// empty when it does not fit MAX_PATH.
+std::wstring AfxGetModuleFileName(HINSTANCE hInstance);
 
 // Every live object and every IClassFactory::LockServer(TRUE) holds one count.
 void AfxOleLockApp();

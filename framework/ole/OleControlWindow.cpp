@@ -68,15 +68,8 @@ LRESULT COleControl::WindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM l
         m_hWnd = nullptr;
         return ::DefWindowProcW(hWnd, message, wParam, lParam);
     }
-    UINT count = 0;
-    const CMessageEntry* map = GetMessageMap(count);
-    for (UINT i = 0; i < count; ++i) {
-        if (map[i].message == message)
-            return map[i].handler(*this, wParam, lParam);
-    }
+    // Everything else, WM_CREATE and WM_COPYDATA included, is the default's.
     switch (message) {
-    case WM_CREATE:
-        return OnCreate(reinterpret_cast<CREATESTRUCTW*>(lParam)) == -1 ? -1 : 0;
     case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC hdc = ::BeginPaint(hWnd, &ps);

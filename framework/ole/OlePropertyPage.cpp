@@ -12,9 +12,6 @@ COlePropertyPage::COlePropertyPage(UINT idTemplate, UINT idCaption)
 COlePropertyPage::~COlePropertyPage() {
     if (m_hDlg)
         ::DestroyWindow(m_hDlg);
-    ReleaseObjects();
-    if (m_pPageSite)
-        m_pPageSite->Release();
     AfxOleUnlockApp();
 }
 
@@ -24,12 +21,6 @@ void COlePropertyPage::SetModifiedFlag(bool modified) {
     m_bDirty = modified;
     if (m_pPageSite)
         m_pPageSite->OnStatusChange(modified ? PROPPAGESTATUS_DIRTY : PROPPAGESTATUS_CLEAN);
-}
-
-void COlePropertyPage::ReleaseObjects() {
-    for (IUnknown* object : m_objects)
-        object->Release();
-    m_objects.clear();
 }
 
 HRESULT STDMETHODCALLTYPE COlePropertyPage::QueryInterface(REFIID riid, void** ppv) {
@@ -56,11 +47,7 @@ ULONG STDMETHODCALLTYPE COlePropertyPage::Release() {
 }
 
 HRESULT STDMETHODCALLTYPE COlePropertyPage::SetPageSite(IPropertyPageSite* pPageSite) {
-    if (pPageSite)
-        pPageSite->AddRef();
-    if (m_pPageSite)
-        m_pPageSite->Release();
-    m_pPageSite = pPageSite;
+    m_pPageSite.reset(pPageSite);
     return S_OK;
 }
 
@@ -113,12 +100,9 @@ HRESULT STDMETHODCALLTYPE COlePropertyPage::GetPageInfo(PROPPAGEINFO* pPageInfo)
         }
         ::DestroyWindow(parent);
     }
-    std::wstring title = AfxLoadStringW(AfxGetInstanceHandle(), m_idCaption);
-    size_t bytes = (title.size() + 1) * sizeof(wchar_t);
-    auto* copy = static_cast<LPOLESTR>(::CoTaskMemAlloc(bytes));
+    LPOLESTR copy = AfxCoTaskStrDup(AfxLoadStringW(AfxGetInstanceHandle(), m_idCaption));
     if (!copy)
         return E_OUTOFMEMORY;
-    std::memcpy(copy, title.c_str(), bytes);
     pPageInfo->cb = sizeof(PROPPAGEINFO);
     pPageInfo->pszTitle = copy;
     pPageInfo->size = size;
@@ -131,13 +115,11 @@ HRESULT STDMETHODCALLTYPE COlePropertyPage::GetPageInfo(PROPPAGEINFO* pPageInfo)
 HRESULT STDMETHODCALLTYPE COlePropertyPage::SetObjects(ULONG cObjects, IUnknown** ppUnk) {
     if (cObjects && !ppUnk)
         return E_POINTER;
-    ReleaseObjects();
+    m_objects.clear();
     try {
         for (ULONG i = 0; i < cObjects; ++i) {
-            if (ppUnk[i]) {
-                m_objects.push_back(ppUnk[i]);
-                ppUnk[i]->AddRef();
-            }
+            if (ppUnk[i])
+                m_objects.emplace_back(ppUnk[i]);
         }
     } catch (...) {
         return E_OUTOFMEMORY;

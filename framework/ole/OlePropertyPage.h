@@ -6,6 +6,8 @@
 #include <ole2.h>
 #include <ocidl.h>
 
+#include "ComPtr.h"
+
 #include <vector>
 
 class COlePropertyPage : public IPropertyPage {
@@ -40,18 +42,14 @@ public:
     HRESULT STDMETHODCALLTYPE Help(LPCOLESTR pszHelpDir) override;
     HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG* pMsg) override;
 
-protected:
-    const std::vector<IUnknown*>& Objects() const { return m_objects; }
-
 private:
     static INT_PTR CALLBACK DialogProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam);
-    void ReleaseObjects();
 
     LONG m_refs = 0;
     UINT m_idTemplate;
     UINT m_idCaption;
     HWND m_hDlg = nullptr;
-    IPropertyPageSite* m_pPageSite = nullptr;
-    std::vector<IUnknown*> m_objects;
+    com_ptr<IPropertyPageSite> m_pPageSite;
+    std::vector<com_ptr<IUnknown>> m_objects;
     bool m_bDirty = false;
 };

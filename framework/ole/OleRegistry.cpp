@@ -1,7 +1,9 @@
 #include "OleRegistry.h"
 #include "OleControlModule.h"
+#include "ComPtr.h"
 #include "UniqueHandle.h"
 
+#include <cstring>
 #include <iterator>
 #include <vector>
 
@@ -135,18 +137,18 @@ std::wstring AfxLoadStringW(HINSTANCE hInstance, UINT id) {
     return std::wstring(text, static_cast<size_t>(n));
 }
 
-static std::wstring ModulePath(HINSTANCE hInstance) {
-    wchar_t path[MAX_PATH] = {};
-    DWORD n = ::GetModuleFileNameW(hInstance, path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH)
-        return std::wstring();
-    return std::wstring(path, n);
+LPOLESTR AfxCoTaskStrDup(const std::wstring& text) {
+    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    auto* copy = static_cast<LPOLESTR>(::CoTaskMemAlloc(bytes));
+    if (copy)
+        std::memcpy(copy, text.c_str(), bytes);
+    return copy;
 }
 
 BOOL AfxOleRegisterControlClass(HINSTANCE hInstance, REFCLSID clsid, const char* pszProgID,
                                 UINT idTypeName, UINT idBitmap, int nRegFlags, DWORD dwMiscStatus,
                                 REFGUID tlid, WORD wVerMajor, WORD wVerMinor) {
-    std::wstring path = ModulePath(hInstance);
+    std::wstring path = AfxGetModuleFileName(hInstance);
     if (path.empty())
         return FALSE;
     std::vector<std::wstring> args = {
@@ -170,7 +172,7 @@ BOOL AfxOleRegisterControlClass(HINSTANCE hInstance, REFCLSID clsid, const char*
 
 BOOL AfxOleRegisterPropertyPageClass(HINSTANCE hInstance, REFCLSID clsid, UINT idTypeName,
                                      int nRegFlags) {
-    std::wstring path = ModulePath(hInstance);
+    std::wstring path = AfxGetModuleFileName(hInstance);
     if (path.empty())
         return FALSE;
     std::vector<std::wstring> args = {AfxGuidToString(clsid), std::wstring(),
@@ -210,29 +212,38 @@ BOOL AfxOleUnregisterClass(REFCLSID clsid, const char* pszProgID) {
 
 HRESULT AfxLoadModuleTypeLib(HINSTANCE hInstance, ITypeLib** ppTypeLib) {
     *ppTypeLib = nullptr;
-    std::wstring path = ModulePath(hInstance);
+    std::wstring path = AfxGetModuleFileName(hInstance);
     if (path.empty())
         return E_FAIL;
     return ::LoadTypeLibEx(path.c_str(), REGKIND_NONE, ppTypeLib);
 }
 
-BOOL AfxOleRegisterTypeLib(HINSTANCE hInstance, REFGUID tlid) {
-    std::wstring path = ModulePath(hInstance);
-    ITypeLib* typeLib = nullptr;
-    if (path.empty() || FAILED(AfxLoadModuleTypeLib(hInstance, &typeLib)))
-        return FALSE;
-    BOOL ok = FALSE;
+namespace {
+
+// The module's own type library, when it is the one named; its attributes
+// are copied out.
+bool LoadOwnTypeLib(HINSTANCE hInstance, REFGUID tlid, com_ptr<ITypeLib>* typeLib,
+                    TLIBATTR* attributes) {
+    if (FAILED(AfxLoadModuleTypeLib(hInstance, typeLib->put())))
+        return false;
     TLIBATTR* attr = nullptr;
-    if (SUCCEEDED(typeLib->GetLibAttr(&attr))) {
-        ok = IsEqualGUID(attr->guid, tlid);
-        typeLib->ReleaseTLibAttr(attr);
-    }
-    if (ok) {
-        std::wstring helpDir = path.substr(0, path.find_last_of(L'\\'));
-        ok = SUCCEEDED(::RegisterTypeLib(typeLib, &path[0], &helpDir[0]));
-    }
-    typeLib->Release();
-    return ok;
+    if (FAILED((*typeLib)->GetLibAttr(&attr)))
+        return false;
+    *attributes = *attr;
+    (*typeLib)->ReleaseTLibAttr(attr);
+    return IsEqualGUID(attributes->guid, tlid) != FALSE;
+}
+
+} // namespace
+
+BOOL AfxOleRegisterTypeLib(HINSTANCE hInstance, REFGUID tlid) {
+    std::wstring path = AfxGetModuleFileName(hInstance);
+    com_ptr<ITypeLib> typeLib;
+    TLIBATTR attr;
+    if (path.empty() || !LoadOwnTypeLib(hInstance, tlid, &typeLib, &attr))
+        return FALSE;
+    std::wstring helpDir = path.substr(0, path.find_last_of(L'\\'));
+    return SUCCEEDED(::RegisterTypeLib(typeLib.get(), &path[0], &helpDir[0]));
 }
 
 BOOL AfxOleUnregisterTypeLib(REFGUID tlid, WORD wVerMajor, WORD wVerMinor, LCID lcid) {
@@ -245,17 +256,11 @@ BOOL AfxOleUnregisterTypeLib(REFGUID tlid, WORD wVerMajor, WORD wVerMinor, LCID 
         return TRUE;
     // RegisterTypeLib filed the library under its own locale; removal must
     // find it there, or the classes would never be removed after it.
-    ITypeLib* typeLib = nullptr;
-    if (FAILED(AfxLoadModuleTypeLib(AfxGetInstanceHandle(), &typeLib)))
+    com_ptr<ITypeLib> typeLib;
+    TLIBATTR attr;
+    if (!LoadOwnTypeLib(AfxGetInstanceHandle(), tlid, &typeLib, &attr))
         return FALSE;
-    BOOL ok = FALSE;
-    TLIBATTR* attr = nullptr;
-    if (SUCCEEDED(typeLib->GetLibAttr(&attr))) {
-        if (IsEqualGUID(attr->guid, tlid) && attr->wMajorVerNum == wVerMajor &&
-            attr->wMinorVerNum == wVerMinor && attr->lcid != lcid)
-            ok = SUCCEEDED(::UnRegisterTypeLib(tlid, wVerMajor, wVerMinor, attr->lcid, kind));
-        typeLib->ReleaseTLibAttr(attr);
-    }
-    typeLib->Release();
-    return ok;
+    if (attr.wMajorVerNum != wVerMajor || attr.wMinorVerNum != wVerMinor || attr.lcid == lcid)
+        return FALSE;
+    return SUCCEEDED(::UnRegisterTypeLib(tlid, wVerMajor, wVerMinor, attr.lcid, kind));
 }

@@ -28,3 +28,5 @@ HRESULT AfxLoadModuleTypeLib(HINSTANCE hInstance, ITypeLib** ppTypeLib);
 
 std::wstring AfxGuidToString(REFGUID guid);
 std::wstring AfxLoadStringW(HINSTANCE hInstance, UINT id);
+// A copy in task memory, as OLE hands strings to its callers; null when out of memory.
+LPOLESTR AfxCoTaskStrDup(const std::wstring& text);

@@ -96,15 +96,15 @@ protected:
     }
     HRESULT Call(DISPID id, VARIANT* args, UINT count, VARIANT* result = nullptr,
                  UINT* argErr = nullptr) {
-        ComPtr<IDispatch> disp;
-        HRESULT hr = control.As(disp);
+        com_ptr<IDispatch> disp;
+        HRESULT hr = control.As(&disp);
         DISPPARAMS params = {args, nullptr, count, 0};
         return FAILED(hr) ? hr
                           : disp->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
                                          &params, result, nullptr, argErr);
     }
     Module module;
-    ComPtr<IOleObject> control;
+    com_ptr<IOleObject> control;
 };
 
 // Drawn into a memory device context on a 32-bit DIB filled with a marker
@@ -126,8 +126,8 @@ TEST_F(ContainerTest, DrawsWhiteBoxWithInscribedEllipseAtTwoSizesInsideItsBounds
         ::FillRect(dc, &all, marker);
         ::DeleteObject(marker);
 
-        ComPtr<IViewObject2> view;
-        ASSERT_EQ(S_OK, control.As(view));
+        com_ptr<IViewObject2> view;
+        ASSERT_EQ(S_OK, control.As(&view));
         RECTL bounds = {r.left, r.top, r.right, r.bottom};
         ASSERT_EQ(S_OK, view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds,
                                    nullptr, nullptr, 0));
@@ -161,14 +161,14 @@ TEST_F(ContainerTest, SitedControlGoesInPlaceInAChildWindowAndGivesTheSiteBack) 
     ASSERT_NE(nullptr, host);
     TestSite site(host);
     ASSERT_EQ(S_OK, control->SetClientSite(&site));
-    ComPtr<IPersistStreamInit> persist;
-    ASSERT_EQ(S_OK, control.As(persist));
+    com_ptr<IPersistStreamInit> persist;
+    ASSERT_EQ(S_OK, control.As(&persist));
     ASSERT_EQ(S_OK, persist->InitNew());
 
     ASSERT_EQ(S_OK, control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, host, &site.pos));
     EXPECT_EQ(1, site.activations);
-    ComPtr<IOleInPlaceObject> inPlace;
-    ASSERT_EQ(S_OK, control.As(inPlace));
+    com_ptr<IOleInPlaceObject> inPlace;
+    ASSERT_EQ(S_OK, control.As(&inPlace));
     HWND child = nullptr;
     ASSERT_EQ(S_OK, inPlace->GetWindow(&child));
     ASSERT_TRUE(::IsWindow(child));
@@ -199,15 +199,15 @@ TEST_F(ContainerTest, ReportsClassMiscStatusPropertyPageAndScriptingSafety) {
     ASSERT_EQ(S_OK, control->GetUserClassID(&clsid));
     EXPECT_TRUE(IsEqualCLSID(CLSID_TavWebOmblet, clsid));
 
-    ComPtr<ISpecifyPropertyPages> pages;
-    ASSERT_EQ(S_OK, control.As(pages));
+    com_ptr<ISpecifyPropertyPages> pages;
+    ASSERT_EQ(S_OK, control.As(&pages));
     CAUUID uuids = {};
     ASSERT_EQ(S_OK, pages->GetPages(&uuids));
     ASSERT_EQ(1u, uuids.cElems);
     EXPECT_TRUE(IsEqualCLSID(PropPageClsid(), uuids.pElems[0]));
     ::CoTaskMemFree(uuids.pElems);
 
-    ComPtr<IObjectSafety> safety;
+    com_ptr<IObjectSafety> safety;
     ASSERT_EQ(S_OK, control->QueryInterface(IID_IObjectSafety, safety.put_void()));
     DWORD supported = 0, enabled = 0;
     ASSERT_EQ(S_OK, safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled));
@@ -217,14 +217,14 @@ TEST_F(ContainerTest, ReportsClassMiscStatusPropertyPageAndScriptingSafety) {
 
 // Stream persistence: the version number 1.0 first, then the extent.
 TEST_F(ContainerTest, StreamSaveWritesVersionAndLoadRestoresTheStateButNotFromAShortStream) {
-    ComPtr<IPersistStreamInit> persist;
-    ASSERT_EQ(S_OK, control.As(persist));
+    com_ptr<IPersistStreamInit> persist;
+    ASSERT_EQ(S_OK, control.As(&persist));
     ASSERT_EQ(S_OK, persist->InitNew());
     SIZEL extent = {5000, 2500};
     ASSERT_EQ(S_OK, control->SetExtent(DVASPECT_CONTENT, &extent));
     EXPECT_EQ(S_OK, persist->IsDirty());
 
-    ComPtr<IStream> stream;
+    com_ptr<IStream> stream;
     ASSERT_EQ(S_OK, ::CreateStreamOnHGlobal(nullptr, TRUE, stream.put()));
     ASSERT_EQ(S_OK, persist->Save(stream.get(), TRUE));
     EXPECT_EQ(S_FALSE, persist->IsDirty());
@@ -241,10 +241,10 @@ TEST_F(ContainerTest, StreamSaveWritesVersionAndLoadRestoresTheStateButNotFromAS
     ASSERT_EQ(S_OK, persist->GetSizeMax(&max));
     EXPECT_EQ(bytes.size(), max.QuadPart);
 
-    ComPtr<IOleObject> other;
+    com_ptr<IOleObject> other;
     ASSERT_EQ(S_OK, module.Create(CLSID_TavWebOmblet, IID_IOleObject, other.put_void()));
-    ComPtr<IPersistStreamInit> otherPersist;
-    ASSERT_EQ(S_OK, other.As(otherPersist));
+    com_ptr<IPersistStreamInit> otherPersist;
+    ASSERT_EQ(S_OK, other.As(&otherPersist));
     LARGE_INTEGER zero = {};
     stream->Seek(zero, STREAM_SEEK_SET, nullptr);
     ASSERT_EQ(S_OK, otherPersist->Load(stream.get()));
@@ -253,7 +253,7 @@ TEST_F(ContainerTest, StreamSaveWritesVersionAndLoadRestoresTheStateButNotFromAS
     EXPECT_EQ(5000, loaded.cx);
     EXPECT_EQ(2500, loaded.cy);
 
-    ComPtr<IStream> shortStream;
+    com_ptr<IStream> shortStream;
     ASSERT_EQ(S_OK, ::CreateStreamOnHGlobal(nullptr, TRUE, shortStream.put()));
     shortStream->Write("\x00\x00", 2, nullptr);
     shortStream->Seek(zero, STREAM_SEEK_SET, nullptr);
@@ -277,15 +277,15 @@ public:
 };
 
 TEST_F(ContainerTest, PageWithoutParamsLoadsTheDefaults) {
-    ComPtr<IPersistPropertyBag> persist;
-    ASSERT_EQ(S_OK, control.As(persist));
+    com_ptr<IPersistPropertyBag> persist;
+    ASSERT_EQ(S_OK, control.As(&persist));
     EmptyBag empty;
     EXPECT_EQ(S_OK, persist->Load(&empty, nullptr));
 }
 
 TEST_F(ContainerTest, UnknownNamesAndIdsWrongCountsAndArgumentsWithoutTextAreRefused) {
-    ComPtr<IDispatch> disp;
-    ASSERT_EQ(S_OK, control.As(disp));
+    com_ptr<IDispatch> disp;
+    ASSERT_EQ(S_OK, control.As(&disp));
     DISPID id = 0;
     LPOLESTR names[] = {const_cast<LPOLESTR>(L"TavNoSuchMethod")};
     EXPECT_EQ(DISP_E_UNKNOWNNAME, disp->GetIDsOfNames(IID_NULL, names, 1, 0, &id));
@@ -348,14 +348,14 @@ TEST(ModuleLifetimeTest, CanUnloadOnlyWhenNoObjectOrLockRemains) {
     ASSERT_TRUE(module.Ok());
     ASSERT_EQ(S_OK, module.CanUnloadNow());
     for (const CLSID& clsid : {CLSID_TavWebOmblet, PropPageClsid()}) {
-        ComPtr<IUnknown> object;
+        com_ptr<IUnknown> object;
         ASSERT_EQ(S_OK, module.Create(clsid, IID_IUnknown, object.put_void()));
         EXPECT_EQ(S_FALSE, module.CanUnloadNow());
         object.reset();
         EXPECT_EQ(S_OK, module.CanUnloadNow());
     }
 
-    ComPtr<IClassFactory> factory;
+    com_ptr<IClassFactory> factory;
     ASSERT_EQ(S_OK, module.GetClassObject(CLSID_TavWebOmblet, factory.put()));
     ASSERT_EQ(S_OK, factory->LockServer(TRUE));
     IUnknown* inner = nullptr;

@@ -31,10 +31,10 @@ const Method kMethods[] = {
 // The type library embedded in the module against the published interface.
 TEST(TypeLibraryTest, NineMethodsWithTheirIdsParameterNamesAndTypes) {
     const std::string ocx = OcxPath();
-    ComPtr<ITypeLib> lib;
+    com_ptr<ITypeLib> lib;
     ASSERT_EQ(S_OK, ::LoadTypeLibEx(std::wstring(ocx.begin(), ocx.end()).c_str(), REGKIND_NONE,
                                     lib.put()));
-    ComPtr<ITypeInfo> disp;
+    com_ptr<ITypeInfo> disp;
     ASSERT_EQ(S_OK, lib->GetTypeInfoOfGuid(DIID__DTavWebOmblet, disp.put()));
     TYPEATTR* attr = nullptr;
     ASSERT_EQ(S_OK, disp->GetTypeAttr(&attr));

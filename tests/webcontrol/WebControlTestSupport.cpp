@@ -71,7 +71,7 @@ HRESULT Module::CanUnloadNow() const {
 }
 
 HRESULT Module::Create(REFCLSID clsid, REFIID riid, void** ppv) const {
-    ComPtr<IClassFactory> factory;
+    com_ptr<IClassFactory> factory;
     HRESULT hr = GetClassObject(clsid, factory.put());
     return FAILED(hr) ? hr : factory->CreateInstance(nullptr, riid, ppv);
 }

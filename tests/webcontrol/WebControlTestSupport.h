@@ -8,6 +8,8 @@
 #include <objsafe.h>
 #include <olectl.h>
 
+#include "ComPtr.h"
+
 #include <string>
 
 namespace wctest {
@@ -40,33 +42,6 @@ public:
 
 private:
     HMODULE m_h;
-};
-
-// Owner of one COM interface pointer.
-template <typename T> class ComPtr {
-public:
-    ComPtr() = default;
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
-    ~ComPtr() { reset(); }
-    T* get() const { return m_p; }
-    T* operator->() const { return m_p; }
-    void reset() {
-        if (m_p)
-            m_p->Release();
-        m_p = nullptr;
-    }
-    T** put() {
-        reset();
-        return &m_p;
-    }
-    void** put_void() { return reinterpret_cast<void**>(put()); }
-    template <typename U> HRESULT As(ComPtr<U>& out) const {
-        return m_p->QueryInterface(__uuidof(U), out.put_void());
-    }
-
-private:
-    T* m_p = nullptr;
 };
 
 } // namespace wctest
