@@ -31,8 +31,7 @@ const char* StatusText(int code) {
 
 CAULMgr::CAULMgr()
     : m_nStatus(STATUS_INIT), m_pStageProgress(nullptr), m_pFileProgress(nullptr),
-      m_pStageText(nullptr), m_pFileNameText(nullptr), m_pByteCountText(nullptr),
-      m_nShownPercent(-1), m_dwShownTick(0) {
+      m_pStageText(nullptr), m_pFileNameText(nullptr), m_pByteCountText(nullptr) {
     m_nTraceLevel = 0;
     strcpy(m_szClassName, "CAULMgr");
     char logName[MAX_PATH];
@@ -56,6 +55,16 @@ void CAULMgr::ClearModules() {
         m_modules.pop_back();
 }
 
+void CAULMgr::AttachControls(CProgressCtrl* stageProgress, CStatic* stageText,
+                             CProgressCtrl* fileProgress, CStatic* fileNameText,
+                             CStatic* byteCountText) {
+    m_pStageProgress = stageProgress;
+    m_pStageText = stageText;
+    m_pFileProgress = fileProgress;
+    m_pFileNameText = fileNameText;
+    m_pByteCountText = byteCountText;
+}
+
 void CAULMgr::SetStatus(int code) {
     m_nStatus = code;
     if (HasWindow(m_pStageText))
@@ -72,7 +81,8 @@ void CAULMgr::ShowProgress(std::string name, DWORD total, DWORD done) {
     unsigned long long percent = total ? static_cast<unsigned long long>(done) * 100 / total : 0;
     if (percent > 100)
         percent = 100;
-    if (!IsProgressWorthShowing(name, total, done, static_cast<int>(percent)))
+    if (!m_progressThrottle.ShouldShow(AreControlsOnThisThread(), !name.empty(),
+                                       static_cast<int>(percent), done, total, ::GetTickCount()))
         return;
 
     // With an empty name the text of the file's first block stays.
@@ -90,24 +100,10 @@ void CAULMgr::ShowProgress(std::string name, DWORD total, DWORD done) {
         m_pByteCountText->SetWindowText(text);
 }
 
-// Each display message to a control of another thread waits for that thread
-// (about 0.3 ms under Wine, against 0.1 ms to read a 4096-byte block), so a
-// block that would change nothing a person could see is not shown. Always
-// shown: every block when the controls are this thread's own (direct calls),
-// the first block of a file, each new percentage, the last announced byte,
-// and a block at least every 100 ms so the counter never looks stuck.
-bool CAULMgr::IsProgressWorthShowing(const std::string& name, DWORD total, DWORD done,
-                                     int percent) {
+// Without a window there is nothing to wait for either.
+bool CAULMgr::AreControlsOnThisThread() const {
     const CWnd* control =
         m_pByteCountText ? static_cast<const CWnd*>(m_pByteCountText) : m_pFileProgress;
-    DWORD now = ::GetTickCount();
-    bool show =
-        !control || !control->HasWindow() ||
-        ::GetWindowThreadProcessId(control->GetSafeHwnd(), nullptr) == ::GetCurrentThreadId() ||
-        !name.empty() || percent != m_nShownPercent || done >= total || now - m_dwShownTick >= 100;
-    if (show) {
-        m_nShownPercent = percent;
-        m_dwShownTick = now;
-    }
-    return show;
+    return !HasWindow(control) ||
+           ::GetWindowThreadProcessId(control->GetSafeHwnd(), nullptr) == ::GetCurrentThreadId();
 }

@@ -3,6 +3,7 @@
 // stage operations of a pass and the progress display on the update window.
 
 #include "NetDownLoader.h"
+#include "ProgressThrottle.h"
 #include "TraceBase.h"
 #include "VersionList.h"
 #include "Wnd.h"
@@ -37,7 +38,7 @@ enum {
 
 const char* StatusText(int code);
 
-class CAULMgr : public CTraceBase {
+class CAULMgr : public CTraceBase, public IDownloadProgress {
 public:
     CAULMgr();
     ~CAULMgr() override;
@@ -46,8 +47,12 @@ public:
 
     void WriteTrace(int level, const char* format, va_list args) override;
 
+    // The update window's five controls, before the first stage of a pass.
+    void AttachControls(CProgressCtrl* stageProgress, CStatic* stageText,
+                        CProgressCtrl* fileProgress, CStatic* fileNameText, CStatic* byteCountText);
+
     void SetStatus(int code);
-    void ShowProgress(std::string name, DWORD total, DWORD done);
+    void ShowProgress(std::string name, DWORD total, DWORD done) override;
 
     int LoadConfig(std::string path);
     int ConnectServer();
@@ -67,7 +72,7 @@ public:
     CNetDownLoader m_downloader;
     int m_nStatus;
 
-    // The window's controls, written once by the worker before its first stage.
+    // The window's controls, attached once by the worker before its first stage.
     CProgressCtrl* m_pStageProgress;
     CProgressCtrl* m_pFileProgress;
     CStatic* m_pStageText;
@@ -76,10 +81,7 @@ public:
 
 private:
     void ClearModules();
-    bool IsProgressWorthShowing(const std::string& name, DWORD total, DWORD done, int percent);
+    bool AreControlsOnThisThread() const;
 
-    // What the download display last showed, so that blocks changing nothing
-    // visible cost no cross-thread message.
-    int m_nShownPercent;
-    DWORD m_dwShownTick;
+    CProgressThrottle m_progressThrottle;
 };

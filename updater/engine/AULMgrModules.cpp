@@ -1,9 +1,10 @@
 #include "AULMgr.h"
 
+#include "ComInit.h"
+#include "UniqueHandle.h"
 #include "WinApp.h"
 
 #include <io.h>
-#include <objbase.h>
 
 #include <cstring>
 
@@ -27,35 +28,27 @@ int CAULMgr::RegisterModule() {
 }
 
 int CAULMgr::_RegisterControl(std::string path) {
-    // Servers may use COM while they register; balanced around each one. A
-    // thread already in another apartment refuses, and must not be left
-    // uninitialised by us.
-    const HRESULT com = ::CoInitialize(nullptr);
-    HMODULE library = ::LoadLibraryA(path.c_str());
+    // Servers may use COM while they register; the library goes before the
+    // apartment does.
+    CComApartment apartment;
+    unique_hmodule library(::LoadLibraryA(path.c_str()));
     if (!library) {
         Trace(TRACE_ERROR, "_RegisterControl : ERROR, LoadLibrary(%s), EC=%d", path.c_str(),
               static_cast<int>(::GetLastError()));
-        if (SUCCEEDED(com))
-            ::CoUninitialize();
         return 0;
     }
-    int result = 0;
     using RegisterServer = HRESULT(STDAPICALLTYPE*)();
     // Through the generic function type: the export is looked up by name only.
     auto registerServer = reinterpret_cast<RegisterServer>(
-        reinterpret_cast<void (*)()>(::GetProcAddress(library, "DllRegisterServer")));
-    if (registerServer) {
-        // A server that reports failure still counts as registered.
-        registerServer();
-        result = 1;
-    } else {
+        reinterpret_cast<void (*)()>(::GetProcAddress(library.get(), "DllRegisterServer")));
+    if (!registerServer) {
         Trace(TRACE_ERROR, "_RegisterControl : ERROR, GetProcAddress(%s), EC=%d", path.c_str(),
               static_cast<int>(::GetLastError()));
+        return 0;
     }
-    ::FreeLibrary(library);
-    if (SUCCEEDED(com))
-        ::CoUninitialize();
-    return result;
+    // A server that reports failure still counts as registered.
+    registerServer();
+    return 1;
 }
 
 int CAULMgr::LaunchModule() {

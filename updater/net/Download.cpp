@@ -1,5 +1,4 @@
 // File download into a local file, and the local folder chain.
-#include "AULMgr.h"
 #include "NetDownLoader.h"
 #include "NetText.h"
 #include "UniqueHandle.h"
@@ -31,11 +30,11 @@ public:
     // be made in its folder. A target that does not exist is not created here.
     bool Open(const std::string& target) {
         if (::GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
-            HANDLE probe = ::CreateFileA(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-            if (probe == INVALID_HANDLE_VALUE)
+            unique_hfile probe(::CreateFileA(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                             nullptr));
+            if (!probe)
                 return false;
-            ::CloseHandle(probe);
         }
         size_t slash = target.rfind('\\');
         std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);

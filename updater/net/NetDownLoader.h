@@ -2,14 +2,13 @@
 // The updater's FTP/HTTP client: one session to the update server, one cached
 // remote file handle, remote size and time, and file download with progress.
 
+#include "DownloadProgress.h"
 #include "TraceBase.h"
 
 #include <windows.h>
 #include <wininet.h>
 #include <ctime>
 #include <string>
-
-class CAULMgr;
 
 // Protocol codes are WinINet's own service numbers.
 enum { PROTOCOL_FTP = INTERNET_SERVICE_FTP, PROTOCOL_HTTP = INTERNET_SERVICE_HTTP };
@@ -43,7 +42,7 @@ public:
     HINTERNET m_hConnect;
     HINTERNET m_hRemoteFile;
     std::string m_strOpenedRemoteFile;
-    CAULMgr* m_pOwner;
+    IDownloadProgress* m_pOwner;
 
     // Internal steps; public so the tests can drive them one at a time.
     int _IsRemoteFileOpened(std::string remotePath);

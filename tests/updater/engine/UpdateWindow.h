@@ -50,11 +50,8 @@ public:
                             &m_byteCountText};
         for (int i = 0; i < 5; ++i)
             controls[i]->BindToItem(m_hWnd, 1000 + i);
-        manager.m_pStageProgress = &m_stageProgress;
-        manager.m_pStageText = &m_stageText;
-        manager.m_pFileProgress = &m_fileProgress;
-        manager.m_pFileNameText = &m_fileNameText;
-        manager.m_pByteCountText = &m_byteCountText;
+        manager.AttachControls(&m_stageProgress, &m_stageText, &m_fileProgress, &m_fileNameText,
+                               &m_byteCountText);
     }
 
     std::string Text(int id) const {

@@ -28,9 +28,8 @@ protected:
     FixtureServer server = FixtureServer::Nginx(root);
     std::string local = testenv::NewDir("local");
     TraceRecorder trace;
-    CAULMgr owner;
-    CNetDownLoader& net = owner.m_downloader;
-    ProgressWindow window{owner};
+    CNetDownLoader net;
+    ProgressRecorder progress{net};
 };
 
 // One call per block before its write: the local path first, then empty names,
@@ -40,14 +39,14 @@ TEST_F(DownloadTest, ProgressFollowsTheBlocks) {
     ASSERT_TRUE(net.DownloadFile("/m.bin", target, 10000)) << trace.Dump();
     std::vector<long> blocks = Blocks();
     ASSERT_FALSE(blocks.empty());
-    ASSERT_EQ(blocks.size(), window.calls.size()) << trace.Dump();
+    ASSERT_EQ(blocks.size(), progress.calls.size()) << trace.Dump();
     long sum = 0;
     for (size_t i = 0; i < blocks.size(); ++i) {
         sum += blocks[i];
         EXPECT_LE(blocks[i], 4096);
-        EXPECT_EQ(i == 0 ? target : "", window.calls[i].name) << i;
-        EXPECT_EQ(10000, window.calls[i].total) << i;
-        EXPECT_EQ(sum, window.calls[i].done) << i;
+        EXPECT_EQ(i == 0 ? target : "", progress.calls[i].name) << i;
+        EXPECT_EQ(10000, progress.calls[i].total) << i;
+        EXPECT_EQ(sum, progress.calls[i].done) << i;
     }
     EXPECT_EQ(10000, sum);
     EXPECT_TRUE(BinaryContent(10000) == testenv::ReadFile(target));
@@ -64,14 +63,14 @@ TEST_F(DownloadTest, ProgressOnlyWithExpectedSizeAndData) {
     ASSERT_TRUE(net.DownloadFile("/m.bin", local + "\\list.txt", 0)) << trace.Dump();
     ASSERT_TRUE(testenv::WriteFile(local + "\\empty.bin", "former"));
     ASSERT_TRUE(net.DownloadFile("/empty.bin", local + "\\empty.bin", 0)) << trace.Dump();
-    EXPECT_TRUE(window.calls.empty());
+    EXPECT_TRUE(progress.calls.empty());
     EXPECT_TRUE(testenv::FileExists(local + "\\empty.bin"));
     EXPECT_EQ("", testenv::ReadFile(local + "\\empty.bin"));
 
     ASSERT_TRUE(net.DownloadFile("/m.bin", local + "\\m.bin", 5000)) << trace.Dump();
-    ASSERT_FALSE(window.calls.empty());
-    EXPECT_EQ(5000, window.calls.back().total);
-    EXPECT_EQ(10000, window.calls.back().done);
+    ASSERT_FALSE(progress.calls.empty());
+    EXPECT_EQ(5000, progress.calls.back().total);
+    EXPECT_EQ(10000, progress.calls.back().done);
     EXPECT_TRUE(BinaryContent(10000) == testenv::ReadFile(local + "\\m.bin"));
 }
 
@@ -138,8 +137,7 @@ TEST(BrokenTransferTest, FailureKeepsTheFormerFile) {
     std::string local = testenv::NewDir("local");
     std::string target = local + "\\m.dll";
     TraceRecorder trace;
-    CAULMgr owner;
-    CNetDownLoader& net = owner.m_downloader;
+    CNetDownLoader net;
     net.SetTimeout(3);
     ASSERT_TRUE(ConnectTo(net, PROTOCOL_HTTP, server));
     ASSERT_TRUE(testenv::WriteFile(target, "former module"));

@@ -17,8 +17,7 @@ protected:
     FixtureServer server = FixtureServer::Ftp(root, "tav", "secret");
     std::string local = testenv::NewDir("local");
     TraceRecorder trace;
-    CAULMgr owner;
-    CNetDownLoader& net = owner.m_downloader;
+    CNetDownLoader net;
 };
 
 TEST_F(FtpTest, ListingGivesSizeAndLocalWallClockTime) {

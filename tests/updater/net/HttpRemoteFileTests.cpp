@@ -15,8 +15,7 @@ protected:
     FixtureServer server;
     std::string local = testenv::NewDir("local");
     TraceRecorder trace;
-    CAULMgr owner;
-    CNetDownLoader& net = owner.m_downloader;
+    CNetDownLoader net;
 };
 
 struct HttpNginxTest : HttpTest {

@@ -1,9 +1,8 @@
 #pragma once
-// What the transfer tests share: an update manager whose downloader is
-// connected to a loopback server, and a real window with the manager's three
-// download controls that records what the progress display was told.
+// What the transfer tests share: a downloader connected to a loopback server,
+// and a recorder of what it reports as progress.
 
-#include "AULMgr.h"
+#include "NetDownLoader.h"
 #include <gtest/gtest.h>
 #include "Fixtures.h"
 #include "TraceRecorder.h"
@@ -17,26 +16,22 @@ struct ProgressCall {
     long done;
 };
 
-// A hidden window holding the file-name text, the download bar and the byte
-// counter; each counter text closes one progress call.
-class ProgressWindow {
+// Records every progress call of the downloader it is attached to.
+class ProgressRecorder : public IDownloadProgress {
 public:
-    explicit ProgressWindow(CAULMgr& owner);
-    ~ProgressWindow();
-    ProgressWindow(const ProgressWindow&) = delete;
-    ProgressWindow& operator=(const ProgressWindow&) = delete;
+    explicit ProgressRecorder(CNetDownLoader& net) : m_net(net) { m_net.m_pOwner = this; }
+    ~ProgressRecorder() { m_net.m_pOwner = nullptr; }
+    ProgressRecorder(const ProgressRecorder&) = delete;
+    ProgressRecorder& operator=(const ProgressRecorder&) = delete;
+
+    void ShowProgress(std::string name, DWORD total, DWORD done) override {
+        calls.push_back({name, static_cast<long>(total), static_cast<long>(done)});
+    }
 
     std::vector<ProgressCall> calls;
 
 private:
-    static LRESULT CALLBACK Record(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
-
-    CAULMgr& m_owner;
-    HWND m_hParent = nullptr;
-    CStatic m_name, m_counter;
-    CProgressCtrl m_bar;
-    WNDPROC m_staticProc = nullptr;
-    std::string m_pendingName;
+    CNetDownLoader& m_net;
 };
 
 // Pattern bytes the scripted server sends for size=N.

@@ -1,4 +1,4 @@
-#include "AULMgr.h"
+#include "NetDownLoader.h"
 #include "Fixtures.h"
 #include "TraceRecorder.h"
 
@@ -13,8 +13,7 @@ protected:
     void SetUp() override { ASSERT_TRUE(server.Ok()) << server.Error(); }
     FixtureServer server = FixtureServer::Ftp(testenv::NewDir("ftp"), "tav", "secret");
     TraceRecorder trace;
-    CAULMgr owner;
-    CNetDownLoader& net = owner.m_downloader;
+    CNetDownLoader net;
 };
 
 // The port keeps its low sixteen bits, zero meaning the default; a refused

@@ -27,11 +27,8 @@ int CUpdateDlg::RunUpdate() {
     if (__argc >= 2)
         path = __argv[1];
 
-    m_manager.m_pStageProgress = &m_stageProgress;
-    m_manager.m_pFileProgress = &m_fileProgress;
-    m_manager.m_pStageText = &m_stageText;
-    m_manager.m_pFileNameText = &m_fileNameText;
-    m_manager.m_pByteCountText = &m_byteCountText;
+    m_manager.AttachControls(&m_stageProgress, &m_stageText, &m_fileProgress, &m_fileNameText,
+                             &m_byteCountText);
 
     int ok = m_manager.LoadConfig(path);
     if (ok)

@@ -1,0 +1,19 @@
+#pragma once
+// Which download blocks are worth showing. Each display message to a control
+// of another thread waits for that thread (about 0.3 ms under Wine, against
+// 0.1 ms to read a 4096-byte block), so a block that would change nothing a
+// person could see is not shown.
+
+class CProgressThrottle {
+public:
+    // Always shown: every block when the controls are the caller's own (direct
+    // calls, no waiting), the first block of a file, each new percentage, the
+    // last announced byte, and a block at least every 100 ms so the counter
+    // never looks stuck. nowMs is a millisecond tick that may wrap.
+    bool ShouldShow(bool controlsOnThisThread, bool firstBlock, int percent, unsigned long done,
+                    unsigned long total, unsigned long nowMs);
+
+private:
+    int m_nShownPercent = -1;
+    unsigned long m_dwShownTick = 0;
+};
