@@ -19,10 +19,6 @@ COleControlModule* AfxGetModule() {
     return g_module;
 }
 
-HINSTANCE AfxGetInstanceHandle() {
-    return g_module ? g_module->m_hInstance : nullptr;
-}
-
 std::wstring AfxGetModuleFileName(HINSTANCE hInstance) {
     wchar_t path[MAX_PATH] = {};
     DWORD n = ::GetModuleFileNameW(hInstance, path, MAX_PATH);

@@ -2,6 +2,8 @@
 // The DLL's one module object: its instance handle and the count of live
 // objects and server locks that DllCanUnloadNow answers from.
 
+#include "Instance.h"
+
 #include <windows.h>
 
 #include <string>
@@ -20,7 +22,6 @@ public:
 };
 
 COleControlModule* AfxGetModule();
-HINSTANCE AfxGetInstanceHandle();
 // Full path of a module's file, as the registry and LoadTypeLib want it;
 // empty when it does not fit MAX_PATH.
 std::wstring AfxGetModuleFileName(HINSTANCE hInstance);

@@ -60,12 +60,8 @@ CWinApp* AfxGetApp() {
     return g_pApp;
 }
 
-HINSTANCE AfxGetInstanceHandle() {
-    return ::GetModuleHandleA(nullptr);
-}
-
 HINSTANCE AfxGetResourceHandle() {
-    return ::GetModuleHandleA(nullptr);
+    return AfxGetInstanceHandle();
 }
 
 namespace {

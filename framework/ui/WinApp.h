@@ -4,6 +4,8 @@
 // sees every message of every modal loop of the program before the dialog's
 // own keyboard handling.
 
+#include "Instance.h"
+
 #include <windows.h>
 
 class CWnd;
@@ -50,7 +52,6 @@ void AfxPopMessageFilter(CMessageFilter* filter);
 inline void AfxEnableControlContainer() {}
 
 CWinApp* AfxGetApp();
-HINSTANCE AfxGetInstanceHandle();
 HINSTANCE AfxGetResourceHandle();
 
 // A message box captioned with the application's name; MB_ICONEXCLAMATION

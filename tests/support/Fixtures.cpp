@@ -1,6 +1,8 @@
-#include "Fixtures.h"
-
 #include <winsock2.h>
+
+#include "Fixtures.h"
+#include "UnixTime.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -77,10 +79,7 @@ bool SetFileTime(const std::string& path, long long unixSeconds) {
                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
-    ULONGLONG ticks = (static_cast<ULONGLONG>(unixSeconds) + 11644473600ULL) * 10000000ULL;
-    FILETIME ft;
-    ft.dwLowDateTime = static_cast<DWORD>(ticks);
-    ft.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+    const FILETIME ft = FileTimeFromUnixTime(unixSeconds);
     BOOL ok = ::SetFileTime(h, nullptr, nullptr, &ft);
     ::CloseHandle(h);
     return ok != FALSE;

@@ -1,14 +1,9 @@
 #pragma once
 // Text helpers of the downloader that need no platform call.
 
-#include <string>
+#include "FormatText.h"
 
-// printf-style formatting into a string of any length.
-std::string FormatText(const char* format, ...)
-#if defined(__GNUC__)
-    __attribute__((format(printf, 1, 2)))
-#endif
-    ;
+#include <string>
 
 // The folder a download must make sure of before it writes the local file:
 // the path up to and including its last backslash. Empty when the path has no

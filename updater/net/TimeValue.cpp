@@ -1,14 +1,7 @@
 #include "TimeValue.h"
 
 #include "NetText.h"
-
-namespace {
-
-// 100-nanosecond ticks from 1601 to 1970.
-const ULONGLONG kEpochTicks = 116444736000000000ULL;
-const ULONGLONG kTicksPerSecond = 10000000ULL;
-
-} // namespace
+#include "UnixTime.h"
 
 bool TimeFromFileTime(const FILETIME& utc, time_t* value) {
     FILETIME local;
@@ -19,18 +12,17 @@ bool TimeFromFileTime(const FILETIME& utc, time_t* value) {
         !::TzSpecificLocalTimeToSystemTime(nullptr, &fields, &instant) ||
         !::SystemTimeToFileTime(&instant, &result))
         return false;
-    ULONGLONG ticks = (static_cast<ULONGLONG>(result.dwHighDateTime) << 32) | result.dwLowDateTime;
-    if (ticks < kEpochTicks)
+    long long seconds = 0;
+    if (!UnixTimeFromFileTime(result, &seconds))
         return false;
-    *value = static_cast<time_t>((ticks - kEpochTicks) / kTicksPerSecond);
+    *value = static_cast<time_t>(seconds);
     return true;
 }
 
 std::string FormatLocalTime(time_t value) {
     if (value < 0)
         return "";
-    ULONGLONG ticks = static_cast<ULONGLONG>(value) * kTicksPerSecond + kEpochTicks;
-    FILETIME utc = {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    const FILETIME utc = FileTimeFromUnixTime(value);
     SYSTEMTIME universal;
     SYSTEMTIME local;
     if (!::FileTimeToSystemTime(&utc, &universal) ||

@@ -1,3 +1,4 @@
+#include "FormatText.h"
 #include "TraceBase.h"
 #include "TraceObserver.h"
 
@@ -18,13 +19,7 @@ void CTraceBase::Trace(int level, const char* format, ...) {
         return;
     va_list args;
     va_start(args, format);
-    va_list copy;
-    va_copy(copy, args);
-    int n = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    std::string text(n > 0 ? n : 0, '\0');
-    if (n > 0)
-        std::vsnprintf(&text[0], n + 1, format, args);
+    std::string text = FormatTextV(format, args);
     va_end(args);
     observer(this, level, text.c_str());
 }

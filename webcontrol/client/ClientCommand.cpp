@@ -1,12 +1,7 @@
 #include "ClientCommand.h"
+#include "OrEmpty.h"
 
 #include <cstring>
-
-namespace {
-const char* OrEmpty(const char* text) {
-    return text ? text : "";
-}
-} // namespace
 
 std::string BuildStartCommand(const char* id, const char* name, const char* password) {
     std::string command = "/messenger /s:on /user:";

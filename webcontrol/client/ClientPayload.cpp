@@ -1,13 +1,8 @@
 #include "ClientPayload.h"
 #include "ListTokenizer.h"
+#include "OrEmpty.h"
 
 #include <cstring>
-
-namespace {
-const char* OrEmpty(const char* text) {
-    return text ? text : "";
-}
-} // namespace
 
 std::string BuildP2PCallPayload(const char* id, const char* name) {
     std::string payload(1, SEP_BEGIN);

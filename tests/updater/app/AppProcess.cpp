@@ -1,6 +1,7 @@
 #include "AppProcess.h"
 
 #include "Fixtures.h"
+#include "UnixTime.h"
 
 AppProcess::~AppProcess() {
     // A test that failed half-way must not leave the program behind.
@@ -162,10 +163,9 @@ long long FileTimeOf(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
         return -1;
-    ULARGE_INTEGER t;
-    t.LowPart = data.ftLastWriteTime.dwLowDateTime;
-    t.HighPart = data.ftLastWriteTime.dwHighDateTime;
-    return static_cast<long long>(t.QuadPart / 10000000ULL) - 11644473600LL;
+    long long seconds = -1;
+    UnixTimeFromFileTime(data.ftLastWriteTime, &seconds);
+    return seconds;
 }
 
 std::vector<std::string> FilesMatching(const std::string& folder, const std::string& pattern) {
