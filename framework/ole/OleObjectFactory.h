@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <ole2.h>
 
+#include "ComPtr.h"
+
 #include <cstddef>
 #include <new>
 
@@ -59,8 +61,7 @@ template <typename T> HRESULT AfxCreateObject(REFIID riid, void** ppv) {
     T* object = new (std::nothrow) T;
     if (!object)
         return E_OUTOFMEMORY;
-    object->AddRef();
-    HRESULT hr = object->QueryInterface(riid, ppv);
-    object->Release();
-    return hr;
+    // Held while it is queried, so a refused interface destroys it.
+    com_ptr<T> held(object);
+    return held->QueryInterface(riid, ppv);
 }
