@@ -72,17 +72,26 @@ void CUpdateDlg::SetVersionTitle() {
     SetWindowText(title);
 }
 
-void CUpdateDlg::OnCancel() {
-    // A close request during the pass is kept until the worker is done, so
-    // no module is left half-written and the engine outlives its user.
-    if (m_hWorker && !m_bPassDone.load()) {
-        if (!m_bCloseRequested) {
-            m_bCloseRequested = true;
-            SetWindowText(m_strTitle + " - 업데이트를 마친 뒤 닫습니다...");
-        }
-        return;
+// A close request during the pass is kept until the worker is done, so no
+// module is left half-written and the engine outlives its user.
+bool CUpdateDlg::MayCloseNow() {
+    if (!m_hWorker || m_bPassDone.load())
+        return true;
+    if (!m_bCloseRequested) {
+        m_bCloseRequested = true;
+        SetWindowText(m_strTitle + " - 업데이트를 마친 뒤 닫습니다...");
     }
-    CDialog::OnCancel();
+    return false;
+}
+
+void CUpdateDlg::OnOK() {
+    if (MayCloseNow())
+        CDialog::OnOK();
+}
+
+void CUpdateDlg::OnCancel() {
+    if (MayCloseNow())
+        CDialog::OnCancel();
 }
 
 LRESULT CUpdateDlg::OnSysCommand(WPARAM nID, LPARAM) {

@@ -18,6 +18,7 @@ public:
 
     void DoDataExchange() override;
     BOOL OnInitDialog() override;
+    void OnOK() override;
     void OnCancel() override;
     void SetVersionTitle();
 
@@ -37,6 +38,9 @@ public:
 
 private:
     DECLARE_MESSAGE_MAP()
+
+    // False while the pass runs: the request is then kept for its end.
+    bool MayCloseNow();
 
     // The worker uses m_manager until it has posted its WM_CLOSE; the window
     // waits for it before the engine goes.

@@ -5,14 +5,24 @@
 #include <cstdlib>
 
 LRESULT CUpdateDlg::OnStartUpdate(WPARAM, LPARAM) {
+    // Any process can post this message; a second worker would run the same
+    // engine and downloader at once. One pass per window.
+    if (m_hWorker)
+        return 0;
     DWORD threadId = 0;
     HANDLE hThread = ::CreateThread(nullptr, // default security
                                     0,       // default stack size
                                     UpdateThreadProc, this, 0, &threadId);
+    if (!hThread) {
+        // No worker will ever post the final close: close now.
+        m_manager.Trace(TRACE_ERROR, "OnStartUpdate : ERROR, CreateThread, EC=%d",
+                        static_cast<int>(::GetLastError()));
+        PostMessage(WM_CLOSE);
+        return 0;
+    }
     // Kept (unlike a fire-and-forget start) so the window can wait for the
     // worker before the engine it uses is destroyed.
-    if (!m_hWorker)
-        m_hWorker.reset(hThread);
+    m_hWorker.reset(hThread);
     return reinterpret_cast<LRESULT>(hThread);
 }
 

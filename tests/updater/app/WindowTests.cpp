@@ -121,4 +121,22 @@ TEST_F(SlowPassTest, ClosingDuringADownloadWaitsForThePassAndLeavesTheModuleWhol
     ExpectFinishedPass();
 }
 
+// Any process can post the start message; a second worker would run the same
+// engine at once, fetching the list again and starting the program twice.
+TEST_F(SlowPassTest, SecondStartRequestStartsNoSecondPass) {
+    ::PostMessageA(main, WM_USER + 100, 0, 0);
+    Settle(main);
+    ExpectFinishedPass();
+    EXPECT_EQ(1, server.CountRequests("TavUpdate.ver"));
+}
+
+// OK ends a dialog too; during the pass it must wait like the close box.
+TEST_F(SlowPassTest, OkDuringThePassWaitsForIt) {
+    ::PostMessageA(main, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitFor([&] { return WindowText(main) != kTitle; }, 30))
+        << "the window does not say it is finishing";
+    EXPECT_TRUE(::IsWindow(main) && ::IsWindowVisible(main));
+    ExpectFinishedPass();
+}
+
 } // namespace
