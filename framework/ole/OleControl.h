@@ -178,6 +178,7 @@ private:
     bool CreateControlWindow(HWND hWndParent, const RECT& rcPos);
     void DestroyControlWindow();
     void SendViewChange();
+    HRESULT EnsureAdviseHolder();
     bool IsSafetyInterface(REFIID riid) const;
 
     LONG m_refs = 0;

@@ -117,6 +117,9 @@ HRESULT STDMETHODCALLTYPE COleControl::Invoke(DISPID dispIdMember, REFIID riid, 
         }
         for (UINT i = 0; i < entry->params; ++i)
             args[i] = texts[i].c_str();
+        // The page may drop its last reference while the method runs (a
+        // modal box or a sent message lets its script run): keep ours.
+        com_ptr<IDispatch> self(this);
         long result = entry->call(*this, args.empty() ? nullptr : args.data());
         if (pVarResult) {
             ::VariantInit(pVarResult);

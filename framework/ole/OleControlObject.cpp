@@ -123,12 +123,16 @@ HRESULT STDMETHODCALLTYPE COleControl::GetExtent(DWORD dwDrawAspect, SIZEL* psiz
     return S_OK;
 }
 
+HRESULT COleControl::EnsureAdviseHolder() {
+    if (m_pOleAdviseHolder)
+        return S_OK;
+    return ::CreateOleAdviseHolder(m_pOleAdviseHolder.put());
+}
+
 HRESULT STDMETHODCALLTYPE COleControl::Advise(IAdviseSink* pAdvSink, DWORD* pdwConnection) {
-    if (!m_pOleAdviseHolder) {
-        HRESULT hr = ::CreateOleAdviseHolder(m_pOleAdviseHolder.put());
-        if (FAILED(hr))
-            return hr;
-    }
+    HRESULT hr = EnsureAdviseHolder();
+    if (FAILED(hr))
+        return hr;
     return m_pOleAdviseHolder->Advise(pAdvSink, pdwConnection);
 }
 
@@ -142,8 +146,10 @@ HRESULT STDMETHODCALLTYPE COleControl::EnumAdvise(IEnumSTATDATA** ppenumAdvise) 
     if (!ppenumAdvise)
         return E_POINTER;
     *ppenumAdvise = nullptr;
-    if (!m_pOleAdviseHolder)
-        return S_OK;
+    // Success promises an enumerator, an empty one before any Advise.
+    HRESULT hr = EnsureAdviseHolder();
+    if (FAILED(hr))
+        return hr;
     return m_pOleAdviseHolder->EnumAdvise(ppenumAdvise);
 }
 

@@ -1,9 +1,14 @@
 #include "OleControl.h"
 #include "OleControlModule.h"
 
+#include <mutex>
+
 namespace {
 
 const wchar_t kWindowClass[] = L"TavOleControlWnd";
+// Controls of several apartments (threads) may go in place at the same time;
+// the class belongs to the whole process.
+std::mutex g_windowClassLock;
 ATOM g_windowClass = 0;
 
 LRESULT CALLBACK ControlWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -22,6 +27,7 @@ LRESULT CALLBACK ControlWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM l
 } // namespace
 
 ATOM AfxRegisterControlWindowClass() {
+    std::lock_guard<std::mutex> lock(g_windowClassLock);
     if (g_windowClass)
         return g_windowClass;
     WNDCLASSEXW wc = {};
@@ -32,11 +38,20 @@ ATOM AfxRegisterControlWindowClass() {
     wc.hInstance = AfxGetInstanceHandle();
     wc.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
     wc.lpszClassName = kWindowClass;
-    g_windowClass = ::RegisterClassExW(&wc);
+    ATOM atom = ::RegisterClassExW(&wc);
+    // Ours from before (the module was unloaded without its detach): the
+    // same class of the same module, good to use.
+    if (!atom && ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS) {
+        WNDCLASSEXW existing = {};
+        existing.cbSize = sizeof(existing);
+        atom = static_cast<ATOM>(::GetClassInfoExW(wc.hInstance, kWindowClass, &existing));
+    }
+    g_windowClass = atom;
     return g_windowClass;
 }
 
 void AfxUnregisterControlWindowClass() {
+    std::lock_guard<std::mutex> lock(g_windowClassLock);
     if (g_windowClass)
         ::UnregisterClassW(kWindowClass, AfxGetInstanceHandle());
     g_windowClass = 0;

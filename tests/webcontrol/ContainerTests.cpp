@@ -1,3 +1,4 @@
+#include "Fixtures.h"
 #include "TavWebOmblet_h.h"
 #include "WebControlTestSupport.h"
 
@@ -5,6 +6,7 @@
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
 using namespace wctest;
 
@@ -340,6 +342,108 @@ TEST_F(ContainerTest, AboutBoxShowsDialog1AndReturnsWhenClosed) {
     EXPECT_EQ(S_OK, hr);
     EXPECT_TRUE(found);
     EXPECT_EQ("TavWebOmblet Control, Version 1.0", line1);
+}
+
+// A host enumerating advise connections before any Advise gets an empty
+// enumerator, not success with nothing to call.
+TEST_F(ContainerTest, EnumAdviseBeforeAdviseGivesAnEmptyEnumerator) {
+    com_ptr<IEnumSTATDATA> advises;
+    ASSERT_EQ(S_OK, control->EnumAdvise(advises.put()));
+    ASSERT_TRUE(advises);
+    STATDATA data = {};
+    ULONG fetched = 1;
+    EXPECT_EQ(S_FALSE, advises->Next(1, &data, &fetched));
+    EXPECT_EQ(0u, fetched);
+}
+
+// A window of the page's thread whose WM_APP drops the page's reference, as
+// page script could while a method of the control runs.
+struct ReleaseDuringMethod {
+    com_ptr<IDispatch>* disp;
+    const Module* module;
+    HRESULT unloadDuring;
+
+    static LRESULT CALLBACK Proc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+        if (msg != WM_APP)
+            return ::DefWindowProcA(hWnd, msg, wParam, lParam);
+        auto* self =
+            reinterpret_cast<ReleaseDuringMethod*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
+        self->disp->reset();
+        self->unloadDuring = self->module->CanUnloadNow();
+        return 0;
+    }
+};
+
+// Page script can drop its last reference while a method runs (here while
+// the About box is up): the control must live until the method returns.
+TEST_F(ContainerTest, MethodKeepsItsControlAliveWhileItRuns) {
+    com_ptr<IDispatch> disp;
+    ASSERT_EQ(S_OK, control.As(&disp));
+    control.reset();
+    IDispatch* raw = disp.get();
+
+    ReleaseDuringMethod release = {&disp, &module, E_FAIL};
+    HWND page = ::CreateWindowExA(0, "STATIC", "page", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  nullptr, nullptr);
+    ASSERT_NE(nullptr, page);
+    ::SetWindowLongPtrA(page, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&release));
+    ::SetWindowLongPtrA(page, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ReleaseDuringMethod::Proc));
+    // Runs on this thread inside the box's message loop, as script would.
+    std::thread closer([page] {
+        HWND box = nullptr;
+        for (int i = 0; i < 200 && !box; ++i, ::Sleep(50))
+            box = ::FindWindowA(nullptr, "About TavWebOmblet Control");
+        ::SendMessageA(page, WM_APP, 0, 0);
+        ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+    });
+    DISPPARAMS none = {nullptr, nullptr, 0, 0};
+    EXPECT_EQ(S_OK, raw->Invoke(DISPID_ABOUTBOX, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
+                                &none, nullptr, nullptr, nullptr));
+    closer.join();
+    ::DestroyWindow(page);
+    EXPECT_EQ(S_FALSE, release.unloadDuring) << "the control was destroyed inside its method";
+    EXPECT_EQ(S_OK, module.CanUnloadNow());
+}
+
+// Pages of several threads may put their first controls in place at the
+// same moment; each must get its window. A fresh copy of the module makes
+// every run the first registration of its window class.
+TEST(ActivationRaceTest, ControlsOfSeveralThreadsGoInPlaceAtOnce) {
+    const std::string copy = testenv::NewDir("race") + "\\race.ocx";
+    ASSERT_TRUE(::CopyFileA(OcxPath().c_str(), copy.c_str(), FALSE));
+    Module module(copy);
+    ASSERT_TRUE(module.Ok());
+    const int kThreads = 6;
+    std::atomic<int> waiting{kThreads};
+    std::atomic<int> inPlace{0};
+    std::vector<std::thread> pages;
+    for (int t = 0; t < kThreads; ++t) {
+        pages.emplace_back([&] {
+            ::CoInitialize(nullptr);
+            HWND host = ::CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW, 0, 0, 200,
+                                          100, nullptr, nullptr, nullptr, nullptr);
+            TestSite site(host);
+            com_ptr<IOleObject> control;
+            module.Create(CLSID_TavWebOmblet, IID_IOleObject, control.put_void());
+            if (control)
+                control->SetClientSite(&site);
+            for (--waiting; waiting > 0;)
+                ::Sleep(0);
+            if (control) {
+                if (control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, host, &site.pos) ==
+                    S_OK)
+                    ++inPlace;
+                control->Close(OLECLOSE_NOSAVE);
+                control->SetClientSite(nullptr);
+            }
+            control.reset();
+            ::DestroyWindow(host);
+            ::CoUninitialize();
+        });
+    }
+    for (std::thread& page : pages)
+        page.join();
+    EXPECT_EQ(kThreads, inPlace.load());
 }
 
 TEST(ModuleLifetimeTest, CanUnloadOnlyWhenNoObjectOrLockRemains) {

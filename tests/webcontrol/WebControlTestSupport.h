@@ -32,7 +32,8 @@ std::string Narrow(const wchar_t* text);
 // failed test may still point into it) and its class objects.
 class Module {
 public:
-    Module() : m_h(::LoadLibraryA(OcxPath().c_str())) {}
+    Module() : Module(OcxPath()) {}
+    explicit Module(const std::string& path) : m_h(::LoadLibraryA(path.c_str())) {}
     bool Ok() const { return m_h != nullptr; }
     HMODULE Handle() const { return m_h; }
     HRESULT GetClassObject(REFCLSID clsid, IClassFactory** factory) const;
