@@ -23,7 +23,11 @@ bool IsBareArgumentSafe(const char* text) {
 }
 
 bool IsQuotedArgumentSafe(const char* text) {
-    return std::strpbrk(OrEmpty(text), "\r\n\"") == nullptr;
+    const char* value = OrEmpty(text);
+    const std::size_t length = std::strlen(value);
+    // A backslash before the closing quote makes the usual argument parsing
+    // read the quote as text, so the value would run on into the switches.
+    return std::strpbrk(value, "\r\n\"") == nullptr && (length == 0 || value[length - 1] != '\\');
 }
 
 bool CanStartWith(const char* id, const char* name, const char* password) {

@@ -14,8 +14,10 @@ std::string BuildStartCommand(const char* id, const char* name, const char* pass
 std::string BuildJoinCommand(const char* key);
 
 // ID, password and key stand bare on the command line and the name between
-// quotes, with nothing escaped; text that could end its argument early would
-// let a page add switches of its own, so such a command is never started.
+// quotes, with nothing escaped; text that could end its argument early (a
+// blank, a quote, a line break, or for the name a backslash before its closing
+// quote) would let a page add switches of its own, so such a command is never
+// started.
 bool IsBareArgumentSafe(const char* text);
 bool IsQuotedArgumentSafe(const char* text);
 bool CanStartWith(const char* id, const char* name, const char* password);

@@ -144,6 +144,10 @@ long COmbletClient::TavOpenMeetingRoom(const char* strID, const char* strName,
 void COmbletClient::TavIntoMeetingRoom(const char* strID, const char* strName,
                                        const char* strPassword, const char* strkey) {
     StoreLogin(strID, strName, strPassword);
+    // A key that will not be joined must not start the client and block the
+    // page first.
+    if (!IsBareArgumentSafe(strkey))
+        return;
     if (EnsureClientRunning())
         JoinConference(strkey);
 }

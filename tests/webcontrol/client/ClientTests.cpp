@@ -133,4 +133,14 @@ TEST_F(ClientTest, ConferenceKeyThatWouldAddSwitchesJoinsNothing) {
     EXPECT_EQ(1, standIn.CountLines("start")) << standIn.Log();
 }
 
+// The key is checked before the client is started for it: a key that will
+// not be joined neither starts the client nor holds the page for seconds.
+TEST_F(ClientTest, ConferenceKeyThatWouldAddSwitchesDoesNotStartTheClientFirst) {
+    StandIn::SetNoWindow(true);
+    client.TavIntoMeetingRoom("kim", "Kim", "pw", "k /s:off");
+    EXPECT_EQ(0u, client.m_nWindowLookups);
+    StandIn::Settle();
+    EXPECT_EQ(0, standIn.CountLines("start")) << standIn.Log();
+}
+
 } // namespace

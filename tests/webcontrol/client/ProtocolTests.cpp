@@ -33,8 +33,9 @@ TEST(InjectedSwitches, OnlyValuesThatCannotEndTheirArgumentStart) {
         EXPECT_FALSE(CanStartWith(bad, "Name", "pw")) << bad;
         EXPECT_FALSE(CanStartWith("id", "Name", bad)) << bad;
     }
-    // The name is quoted: blanks and tabs are its own, quotes and line breaks are not.
-    for (const char* bad : {"\" /evil:\"", "a\rb", "a\nb"})
+    // The name is quoted: blanks and tabs are its own, quotes and line breaks
+    // are not, nor a backslash that would escape the closing quote.
+    for (const char* bad : {"\" /evil:\"", "a\rb", "a\nb", "Kim\\"})
         EXPECT_FALSE(CanStartWith("id", bad, "pw")) << bad;
     EXPECT_TRUE(CanStartWith("김철수", "Kim\tChulsoo /p:x", "p@ss:/\\!"));
     EXPECT_TRUE(CanStartWith("", "", ""));
