@@ -23,6 +23,11 @@ bool HasWindow(const CWnd* control) {
 }
 } // namespace
 
+bool HasUpdateOption(const ModuleRecord& record, char letter) {
+    return versionlist::HasOption(record.updateOption, letter,
+                                  [](unsigned char c) { return ::IsDBCSLeadByte(c) != FALSE; });
+}
+
 const char* StatusText(int code) {
     if (code < STATUS_INIT || code > STATUS_FINISH)
         return "";

@@ -38,6 +38,9 @@ enum {
 
 const char* StatusText(int code);
 
+// The option letter in the record's option field, read in the ANSI code page.
+bool HasUpdateOption(const ModuleRecord& record, char letter);
+
 class CAULMgr : public CTraceBase, public IDownloadProgress {
 public:
     CAULMgr();

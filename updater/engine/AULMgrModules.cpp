@@ -17,7 +17,7 @@ int CAULMgr::RegisterModule() {
     for (size_t i = 0; i < m_modules.size(); ++i) {
         const ModuleRecord& r = *m_modules[i];
         // Selected but not fetched still registers: the local file is there.
-        if (!versionlist::HasOption(r.updateOption, 'R') || !r.download)
+        if (!HasUpdateOption(r, 'R') || !r.download)
             continue;
         if (_RegisterControl(r.localFile))
             Trace(TRACE_INFO, "RegisterModule : _RegisterControl(%s) OK", r.localFile.c_str());
@@ -56,7 +56,7 @@ int CAULMgr::LaunchModule() {
     int tried = 0;
     for (size_t i = 0; i < m_modules.size(); ++i) {
         const ModuleRecord& r = *m_modules[i];
-        if (!versionlist::HasOption(r.updateOption, 'E'))
+        if (!HasUpdateOption(r, 'E'))
             continue;
         // A start that fails still counts: the default program is no stand-in.
         ++tried;

@@ -50,7 +50,7 @@ int CAULMgr::CompareVersionInfo() {
         ModuleRecord& r = *m_modules[i];
         const int number = static_cast<int>(i + 1);
         r.download = 0;
-        if (versionlist::HasOption(r.updateOption, 'F')) {
+        if (HasUpdateOption(r, 'F')) {
             r.download = 1;
             Trace(TRACE_INFO,
                   "CompareVersionInfo : Module[%2d] : %s : Update Option(%s)-> will be downloded ",

@@ -73,4 +73,15 @@ bool ParseLine(CTraceBase& owner, const std::string& line, ModuleRecord& record)
     return true;
 }
 
+bool HasOption(const std::string& updateOption, char letter, bool (*isLeadByte)(unsigned char)) {
+    for (size_t i = 0; i < updateOption.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(updateOption[i]);
+        if (isLeadByte(c))
+            ++i; // and its trail byte
+        else if (c == static_cast<unsigned char>(letter))
+            return true;
+    }
+    return false;
+}
+
 } // namespace versionlist

@@ -38,9 +38,10 @@ bool IsSkippedLine(const std::string& line);
 // skipped (comment, empty, fewer than two fields).
 bool ParseLine(CTraceBase& owner, const std::string& line, ModuleRecord& record);
 
-// True when the option letters contain the upper-case letter (F, R or E).
-inline bool HasOption(const std::string& updateOption, char letter) {
-    return updateOption.find(letter) != std::string::npos;
-}
+// True when the option field holds the upper-case letter (F, R or E) as a
+// character of its own. The field is read character by character, with
+// double-byte characters whole: in code page 949 the second byte of 210
+// Hangul syllables is an 'E', 'F' or 'R'.
+bool HasOption(const std::string& updateOption, char letter, bool (*isLeadByte)(unsigned char));
 
 } // namespace versionlist

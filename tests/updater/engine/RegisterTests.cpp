@@ -86,9 +86,14 @@ TEST_F(RegisterTest, OnlySelectedModulesMarkedRAreRegistered) {
         const char* option;
         int download;
         bool registered;
-    } cases[] = {{"selected.dll", "R", 1, true}, {"current.dll", "R", 0, false},
-                 {"plain.dll", "FE", 1, false},  {"lower.dll", "r", 1, false},
-                 {"broken.dll", "FR", 1, false}, {"again.dll", "xRx", 1, true}};
+    } cases[] = {{"selected.dll", "R", 1, true},
+                 {"current.dll", "R", 0, false},
+                 {"plain.dll", "FE", 1, false},
+                 {"lower.dll", "r", 1, false},
+                 {"broken.dll", "FR", 1, false},
+                 {"again.dll", "xRx", 1, true},
+                 // One Hangul syllable of code page 949 whose second byte is an 'R'.
+                 {"hangul.dll", "\x81\x52", 1, false}};
     for (const auto& c : cases) {
         auto r = std::make_unique<ModuleRecord>();
         r->localFile =
