@@ -1,83 +1,13 @@
 // File download into a local file, and the local folder chain.
 #include "NetDownLoader.h"
 #include "NetText.h"
-#include "UniqueHandle.h"
+#include "PartialFile.h"
 
 #include <cstring>
 
 namespace {
 
 const DWORD kBlockSize = 4096;
-
-// The download goes to a temporary file beside the target, so the target is
-// either the former file or the complete new one, never a half-written module.
-// Until Commit, the temporary file is removed when this goes.
-class CPartialFile {
-public:
-    CPartialFile() = default;
-    CPartialFile(const CPartialFile&) = delete;
-    CPartialFile& operator=(const CPartialFile&) = delete;
-    ~CPartialFile() {
-        DWORD error = ::GetLastError();
-        Close();
-        if (!m_strTempPath.empty())
-            ::DeleteFileA(m_strTempPath.c_str());
-        ::SetLastError(error);
-    }
-
-    // Fails, with the system's error code left for the report, when the target
-    // cannot be written (locked, read-only, a folder) or no temporary file can
-    // be made in its folder. A target that does not exist is not created here.
-    bool Open(const std::string& target) {
-        if (::GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
-            unique_hfile probe(::CreateFileA(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                             nullptr));
-            if (!probe)
-                return false;
-        }
-        size_t slash = target.rfind('\\');
-        std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-        char temp[MAX_PATH] = {};
-        if (!::GetTempFileNameA(folder.c_str(), "tav", 0, temp))
-            return false;
-        m_strTempPath = temp;
-        m_file.reset(::CreateFileA(temp, GENERIC_WRITE, FILE_SHARE_READ, // deny write
-                                   nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        return static_cast<bool>(m_file);
-    }
-
-    bool Write(const char* data, DWORD size) {
-        DWORD written = 0;
-        if (!::WriteFile(m_file.get(), data, size, &written, nullptr))
-            return false;
-        if (written != size) {
-            ::SetLastError(ERROR_DISK_FULL);
-            return false;
-        }
-        return true;
-    }
-
-    bool Close() {
-        // Closed here, not by the owner, so a failing close is seen.
-        if (!m_file)
-            return true;
-        return ::CloseHandle(m_file.release()) != FALSE;
-    }
-
-    // Puts the closed temporary file in the target's place.
-    bool Commit(const std::string& target) {
-        if (!::MoveFileExA(m_strTempPath.c_str(), target.c_str(),
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            return false;
-        m_strTempPath.clear();
-        return true;
-    }
-
-private:
-    unique_hfile m_file;
-    std::string m_strTempPath;
-};
 
 // Reads the open remote file to its end into the local file, with progress.
 int ReceiveFile(CNetDownLoader& net, const std::string& context, const std::string& localPath,
@@ -164,8 +94,9 @@ int CNetDownLoader::DownloadFile(std::string remotePath, std::string localPath,
     if (!received)
         return 0;
 
-    if (!local.Commit(localPath)) {
-        _ReportError("MoveFileEx", "");
+    const char* failedCall = nullptr;
+    if (!local.Commit(&failedCall)) {
+        _ReportError(failedCall, "");
         Trace(TRACE_ERROR, "%s : ERROR, could not replace local file(%s)", context.c_str(),
               localPath.c_str());
         return 0;

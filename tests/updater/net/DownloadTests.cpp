@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 namespace {
 
 class DownloadTest : public ::testing::Test {
@@ -114,9 +116,69 @@ TEST_F(DownloadTest, HeldTargetStaysAsItWas) {
     EXPECT_EQ(0, ok);
     EXPECT_EQ("former", testenv::ReadFile(target));
     EXPECT_EQ(std::vector<std::string>{"held.dll"}, ListFolder(local));
-    EXPECT_TRUE(trace.HasPrefix(1, "ERROR : Function(MoveFileEx) failed , EC=")) << trace.Dump();
+    EXPECT_TRUE(trace.HasPrefix(1, "ERROR : Function(ReplaceFile) failed , EC=")) << trace.Dump();
     EXPECT_TRUE(trace.Has(1, "DownloadFile(/m.bin->" + target +
                                  ") : ERROR, could not replace local file(" + target + ")"));
+}
+
+// The partial file lies in the target's own folder however the path is
+// written, also where a temporary name of the usual kind would not fit.
+TEST_F(DownloadTest, PartialFileFitsBesideTheTargetHoweverThePathIsWritten) {
+    std::string slashes = local + "\\slashes\\x.dll";
+    for (char& c : slashes)
+        if (c == '\\')
+            c = '/';
+    std::string deep = local + "\\" + std::string(250 - local.size(), 'd');
+    ASSERT_TRUE(::CreateDirectoryA((local + "\\slashes").c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryA((local + "\\drive").c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryA(deep.c_str(), nullptr));
+    char previous[MAX_PATH];
+    ::GetCurrentDirectoryA(MAX_PATH, previous);
+    ASSERT_TRUE(::SetCurrentDirectoryA((local + "\\drive").c_str()));
+    const std::string driveRelative = local.substr(0, 2) + "x.dll"; // "Z:x.dll"
+    const struct {
+        std::string target;
+        std::string folder;
+    } cases[] = {{slashes, local + "\\slashes"},
+                 {driveRelative, local + "\\drive"},
+                 {deep + "\\x.dll", deep}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.target);
+        EXPECT_EQ(1, net.DownloadFile("/m.bin", c.target, 10000)) << trace.Dump();
+        EXPECT_TRUE(BinaryContent(10000) == testenv::ReadFile(c.folder + "\\x.dll"));
+        EXPECT_EQ(std::vector<std::string>{"x.dll"}, ListFolder(c.folder));
+    }
+    ::SetCurrentDirectoryA(previous);
+}
+
+// A pass that was ended half-way leaves its partial file; the next download
+// into that folder clears it away.
+TEST_F(DownloadTest, PartialFileOfAnEndedPassIsRemoved) {
+    ASSERT_TRUE(testenv::WriteFile(local + "\\TavUpdate.1f4.7.part", "half a module"));
+    ASSERT_TRUE(net.DownloadFile("/m.bin", local + "\\x.dll", 10000)) << trace.Dump();
+    EXPECT_EQ(std::vector<std::string>{"x.dll"}, ListFolder(local));
+}
+
+// The installed file's attributes stay (a plain move gives it the new file's),
+// and a program holding it for a moment only delays the swap.
+TEST_F(DownloadTest, ReplacedModuleKeepsItsAttributesAndOutlastsABriefHold) {
+    const std::string target = local + "\\kept.dll";
+    ASSERT_TRUE(testenv::WriteFile(target, "former"));
+    const DWORD attributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    ASSERT_TRUE(::SetFileAttributesA(target.c_str(), attributes));
+    HANDLE held = ::CreateFileA(target.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    std::thread scanner([held] {
+        ::Sleep(400);
+        ::CloseHandle(held);
+    });
+    const int ok = net.DownloadFile("/m.bin", target, 10000);
+    scanner.join();
+    EXPECT_EQ(1, ok) << trace.Dump();
+    EXPECT_TRUE(BinaryContent(10000) == testenv::ReadFile(target));
+    EXPECT_EQ(attributes, ::GetFileAttributesA(target.c_str()) & ~FILE_ATTRIBUTE_ARCHIVE);
+    EXPECT_EQ(std::vector<std::string>{"kept.dll"}, ListFolder(local));
 }
 
 // Reset mid-body, an orderly close before the announced length (with or

@@ -1,0 +1,166 @@
+#include "PartialFile.h"
+
+#include <cwchar>
+#include <vector>
+
+namespace {
+
+// Partial files are named so that a later pass knows them for its own:
+// "TavUpdate.<process>.<number>.part" beside the target.
+const wchar_t kPartPattern[] = L"TavUpdate.*.part";
+
+// A scanner or indexer may hold a new file for a moment.
+const int kSwapAttempts = 10;
+const DWORD kSwapPauseMs = 100;
+
+std::wstring Widen(const std::string& text) {
+    int n = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    if (n <= 0)
+        return std::wstring();
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], n);
+    wide.resize(static_cast<size_t>(n - 1));
+    return wide;
+}
+
+// The path as the platform resolves it (forward slashes, a drive's own
+// current folder, the process's current folder), in the extended form, so a
+// partial file name fits beside a target whose folder nearly fills MAX_PATH.
+std::wstring ExtendedFullPath(const std::string& path) {
+    const std::wstring wide = Widen(path);
+    DWORD n = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (n == 0)
+        return std::wstring();
+    std::vector<wchar_t> full(n);
+    n = ::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (n == 0 || n >= full.size())
+        return std::wstring();
+    std::wstring result(full.data(), n);
+    if (result.compare(0, 4, L"\\\\?\\") == 0 || result.compare(0, 4, L"\\\\.\\") == 0)
+        return result;
+    if (result.compare(0, 2, L"\\\\") == 0)
+        return L"\\\\?\\UNC\\" + result.substr(2);
+    return L"\\\\?\\" + result;
+}
+
+bool IsPassingLock(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+           error == ERROR_ACCESS_DENIED || error == ERROR_UNABLE_TO_REMOVE_REPLACED ||
+           error == ERROR_UNABLE_TO_MOVE_REPLACEMENT;
+}
+
+// False while another program holds the file so that it cannot be renamed
+// (the error is left for the report); true otherwise, also when the swap
+// itself is to find out what else is wrong.
+bool IsFreeToSwap(const std::wstring& path) {
+    unique_hfile probe(::CreateFileW(path.c_str(), DELETE,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, 0, nullptr));
+    return probe || !IsPassingLock(::GetLastError());
+}
+
+} // namespace
+
+CPartialFile::~CPartialFile() {
+    DWORD error = ::GetLastError();
+    Close();
+    if (!m_strPath.empty())
+        ::DeleteFileW(m_strPath.c_str());
+    ::SetLastError(error);
+}
+
+bool CPartialFile::Open(const std::string& target) {
+    if (::GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        unique_hfile probe(::CreateFileA(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!probe)
+            return false;
+    }
+    m_strTarget = ExtendedFullPath(target);
+    const size_t slash = m_strTarget.rfind(L'\\');
+    if (m_strTarget.empty() || slash == std::wstring::npos) {
+        ::SetLastError(ERROR_BAD_PATHNAME);
+        return false;
+    }
+    const std::wstring folder = m_strTarget.substr(0, slash + 1);
+
+    // Left by a pass that was ended half-way. One another pass still writes
+    // is open and cannot be deleted, so it stays.
+    WIN32_FIND_DATAW found;
+    unique_hfind stale(::FindFirstFileW((folder + kPartPattern).c_str(), &found));
+    for (bool more = static_cast<bool>(stale); more; more = ::FindNextFileW(stale.get(), &found))
+        ::DeleteFileW((folder + found.cFileName).c_str());
+
+    static LONG s_counter = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        wchar_t name[64];
+        std::swprintf(name, 64, L"TavUpdate.%lx.%lx.part", ::GetCurrentProcessId(),
+                      static_cast<unsigned long>(::InterlockedIncrement(&s_counter)));
+        const std::wstring path = folder + name;
+        m_file.reset(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, // deny write
+                                   nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (m_file) {
+            m_strPath = path;
+            return true;
+        }
+        if (::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS)
+            return false;
+    }
+    return false;
+}
+
+bool CPartialFile::Write(const char* data, DWORD size) {
+    DWORD written = 0;
+    if (!::WriteFile(m_file.get(), data, size, &written, nullptr))
+        return false;
+    if (written != size) {
+        ::SetLastError(ERROR_DISK_FULL);
+        return false;
+    }
+    return true;
+}
+
+bool CPartialFile::Close() {
+    if (!m_file)
+        return true;
+    // On the disk before it becomes the module: a power loss after the swap
+    // must not leave an empty one.
+    const bool flushed = ::FlushFileBuffers(m_file.get()) != FALSE;
+    const DWORD error = ::GetLastError();
+    // Closed here, not by the owner, so a failing close is seen.
+    const bool closed = ::CloseHandle(m_file.release()) != FALSE;
+    if (!flushed)
+        ::SetLastError(error);
+    return flushed && closed;
+}
+
+bool CPartialFile::Commit(const char** failedCall) {
+    const DWORD attributes = ::GetFileAttributesW(m_strTarget.c_str());
+    const bool replacing = attributes != INVALID_FILE_ATTRIBUTES;
+    *failedCall = replacing ? "ReplaceFile" : "MoveFileEx";
+    BOOL swapped = FALSE;
+    for (int attempt = 0; attempt < kSwapAttempts && !swapped; ++attempt) {
+        if (attempt > 0)
+            ::Sleep(kSwapPauseMs);
+        // Some platforms' replace leaves a file of its own behind when it
+        // fails on a held file: wait for the hold to pass instead.
+        if (!IsFreeToSwap(m_strPath) || (replacing && !IsFreeToSwap(m_strTarget)))
+            continue;
+        // Replacing keeps the installed file's attributes and security; a
+        // plain move would give it the partial file's.
+        swapped = replacing ? ::ReplaceFileW(m_strTarget.c_str(), m_strPath.c_str(),
+                                             nullptr, // no backup
+                                             REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
+                            : ::MoveFileExW(m_strPath.c_str(), m_strTarget.c_str(),
+                                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+        if (!swapped && !IsPassingLock(::GetLastError()))
+            break;
+    }
+    if (!swapped)
+        return false;
+    m_strPath.clear();
+    // Not every platform's replace carries the attributes over.
+    if (replacing && ::GetFileAttributesW(m_strTarget.c_str()) != attributes)
+        ::SetFileAttributesW(m_strTarget.c_str(), attributes);
+    return true;
+}

@@ -1,0 +1,35 @@
+#pragma once
+// The file a download is written to before it takes the target's place, so
+// the target is either the former file or the complete new one, never a
+// half-written module. Until Commit, the file is removed when this goes.
+
+#include "UniqueHandle.h"
+
+#include <windows.h>
+
+#include <string>
+
+class CPartialFile {
+public:
+    CPartialFile() = default;
+    CPartialFile(const CPartialFile&) = delete;
+    CPartialFile& operator=(const CPartialFile&) = delete;
+    ~CPartialFile();
+
+    // Fails, with the system's error code left for the report, when the target
+    // cannot be written (locked, read-only, a folder) or no file can be made in
+    // its folder. A target that does not exist is not created here. Partial
+    // files that an ended pass left in that folder are removed first.
+    bool Open(const std::string& target);
+    bool Write(const char* data, DWORD size);
+    // Flushes and closes; a failure is seen here rather than after the swap.
+    bool Close();
+    // Puts the closed file in the target's place, keeping the installed
+    // file's attributes and security. On failure, names the call that failed.
+    bool Commit(const char** failedCall);
+
+private:
+    unique_hfile m_file;
+    std::wstring m_strTarget; // full path
+    std::wstring m_strPath;   // full path of the partial file, while it exists
+};
