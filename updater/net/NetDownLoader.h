@@ -56,7 +56,14 @@ private:
     bool IsConnected() const { return m_hInternet && m_hConnect; }
     // Lists one FTP file (closing a running transfer first); 0 after the report.
     int _FindFtpFile(const std::string& remotePath, WIN32_FIND_DATAA* found);
-    int _BeginRemoteQuery(const std::string& remotePath, const std::string& context);
+    // The handle whose headers answer a query (the connection for FTP). Given
+    // headRequest, a path whose GET is not open is asked with a HEAD request of
+    // its own, left there for the caller to close.
+    HINTERNET _BeginRemoteQuery(const std::string& remotePath, const std::string& context,
+                                HINTERNET* headRequest = nullptr);
+    HINTERNET _SendHttpRequest(const std::string& remotePath, const char* verb);
+    int _FtpFileTime(const std::string& remotePath, const std::string& context, time_t* time);
+    int _HttpFileTime(HINTERNET response, const std::string& context, time_t* time);
     // Fewest body bytes that make the download complete.
     DWORD _ExpectedBodySize(DWORD expectedSize);
 

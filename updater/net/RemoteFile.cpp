@@ -64,12 +64,17 @@ HINTERNET CNetDownLoader::_OpenHttpFile(std::string remotePath) {
     if (!IsConnected())
         return nullptr;
     _CloseInternetHandle(m_hRemoteFile);
+    HINTERNET request = _SendHttpRequest(remotePath, nullptr); // GET
+    if (request)
+        m_strOpenedRemoteFile = remotePath;
+    return request;
+}
 
+HINTERNET CNetDownLoader::_SendHttpRequest(const std::string& remotePath, const char* verb) {
     const char* acceptTypes[] = {"*/*", nullptr};
     HINTERNET request = ::HttpOpenRequestA(
-        m_hConnect, nullptr,         // GET
-        remotePath.c_str(), nullptr, // the library's HTTP version
-        nullptr,                     // no referrer
+        m_hConnect, verb, remotePath.c_str(), nullptr, // the library's HTTP version
+        nullptr,                                       // no referrer
         acceptTypes,
         INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION,
         reinterpret_cast<DWORD_PTR>(this));
@@ -107,7 +112,6 @@ HINTERNET CNetDownLoader::_OpenHttpFile(std::string remotePath) {
     }
     Trace(TRACE_INFO, "HttpSendRequest(%s)  STAUS = %d OK...", remotePath.c_str(),
           static_cast<int>(code));
-    m_strOpenedRemoteFile = remotePath;
     return request;
 }
 
@@ -126,17 +130,28 @@ int CNetDownLoader::_FindFtpFile(const std::string& remotePath, WIN32_FIND_DATAA
 }
 
 // The common start of both queries: the connected state and, for HTTP, the
-// response whose headers answer them.
-int CNetDownLoader::_BeginRemoteQuery(const std::string& remotePath, const std::string& context) {
+// response whose headers answer them. The size query opens the module's GET,
+// whose body a download then reads. The time query reads the GET when it is
+// open already, else asks with HEAD: a GET closed unread makes the library
+// read its whole body first, so a pass over current modules would fetch them.
+HINTERNET CNetDownLoader::_BeginRemoteQuery(const std::string& remotePath,
+                                            const std::string& context, HINTERNET* headRequest) {
     if (!IsConnected()) {
         Trace(TRACE_ERROR, "%s : ERROR, server does not connected..", context.c_str());
-        return 0;
+        return nullptr;
     }
-    if (m_nProtocol == PROTOCOL_HTTP && !_IsRemoteFileOpened(remotePath)) {
-        Trace(TRACE_ERROR, "%s : ERROR, remote file could not opened..", context.c_str());
-        return 0;
+    if (m_nProtocol != PROTOCOL_HTTP)
+        return m_hConnect;
+    const bool open = m_hRemoteFile && SamePath(m_strOpenedRemoteFile, remotePath);
+    if (headRequest && !open) {
+        *headRequest = _SendHttpRequest(remotePath, "HEAD");
+        if (*headRequest)
+            return *headRequest;
+    } else if (_IsRemoteFileOpened(remotePath)) {
+        return m_hRemoteFile;
     }
-    return 1;
+    Trace(TRACE_ERROR, "%s : ERROR, remote file could not opened..", context.c_str());
+    return nullptr;
 }
 
 int CNetDownLoader::GetRemoteFileSize(std::string remotePath, DWORD* size) {
@@ -170,47 +185,57 @@ int CNetDownLoader::GetRemoteFileSize(std::string remotePath, DWORD* size) {
 
 int CNetDownLoader::GetRemoteFileTime(std::string remotePath, time_t* time) {
     std::string context = FormatText("GetRemoteFileTime(%s)", remotePath.c_str());
-    if (!_BeginRemoteQuery(remotePath, context))
+    HINTERNET headRequest = nullptr;
+    HINTERNET response = _BeginRemoteQuery(remotePath, context, &headRequest);
+    if (!response)
         return 0;
+    int result = 0;
+    if (m_nProtocol == PROTOCOL_FTP)
+        result = _FtpFileTime(remotePath, context, time);
+    else if (m_nProtocol == PROTOCOL_HTTP)
+        result = _HttpFileTime(response, context, time);
+    if (headRequest)
+        _CloseInternetHandle(headRequest);
+    return result;
+}
 
-    if (m_nProtocol == PROTOCOL_FTP) {
-        WIN32_FIND_DATAA found = {};
-        if (!_FindFtpFile(remotePath, &found))
-            return 0;
-        // The listing shows the server's wall clock; it is taken as ours.
-        FILETIME utc;
-        time_t value;
-        if (!::LocalFileTimeToFileTime(&found.ftLastWriteTime, &utc) ||
-            !TimeFromFileTime(utc, &value))
-            return 0;
-        *time = value;
-        Trace(TRACE_INFO, "%s : FtpFindFirstFile  date = %s ", context.c_str(),
-              FormatLocalTime(value).c_str());
-        return 1;
+int CNetDownLoader::_FtpFileTime(const std::string& remotePath, const std::string& context,
+                                 time_t* time) {
+    WIN32_FIND_DATAA found = {};
+    if (!_FindFtpFile(remotePath, &found))
+        return 0;
+    // The listing shows the server's wall clock; it is taken as ours.
+    FILETIME utc;
+    time_t value;
+    if (!::LocalFileTimeToFileTime(&found.ftLastWriteTime, &utc) || !TimeFromFileTime(utc, &value))
+        return 0;
+    *time = value;
+    Trace(TRACE_INFO, "%s : FtpFindFirstFile  date = %s ", context.c_str(),
+          FormatLocalTime(value).c_str());
+    return 1;
+}
+
+int CNetDownLoader::_HttpFileTime(HINTERNET response, const std::string& context, time_t* time) {
+    SYSTEMTIME modified = {};
+    DWORD length = sizeof(modified);
+    if (!::HttpQueryInfoA(response, HTTP_QUERY_LAST_MODIFIED | HTTP_QUERY_FLAG_SYSTEMTIME,
+                          &modified, &length, nullptr)) {
+        _ReportError("HttpQueryInfo", "");
+        return 0;
     }
-    if (m_nProtocol == PROTOCOL_HTTP) {
-        SYSTEMTIME modified = {};
-        DWORD length = sizeof(modified);
-        if (!::HttpQueryInfoA(m_hRemoteFile, HTTP_QUERY_LAST_MODIFIED | HTTP_QUERY_FLAG_SYSTEMTIME,
-                              &modified, &length, nullptr)) {
-            _ReportError("HttpQueryInfo", "");
-            return 0;
-        }
-        Trace(TRACE_INFO, "%s : HttpQueryInfo date = %04d-%02d-%02d %02d:%02d:%02d",
-              context.c_str(), modified.wYear, modified.wMonth, modified.wDay, modified.wHour,
-              modified.wMinute, modified.wSecond);
-        FILETIME utc;
-        if (!::SystemTimeToFileTime(&modified, &utc)) {
-            _ReportError("SystemTimeToFileTime", "");
-            return 0;
-        }
-        time_t value;
-        if (!TimeFromFileTime(utc, &value))
-            return 0;
-        *time = value;
-        Trace(TRACE_INFO, "%s : Converted DateTime = %s", context.c_str(),
-              FormatLocalTime(value).c_str());
-        return 1;
+    Trace(TRACE_INFO, "%s : HttpQueryInfo date = %04d-%02d-%02d %02d:%02d:%02d", context.c_str(),
+          modified.wYear, modified.wMonth, modified.wDay, modified.wHour, modified.wMinute,
+          modified.wSecond);
+    FILETIME utc;
+    if (!::SystemTimeToFileTime(&modified, &utc)) {
+        _ReportError("SystemTimeToFileTime", "");
+        return 0;
     }
-    return 0;
+    time_t value;
+    if (!TimeFromFileTime(utc, &value))
+        return 0;
+    *time = value;
+    Trace(TRACE_INFO, "%s : Converted DateTime = %s", context.c_str(),
+          FormatLocalTime(value).c_str());
+    return 1;
 }
