@@ -110,6 +110,7 @@ HRESULT STDMETHODCALLTYPE COleControl::QueryInterface(REFIID riid, void** ppv) {
         {&IID_IProvideClassInfo2, OffsetOf<IProvideClassInfo2>()},
         {&IID_ISpecifyPropertyPages, OffsetOf<ISpecifyPropertyPages>()},
         {&IID_IObjectSafety, OffsetOf<IObjectSafety>()},
+        {&IID_IObjectWithSite, OffsetOf<IObjectWithSite>()},
         {&IID_IConnectionPointContainer, OffsetOf<IConnectionPointContainer>()},
     };
     if (!ppv)

@@ -12,6 +12,8 @@
 
 #include "ComPtr.h"
 
+#include <string>
+
 class CPropExchange;
 class COleControl;
 
@@ -35,6 +37,7 @@ class COleControl : public IDispatch,
                     public IProvideClassInfo2,
                     public ISpecifyPropertyPages,
                     public IObjectSafety,
+                    public IObjectWithSite,
                     public IConnectionPointContainer {
 public:
     COleControl();
@@ -50,6 +53,14 @@ public:
     HWND GetOwnerWindow() const;
     void OnProperties();
     void InvalidateControl();
+
+    // Whether a host has asked for the control to be safe for untrusted
+    // callers, as a browser does before page script may call it.
+    bool IsSafeForUntrustedCaller() const;
+    // The address of the page the control is on, as its browser tells it
+    // through either site, else the container's moniker; false when neither
+    // knows one.
+    bool GetPageUrl(std::wstring& url) const;
 
     // The control class's part.
     virtual const CDispatchEntry* GetDispatchTable(UINT& count) const = 0;
@@ -164,6 +175,10 @@ public:
     HRESULT STDMETHODCALLTYPE SetInterfaceSafetyOptions(REFIID riid, DWORD dwOptionSetMask,
                                                         DWORD dwEnabledOptions) override;
 
+    // IObjectWithSite: the site a script engine gives an object it creates.
+    HRESULT STDMETHODCALLTYPE SetSite(IUnknown* pUnkSite) override;
+    HRESULT STDMETHODCALLTYPE GetSite(REFIID riid, void** ppvSite) override;
+
     // IConnectionPointContainer: the control fires no events.
     HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** ppEnum) override;
     HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) override;
@@ -188,6 +203,7 @@ private:
     com_ptr<ITypeInfo> m_pDispInfo;
 
     com_ptr<IOleClientSite> m_pClientSite;
+    com_ptr<IUnknown> m_pSite;
     com_ptr<IOleAdviseHolder> m_pOleAdviseHolder;
     com_ptr<IAdviseSink> m_pViewAdviseSink;
     DWORD m_viewAdviseAspects = 0;

@@ -112,6 +112,10 @@ bool COleControl::IsSafetyInterface(REFIID riid) const {
            (m_piidPrimary && IsEqualIID(riid, *m_piidPrimary));
 }
 
+bool COleControl::IsSafeForUntrustedCaller() const {
+    return (m_safetyOptions & INTERFACESAFE_FOR_UNTRUSTED_CALLER) != 0;
+}
+
 HRESULT STDMETHODCALLTYPE COleControl::GetInterfaceSafetyOptions(REFIID riid,
                                                                  DWORD* pdwSupportedOptions,
                                                                  DWORD* pdwEnabledOptions) {
