@@ -1,4 +1,5 @@
 #include "TavWebOmbletCtrl.h"
+#include "AllowedSites.h"
 #include "OleControlModule.h"
 #include "OleRegistry.h"
 #include "PropExchange.h"
@@ -16,51 +17,59 @@ namespace {
 
 const DWORD kControlVersion = MAKELONG(0, 1); // 1.0
 
-CTavWebOmbletCtrl& Self(COleControl& control) {
-    return static_cast<CTavWebOmbletCtrl&>(control);
+using Method = long (*)(CTavWebOmbletCtrl& control, const char* const* args);
+
+// Decided afresh on every call, since the page can navigate. A refused call
+// does nothing: no start, no message, no stored login, and 0 for a result.
+template <Method method> long SiteLocked(COleControl& control, const char* const* args) {
+    CTavWebOmbletCtrl& self = static_cast<CTavWebOmbletCtrl&>(control);
+    return self.IsCallerAllowed() ? method(self, args) : 0;
+}
+
+long OBInstalled(CTavWebOmbletCtrl& c, const char* const*) {
+    return c.TavOBInstalled();
+}
+long OmbletInstall(CTavWebOmbletCtrl& c, const char* const*) {
+    c.TavOmbletInstall();
+    return 0;
+}
+long StartOmblet(CTavWebOmbletCtrl& c, const char* const* a) {
+    c.TavStartOmblet(a[0], a[1], a[2]);
+    return 0;
+}
+long StopOmblet(CTavWebOmbletCtrl& c, const char* const*) {
+    c.TavStopOmblet();
+    return 0;
+}
+long OpenMeetingWindow(CTavWebOmbletCtrl& c, const char* const* a) {
+    return c.TavOpenMeetingWindow(a[0], a[1], a[2]);
+}
+long OpenP2PCall(CTavWebOmbletCtrl& c, const char* const* a) {
+    return c.TavOpenP2PCall(a[0], a[1], a[2], a[3], a[4]);
+}
+long OpenMeetingRoom(CTavWebOmbletCtrl& c, const char* const* a) {
+    return c.TavOpenMeetingRoom(a[0], a[1], a[2], a[3]);
+}
+long IntoMeetingRoom(CTavWebOmbletCtrl& c, const char* const* a) {
+    c.TavIntoMeetingRoom(a[0], a[1], a[2], a[3]);
+    return 0;
+}
+long ShowAboutBox(CTavWebOmbletCtrl& c, const char* const*) {
+    c.AboutBox();
+    return 0;
 }
 
 // DISPIDs 1 to 8 in this order, then the About box.
 const CDispatchEntry kDispatch[] = {
-    {1, L"TavOBInstalled", 0, true,
-     [](COleControl& c, const char* const*) { return Self(c).TavOBInstalled(); }},
-    {2, L"TavOmbletInstall", 0, false,
-     [](COleControl& c, const char* const*) {
-         Self(c).TavOmbletInstall();
-         return 0L;
-     }},
-    {3, L"TavStartOmblet", 3, false,
-     [](COleControl& c, const char* const* a) {
-         Self(c).TavStartOmblet(a[0], a[1], a[2]);
-         return 0L;
-     }},
-    {4, L"TavStopOmblet", 0, false,
-     [](COleControl& c, const char* const*) {
-         Self(c).TavStopOmblet();
-         return 0L;
-     }},
-    {5, L"TavOpenMeetingWindow", 3, true,
-     [](COleControl& c, const char* const* a) {
-         return Self(c).TavOpenMeetingWindow(a[0], a[1], a[2]);
-     }},
-    {6, L"TavOpenP2PCall", 5, true,
-     [](COleControl& c, const char* const* a) {
-         return Self(c).TavOpenP2PCall(a[0], a[1], a[2], a[3], a[4]);
-     }},
-    {7, L"TavOpenMeetingRoom", 4, true,
-     [](COleControl& c, const char* const* a) {
-         return Self(c).TavOpenMeetingRoom(a[0], a[1], a[2], a[3]);
-     }},
-    {8, L"TavIntoMeetingRoom", 4, false,
-     [](COleControl& c, const char* const* a) {
-         Self(c).TavIntoMeetingRoom(a[0], a[1], a[2], a[3]);
-         return 0L;
-     }},
-    {DISPID_ABOUTBOX, L"AboutBox", 0, false,
-     [](COleControl& c, const char* const*) {
-         Self(c).AboutBox();
-         return 0L;
-     }},
+    {1, L"TavOBInstalled", 0, true, SiteLocked<OBInstalled>},
+    {2, L"TavOmbletInstall", 0, false, SiteLocked<OmbletInstall>},
+    {3, L"TavStartOmblet", 3, false, SiteLocked<StartOmblet>},
+    {4, L"TavStopOmblet", 0, false, SiteLocked<StopOmblet>},
+    {5, L"TavOpenMeetingWindow", 3, true, SiteLocked<OpenMeetingWindow>},
+    {6, L"TavOpenP2PCall", 5, true, SiteLocked<OpenP2PCall>},
+    {7, L"TavOpenMeetingRoom", 4, true, SiteLocked<OpenMeetingRoom>},
+    {8, L"TavIntoMeetingRoom", 4, false, SiteLocked<IntoMeetingRoom>},
+    {DISPID_ABOUTBOX, L"AboutBox", 0, false, SiteLocked<ShowAboutBox>},
 };
 
 INT_PTR CALLBACK AboutProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM) {
@@ -91,6 +100,16 @@ BOOL CTavWebOmbletCtrl::UpdateRegistry(const COleObjectFactory& factory, BOOL bR
     return AfxOleRegisterControlClass(AfxGetInstanceHandle(), factory.ClassID(), factory.ProgID(),
                                       IDS_TAVWEBOMBLET, IDB_TAVWEBOMBLET, afxRegApartmentThreading,
                                       kTavWebOmbletMiscStatus, kTypeLibID, kVerMajor, kVerMinor);
+}
+
+bool CTavWebOmbletCtrl::IsCallerAllowed() const {
+    if (!IsSafeForUntrustedCaller())
+        return true;
+    CAllowedSites sites;
+    if (!sites.Load())
+        return true;
+    std::wstring url;
+    return GetPageUrl(url) && sites.Allows(url);
 }
 
 void CTavWebOmbletCtrl::AboutBox() {

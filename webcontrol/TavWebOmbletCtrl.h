@@ -14,6 +14,11 @@ public:
 
     void AboutBox();
 
+    // Whether the caller of this scripted call may use the control: a page
+    // in a browser only when it lies on a site the deployment lists, if it
+    // lists any; a host that runs with the user's own rights always.
+    bool IsCallerAllowed() const;
+
     // IPersist
     HRESULT STDMETHODCALLTYPE GetClassID(CLSID* pClsid) override;
 
