@@ -1,0 +1,57 @@
+// Written against the C vtable so that only what the control calls is
+// filled in: the IUnknown methods and get_LocationURL.
+#include "PageBrowser.h"
+
+typedef struct {
+    IWebBrowser2 iface;
+    LONG refs;
+    BSTR url;
+} PageBrowser;
+
+static ULONG STDMETHODCALLTYPE AddRef(IWebBrowser2* self) {
+    return (ULONG)InterlockedIncrement(&((PageBrowser*)self)->refs);
+}
+
+static ULONG STDMETHODCALLTYPE Release(IWebBrowser2* self) {
+    PageBrowser* browser = (PageBrowser*)self;
+    LONG n = InterlockedDecrement(&browser->refs);
+    if (n == 0) {
+        SysFreeString(browser->url);
+        HeapFree(GetProcessHeap(), 0, browser);
+    }
+    return (ULONG)n;
+}
+
+static HRESULT STDMETHODCALLTYPE QueryInterface(IWebBrowser2* self, REFIID riid, void** ppv) {
+    if (IsEqualIID(riid, &IID_IUnknown) || IsEqualIID(riid, &IID_IWebBrowser) ||
+        IsEqualIID(riid, &IID_IWebBrowserApp) || IsEqualIID(riid, &IID_IWebBrowser2)) {
+        *ppv = self;
+        AddRef(self);
+        return S_OK;
+    }
+    *ppv = NULL;
+    return E_NOINTERFACE;
+}
+
+static HRESULT STDMETHODCALLTYPE GetLocationURL(IWebBrowser2* self, BSTR* url) {
+    const PageBrowser* browser = (const PageBrowser*)self;
+    *url = SysAllocStringLen(browser->url, SysStringLen(browser->url));
+    return *url ? S_OK : E_OUTOFMEMORY;
+}
+
+static IWebBrowser2Vtbl vtable = {
+    .QueryInterface = QueryInterface,
+    .AddRef = AddRef,
+    .Release = Release,
+    .get_LocationURL = GetLocationURL,
+};
+
+IWebBrowser2* NewPageBrowser(const wchar_t* url) {
+    PageBrowser* browser = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(PageBrowser));
+    if (!browser)
+        return NULL;
+    browser->iface.lpVtbl = &vtable;
+    browser->refs = 1;
+    browser->url = SysAllocString(url);
+    return &browser->iface;
+}
