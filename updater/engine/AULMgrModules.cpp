@@ -1,6 +1,7 @@
 #include "AULMgr.h"
 
 #include "ComInit.h"
+#include "ShellUserStart.h"
 #include "UniqueHandle.h"
 #include "WinApp.h"
 
@@ -114,13 +115,16 @@ int CAULMgr::_ExecuteApp(std::string path, std::string arguments) {
     std::memset(&process, 0, sizeof(process));
     // A bare program name has no folder of its own: it starts in ours
     // (an empty folder text would make the start fail).
-    BOOL created = ::CreateProcessA(nullptr, commandLine.data(),
-                                    nullptr, // process security
-                                    nullptr, // thread security
-                                    FALSE,   // no handle inheritance
-                                    NORMAL_PRIORITY_CLASS,
-                                    nullptr, // our environment
-                                    workDir[0] ? workDir : nullptr, &startup, &process);
+    const char* folder = workDir[0] ? workDir : nullptr;
+    const unique_handle userToken = ShellUserToken();
+    BOOL created = userToken ? StartWithToken(userToken.get(), text, folder, &process)
+                             : ::CreateProcessA(nullptr, commandLine.data(),
+                                                nullptr, // process security
+                                                nullptr, // thread security
+                                                FALSE,   // no handle inheritance
+                                                NORMAL_PRIORITY_CLASS,
+                                                nullptr, // our environment
+                                                folder, &startup, &process);
     if (!created) {
         Trace(TRACE_ERROR, "%s : CreateProcess ERROR. EC=%d ", path.c_str(),
               static_cast<int>(::GetLastError()));

@@ -1,0 +1,72 @@
+#include "ShellUserStart.h"
+
+#include <vector>
+
+namespace {
+
+// Before Vista there is no elevation: the query fails and nothing is elevated.
+bool IsElevated(HANDLE token) {
+    TOKEN_ELEVATION elevation = {};
+    DWORD size = 0;
+    return ::GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size) &&
+           elevation.TokenIsElevated;
+}
+
+std::wstring Widen(const char* text) {
+    int n = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (n <= 0)
+        return std::wstring();
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], n);
+    wide.resize(static_cast<size_t>(n - 1));
+    return wide;
+}
+
+} // namespace
+
+unique_handle ShellUserToken() {
+    unique_handle own;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, own.put()) ||
+        !IsElevated(own.get()))
+        return unique_handle();
+    DWORD shellProcessId = 0;
+    HWND shell = ::GetShellWindow();
+    if (!shell || !::GetWindowThreadProcessId(shell, &shellProcessId) || !shellProcessId)
+        return unique_handle();
+    unique_handle shellProcess(::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, shellProcessId));
+    unique_handle shellToken;
+    if (!shellProcess ||
+        !::OpenProcessToken(shellProcess.get(), TOKEN_DUPLICATE | TOKEN_QUERY, shellToken.put()) ||
+        IsElevated(shellToken.get()))
+        return unique_handle();
+    unique_handle primary;
+    if (!::DuplicateTokenEx(shellToken.get(),
+                            TOKEN_QUERY | TOKEN_DUPLICATE | TOKEN_ASSIGN_PRIMARY |
+                                TOKEN_ADJUST_DEFAULT | TOKEN_ADJUST_SESSIONID,
+                            nullptr, SecurityImpersonation, TokenPrimary, primary.put()))
+        return unique_handle();
+    return primary;
+}
+
+bool StartWithToken(HANDLE token, const std::string& commandLine, const char* workDir,
+                    PROCESS_INFORMATION* process) {
+    // Looked up by name: systems before Vista lack it (and never get here).
+    using CreateWithToken = BOOL(WINAPI*)(HANDLE, DWORD, LPCWSTR, LPWSTR, DWORD, LPVOID, LPCWSTR,
+                                          LPSTARTUPINFOW, LPPROCESS_INFORMATION);
+    auto createWithToken = reinterpret_cast<CreateWithToken>(reinterpret_cast<void (*)()>(
+        ::GetProcAddress(::GetModuleHandleA("advapi32.dll"), "CreateProcessWithTokenW")));
+    if (!createWithToken) {
+        ::SetLastError(ERROR_PROC_NOT_FOUND);
+        return false;
+    }
+    std::wstring text = Widen(commandLine.c_str());
+    std::vector<wchar_t> line(text.begin(), text.end());
+    line.push_back(L'\0');
+    const std::wstring folder = workDir ? Widen(workDir) : std::wstring();
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    return createWithToken(token, 0, // no profile of its own: the shell's is loaded
+                           nullptr, line.data(), NORMAL_PRIORITY_CLASS,
+                           nullptr, // the shell user's environment
+                           workDir ? folder.c_str() : nullptr, &startup, process) != FALSE;
+}
