@@ -225,6 +225,8 @@ TEST_F(PackageTest, PageInstallsTheClientThroughTheInstalledUpdater) {
     EXPECT_EQ(RunPage("o.TavOmbletInstall();\r\nWScript.Echo(\"done\");\r\n"),
               std::vector<std::string>{"done"});
     EXPECT_TRUE(standIn.WaitForLine("start ")) << standIn.Log();
+    // Its window too, so that the stand-in's end finds it and closes it.
+    EXPECT_TRUE(standIn.WaitForWindow());
     EXPECT_EQ(testenv::ReadFile(web + "\\ombletplus.exe"), testenv::ReadFile(client));
     // The updater closes by itself after the pass; removal must not find it running.
     for (int i = 0; i < 200 && UpdaterRunning(); ++i)
