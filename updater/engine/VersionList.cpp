@@ -6,6 +6,8 @@ namespace versionlist {
 namespace {
 
 const char kWhiteSpace[] = " \t\r\n\v\f";
+const char kHashPrefix[] = "sha256=";
+const size_t kHashPrefixSize = sizeof(kHashPrefix) - 1;
 
 std::string Trimmed(const std::string& text) {
     size_t first = text.find_first_not_of(kWhiteSpace);
@@ -13,6 +15,13 @@ std::string Trimmed(const std::string& text) {
         return std::string();
     size_t last = text.find_last_not_of(kWhiteSpace);
     return text.substr(first, last - first + 1);
+}
+
+std::string Lowered(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
 }
 
 } // namespace
@@ -68,7 +77,16 @@ bool ParseLine(CTraceBase& owner, const std::string& line, ModuleRecord& record)
         return false;
     record.localFile = fields[0];
     record.remoteFile = fields[1];
-    record.updateOption = fields.size() >= 3 ? fields[2] : std::string();
+    record.updateOption.clear();
+    record.sha256.clear();
+    for (size_t i = 2; i < fields.size(); ++i) {
+        if (IsHashField(fields[i])) {
+            if (record.sha256.empty())
+                record.sha256 = Lowered(fields[i].substr(kHashPrefixSize));
+        } else if (i == 2) {
+            record.updateOption = fields[i];
+        }
+    }
     record.download = 0;
     return true;
 }
@@ -82,6 +100,38 @@ bool HasOption(const std::string& updateOption, char letter, bool (*isLeadByte)(
             return true;
     }
     return false;
+}
+
+bool IsHashField(const std::string& field) {
+    if (field.size() != kHashPrefixSize + 64 || field.compare(0, kHashPrefixSize, kHashPrefix) != 0)
+        return false;
+    return field.find_first_not_of("0123456789abcdefABCDEF", kHashPrefixSize) == std::string::npos;
+}
+
+SerialResult FindSerial(const std::string& listBytes, unsigned long long& serial) {
+    const std::string prefix = ";serial=";
+    for (size_t start = 0; start < listBytes.size();) {
+        size_t end = listBytes.find('\n', start);
+        if (end == std::string::npos)
+            end = listBytes.size();
+        if (listBytes.compare(start, prefix.size(), prefix) == 0) {
+            std::string number =
+                Trimmed(listBytes.substr(start + prefix.size(), end - start - prefix.size()));
+            if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos)
+                return SERIAL_INVALID;
+            unsigned long long value = 0;
+            for (char digit : number) {
+                unsigned d = static_cast<unsigned>(digit - '0');
+                if (value > (~0ULL - d) / 10)
+                    return SERIAL_INVALID;
+                value = value * 10 + d;
+            }
+            serial = value;
+            return SERIAL_FOUND;
+        }
+        start = end + 1;
+    }
+    return SERIAL_MISSING;
 }
 
 } // namespace versionlist

@@ -1,6 +1,7 @@
 #pragma once
-// The version list file: "|"-separated lines of local path, remote path and
-// update option letters, ";" comments. Pure logic, no platform calls, so it
+// The version list file: "|"-separated lines of local path, remote path,
+// update option letters and an optional "sha256=" field, ";" comments, one of
+// which may carry the list's serial. Pure logic, no platform calls, so it
 // builds natively and under the fuzzer as well.
 
 #include "TraceBase.h"
@@ -14,6 +15,8 @@ struct ModuleRecord {
     std::string remoteFile;
     std::string updateOption;
     int download = 0;
+    // The listed SHA-256 of the module, lower-case hex; empty when none.
+    std::string sha256;
 };
 
 namespace versionlist {
@@ -37,6 +40,16 @@ bool IsSkippedLine(const std::string& line);
 // Builds a record from one line read from the file; false when the line is
 // skipped (comment, empty, fewer than two fields).
 bool ParseLine(CTraceBase& owner, const std::string& line, ModuleRecord& record);
+
+// "sha256=" and 64 hexadecimal digits in either case. Such a field is never
+// the option field, wherever it stands from the third field on.
+bool IsHashField(const std::string& field);
+
+enum SerialResult { SERIAL_MISSING, SERIAL_INVALID, SERIAL_FOUND };
+
+// The serial of a list: the first line that begins ";serial=" counts; the rest
+// of it is a decimal number up to 2^64 - 1, white space around it allowed.
+SerialResult FindSerial(const std::string& listBytes, unsigned long long& serial);
 
 // True when the option field holds the upper-case letter (F, R or E) as a
 // character of its own. The field is read character by character, with

@@ -1,6 +1,8 @@
-// Feeds arbitrary bytes to the version list reader and the list splitter and
-// checks what every accepted record and field must look like.
+// Feeds arbitrary bytes to the version list reader, the list splitter, the
+// serial finder and the key's base64 decoder, and checks what every accepted
+// record, field and decoded value must look like.
 
+#include "Encoding.h"
 #include "TraceObserver.h"
 #include "VersionList.h"
 
@@ -40,6 +42,21 @@ void CheckSplit(Owner& owner, char delimiter, const std::string& text) {
         CheckField(fields[i], delimiter);
 }
 
+void CheckDigest(const std::string& sha256) {
+    if (!sha256.empty() &&
+        (sha256.size() != 64 || sha256.find_first_not_of("0123456789abcdef") != std::string::npos))
+        std::abort();
+}
+
+void CheckBase64(const std::string& text) {
+    std::string bytes;
+    if (!encoding::DecodeBase64(text, bytes))
+        return;
+    size_t padding = text.size() - text.find_last_not_of('=') - 1;
+    if (text.size() % 4 != 0 || padding > 2 || bytes.size() != text.size() / 4 * 3 - padding)
+        std::abort();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -51,8 +68,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The first byte picks the delimiter for a direct split of the rest.
     std::string rest(reinterpret_cast<const char*>(data) + 1, size - 1);
     CheckSplit(owner, static_cast<char>(data[0]), rest);
+    CheckBase64(rest);
 
     std::string whole(reinterpret_cast<const char*>(data), size);
+    unsigned long long serial = 0;
+    if (versionlist::FindSerial(whole, serial) == versionlist::SERIAL_FOUND &&
+        whole.find(";serial=") == std::string::npos)
+        std::abort();
     FILE* file = fmemopen(const_cast<char*>(whole.data()), whole.size(), "r");
     if (!file)
         return 0;
@@ -71,6 +93,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             CheckField(record.remoteFile, '|');
             if (!record.updateOption.empty())
                 CheckField(record.updateOption, '|');
+            if (versionlist::IsHashField(record.updateOption))
+                std::abort();
+            CheckDigest(record.sha256);
         }
     }
     std::fclose(file);

@@ -73,4 +73,61 @@ TEST(VersionFileReader, LongLinesArriveInChunksOf1023BytesAndTheLastLineIsRead) 
     EXPECT_EQ(expected, lines);
 }
 
+// Faults: a digest taken as the option field (its hex letters E and F would
+// start or force the module), a malformed digest taken as one, the option
+// field shifted by a digest before it, a later digest replacing the first.
+TEST(VersionListHashField, DigestIsReadFromTheThirdFieldOnAndNeverAsOptions) {
+    const std::string hex = "0123456789ABCDEF0123456789abcdef0123456789abcdef0123456789ABCDEF";
+    const std::string lower = "0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef";
+    const std::string other = std::string(64, 'e');
+    struct {
+        std::string line, option, sha256;
+    } cases[] = {
+        {"a|b|sha256=" + hex, "", lower},
+        {"a|b|-|sha256=" + hex, "-", lower},
+        {"a | b | FR | note | sha256=" + hex + " \r\n", "FR", lower},
+        {"a|b|sha256=" + hex + "|E", "", lower},
+        {"a|b|R|sha256=" + hex + "|sha256=" + other, "R", lower},
+        {"a|b|sha256=" + hex.substr(1), "sha256=" + hex.substr(1), ""},
+        {"a|b|E|SHA256=" + hex, "E", ""},
+        {"a|sha256=" + hex, "", ""},
+    };
+    for (const auto& c : cases) {
+        Owner owner;
+        ModuleRecord record;
+        ASSERT_TRUE(versionlist::ParseLine(owner, c.line, record)) << c.line;
+        EXPECT_EQ(c.option, record.updateOption) << c.line;
+        EXPECT_EQ(c.sha256, record.sha256) << c.line;
+    }
+}
+
+// Faults: a missing or malformed serial read as some number (0 would let any
+// older list in), a serial not at a line start taken, the first one not the
+// one that counts, an overflow wrapping round.
+TEST(VersionListSerial, FirstSerialLineCountsAndOnlyAWholeNumberIsASerial) {
+    using versionlist::SERIAL_FOUND;
+    using versionlist::SERIAL_INVALID;
+    using versionlist::SERIAL_MISSING;
+    struct {
+        const char* text;
+        versionlist::SerialResult result;
+        unsigned long long serial;
+    } cases[] = {
+        {"; list\r\n;serial=42\r\na|b\r\n", SERIAL_FOUND, 42},
+        {"a|b\n;serial=7\n;serial=9\n", SERIAL_FOUND, 7},
+        {";serial=18446744073709551615", SERIAL_FOUND, 18446744073709551615ULL},
+        {";serial=18446744073709551616\n", SERIAL_INVALID, 0},
+        {";serial=12x\n;serial=13\n", SERIAL_INVALID, 0},
+        {";serial=\n", SERIAL_INVALID, 0},
+        {";serial=-1\n", SERIAL_INVALID, 0},
+        {"; serial=5\n a;serial=6\n;Serial=7\n", SERIAL_MISSING, 0},
+        {"", SERIAL_MISSING, 0},
+    };
+    for (const auto& c : cases) {
+        unsigned long long serial = 0;
+        EXPECT_EQ(c.result, versionlist::FindSerial(c.text, serial)) << c.text;
+        EXPECT_EQ(c.serial, serial) << c.text;
+    }
+}
+
 } // namespace
