@@ -11,7 +11,7 @@ const DWORD kBlockSize = 4096;
 
 // Reads the open remote file to its end into the local file, with progress.
 int ReceiveFile(CNetDownLoader& net, const std::string& context, const std::string& localPath,
-                DWORD expectedSize, DWORD leastSize, CPartialFile& local) {
+                DWORD expectedSize, DWORD leastSize, IDownloadCheck* check, CPartialFile& local) {
     char buffer[kBlockSize];
     int block = 0;
     DWORD sum = 0;
@@ -29,6 +29,8 @@ int ReceiveFile(CNetDownLoader& net, const std::string& context, const std::stri
                   static_cast<int>(count));
         if (expectedSize && net.m_pOwner)
             net.m_pOwner->ShowProgress(block == 1 ? localPath : std::string(), expectedSize, sum);
+        if (check)
+            check->Add(buffer, count);
         if (!local.Write(buffer, count)) {
             net._ReportError("CFile::Write", "");
             return 0;
@@ -42,6 +44,10 @@ int ReceiveFile(CNetDownLoader& net, const std::string& context, const std::stri
     }
     if (!local.Close()) {
         net._ReportError("CFile::Write", "");
+        return 0;
+    }
+    if (check && !check->Accept()) {
+        net.Trace(TRACE_ERROR, "%s : ERROR, received data failed its check", context.c_str());
         return 0;
     }
     return 1;
@@ -61,8 +67,8 @@ DWORD CNetDownLoader::_ExpectedBodySize(DWORD expectedSize) {
     return length;
 }
 
-int CNetDownLoader::DownloadFile(std::string remotePath, std::string localPath,
-                                 DWORD expectedSize) {
+int CNetDownLoader::DownloadFile(std::string remotePath, std::string localPath, DWORD expectedSize,
+                                 IDownloadCheck* check) {
     std::string context = FormatText("DownloadFile(%s->%s)", remotePath.c_str(), localPath.c_str());
     if (!_IsRemoteFileOpened(remotePath)) {
         Trace(TRACE_ERROR, "%s : ERROR, remote file could not opened..", context.c_str());
@@ -86,7 +92,7 @@ int CNetDownLoader::DownloadFile(std::string remotePath, std::string localPath,
     Trace(TRACE_INFO, "%s : Local File open OK : %s", context.c_str(), localPath.c_str());
 
     int received = ReceiveFile(*this, context, localPath, expectedSize,
-                               _ExpectedBodySize(expectedSize), local);
+                               _ExpectedBodySize(expectedSize), check, local);
     // Read from, the handle is of no use under its path any more: a second
     // download of the path must fetch the file again.
     _CloseInternetHandle(m_hRemoteFile);

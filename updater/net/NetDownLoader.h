@@ -2,6 +2,7 @@
 // The updater's FTP/HTTP client: one session to the update server, one cached
 // remote file handle, remote size and time, and file download with progress.
 
+#include "DownloadCheck.h"
 #include "DownloadProgress.h"
 #include "TraceBase.h"
 
@@ -27,7 +28,10 @@ public:
 
     int GetRemoteFileSize(std::string remotePath, DWORD* size);
     int GetRemoteFileTime(std::string remotePath, time_t* time);
-    int DownloadFile(std::string remotePath, std::string localPath, DWORD expectedSize);
+    // With a check, the file replaces its target only when the check accepts
+    // the bytes received.
+    int DownloadFile(std::string remotePath, std::string localPath, DWORD expectedSize,
+                     IDownloadCheck* check = nullptr);
 
     // Seconds the internet library waits to connect, send or receive before a
     // step fails; a stalled server must not hold the pass forever.
