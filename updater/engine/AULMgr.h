@@ -21,6 +21,9 @@ struct UpdateConfig {
     std::string remoteVersionFile;
     std::string localVersionFile;
     std::string defaultExecFile;
+    // [SERVER] "Signing Key": base64 of the publisher's RSA public key. Empty:
+    // lists are not signed, and none is asked for.
+    std::string signingKey;
 };
 
 // Status codes, each with its text on the stage line.
@@ -69,6 +72,12 @@ public:
     int _RegisterControl(std::string path);
     int LaunchModule();
     int _ExecuteApp(std::string path, std::string arguments);
+
+    // Signed lists and listed hashes.
+    bool _IsSigningOn() const { return !m_config.signingKey.empty(); }
+    int _GetSignedVersionInfo();
+    void _CompareModuleHash(int number, ModuleRecord& record);
+    int _DownloadCheckedFile(const ModuleRecord& record, DWORD size);
 
     UpdateConfig m_config;
     std::vector<std::unique_ptr<ModuleRecord>> m_modules;

@@ -13,6 +13,16 @@ std::string ReadProfileText(const char* section, const char* key, const char* de
     return buffer;
 }
 
+// A 4096-bit key takes about 740 characters; a longer value is cut and then
+// fails as a key, never read as signing off.
+std::string ReadSigningKey(const std::string& path) {
+    std::string buffer(4096, '\0');
+    DWORD length = ::GetPrivateProfileStringA("SERVER", "Signing Key", "", &buffer[0],
+                                              static_cast<DWORD>(buffer.size()), path.c_str());
+    buffer.resize(length);
+    return buffer;
+}
+
 // The profile functions look for a bare file name in the Windows folder,
 // while the existence test looks in the current one; name the current folder
 // so both read the same file.
@@ -48,6 +58,7 @@ int CAULMgr::LoadConfig(std::string path) {
     c.remoteVersionFile = ReadProfileText("SERVER", "Remote Version File", "", profile);
     c.localVersionFile = ReadProfileText("LOCAL", "Local Version File", "", profile);
     c.defaultExecFile = ReadProfileText("LOCAL", "Default Exec File", "", profile);
+    c.signingKey = ReadSigningKey(profile);
 
     Trace(TRACE_INFO, "LoadConfig : Config File  = %s", path.c_str());
     Trace(TRACE_INFO, "LoadConfig : [SERVER] Remote Address         = %s", c.remoteAddress.c_str());
@@ -61,5 +72,8 @@ int CAULMgr::LoadConfig(std::string path) {
           c.localVersionFile.c_str());
     Trace(TRACE_INFO, "LoadConfig : [LOCAL]  Default Exec Filee     = %s",
           c.defaultExecFile.c_str());
+    if (!c.signingKey.empty())
+        Trace(TRACE_INFO, "LoadConfig : [SERVER] Signing Key            = %s",
+              c.signingKey.c_str());
     return 1;
 }

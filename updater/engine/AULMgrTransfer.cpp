@@ -28,6 +28,8 @@ bool LocalFileTime(const std::string& path, time_t& result) {
 
 int CAULMgr::GetVersionInfo() {
     SetStatus(STATUS_GET_VERSION);
+    if (_IsSigningOn())
+        return _GetSignedVersionInfo();
     const UpdateConfig& c = m_config;
     // No expected size: the version list moves no progress display.
     int ok = m_downloader.DownloadFile(c.remoteVersionFile, c.localVersionFile, 0);
@@ -55,6 +57,10 @@ int CAULMgr::CompareVersionInfo() {
             Trace(TRACE_INFO,
                   "CompareVersionInfo : Module[%2d] : %s : Update Option(%s)-> will be downloded ",
                   number, r.localFile.c_str(), r.updateOption.c_str());
+            continue;
+        }
+        if (!r.sha256.empty()) {
+            _CompareModuleHash(number, r);
             continue;
         }
 
@@ -103,7 +109,8 @@ int CAULMgr::DownloadNewFiles() {
                   r.remoteFile.c_str());
             continue;
         }
-        if (m_downloader.DownloadFile(r.remoteFile, r.localFile, size))
+        if (r.sha256.empty() ? m_downloader.DownloadFile(r.remoteFile, r.localFile, size)
+                             : _DownloadCheckedFile(r, size))
             Trace(TRACE_INFO, "DownloadNewFiles : DownloadFile(%s->%s) OK . %d Bytes",
                   r.remoteFile.c_str(), r.localFile.c_str(), static_cast<int>(size));
         else

@@ -45,6 +45,13 @@ int CAULMgr::ParseVersionInfo() {
         auto record = std::make_unique<ModuleRecord>();
         if (!versionlist::ParseLine(*this, line, *record))
             continue;
+        if (_IsSigningOn() && record->sha256.empty()) {
+            // Only bytes the publisher's signature covers are installed.
+            Trace(TRACE_ERROR,
+                  "ParseVersionInfo : ERROR, no SHA-256 in a signed list, skipped : %s | %s",
+                  record->localFile.c_str(), record->remoteFile.c_str());
+            continue;
+        }
         m_modules.push_back(std::move(record));
         const ModuleRecord& r = *m_modules.back();
         Trace(TRACE_INFO, "ParseVersionInfo : Module[%2d] = %s | %s | %s ",

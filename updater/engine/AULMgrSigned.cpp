@@ -1,0 +1,181 @@
+// Signed version lists and modules listed with their SHA-256.
+#include "AULMgr.h"
+
+#include "Crypto.h"
+#include "SerialStore.h"
+#include "UniqueHandle.h"
+
+namespace {
+
+// Shown where a digest could not be had.
+const char kUnknownHash[] = "unknown";
+// Far above any real list; a server cannot make the pass read without end.
+const DWORD kMaxListBytes = 4 << 20;
+// A signature of the largest key accepted (4096 bits).
+const DWORD kMaxSignatureBytes = 512;
+
+// Checks a module's bytes against its listed SHA-256 as they arrive.
+class CHashCheck : public IDownloadCheck {
+public:
+    explicit CHashCheck(const std::string& expected) : m_expected(expected) {
+        m_hashing = m_sha.Begin();
+    }
+    void Add(const char* data, DWORD size) override {
+        if (m_hashing)
+            m_hashing = m_sha.Add(data, size);
+    }
+    bool Accept() override {
+        m_decided = true;
+        if (!m_hashing || !m_sha.Finish(m_received))
+            m_received = kUnknownHash;
+        return m_received == m_expected;
+    }
+    bool Refused() const { return m_decided && m_received != m_expected; }
+    const std::string& Received() const { return m_received; }
+
+private:
+    CSha256 m_sha;
+    std::string m_expected;
+    std::string m_received;
+    bool m_hashing = false;
+    bool m_decided = false;
+};
+
+// The list and its signature as received, beside the local list; removed
+// when the pass is done with them, whatever the outcome.
+struct CReceivedList {
+    std::string list, signature;
+    ~CReceivedList() {
+        ::DeleteFileA(list.c_str());
+        ::DeleteFileA(signature.c_str());
+    }
+};
+
+// The whole file, when it is no larger than limit (ERROR_FILE_TOO_LARGE else).
+bool ReadWholeFile(const std::string& path, DWORD limit, std::string& bytes) {
+    unique_hfile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return false;
+    DWORD high = 0;
+    DWORD size = ::GetFileSize(file.get(), &high);
+    if (size == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR)
+        return false;
+    if (high || size > limit) {
+        ::SetLastError(ERROR_FILE_TOO_LARGE);
+        return false;
+    }
+    bytes.assign(size, '\0');
+    DWORD count = 0;
+    if (size && (!::ReadFile(file.get(), &bytes[0], size, &count, nullptr) || count != size))
+        return false;
+    return true;
+}
+
+} // namespace
+
+int CAULMgr::_GetSignedVersionInfo() {
+    const UpdateConfig& c = m_config;
+    CSigningKey key;
+    std::string why;
+    if (!key.Import(c.signingKey, why)) {
+        Trace(TRACE_ERROR, "GetVersionInfo : ERROR, Signing Key unusable : %s", why.c_str());
+        return 0;
+    }
+
+    // Nothing takes the local list's place before every check has passed.
+    CReceivedList received{c.localVersionFile + ".new", c.localVersionFile + ".sig"};
+    const std::string remoteSignature = c.remoteVersionFile + ".sig";
+    const struct {
+        const std::string& remote;
+        const std::string& local;
+        DWORD limit;
+    } files[] = {{c.remoteVersionFile, received.list, kMaxListBytes},
+                 {remoteSignature, received.signature, kMaxSignatureBytes}};
+    std::string bytes[2];
+    for (size_t i = 0; i < 2; ++i) {
+        // The signature over the same connection, right after the list.
+        if (!m_downloader.DownloadFile(files[i].remote, files[i].local, 0)) {
+            Trace(TRACE_ERROR, "GetVersionInfo : DownloadFile(%s->%s) ERROR",
+                  files[i].remote.c_str(), files[i].local.c_str());
+            return 0;
+        }
+        if (!ReadWholeFile(files[i].local, files[i].limit, bytes[i])) {
+            Trace(TRACE_ERROR, "GetVersionInfo : ERROR, ReadFile(%s) failed, EC=%d",
+                  files[i].local.c_str(), static_cast<int>(::GetLastError()));
+            return 0;
+        }
+    }
+    const std::string& list = bytes[0];
+    if (!key.Verify(list, bytes[1])) {
+        Trace(TRACE_ERROR, "GetVersionInfo : ERROR, signature(%s) does not verify, EC=%d",
+              remoteSignature.c_str(), static_cast<int>(::GetLastError()));
+        return 0;
+    }
+
+    unsigned long long serial = 0;
+    if (versionlist::FindSerial(list, serial) != versionlist::SERIAL_FOUND) {
+        Trace(TRACE_ERROR, "GetVersionInfo : ERROR, signed version list(%s) has no serial",
+              c.remoteVersionFile.c_str());
+        return 0;
+    }
+    const std::string name =
+        SerialValueName(c.protocol, c.remoteAddress, static_cast<unsigned short>(c.remotePort),
+                        c.remoteVersionFile);
+    unsigned long long accepted = 0;
+    const int kept = ReadAcceptedSerial(name, accepted);
+    if (kept < 0) {
+        Trace(TRACE_ERROR, "GetVersionInfo : ERROR, RegQueryValueEx(%s) failed, EC=%d",
+              name.c_str(), static_cast<int>(::GetLastError()));
+        return 0;
+    }
+    // An older list signed by the same key would undo the updates since.
+    if (kept && serial < accepted) {
+        Trace(TRACE_ERROR, "GetVersionInfo : ERROR, serial %s of %s is older than the accepted %s",
+              std::to_string(serial).c_str(), c.remoteVersionFile.c_str(),
+              std::to_string(accepted).c_str());
+        return 0;
+    }
+    // Kept before the list is used, so no pass can act on a list whose serial
+    // was not recorded.
+    if ((!kept || serial > accepted) && !KeepAcceptedSerial(name, serial)) {
+        Trace(TRACE_ERROR, "GetVersionInfo : ERROR, RegSetValueEx(%s) failed, EC=%d", name.c_str(),
+              static_cast<int>(::GetLastError()));
+        return 0;
+    }
+    if (!::MoveFileExA(received.list.c_str(), c.localVersionFile.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        Trace(TRACE_ERROR, "GetVersionInfo : ERROR, MoveFileEx(%s->%s) failed, EC=%d",
+              received.list.c_str(), c.localVersionFile.c_str(),
+              static_cast<int>(::GetLastError()));
+        return 0;
+    }
+    Trace(TRACE_INFO, "GetVersionInfo : signature(%s) OK, serial %s", remoteSignature.c_str(),
+          std::to_string(serial).c_str());
+    Trace(TRACE_INFO, "GetVersionInfo : DownloadFile(%s->%s) OK", c.remoteVersionFile.c_str(),
+          c.localVersionFile.c_str());
+    return 1;
+}
+
+void CAULMgr::_CompareModuleHash(int number, ModuleRecord& r) {
+    // No server request: the listed digest alone says what the module must be.
+    std::string local;
+    const bool haveLocal = HashFile(r.localFile, local);
+    r.download = haveLocal && local == r.sha256 ? 0 : 1;
+    Trace(TRACE_INFO,
+          "CompareVersionInfo : Module[%2d] : %s : Local SHA-256(%s) , Listed SHA-256(%s) -> "
+          "Download =%d",
+          number, r.localFile.c_str(), haveLocal ? local.c_str() : kUnknownHash, r.sha256.c_str(),
+          r.download);
+}
+
+int CAULMgr::_DownloadCheckedFile(const ModuleRecord& r, DWORD size) {
+    CHashCheck check(r.sha256);
+    if (m_downloader.DownloadFile(r.remoteFile, r.localFile, size, &check))
+        return 1;
+    if (check.Refused())
+        Trace(TRACE_ERROR,
+              "DownloadNewFiles : ERROR, SHA-256 mismatch(%s) : received(%s) , listed(%s)",
+              r.remoteFile.c_str(), check.Received().c_str(), r.sha256.c_str());
+    return 0;
+}

@@ -1,0 +1,55 @@
+#pragma once
+// SHA-256 digests and RSA signature checks through the platform's CryptoAPI,
+// the only cryptography of the program.
+
+#include "UniqueHandle.h"
+
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <string>
+
+struct release_crypt_context {
+    void operator()(HCRYPTPROV h) const { ::CryptReleaseContext(h, 0); }
+};
+struct destroy_crypt_hash {
+    void operator()(HCRYPTHASH h) const { ::CryptDestroyHash(h); }
+};
+struct destroy_crypt_key {
+    void operator()(HCRYPTKEY h) const { ::CryptDestroyKey(h); }
+};
+using unique_hcryptprov = unique_any<HCRYPTPROV, release_crypt_context>;
+using unique_hcrypthash = unique_any<HCRYPTHASH, destroy_crypt_hash>;
+using unique_hcryptkey = unique_any<HCRYPTKEY, destroy_crypt_key>;
+
+// SHA-256 of bytes fed in pieces. Every step fails with the system's error
+// code left for the caller.
+class CSha256 {
+public:
+    bool Begin();
+    bool Add(const void* data, DWORD size);
+    // The digest as lower-case hex; the hash cannot take more bytes after.
+    bool Finish(std::string& hex);
+
+private:
+    unique_hcryptprov m_prov;
+    unique_hcrypthash m_hash;
+};
+
+// SHA-256 of a whole file; false when it cannot be opened or read.
+bool HashFile(const std::string& path, std::string& hex);
+
+// The publisher's public key, from the configuration's "Signing Key" text.
+class CSigningKey {
+public:
+    // Takes the base64 of a DER SubjectPublicKeyInfo holding an RSA key of
+    // 2048 to 4096 bits. False with the reason in why.
+    bool Import(const std::string& base64, std::string& why);
+    // True when signature is the RSASSA-PKCS1-v1_5 SHA-256 signature of data,
+    // in the big-endian byte order openssl writes.
+    bool Verify(const std::string& data, const std::string& signature);
+
+private:
+    unique_hcryptprov m_prov;
+    unique_hcryptkey m_key;
+};
