@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# The publisher's round trip, keygen -> build -> verify, with openssl's own
+# check of the signature against the printed "Signing Key" value (the format
+# the updater checks), and verify naming a module changed after the build.
+#   tavpublish_test.sh path/to/tavpublish
+set -euo pipefail
+tool=$1
+work=$(mktemp -d /tmp/tav-publish-test.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+mkdir -p www/app
+printf 'library' >www/app/a.dll
+head -c 300000 /dev/urandom >www/app/client.exe
+printf '; what ships\r\nC:\\App\\a.dll | /app/a.dll | R\r\nC:\\App\\client.exe | /app/client.exe\r\n' >listing
+
+"$tool" keygen key.pem >keygen.out
+value=$(sed -n 's/^Signing Key=//p' keygen.out)
+[ -n "$value" ] || fail "keygen printed no Signing Key line"
+"$tool" build --key key.pem listing www www/TavUpdate.ver
+"$tool" build --key key.pem listing www www/TavUpdate.ver # the next serial
+grep -qx ';serial=2.' www/TavUpdate.ver || fail "second build did not write serial 2"
+"$tool" verify --key "$value" www/TavUpdate.ver www || fail "verify refused a fresh list"
+
+# Faults: a signature in another format than openssl's, or over other bytes.
+echo "$value" | base64 -d | openssl pkey -pubin -inform DER -out pub.pem
+openssl dgst -sha256 -verify pub.pem -signature www/TavUpdate.ver.sig www/TavUpdate.ver >/dev/null ||
+    fail "openssl does not verify the signature with the Signing Key value"
+
+# Fault: a module changed after the build passing, or not named.
+printf 'changed' >www/app/a.dll
+if "$tool" verify --key pub.pem www/TavUpdate.ver www >verify.out; then
+    fail "verify passed a changed module"
+fi
+grep -q '/app/a.dll: SHA-256 is' verify.out || fail "verify did not name the changed module: $(cat verify.out)"
+grep -q 'client.exe' verify.out && fail "verify blamed an unchanged module: $(cat verify.out)"
+echo "tavpublish round trip OK"

@@ -1,0 +1,121 @@
+#include "Publish.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace publish {
+namespace {
+// The reader's traces go nowhere here.
+class Reader : public CTraceBase {};
+} // namespace
+
+bool ResolveRemote(const std::string& folder, const std::string& remote, std::string& path,
+                   std::string& error) {
+    std::vector<std::string> parts;
+    std::stringstream in(remote);
+    std::string part;
+    while (std::getline(in, part, '/')) {
+        if (part.empty() || part == ".")
+            continue;
+        if (part == "..") {
+            if (parts.empty()) {
+                error = remote + ": outside the server folder";
+                return false;
+            }
+            parts.pop_back();
+            continue;
+        }
+        parts.push_back(part);
+    }
+    if (parts.empty()) {
+        error = remote + ": names no file";
+        return false;
+    }
+    path = folder;
+    for (const std::string& p : parts)
+        path += "/" + p;
+    return true;
+}
+
+std::string ModuleLine(const ModuleRecord& r) {
+    return r.localFile + " | " + r.remoteFile + " | " +
+           (r.updateOption.empty() ? "-" : r.updateOption) + " | sha256=" + r.sha256;
+}
+
+bool ReadsBackAs(const std::string& line, const ModuleRecord& r) {
+    Reader reader;
+    ModuleRecord back;
+    return versionlist::ParseLine(reader, line, back) && back.localFile == r.localFile &&
+           back.remoteFile == r.remoteFile && back.sha256 == r.sha256 &&
+           back.updateOption == (r.updateOption.empty() ? "-" : r.updateOption);
+}
+
+bool ReadModules(const std::string& path, std::vector<ListedModule>& modules,
+                 std::vector<int>& skippedLines, std::string& error) {
+    FILE* file = std::fopen(path.c_str(), "r");
+    if (!file) {
+        error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    Reader reader;
+    std::string line;
+    int number = 0;
+    bool lineStart = true;
+    while (versionlist::ReadLine(file, line)) {
+        // A long line arrives in chunks; count the file's lines, not chunks.
+        if (lineStart)
+            ++number;
+        lineStart = !line.empty() && line.back() == '\n';
+        ModuleRecord record;
+        if (versionlist::ParseLine(reader, line, record))
+            modules.push_back({number, record});
+        else if (!versionlist::IsSkippedLine(line))
+            skippedLines.push_back(number);
+    }
+    std::fclose(file);
+    return true;
+}
+
+bool ReadFile(const std::string& path, std::string& bytes, std::string& error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    std::ostringstream s;
+    s << in.rdbuf();
+    bytes = s.str();
+    return true;
+}
+
+bool ReplaceFile(const std::string& path, const std::string& bytes, std::string& error) {
+    std::string temp = path + ".XXXXXX";
+    int fd = ::mkstemp(&temp[0]);
+    if (fd < 0) {
+        error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    bool ok = ::fchmod(fd, 0644) == 0;
+    for (size_t done = 0; ok && done < bytes.size();) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        ok = n > 0;
+        if (ok)
+            done += static_cast<size_t>(n);
+    }
+    ok = ok && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        error = path + ": " + std::strerror(errno);
+        ::unlink(temp.c_str());
+    }
+    return ok;
+}
+
+} // namespace publish

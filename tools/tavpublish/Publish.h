@@ -1,0 +1,39 @@
+#pragma once
+// Building and checking a version list against the server folder its remote
+// paths resolve in, with the updater's own list reader.
+
+#include "VersionList.h"
+
+#include <string>
+#include <vector>
+
+namespace publish {
+
+// The file a remote path names below the folder, as the server resolves it:
+// "." and empty parts are dropped, ".." goes up. False, with the reason, when
+// the path leaves the folder.
+bool ResolveRemote(const std::string& folder, const std::string& remote, std::string& path,
+                   std::string& error);
+
+// One line as the updater reads it back: the option field ("-" when the module
+// has none) before the hash, so readers that ignore the hash read it as well.
+std::string ModuleLine(const ModuleRecord& record);
+
+// True when the updater reads the line back as exactly this module.
+bool ReadsBackAs(const std::string& line, const ModuleRecord& record);
+
+// Module records of a listing or list file, with their line numbers. False
+// when the file cannot be read.
+struct ListedModule {
+    int line;
+    ModuleRecord record;
+};
+bool ReadModules(const std::string& path, std::vector<ListedModule>& modules,
+                 std::vector<int>& skippedLines, std::string& error);
+
+bool ReadFile(const std::string& path, std::string& bytes, std::string& error);
+// Writes beside the target and renames it into place: the target is the old
+// file or the whole new one, never a part.
+bool ReplaceFile(const std::string& path, const std::string& bytes, std::string& error);
+
+} // namespace publish
