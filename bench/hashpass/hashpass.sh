@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# Cost of a no-op pass by what the list gives per module, over loopback from
+# nginx: 50 current modules of 8 MiB against 50 current modules of 1 KiB,
+# each listed with its SHA-256 (the local file is hashed, nothing is asked of
+# the server) and listed without (a time query per module, as before).
+# Every module's local copy is a hard link of the served file: same bytes,
+# same time, so every pass finds every module current. Each pass is timed from
+# outside as a whole TavUpdate.exe process under Wine; the median of the runs
+# counts. The hashing rate is the 400 MiB difference between the two
+# hash-listed passes over the difference of their times.
+#   bench/hashpass/hashpass.sh   (BENCH_BUILD=folder to build elsewhere,
+#                                 BENCH_RUNS=n runs of each pass, default 5)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+. "$root/cmake/shell-helpers.sh"
+runs=${BENCH_RUNS:-5}
+count=50
+
+read_windows_arch
+build=${BENCH_BUILD:-$windows_build}
+echo "bench: $windows_arch build ($windows_reason)"
+configure_windows_build "$build"
+cmake --build "$build" --target TavUpdate >/dev/null
+
+work=$(mktemp -d /tmp/tav-bench-hashpass.XXXXXX)
+nginx_pid=""
+xvfb_pid=""
+cleanup() {
+    [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null || true
+    WINEPREFIX=$build/wineprefix wineserver -k 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+win() { echo "Z:${1//\//\\}"; }
+for size in large small; do
+    mkdir -p "$work/www/$size" "$work/local/$size"
+    bytes=1024
+    [ $size = large ] && bytes=$((8 << 20))
+    : >"$work/www/$size-hash.ver"
+    : >"$work/www/$size-time.ver"
+    for i in $(seq -w 1 $count); do
+        f=$work/www/$size/m$i.bin
+        head -c $bytes /dev/urandom >"$f"
+        ln "$f" "$work/local/$size/m$i.bin"
+        local_path=$(win "$work/local/$size/m$i.bin")
+        printf '%s | /%s/m%s.bin | - | sha256=%s\r\n' "$local_path" "$size" "$i" \
+            "$(sha256sum "$f" | cut -d' ' -f1)" >>"$work/www/$size-hash.ver"
+        printf '%s | /%s/m%s.bin\r\n' "$local_path" "$size" "$i" >>"$work/www/$size-time.ver"
+    done
+done
+
+start_nginx "$work/nginx" "$work/www" "$work/nginx/access.log"
+port=$nginx_port
+start_xvfb
+wine_env "$build/wineprefix"
+"$root/cmake/wine-prefix" "$WINEPREFIX"
+wineserver -p60
+
+# The pass ends by starting a small system program, so no box waits.
+for list in large-hash small-hash large-time small-time; do
+    printf '[SERVER]\r\nRemote Address=127.0.0.1\r\nProtocol=HTTP\r\nRemote Port=%s\r\nRemote Version File=/%s.ver\r\n[LOCAL]\r\nLocal Version File=%s\r\nDefault Exec File=C:\\windows\\system32\\hostname.exe\r\n' \
+        "$port" "$list" "$(win "$work/$list.ver")" >"$work/$list.ini"
+done
+
+# pass <list>: median wall-clock seconds of the runs; requests of one pass
+# into requests[<list>]
+declare -A secs requests
+pass() {
+    local list=$1 times=() before start end
+    for _ in $(seq "$runs"); do
+        before=$(wc -l <"$work/nginx/access.log")
+        start=$(date +%s.%N)
+        wine "$build/bin/TavUpdate.exe" "$(win "$work/$list.ini")" >/dev/null 2>&1
+        end=$(date +%s.%N)
+        requests[$list]=$(($(wc -l <"$work/nginx/access.log") - before))
+        times+=("$(python3 -c "print('%.3f' % ($end - $start))")")
+    done
+    secs[$list]=$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p")
+    echo "  $list: ${times[*]} s"
+}
+
+echo "bench: $runs runs of each pass ($count modules each)"
+for list in small-hash large-hash small-time large-time; do pass $list; done
+for f in "$work"/local/*/*.bin; do
+    cmp -s "$f" "$work/www/${f#"$work"/local/}" || { echo "bench: $f changed" >&2; exit 1; }
+done
+
+printf "%-22s %10s %10s %10s\n" pass "1KiB_s" "8MiB_s" "8MiB/1KiB"
+for kind in hash time; do
+    printf "%-22s %10s %10s %10s\n" "$kind-listed" "${secs[small-$kind]}" "${secs[large-$kind]}" \
+        "$(python3 -c "print('%.2f' % (${secs[large-$kind]} / ${secs[small-$kind]}))")"
+done
+printf "requests of one pass: hash-listed %s and %s, time-listed %s and %s\n" \
+    "${requests[small-hash]}" "${requests[large-hash]}" "${requests[small-time]}" "${requests[large-time]}"
+python3 -c "print('hashing: %.0f MiB/s' % ($count * 8 / (${secs[large-hash]} - ${secs[small-hash]})))" 2>/dev/null ||
+    echo "hashing: too fast to tell from the noise"
