@@ -120,8 +120,14 @@ bool CSigningKey::Verify(const std::string& data, const std::string& signature) 
         return false;
     // CryptoAPI takes the signature as a little-endian number.
     std::string reversed(signature.rbegin(), signature.rend());
-    return ::CryptVerifySignatureA(hash.get(), reinterpret_cast<const BYTE*>(reversed.data()),
-                                   static_cast<DWORD>(reversed.size()), m_key.get(),
-                                   nullptr, // no description
-                                   0) != FALSE;
+    const BOOL verified =
+        ::CryptVerifySignatureA(hash.get(), reinterpret_cast<const BYTE*>(reversed.data()),
+                                static_cast<DWORD>(reversed.size()), m_key.get(),
+                                nullptr, // no description
+                                0);
+    // The caller reports why, after the hash is gone.
+    const DWORD error = ::GetLastError();
+    hash.reset();
+    ::SetLastError(error);
+    return verified != FALSE;
 }
