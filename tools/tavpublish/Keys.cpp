@@ -89,7 +89,9 @@ std::string SigningKeyValue(EVP_PKEY* key) {
 
 EvpKey LoadKey(const std::string& fileOrValue, bool needPrivate, std::string& error) {
     EvpKey key;
+    std::string source = "--key value";
     if (FILE* file = std::fopen(fileOrValue.c_str(), "r")) {
+        source = fileOrValue;
         key.reset(PEM_read_PrivateKey(file, nullptr, nullptr, nullptr));
         if (!key && !needPrivate) {
             std::rewind(file);
@@ -118,8 +120,10 @@ EvpKey LoadKey(const std::string& fileOrValue, bool needPrivate, std::string& er
             return key;
         }
     }
-    if (!IsUsableKey(key.get(), error))
+    if (!IsUsableKey(key.get(), error)) {
+        error = source + ": " + error;
         key.reset();
+    }
     return key;
 }
 
