@@ -1,23 +1,29 @@
 #!/usr/bin/env bash
-# A pass that finds every module current, over large and over tiny modules:
-#   TavUpdate.exe against nginx on loopback, 50 modules of 8 MiB, then 50 of
-#   1 KB, each installed locally with a later time than the server's copy.
-# Prints each pass's seconds, their ratio (goal: at most 1.5) and the body
-# bytes nginx sent in the large pass against the module bytes (goal: at most
-# 1 %): a current module must cost no body bytes beyond what is in flight.
-#   bench/noop/noop.sh    (BENCH_BUILD=folder to build elsewhere,
-#                          BENCH_MODULES=n, BENCH_LARGE_MIB=n for other sizes)
+# Cost of a no-op pass by what the list gives per module, over loopback from
+# nginx: 50 current modules of 8 MiB against 50 current modules of 1 KiB,
+# each listed with its SHA-256 (the local file is hashed, nothing is asked of
+# the server) and listed without (a time query per module). Goals: a pass over
+# the large modules costs at most 1.5 times the pass over the tiny ones, and
+# the server sends at most 1 % of the module bytes (body bytes in its log).
+# Every module's local copy is a hard link of the served file: same bytes,
+# same time, so every pass finds every module current. Each pass is timed from
+# outside as a whole TavUpdate.exe process under Wine; the median of the runs
+# counts. The hashing rate is the 400 MiB difference between the two
+# hash-listed passes over the difference of their times, and, alone,
+# bench_hash_file's over the same 50 files (HashFile as the pass calls it).
+#   bench/noop/noop.sh   (BENCH_BUILD=folder to build elsewhere,
+#                         BENCH_RUNS=n runs of each pass, default 5)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 . "$root/cmake/shell-helpers.sh"
-modules=${BENCH_MODULES:-50}
-large_mib=${BENCH_LARGE_MIB:-8}
+runs=${BENCH_RUNS:-5}
+count=50
 
 read_windows_arch
 build=${BENCH_BUILD:-$windows_build}
 echo "bench: $windows_arch build ($windows_reason)"
 configure_windows_build "$build"
-cmake --build "$build" --target TavUpdate >/dev/null
+cmake --build "$build" --target TavUpdate bench_hash_file >/dev/null
 
 work=$(mktemp -d /tmp/tav-bench-noop.XXXXXX)
 nginx_pid=""
@@ -29,52 +35,75 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-win() { echo "Z:${1//\//\\}"; }
 
-# set <name> <bytes per module>: server copies dated 2020, local copies now.
-make_set() {
-    local name=$1 bytes=$2 i
-    mkdir -p "$work/www/$name" "$work/local/$name"
-    head -c "$bytes" /dev/urandom >"$work/module"
-    : >"$work/www/$name.ver"
-    for i in $(seq "$modules"); do
-        cp "$work/module" "$work/www/$name/m$i.bin"
-        touch -d 2020-01-01 "$work/www/$name/m$i.bin"
-        cp "$work/module" "$work/local/$name/m$i.bin"
-        printf '%s|/%s/m%s.bin|\r\n' "$(win "$work/local/$name/m$i.bin")" "$name" "$i" \
-            >>"$work/www/$name.ver"
+win() { echo "Z:${1//\//\\}"; }
+for size in large small; do
+    mkdir -p "$work/www/$size" "$work/local/$size"
+    bytes=1024
+    [ $size = large ] && bytes=$((8 << 20))
+    : >"$work/www/$size-hash.ver"
+    : >"$work/www/$size-time.ver"
+    for i in $(seq -w 1 $count); do
+        f=$work/www/$size/m$i.bin
+        head -c $bytes /dev/urandom >"$f"
+        ln "$f" "$work/local/$size/m$i.bin"
+        local_path=$(win "$work/local/$size/m$i.bin")
+        printf '%s | /%s/m%s.bin | - | sha256=%s\r\n' "$local_path" "$size" "$i" \
+            "$(sha256sum "$f" | cut -d' ' -f1)" >>"$work/www/$size-hash.ver"
+        printf '%s | /%s/m%s.bin\r\n' "$local_path" "$size" "$i" >>"$work/www/$size-time.ver"
     done
-}
-make_set large $((large_mib << 20))
-make_set tiny 1024
+done
 
 start_nginx "$work/nginx" "$work/www" "$work/nginx/access.log"
+port=$nginx_port
 start_xvfb
 wine_env "$build/wineprefix"
 "$root/cmake/wine-prefix" "$WINEPREFIX"
 wineserver -p60
 
-# run <set>: prints "seconds body_bytes" of one whole pass
-run() {
-    local name=$1 start end before
+# The pass ends by starting a small system program, so no box waits.
+for list in large-hash small-hash large-time small-time; do
     printf '[SERVER]\r\nRemote Address=127.0.0.1\r\nProtocol=HTTP\r\nRemote Port=%s\r\nRemote Version File=/%s.ver\r\n[LOCAL]\r\nLocal Version File=%s\r\nDefault Exec File=C:\\windows\\system32\\hostname.exe\r\n' \
-        "$nginx_port" "$name" "$(win "$work/$name.ver")" >"$work/$name.ini"
-    before=$(wc -l <"$work/nginx/access.log")
-    start=$(date +%s.%N)
-    wine "$build/bin/TavUpdate.exe" "$(win "$work/$name.ini")" >/dev/null 2>&1
-    end=$(date +%s.%N)
-    local bytes
-    bytes=$(tail -n +"$((before + 1))" "$work/nginx/access.log" | grep "/$name/" |
-        awk '{ sum += $10 } END { print sum + 0 }')
-    python3 -c "print('%.3f %d' % ($end - $start, $bytes))"
+        "$port" "$list" "$(win "$work/$list.ver")" >"$work/$list.ini"
+done
+
+# pass <list>: median wall-clock seconds of the runs; requests and body bytes
+# of one pass into requests[<list>] and body[<list>]
+declare -A secs requests body
+pass() {
+    local list=$1 times=() before start end
+    for _ in $(seq "$runs"); do
+        before=$(wc -l <"$work/nginx/access.log")
+        start=$(date +%s.%N)
+        wine "$build/bin/TavUpdate.exe" "$(win "$work/$list.ini")" >/dev/null 2>&1
+        end=$(date +%s.%N)
+        requests[$list]=$(($(wc -l <"$work/nginx/access.log") - before))
+        body[$list]=$(tail -n +"$((before + 1))" "$work/nginx/access.log" |
+            awk '{ sum += $10 } END { print sum + 0 }')
+        times+=("$(python3 -c "print('%.3f' % ($end - $start))")")
+    done
+    secs[$list]=$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p")
+    echo "  $list: ${times[*]} s"
 }
 
-run tiny >/dev/null # first start of Wine and the program out of the way
-read -r tiny_s tiny_bytes < <(run tiny)
-read -r large_s large_bytes < <(run large)
-module_bytes=$((modules * (large_mib << 20)))
-printf "%-28s %10s %14s\n" pass seconds body_bytes
-printf "%-28s %10s %14s\n" "$modules current x 1 KB" "$tiny_s" "$tiny_bytes"
-printf "%-28s %10s %14s\n" "$modules current x $large_mib MiB" "$large_s" "$large_bytes"
-python3 -c "print('large / tiny: %.2f (goal <= 1.5)' % ($large_s / $tiny_s))"
-python3 -c "print('body bytes sent: %.3f %% of %d module bytes (goal <= 1 %%)' % (100.0 * $large_bytes / $module_bytes, $module_bytes))"
+echo "bench: $runs runs of each pass ($count modules each)"
+for list in small-hash large-hash small-time large-time; do pass $list; done
+for f in "$work"/local/*/*.bin; do
+    cmp -s "$f" "$work/www/${f#"$work"/local/}" || { echo "bench: $f changed" >&2; exit 1; }
+done
+
+printf "%-22s %10s %10s %10s\n" pass "1KiB_s" "8MiB_s" "8MiB/1KiB"
+for kind in hash time; do
+    printf "%-22s %10s %10s %10s\n" "$kind-listed" "${secs[small-$kind]}" "${secs[large-$kind]}" \
+        "$(python3 -c "print('%.2f' % (${secs[large-$kind]} / ${secs[small-$kind]}))")"
+done
+printf "requests of one pass: hash-listed %s and %s, time-listed %s and %s\n" \
+    "${requests[small-hash]}" "${requests[large-hash]}" "${requests[small-time]}" "${requests[large-time]}"
+for kind in hash time; do
+    python3 -c "print('body bytes of the 8 MiB $kind-listed pass: %d, %.3f %% of the modules' % (${body[large-$kind]}, 100.0 * ${body[large-$kind]} / ($count * 8 * 1048576)))"
+done
+python3 -c "print('hashing in the pass: %.0f MiB/s' % ($count * 8 / (${secs[large-hash]} - ${secs[small-hash]})))" 2>/dev/null ||
+    echo "hashing in the pass: too fast to tell from the noise"
+files=()
+for f in "$work"/local/large/*.bin; do files+=("$(win "$f")"); done
+echo "hashing alone (bench_hash_file): $(wine "$build/bin/bench_hash_file.exe" "${files[@]}" | head -n 1)"

@@ -252,7 +252,7 @@ TEST_F(EngineTest, ConnectionSettingsAreCheckedAndTraced) {
     };
     for (const auto& c : cases) {
         CAULMgr fresh;
-        fresh.m_config = {"127.0.0.1", c.protocol, c.port, "tav", c.password, "", "", ""};
+        fresh.m_config = {"127.0.0.1", c.protocol, c.port, "tav", c.password, "", "", "", ""};
         trace.Clear();
         EXPECT_EQ(c.result, fresh.ConnectServer());
         EXPECT_EQ(STATUS_CONNECT, fresh.m_nStatus);
