@@ -89,3 +89,28 @@ CONF
     echo "nginx did not start" >&2
     return 1
 }
+
+# bench_begin NAME TARGET...: for the benchmarks. Builds the targets in the
+# Windows build this machine runs (or BENCH_BUILD), sets build, and makes a
+# scratch folder work; the folder, the benchmark's nginx and Xvfb (nginx_pid,
+# xvfb_pid) and its wineserver go when the script ends.
+bench_begin() {
+    local name=$1
+    shift
+    read_windows_arch
+    build=${BENCH_BUILD:-$windows_build}
+    echo "bench: $windows_arch build ($windows_reason)"
+    configure_windows_build "$build"
+    cmake --build "$build" --target "$@" >/dev/null
+    work=$(mktemp -d "/tmp/tav-bench-$name.XXXXXX")
+    nginx_pid=""
+    xvfb_pid=""
+    trap bench_end EXIT
+}
+
+bench_end() {
+    [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null || true
+    WINEPREFIX=$build/wineprefix wineserver -k 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    rm -rf "$work"
+}

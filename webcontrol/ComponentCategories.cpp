@@ -1,5 +1,6 @@
 #include "ComponentCategories.h"
 #include "ComPtr.h"
+#include "Widen.h"
 
 #include <cstring>
 #include <iterator>
@@ -10,13 +11,7 @@ void FillCategoryInfo(CATEGORYINFO& info, REFCATID catid, const char* descriptio
     info.catid = catid;
     info.lcid = 0x0409;
     // At most 127 wide characters, always terminated.
-    std::wstring wide;
-    int n = ::MultiByteToWideChar(CP_ACP, 0, description, -1, nullptr, 0);
-    if (n > 1) {
-        wide.resize(static_cast<size_t>(n));
-        ::MultiByteToWideChar(CP_ACP, 0, description, -1, &wide[0], n);
-        wide.resize(static_cast<size_t>(n - 1));
-    }
+    std::wstring wide = WidenAnsi(description);
     const size_t capacity = std::size(info.szDescription) - 1;
     if (wide.size() > capacity)
         wide.resize(capacity);

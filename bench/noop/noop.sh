@@ -19,22 +19,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 runs=${BENCH_RUNS:-5}
 count=50
 
-read_windows_arch
-build=${BENCH_BUILD:-$windows_build}
-echo "bench: $windows_arch build ($windows_reason)"
-configure_windows_build "$build"
-cmake --build "$build" --target TavUpdate bench_hash_file >/dev/null
-
-work=$(mktemp -d /tmp/tav-bench-noop.XXXXXX)
-nginx_pid=""
-xvfb_pid=""
-cleanup() {
-    [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null || true
-    WINEPREFIX=$build/wineprefix wineserver -k 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+bench_begin noop TavUpdate bench_hash_file
 
 win() { echo "Z:${1//\//\\}"; }
 for size in large small; do

@@ -14,22 +14,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 large=${BENCH_LARGE_MIB:-512}
 small=16
 
-read_windows_arch
-build=${BENCH_BUILD:-$windows_build}
-echo "bench: $windows_arch build ($windows_reason)"
-configure_windows_build "$build"
-cmake --build "$build" --target TavUpdate bench_bare_loop >/dev/null
-
-work=$(mktemp -d /tmp/tav-bench-pass.XXXXXX)
-nginx_pid=""
-xvfb_pid=""
-cleanup() {
-    [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null || true
-    WINEPREFIX=$build/wineprefix wineserver -k 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+bench_begin pass TavUpdate bench_bare_loop
 
 mkdir -p "$work/www" "$work/out" "$work/nginx"
 head -c $((small << 20)) /dev/urandom >"$work/www/small.bin"

@@ -2,6 +2,7 @@
 #include "OleControlModule.h"
 #include "ComPtr.h"
 #include "UniqueHandle.h"
+#include "Widen.h"
 
 #include <cstring>
 #include <iterator>
@@ -46,18 +47,6 @@ const wchar_t* const kClassSubkeys[] = {
     L"InprocServer32", L"ProgID",  L"ToolboxBitmap32", L"MiscStatus\\1",
     L"MiscStatus",     L"Control", L"TypeLib",         L"Version",
 };
-
-std::wstring Widen(const char* text) {
-    if (!text)
-        return std::wstring();
-    int n = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (n <= 1)
-        return std::wstring();
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text, -1, &out[0], n);
-    out.resize(static_cast<size_t>(n - 1));
-    return out;
-}
 
 std::wstring Expand(const wchar_t* pattern, const std::vector<std::wstring>& args) {
     std::wstring out;
@@ -153,7 +142,7 @@ BOOL AfxOleRegisterControlClass(HINSTANCE hInstance, REFCLSID clsid, const char*
         return FALSE;
     std::vector<std::wstring> args = {
         AfxGuidToString(clsid),
-        Widen(pszProgID),
+        WidenAnsi(pszProgID),
         AfxLoadStringW(hInstance, idTypeName),
         path,
         std::to_wstring(idBitmap),
@@ -186,7 +175,7 @@ BOOL AfxOleRegisterPropertyPageClass(HINSTANCE hInstance, REFCLSID clsid, UINT i
 
 BOOL AfxOleUnregisterClass(REFCLSID clsid, const char* pszProgID) {
     BOOL ok = TRUE;
-    std::wstring progID = Widen(pszProgID);
+    std::wstring progID = WidenAnsi(pszProgID);
     if (!progID.empty() && !Gone(DeleteTree(HKEY_CLASSES_ROOT, progID)))
         ok = FALSE;
 

@@ -1,4 +1,5 @@
 #include "ShellUserStart.h"
+#include "Widen.h"
 
 #include <vector>
 
@@ -10,16 +11,6 @@ bool IsElevated(HANDLE token) {
     DWORD size = 0;
     return ::GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size) &&
            elevation.TokenIsElevated;
-}
-
-std::wstring Widen(const char* text) {
-    int n = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (n <= 0)
-        return std::wstring();
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], n);
-    wide.resize(static_cast<size_t>(n - 1));
-    return wide;
 }
 
 } // namespace
@@ -59,10 +50,10 @@ bool StartWithToken(HANDLE token, const std::string& commandLine, const char* wo
         ::SetLastError(ERROR_PROC_NOT_FOUND);
         return false;
     }
-    std::wstring text = Widen(commandLine.c_str());
+    std::wstring text = WidenAnsi(commandLine.c_str());
     std::vector<wchar_t> line(text.begin(), text.end());
     line.push_back(L'\0');
-    const std::wstring folder = workDir ? Widen(workDir) : std::wstring();
+    const std::wstring folder = workDir ? WidenAnsi(workDir) : std::wstring();
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     return createWithToken(token, 0, // no profile of its own: the shell's is loaded

@@ -1,4 +1,5 @@
 #include "PartialFile.h"
+#include "Widen.h"
 
 #include <cwchar>
 #include <vector>
@@ -13,21 +14,11 @@ const wchar_t kPartPattern[] = L"TavUpdate.*.part";
 const int kSwapAttempts = 10;
 const DWORD kSwapPauseMs = 100;
 
-std::wstring Widen(const std::string& text) {
-    int n = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    if (n <= 0)
-        return std::wstring();
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], n);
-    wide.resize(static_cast<size_t>(n - 1));
-    return wide;
-}
-
 // The path as the platform resolves it (forward slashes, a drive's own
 // current folder, the process's current folder), in the extended form, so a
 // partial file name fits beside a target whose folder nearly fills MAX_PATH.
 std::wstring ExtendedFullPath(const std::string& path) {
-    const std::wstring wide = Widen(path);
+    const std::wstring wide = WidenAnsi(path.c_str());
     DWORD n = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
     if (n == 0)
         return std::wstring();
