@@ -5,10 +5,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
-#include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 namespace testenv {
@@ -16,52 +18,40 @@ namespace testenv {
 std::string BinDir() {
     char path[MAX_PATH] = {};
     ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string dir = path;
-    return dir.substr(0, dir.find_last_of('\\'));
+    return std::string(path, std::strrchr(path, '\\'));
 }
 
 std::string ScratchDir() {
     const char* dir = std::getenv("TAV_SCRATCH_WIN");
+    char temp[MAX_PATH] = {};
     if (dir && *dir)
         return dir;
-    char temp[MAX_PATH] = {};
     ::GetTempPathA(MAX_PATH, temp);
-    std::string t = temp;
-    if (!t.empty() && t.back() == '\\')
-        t.pop_back();
-    return t;
+    return std::string(temp, std::strrchr(temp, '\\'));
 }
 
 std::string NewDir(const std::string& name) {
     static std::atomic<int> counter{0};
-    std::string dir = ScratchDir() + "\\" + name + "." + std::to_string(++counter);
+    const std::string dir = ScratchDir() + "\\" + name + "." + std::to_string(++counter);
     ::CreateDirectoryA(dir.c_str(), nullptr);
     return dir;
 }
 
 std::string ToUnix(const std::string& windowsPath) {
-    std::string p = windowsPath;
-    if (p.size() >= 2 && (p[0] == 'Z' || p[0] == 'z') && p[1] == ':')
-        p.erase(0, 2);
-    for (char& c : p)
-        if (c == '\\')
-            c = '/';
+    std::string p = windowsPath.compare(0, 2, "Z:") == 0 ? windowsPath.substr(2) : windowsPath;
+    std::replace(p.begin(), p.end(), '\\', '/');
     return p;
 }
 
 std::string ToWindows(const std::string& unixPath) {
     std::string p = "Z:" + unixPath;
-    for (char& c : p)
-        if (c == '/')
-            c = '\\';
+    std::replace(p.begin(), p.end(), '/', '\\');
     return p;
 }
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 bool WriteFile(const std::string& path, const std::string& data) {
@@ -75,14 +65,38 @@ bool FileExists(const std::string& path) {
 }
 
 bool SetFileTime(const std::string& path, long long unixSeconds) {
-    HANDLE h = ::CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
-                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    const FILETIME ft = FileTimeFromUnixTime(unixSeconds);
-    BOOL ok = ::SetFileTime(h, nullptr, nullptr, &ft);
-    ::CloseHandle(h);
-    return ok != FALSE;
+    unique_hfile file(::CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    const FILETIME time = FileTimeFromUnixTime(unixSeconds);
+    return file && ::SetFileTime(file.get(), nullptr, nullptr, &time);
+}
+
+std::vector<std::string> ListFolder(const std::string& folder, const std::string& pattern) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    unique_hfind find(::FindFirstFileA((folder + "\\" + pattern).c_str(), &found));
+    for (bool more = static_cast<bool>(find); more; more = ::FindNextFileA(find.get(), &found))
+        if (std::string(found.cFileName) != "." && std::string(found.cFileName) != "..")
+            names.push_back(found.cFileName);
+    return names;
+}
+
+unique_handle StartProcess(const std::string& commandLine, const std::string& folder,
+                           HANDLE output) {
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    if (output) {
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+        si.hStdOutput = si.hStdError = output;
+    }
+    PROCESS_INFORMATION pi = {};
+    std::string line = commandLine;
+    if (!::CreateProcessA(nullptr, &line[0], nullptr, nullptr, output != nullptr, 0, nullptr,
+                          folder.empty() ? nullptr : folder.c_str(), &si, &pi))
+        return unique_handle();
+    ::CloseHandle(pi.hThread);
+    return unique_handle(pi.hProcess);
 }
 
 int RunProcess(const std::string& commandLine, std::string* output, unsigned long timeoutMs) {
@@ -90,84 +104,65 @@ int RunProcess(const std::string& commandLine, std::string* output, unsigned lon
     // A file, not a pipe: a grandchild that keeps the handle cannot block us.
     const std::string outPath = ScratchDir() + "\\process." + std::to_string(++counter) + ".out";
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    HANDLE out = ::CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (out == INVALID_HANDLE_VALUE)
+    unique_hfile out(::CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    unique_handle process = out ? StartProcess(commandLine, "", out.get()) : unique_handle();
+    out.reset();
+    if (!process)
         return -1;
-    STARTUPINFOA si = {};
-    si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-    si.hStdOutput = si.hStdError = out;
-    PROCESS_INFORMATION pi = {};
-    std::string line = commandLine;
-    BOOL started =
-        ::CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-    ::CloseHandle(out);
-    if (!started)
-        return -1;
-    int result = -1;
-    if (::WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_OBJECT_0) {
-        DWORD code = 0;
-        ::GetExitCodeProcess(pi.hProcess, &code);
-        result = static_cast<int>(code);
+    DWORD code = static_cast<DWORD>(-1);
+    if (::WaitForSingleObject(process.get(), timeoutMs) == WAIT_OBJECT_0) {
+        ::GetExitCodeProcess(process.get(), &code);
     } else {
-        ::TerminateProcess(pi.hProcess, 1);
-        ::WaitForSingleObject(pi.hProcess, 5000);
+        ::TerminateProcess(process.get(), 1);
+        ::WaitForSingleObject(process.get(), 5000);
     }
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
     if (output)
         *output = ReadFile(outPath);
-    return result;
+    return static_cast<int>(code);
 }
 
 } // namespace testenv
 
+std::string ScriptedBody(size_t size) {
+    std::string data(size, '\0');
+    for (size_t i = 0; i < size; ++i)
+        data[i] = static_cast<char>((i * 31 + 7) & 0xFF);
+    return data;
+}
+
 std::string BrokerCall(const std::string& line) {
-    static bool started = [] {
+    static const bool started = [] {
         WSADATA data;
         return ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
     }();
-    if (!started)
-        return "error winsock";
     const char* port = std::getenv("TAV_BROKER_PORT");
-    if (!port || !*port)
+    if (!started || !port || !*port)
         return "error no broker (run the test through cmake/wine-run)";
     SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     sockaddr_in addr = {};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(static_cast<u_short>(std::atoi(port)));
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) {
-        ::closesocket(s);
-        return "error broker unreachable";
-    }
-    std::string request = line + "\n";
-    ::send(s, request.data(), static_cast<int>(request.size()), 0);
-    std::string answer;
-    char buf[512];
-    int n;
-    while ((n = ::recv(s, buf, sizeof(buf), 0)) > 0) {
-        answer.append(buf, n);
-        if (answer.find('\n') != std::string::npos)
-            break;
+    std::string answer, request = line + "\n";
+    if (::connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0) {
+        ::send(s, request.data(), static_cast<int>(request.size()), 0);
+        char buf[512];
+        for (int n;
+             answer.find('\n') == std::string::npos && (n = ::recv(s, buf, sizeof(buf), 0)) > 0;)
+            answer.append(buf, n);
     }
     ::closesocket(s);
-    while (!answer.empty() && (answer.back() == '\n' || answer.back() == '\r'))
-        answer.pop_back();
-    return answer;
+    return answer.empty() ? "error broker unreachable" : answer.substr(0, answer.find('\n'));
 }
 
 FixtureServer::FixtureServer(const std::string& command) {
     std::istringstream answer(BrokerCall(command));
-    std::string word;
-    answer >> word;
-    if (word != "ok") {
+    std::string word, log;
+    if (!(answer >> word) || word != "ok") {
         m_error = answer.str();
         return;
     }
-    std::string log;
     answer >> m_id >> m_port >> log;
     if (!log.empty())
         m_log = testenv::ToWindows(log);
@@ -177,20 +172,16 @@ FixtureServer FixtureServer::Ftp(const std::string& rootDir, const std::string& 
                                  const std::string& password) {
     return FixtureServer("ftp " + testenv::ToUnix(rootDir) + " " + user + " " + password);
 }
-
 FixtureServer FixtureServer::Nginx(const std::string& rootDir) {
     return FixtureServer("nginx " + testenv::ToUnix(rootDir));
 }
-
 FixtureServer FixtureServer::Script(const std::string& rootDir) {
     return FixtureServer("script " + testenv::ToUnix(rootDir));
 }
 
 FixtureServer::FixtureServer(FixtureServer&& other) noexcept
-    : m_id(other.m_id), m_port(other.m_port), m_log(std::move(other.m_log)),
-      m_error(std::move(other.m_error)) {
-    other.m_id = 0;
-}
+    : m_id(std::exchange(other.m_id, 0)), m_port(other.m_port), m_log(std::move(other.m_log)),
+      m_error(std::move(other.m_error)) {}
 
 FixtureServer::~FixtureServer() {
     Stop();
@@ -198,15 +189,13 @@ FixtureServer::~FixtureServer() {
 
 void FixtureServer::Stop() {
     if (m_id)
-        BrokerCall("stop " + std::to_string(m_id));
-    m_id = 0;
+        BrokerCall("stop " + std::to_string(std::exchange(m_id, 0)));
 }
 
 int FixtureServer::CountRequests(const std::string& text) const {
     std::istringstream lines(testenv::ReadFile(m_log));
-    std::string line;
     int n = 0;
-    while (std::getline(lines, line))
+    for (std::string line; std::getline(lines, line);)
         n += line.find(text) != std::string::npos;
     return n;
 }

@@ -1,9 +1,12 @@
 #pragma once
 // Test environment under Wine: the scratch folder the runner made for this
-// test program, and loopback servers started on demand through the fixture
-// broker (they stop when the owner goes, also when a test fails).
+// test program, processes, and loopback servers started on demand through the
+// fixture broker (they stop when the owner goes, also when a test fails).
+
+#include "UniqueHandle.h"
 
 #include <string>
+#include <vector>
 
 namespace testenv {
 
@@ -13,16 +16,19 @@ std::string BinDir();
 std::string ScratchDir();
 // A new empty folder below the scratch folder; Windows path.
 std::string NewDir(const std::string& name);
-// Z:\a\b -> /a/b, for the broker.
-std::string ToUnix(const std::string& windowsPath);
-// /a/b -> Z:\a\b
-std::string ToWindows(const std::string& unixPath);
+std::string ToUnix(const std::string& windowsPath); // Z:\a\b -> /a/b, for the broker
+std::string ToWindows(const std::string& unixPath); // /a/b -> Z:\a\b
 
 std::string ReadFile(const std::string& path);
 bool WriteFile(const std::string& path, const std::string& data);
 bool FileExists(const std::string& path);
-// Sets a file's last-write time, seconds after 1970 (UTC).
-bool SetFileTime(const std::string& path, long long unixSeconds);
+bool SetFileTime(const std::string& path, long long unixSeconds); // last write, UTC
+// Names in the folder that match the pattern, without "." and "..".
+std::vector<std::string> ListFolder(const std::string& folder, const std::string& pattern = "*");
+// Starts a program in the folder given (empty: ours), its standard output and
+// error going to the inheritable handle given (null: nowhere).
+unique_handle StartProcess(const std::string& commandLine, const std::string& folder = "",
+                           HANDLE output = nullptr);
 // Runs a program to its end, bounded in time: its exit code, or -1 when it did
 // not start or did not end in time (it is ended then). Its output, standard and
 // error, goes to *output when asked for.
@@ -30,6 +36,10 @@ int RunProcess(const std::string& commandLine, std::string* output = nullptr,
                unsigned long timeoutMs = 120000);
 
 } // namespace testenv
+
+// The body the scripted server sends for size=N: byte i is (i * 31 + 7) & 0xFF,
+// so every byte value (CR, LF and NUL too) occurs.
+std::string ScriptedBody(size_t size);
 
 class FixtureServer {
 public:
@@ -40,7 +50,6 @@ public:
 
     FixtureServer(FixtureServer&& other) noexcept;
     FixtureServer& operator=(FixtureServer&&) = delete;
-    FixtureServer(const FixtureServer&) = delete;
     ~FixtureServer();
 
     bool Ok() const { return m_id != 0; }
@@ -54,10 +63,8 @@ public:
 
 private:
     explicit FixtureServer(const std::string& command);
-    int m_id = 0;
-    int m_port = 0;
-    std::string m_log;
-    std::string m_error;
+    int m_id = 0, m_port = 0;
+    std::string m_log, m_error;
 };
 
 // Sends one line to the broker and returns its answer line.
