@@ -1,77 +1,85 @@
-#include "NetDownLoader.h"
-#include "Fixtures.h"
-#include "TraceRecorder.h"
-
-#include <gtest/gtest.h>
+// The connection and the one cached remote file.
+#include "NetTest.h"
 
 namespace {
 
-const char kConnectError[] = "ERROR : Function(InternetConnect) failed , EC=";
+using SessionTest = NetTest;
 
-class SessionTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(server.Ok()) << server.Error(); }
-    FixtureServer server = FixtureServer::Ftp(testenv::NewDir("ftp"), "tav", "secret");
-    TraceRecorder trace;
-    CNetDownLoader net;
-};
-
-// The port keeps its low sixteen bits, zero meaning the default; a refused
-// protocol keeps every stored value.
-TEST_F(SessionTest, LoginInfoIsStoredOrRefusedWhole) {
-    struct {
+// Faults: a port past 16 bits not cut to them, 0 not the protocol's own.
+TEST_F(SessionTest, PortIsSixteenBitsAndZeroIsTheProtocolsOwn) {
+    const struct {
         int protocol, port;
-        unsigned short expected;
-    } cases[] = {{1, 0, 21}, {3, 65536, 80}, {1, 70000, 4464}, {1, -1, 65535}};
-    for (auto& c : cases) {
+        unsigned short stored;
+    } cases[] = {{1, 0, 21}, {3, 0, 80}, {3, 65536 + 8080, 8080}, {1, -1, 65535}};
+    for (const auto& c : cases) {
         ASSERT_TRUE(net.SetLoginInfo("host", c.protocol, c.port, "user", "pw"));
-        EXPECT_EQ(c.expected, net.m_nRemotePort) << c.protocol << "/" << c.port;
-    }
-    for (int protocol : {0, 2, 4}) {
-        EXPECT_EQ(0, net.SetLoginInfo("second", protocol, 99, "x", "y"));
-        EXPECT_EQ("host", net.m_strRemoteAddress);
-        EXPECT_EQ(1, net.m_nProtocol);
-        EXPECT_EQ(65535, net.m_nRemotePort);
-        EXPECT_EQ("user", net.m_strLoginName);
-        EXPECT_EQ("pw", net.m_strLoginPassword);
+        EXPECT_EQ(c.stored, net.m_nRemotePort) << c.protocol << "/" << c.port;
     }
 }
 
-// An empty name logs in anonymously whatever the password; a wrong password
-// leaves the root handle open with the report (the failure comes last).
-TEST_F(SessionTest, LoginOutcomes) {
-    struct {
-        const char *user, *password;
-        bool ok;
-    } cases[] = {{"tav", "secret", true}, {"", "ignored", true}, {"tav", "wrong", false}};
-    for (auto& c : cases) {
-        SCOPED_TRACE(std::string(c.user) + "/" + c.password);
-        ASSERT_TRUE(net.SetLoginInfo("127.0.0.1", 1, server.Port(), c.user, c.password));
-        EXPECT_EQ(c.ok, net.Connect() != 0) << trace.Dump();
-        EXPECT_NE(nullptr, net.m_hInternet);
-        EXPECT_EQ(c.ok, net.m_hConnect != nullptr);
-        EXPECT_EQ(!c.ok, trace.HasPrefix(1, kConnectError)) << trace.Dump();
+// A failed connection leaves its root handle open; the next Connect must
+// close it, not leave it behind.
+TEST_F(SessionTest, NextConnectClosesTheRootHandleAFailedOneLeft) {
+    int closedPort;
+    {
+        FixtureServer gone = FixtureServer::Ftp(root);
+        ASSERT_TRUE(gone.Ok()) << gone.Error();
+        closedPort = gone.Port();
     }
-    EXPECT_TRUE(trace.Has(3, "InternetOpen() OK..."));
-    EXPECT_TRUE(trace.Has(3, "InternetConnect(127.0.0.1 , " + std::to_string(server.Port()) +
-                                 ", tav, secret, 1) OK..."))
-        << trace.Dump();
-}
-
-TEST_F(SessionTest, ClosedPortFailsAndTheNextConnectClosesTheLeftover) {
-    int closedPort = server.Port();
-    server.Stop();
     ASSERT_TRUE(net.SetLoginInfo("127.0.0.1", 1, closedPort, "tav", "secret"));
     EXPECT_EQ(0, net.Connect());
-    ASSERT_NE(nullptr, net.m_hInternet);
-    EXPECT_TRUE(trace.HasPrefix(1, kConnectError)) << trace.Dump();
-
-    trace.Clear();
+    const HINTERNET first = net.m_hInternet;
+    ASSERT_NE(nullptr, first);
+    // Marks the first root handle, so a handle value handed out again shows.
+    DWORD mark = 12345, size = sizeof(mark);
+    ASSERT_TRUE(::InternetSetOptionA(first, INTERNET_OPTION_CONNECT_TIMEOUT, &mark, size));
     EXPECT_EQ(0, net.Connect());
-    EXPECT_FALSE(trace.HasPrefix(1, "ERROR : Function(InternetCloseHandle)")) << trace.Dump();
-    net.Disconnect();
-    EXPECT_EQ(nullptr, net.m_hInternet);
-    EXPECT_EQ(nullptr, net.m_hConnect);
+    const bool open = ::InternetQueryOptionA(first, INTERNET_OPTION_CONNECT_TIMEOUT, &mark, &size);
+    EXPECT_FALSE(open && mark == 12345) << "the first root handle is still open";
+}
+
+class HttpTest : public NetTest {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(testenv::WriteFile(root + "\\m.bin", ScriptedBody(10000)));
+        Connect(server, PROTOCOL_HTTP);
+    }
+    int Gets() const { return server.CountRequests("\"GET /m.bin "); }
+
+    FixtureServer server = FixtureServer::Nginx(root);
+};
+
+// Faults: the size query, time query and download of a module sending a
+// request each; a response read to its end served again to the next download.
+TEST_F(HttpTest, OneGetServesSizeTimeAndDownloadAndTheNextDownloadAsksAgain) {
+    ASSERT_TRUE(testenv::SetFileTime(root + "\\m.bin", 784111777));
+    DWORD size = 0;
+    time_t time = 0;
+    ASSERT_TRUE(net.GetRemoteFileSize("/m.bin", &size) && net.GetRemoteFileTime("/m.bin", &time));
+    EXPECT_EQ(10000u, size);
+    EXPECT_EQ(784111777, time);
+    for (int n : {1, 2}) {
+        const std::string target = local + "\\" + std::to_string(n) + ".bin";
+        ASSERT_TRUE(net.DownloadFile("/m.bin", target, size)) << trace.Dump();
+        EXPECT_TRUE(ScriptedBody(10000) == testenv::ReadFile(target));
+        EXPECT_EQ(n, Gets());
+    }
+}
+
+// Fault: the response thrown away when the local file cannot be opened (here
+// another program holds it), so the next try asks the server again.
+TEST_F(HttpTest, LocalFileThatCannotBeOpenedKeepsTheRemoteFileCached) {
+    const std::string target = local + "\\m.bin";
+    ASSERT_TRUE(testenv::WriteFile(target, "held"));
+    unique_hfile held(::CreateFileA(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD size = 0;
+    ASSERT_TRUE(held && net.GetRemoteFileSize("/m.bin", &size));
+    EXPECT_EQ(0, net.DownloadFile("/m.bin", target, size));
+    held.reset();
+    ASSERT_TRUE(net.DownloadFile("/m.bin", target, size)) << trace.Dump();
+    EXPECT_TRUE(ScriptedBody(10000) == testenv::ReadFile(target));
+    EXPECT_EQ(1, Gets());
 }
 
 } // namespace
