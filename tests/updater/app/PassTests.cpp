@@ -1,146 +1,122 @@
 #include "PassFixture.h"
 
+#include <commctrl.h>
+
 #include <ctime>
 
 namespace {
 
-// A program the pass should start was started once, as "<quoted path> "
-// in its own folder.
-void ExpectStartedOnce(const std::vector<std::string>& starts, const std::string& program,
-                       const std::string& folder) {
-    ASSERT_EQ(1u, starts.size()) << program;
-    EXPECT_EQ("\"" + program + "\" |" + folder, starts[0]);
-}
+const char kNothingToRun[] = "ERROR, 실행할 모듈도  기본 실행 파일도 없습니다";
 
-TEST_F(PassFixture, MissingConfigurationShowsTheOnlyBoxAndTheWindowClosesAfterIt) {
+// Nothing to start: the configuration file named is missing, and one in the
+// working folder names a program that a fallback to it would start. Faults:
+// no box, or the window (showing the program's version from its own resource
+// and the launch stage, 7 of 8) gone before the box is dismissed.
+TEST_F(PassFixture, NothingToStartShowsTheOnlyBoxAndTheWindowWaitsBehindIt) {
+    ASSERT_TRUE(testenv::WriteFile(workDir + "\\TavUpdateInfo.ini",
+                                   "[LOCAL]\r\nDefault Exec File=" +
+                                       Copy("app_fixture_recorder.exe", Installed("c.exe"))));
     ASSERT_TRUE(app.Start(workDir, workDir + "\\missing.ini"));
-    HWND box = app.WaitMessageBox(kNothingToRun, 60);
+    HWND box = app.WaitDialog(
+        [](HWND h) { return ::FindWindowExA(h, nullptr, "Static", kNothingToRun) != nullptr; }, 60);
     ASSERT_NE(nullptr, box);
     EXPECT_EQ("TavUpdate", WindowText(box));
-    // The window waits behind the box, showing the launch stage.
-    HWND main = app.WaitMainWindow(5);
+    HWND main = app.WaitDialog([](HWND h) { return ::GetDlgItem(h, 1001) != nullptr; }, 5);
     ASSERT_NE(nullptr, main);
     EXPECT_EQ(kTitle, WindowText(main));
-    EXPECT_EQ(kLaunchStage, ItemText(main, 1001));
-    EXPECT_EQ("Downloading... ", ItemText(main, 1003));
-    EXPECT_EQ("0/0", ItemText(main, 1004));
-
+    // The launch stage, in code page 949 bytes: text compiled in another code
+    // page would compare equal with a literal of this file.
+    EXPECT_EQ("\xC7\xC1\xB7\xCE\xB1\xD7\xB7\xA5\xC0\xBB \xBD\xC7\xC7\xE0\xC7\xD5\xB4\xCF\xB4\xD9.",
+              ItemText(main, 1001));
+    EXPECT_EQ(7, ::SendDlgItemMessageA(main, 1000, PBM_GETPOS, 0, 0));
+    EXPECT_EQ(8, ::SendDlgItemMessageA(main, 1000, PBM_GETRANGE, FALSE, 0));
     Settle(main);
     EXPECT_TRUE(::IsWindow(main));
     ::PostMessageA(box, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(app.WaitExit(30));
-    EXPECT_EQ(0u, app.ExitCode());
-    ExpectNoLogFiles();
+    EXPECT_TRUE(app.Ends(30));
 }
 
-// Both starts read .\TavUpdateInfo.ini of the working folder: no argument,
-// and an empty first argument with a second one that must be ignored.
-class DefaultConfigTest : public PassFixture, public ::testing::WithParamInterface<const char*> {};
-
-TEST_P(DefaultConfigTest, WorkingFolderFileIsReadAndAnUnreachableServerStartsTheDefault) {
-    std::string program = Installed("client.exe");
-    ASSERT_TRUE(::CopyFileA((testenv::BinDir() + "\\app_fixture_recorder.exe").c_str(),
-                            program.c_str(), FALSE));
-    // A port nobody listens on any more.
-    int port;
-    {
-        FixtureServer gone = FixtureServer::Nginx(serverDir);
-        ASSERT_TRUE(gone.Ok()) << gone.Error();
-        port = gone.Port();
+// A stage that fails skips the stages after it up to the launch, which still
+// runs: the default program starts, as nothing was listed, and the window
+// closes. A list from an earlier pass names a program that must not start.
+class FailedStageTest : public PassFixture {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(server.Ok()) << server.Error();
+        Copy("app_fixture_recorder.exe", Installed("default.exe"));
+        Copy("app_fixture_recorder.exe", Installed("listed.exe"));
+        Copy("app_fixture_recorder.exe", Served("listed.exe"));
+        ASSERT_TRUE(testenv::WriteFile(workDir + "\\TavUpdate.ver", listed));
     }
-    ASSERT_TRUE(testenv::WriteFile(workDir + "\\TavUpdateInfo.ini", Config("HTTP", port, program)));
+    // The configuration is the working folder's TavUpdateInfo.ini.
+    void ExpectOnlyTheLaunch(const std::string& localList, const std::string& arguments) {
+        ASSERT_TRUE(
+            testenv::WriteFile(workDir + "\\TavUpdateInfo.ini",
+                               Config("HTTP", server.Port(), Installed("default.exe"), localList)));
+        ASSERT_TRUE(app.Start(workDir, arguments));
+        ASSERT_TRUE(app.Ends(90));
+        ExpectStartedOnce(Installed("default.exe"));
+        EXPECT_EQ("", testenv::ReadFile(Installed("listed.exe") + ".ran"));
+        EXPECT_EQ(0, server.CountRequests("/listed.exe"));
+        ExpectNoLogFiles();
+    }
 
-    ASSERT_TRUE(app.Start(workDir, GetParam()));
-    ASSERT_TRUE(app.WaitExit(90)) << "no box may stop this pass";
-    EXPECT_EQ(0u, app.ExitCode());
-    ExpectStartedOnce(Starts(program), program, installDir);
-    ExpectNoLogFiles();
+    const std::string listed = Installed("listed.exe") + " | /listed.exe | E\r\n";
+    FixtureServer server = FixtureServer::Nginx(serverDir);
+};
+
+// No list on the server, no argument. Fault: the earlier pass's list read.
+TEST_F(FailedStageTest, GetVersionInfo) {
+    ExpectOnlyTheLaunch("", "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Arguments, DefaultConfigTest,
-                         ::testing::Values("", "\"\" Z:\\nowhere\\other.ini"));
-
-TEST_F(PassFixture, NothingNewerFetchesNothingAndStillStartsTheProgramsMarkedE) {
-    ServeFixture("app_fixture_recorder.exe", "client.exe");
-    ServeFixture("app_fixture_regserver.dll", "control.dll");
-    ASSERT_TRUE(testenv::WriteFile(serverDir + "\\data.bin", "new data"));
-    ServeVersionList("; current modules\n" + Installed("client.exe") + " | /client.exe | E\n" +
-                     Installed("control.dll") + " | /control.dll | R\n" + Installed("data.bin") +
-                     " | /data.bin\n");
-    // Local copies newer than the server's: kept.
-    ASSERT_TRUE(::CopyFileA((testenv::BinDir() + "\\app_fixture_recorder.exe").c_str(),
-                            Installed("client.exe").c_str(), FALSE));
-    ASSERT_TRUE(testenv::WriteFile(Installed("control.dll"), "old library"));
-    ASSERT_TRUE(testenv::WriteFile(Installed("data.bin"), "old data"));
-    long long later = static_cast<long long>(std::time(nullptr)) + 86400;
-    for (const char* name : {"client.exe", "control.dll", "data.bin"})
-        ASSERT_TRUE(testenv::SetFileTime(Installed(name), later));
-
-    FixtureServer ftp = FixtureServer::Ftp(serverDir, "tav", "secret");
-    ASSERT_TRUE(ftp.Ok()) << ftp.Error();
-    std::string config = workDir + "\\pass.ini";
-    ASSERT_TRUE(testenv::WriteFile(config, Config("FTP", ftp.Port(), "")));
-
-    ASSERT_TRUE(app.Start(workDir, config));
-    ASSERT_TRUE(app.WaitExit(90));
-    EXPECT_EQ(0u, app.ExitCode());
-    EXPECT_EQ("old library", testenv::ReadFile(Installed("control.dll")));
-    EXPECT_EQ("old data", testenv::ReadFile(Installed("data.bin")));
-    EXPECT_EQ(later, FileTimeOf(Installed("data.bin")));
-    EXPECT_FALSE(testenv::FileExists(Installed("control.dll") + ".reg"));
-    ExpectStartedOnce(Starts(Installed("client.exe")), Installed("client.exe"), installDir);
-    // The version list itself was fetched.
-    EXPECT_EQ(testenv::ReadFile(serverDir + "\\TavUpdate.ver"),
-              testenv::ReadFile(workDir + "\\TavUpdate.ver"));
-    ExpectNoLogFiles();
+// The list arrives where the runtime cannot open it, past MAX_PATH. An empty
+// first argument is no argument; a second one is ignored.
+TEST_F(FailedStageTest, ParseVersionInfo) {
+    ASSERT_TRUE(testenv::WriteFile(Served("TavUpdate.ver"), listed));
+    const std::string list = workDir + "\\" + std::string(250 - workDir.size(), 'v') + "\\" +
+                             std::string(20, 'l') + ".ver";
+    ExpectOnlyTheLaunch(list, "\"\" Z:\\nowhere\\other.ini");
+    std::wstring received = L"\\\\?\\";
+    for (char c : list)
+        received += static_cast<wchar_t>(c);
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(received.c_str()));
 }
 
-// Newer and forced modules over both protocols: each lands whole, the
-// library marked R is registered once, the program marked E starts once.
+// A list of comments only.
+TEST_F(FailedStageTest, CompareVersionInfo) {
+    ASSERT_TRUE(testenv::WriteFile(Served("TavUpdate.ver"), "; nothing to update\r\n"));
+    ExpectOnlyTheLaunch("", workDir + "\\TavUpdateInfo.ini");
+    EXPECT_EQ(1, server.CountRequests("GET /TavUpdate.ver "));
+}
+
+// A pass over each protocol that fetches: a missing program marked E, a
+// missing library marked R and a forced module whose local copy is newer. Each
+// lands whole, the library is registered once, the program starts once.
 class FetchTest : public PassFixture, public ::testing::WithParamInterface<const char*> {};
 
-TEST_P(FetchTest, NewerAndForcedModulesAreFetchedRegisteredAndStarted) {
-    std::string client = ServeFixture("app_fixture_recorder.exe", "client.exe");
-    std::string control = ServeFixture("app_fixture_regserver.dll", "control.dll");
-    std::string data(300000, '\0');
-    for (size_t i = 0; i < data.size(); ++i)
-        data[i] = static_cast<char>(i * 7 + 3);
-    ASSERT_TRUE(testenv::WriteFile(serverDir + "\\data.bin", data));
-    ServeVersionList(Installed("client.exe") + "|/client.exe|E\n" + Installed("control.dll") +
-                     "|/control.dll|R\n" + Installed("data.bin") + "|/data.bin|F\n" +
-                     Installed("keep.txt") + "|/keep.txt\n");
-    ASSERT_TRUE(testenv::WriteFile(serverDir + "\\keep.txt", "server keep"));
-    // control.dll is missing locally; data.bin is newer locally but forced;
-    // keep.txt is older than the server's.
-    ASSERT_TRUE(testenv::WriteFile(Installed("data.bin"), "local data, newer"));
-    ASSERT_TRUE(testenv::SetFileTime(Installed("data.bin"),
-                                     static_cast<long long>(std::time(nullptr)) + 86400));
-    ASSERT_TRUE(testenv::WriteFile(Installed("keep.txt"), "old keep"));
-    ASSERT_TRUE(testenv::SetFileTime(Installed("keep.txt"), 946684800)); // 2000-01-01
+TEST_P(FetchTest, ModulesAreFetchedRegisteredAndStarted) {
+    const std::string client = Copy("app_fixture_recorder.exe", Served("client.exe"));
+    const std::string control = Copy("app_fixture_regserver.dll", Served("control.dll"));
+    ASSERT_TRUE(testenv::WriteFile(Served("data.bin"), ScriptedBody(300000)));
+    ASSERT_TRUE(testenv::WriteFile(Served("TavUpdate.ver"),
+                                   Installed("client.exe") + "|/client.exe|E\n" +
+                                       Installed("control.dll") + "|/control.dll|R\n" +
+                                       Installed("data.bin") + "|/data.bin|F\n"));
+    ASSERT_TRUE(testenv::WriteFile(Installed("data.bin"), "local, newer"));
+    ASSERT_TRUE(testenv::SetFileTime(Installed("data.bin"), std::time(nullptr) + 86400));
 
-    bool http = std::string(GetParam()) == "HTTP";
-    FixtureServer server =
-        http ? FixtureServer::Nginx(serverDir) : FixtureServer::Ftp(serverDir, "tav", "secret");
+    const bool http = std::string(GetParam()) == "HTTP";
+    FixtureServer server = http ? FixtureServer::Nginx(serverDir) : FixtureServer::Ftp(serverDir);
     ASSERT_TRUE(server.Ok()) << server.Error();
-    std::string config = workDir + "\\pass.ini";
-    ASSERT_TRUE(testenv::WriteFile(config, Config(GetParam(), server.Port(), "")));
-
-    ASSERT_TRUE(app.Start(workDir, config));
-    ASSERT_TRUE(app.WaitExit(120));
-    EXPECT_EQ(0u, app.ExitCode());
+    ASSERT_TRUE(testenv::WriteFile(workDir + "\\pass.ini", Config(GetParam(), server.Port())));
+    ASSERT_TRUE(app.Start(workDir, workDir + "\\pass.ini"));
+    ASSERT_TRUE(app.Ends(120));
     EXPECT_EQ(testenv::ReadFile(client), testenv::ReadFile(Installed("client.exe")));
     EXPECT_EQ(testenv::ReadFile(control), testenv::ReadFile(Installed("control.dll")));
-    EXPECT_TRUE(testenv::ReadFile(Installed("data.bin")) == data)
-        << "forced module not replaced whole";
-    EXPECT_EQ("server keep", testenv::ReadFile(Installed("keep.txt")));
-    EXPECT_EQ("registered\n", testenv::ReadFile(Installed("control.dll") + ".reg"));
-    ExpectStartedOnce(Starts(Installed("client.exe")), Installed("client.exe"), installDir);
-    if (http) {
-        EXPECT_EQ(1, server.CountRequests("GET /TavUpdate.ver "));
-        // Every selected module was asked for over the wire.
-        for (const char* path : {"/client.exe", "/control.dll", "/data.bin", "/keep.txt"})
-            EXPECT_LE(1, server.CountRequests(std::string("GET ") + path + " ")) << path;
-    }
+    EXPECT_TRUE(ScriptedBody(300000) == testenv::ReadFile(Installed("data.bin")));
+    EXPECT_EQ("registered com=1\n", testenv::ReadFile(Installed("control.dll") + ".reg"));
+    ExpectStartedOnce(Installed("client.exe"));
     ExpectNoLogFiles();
 }
 
