@@ -1,75 +1,54 @@
 #include "TraceRecorder.h"
 
-#include "TraceBase.h"
 #include "TraceObserver.h"
 
+#include <mutex>
+#include <utility>
+
 namespace {
-TraceRecorder* g_active = nullptr;
-std::mutex g_activeMutex;
+std::mutex g_mutex;
+std::vector<std::pair<int, std::string>> g_entries; // level, text
+
+std::vector<std::pair<int, std::string>> Entries() {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    return g_entries;
+}
 } // namespace
 
 TraceRecorder::TraceRecorder() {
-    std::lock_guard<std::mutex> lock(g_activeMutex);
-    g_active = this;
-    SetTraceObserver(&TraceRecorder::Observe);
+    Clear();
+    SetTraceObserver([](const CTraceBase*, int level, const char* text) {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        g_entries.emplace_back(level, text);
+    });
 }
 
 TraceRecorder::~TraceRecorder() {
-    std::lock_guard<std::mutex> lock(g_activeMutex);
     SetTraceObserver(nullptr);
-    g_active = nullptr;
 }
 
-void TraceRecorder::Observe(const CTraceBase* source, int level, const char* text) {
-    std::lock_guard<std::mutex> lock(g_activeMutex);
-    if (!g_active)
-        return;
-    std::lock_guard<std::mutex> entries(g_active->m_mutex);
-    g_active->m_entries.push_back({source ? source->ClassName() : "", level, text});
-}
-
-std::vector<TraceEntry> TraceRecorder::Entries() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_entries;
-}
-
-std::vector<std::string> TraceRecorder::Texts(int level) const {
+std::vector<std::string> TraceRecorder::Texts() const {
     std::vector<std::string> texts;
-    for (const TraceEntry& e : Entries())
-        if (level == 0 || e.level == level)
-            texts.push_back(e.text);
+    for (const auto& e : Entries())
+        texts.push_back(e.second);
     return texts;
 }
 
-bool TraceRecorder::Has(int level, const std::string& text) const {
-    for (const TraceEntry& e : Entries())
-        if (e.level == level && e.text == text)
+bool TraceRecorder::Has(int level, const std::string& text, bool prefix) const {
+    for (const auto& e : Entries())
+        if (e.first == level && (prefix ? e.second.rfind(text, 0) == 0 : e.second == text))
             return true;
     return false;
-}
-
-bool TraceRecorder::HasPrefix(int level, const std::string& prefix) const {
-    for (const TraceEntry& e : Entries())
-        if (e.level == level && e.text.compare(0, prefix.size(), prefix) == 0)
-            return true;
-    return false;
-}
-
-int TraceRecorder::Count(const std::string& text) const {
-    int n = 0;
-    for (const TraceEntry& e : Entries())
-        n += e.text == text;
-    return n;
 }
 
 void TraceRecorder::Clear() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_entries.clear();
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_entries.clear();
 }
 
 std::string TraceRecorder::Dump() const {
     std::string out;
-    for (const TraceEntry& e : Entries())
-        out += "  [" + e.source + " " + std::to_string(e.level) + "] " + e.text + "\n";
+    for (const auto& e : Entries())
+        out += "  [" + std::to_string(e.first) + "] " + e.second + "\n";
     return out;
 }

@@ -1,16 +1,9 @@
 #pragma once
 // Records every Trace call of the program's objects while it lives (test
-// builds only). Traces may come from a worker thread.
+// builds only; one recorder at a time). Traces may come from a worker thread.
 
-#include <mutex>
 #include <string>
 #include <vector>
-
-struct TraceEntry {
-    std::string source; // class name of the tracing object
-    int level;
-    std::string text;
-};
 
 class TraceRecorder {
 public:
@@ -19,16 +12,9 @@ public:
     TraceRecorder(const TraceRecorder&) = delete;
     TraceRecorder& operator=(const TraceRecorder&) = delete;
 
-    std::vector<TraceEntry> Entries() const;
-    std::vector<std::string> Texts(int level = 0) const; // 0: every level
-    bool Has(int level, const std::string& text) const;
-    bool HasPrefix(int level, const std::string& prefix) const;
-    int Count(const std::string& text) const;
+    std::vector<std::string> Texts() const;
+    // Whether a trace of the level has the text, or begins with it.
+    bool Has(int level, const std::string& text, bool prefix = false) const;
     void Clear();
     std::string Dump() const; // for failure messages
-
-private:
-    static void Observe(const class CTraceBase* source, int level, const char* text);
-    mutable std::mutex m_mutex;
-    std::vector<TraceEntry> m_entries;
 };

@@ -1,89 +1,55 @@
-#include "AULMgr.h"
-#include "Fixtures.h"
-#include "TraceRecorder.h"
+#include "EngineTest.h"
 
-#include <gtest/gtest.h>
-
-#include <string>
+#include <vector>
 
 namespace {
 
-class VersionInfoTest : public ::testing::Test {
-protected:
-    void SetUp() override { manager.m_config.localVersionFile = list; }
-    void WriteList(const std::string& content) { ASSERT_TRUE(testenv::WriteFile(list, content)); }
-    void AddModule(const std::string& local) {
-        manager.m_modules.push_back(std::make_unique<ModuleRecord>());
-        manager.m_modules.back()->localFile = local;
-    }
+using Record = std::vector<std::string>; // local, remote, options, digest
 
-    std::string list = testenv::NewDir("versioninfo") + "\\version.txt";
-    TraceRecorder trace;
-    CAULMgr manager;
-};
-
-// The traces show each record as stored.
-TEST_F(VersionInfoTest, AcceptedLinesBecomeRecordsInOrder) {
-    WriteList("; TavUpdate version list\r\n"
-              "C:\\Omblet\\OmbletPlus.exe | /omblet/OmbletPlus.exe | FE\r\n"
-              "\r\n"
-              "C:\\Omblet\\chat.dll|/omblet/chat.dll\r\n"
-              "|C:\\Omblet\\lead.dll|/omblet/lead.dll|R\r\n"
-              "C:\\Omblet\\only-one-field.dll\r\n"
-              "  ; C:\\Omblet\\not-a-comment.dll\r\n"
-              "C:\\Omblet\\ocx.ocx||/omblet/ocx.ocx|R|ignored\r\n"
-              "x");
-    manager.SetStatus(STATUS_GET_VERSION);
-    ASSERT_EQ(1, manager.ParseVersionInfo()) << trace.Dump();
-    EXPECT_EQ(STATUS_GET_VERSION, manager.m_nStatus); // the parse sets no status
-    ASSERT_EQ(3u, manager.m_modules.size());
-    std::vector<std::string> expected = {
-        "ParseVersionInfo : Module[ 1] = C:\\Omblet\\OmbletPlus.exe | /omblet/OmbletPlus.exe | FE ",
-        "ParseVersionInfo : Module[ 2] = C:\\Omblet\\chat.dll | /omblet/chat.dll |  ",
-        "ParseVersionInfo : Module[ 3] = C:\\Omblet\\ocx.ocx | /omblet/ocx.ocx | R ",
+// What each line of a version list becomes, read as a pass reads it (the
+// runtime's text mode, 1023-byte chunks). Faults: a field lost or a blank
+// kept, an empty field taken for a value, a leading delimiter read as a line,
+// blanks before ";" taken for a comment, a long line read past its chunk or
+// its tail lost, a last line without its line end lost, a digest taken for
+// the options (its hex letters E and F would start or force the module), a
+// malformed or misplaced digest taken for one, a later digest for the first.
+TEST(VersionListFile, EachLineBecomesTheRecordItsFieldsSay) {
+    const std::string hex = "0123456789ABCDEF0123456789abcdef0123456789abcdef0123456789ABCDEF";
+    const std::string digest = "0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef";
+    const struct {
+        std::string line;
+        Record record; // empty: no record
+    } cases[] = {
+        {"; a comment | /x.dll", {}},
+        {"  ; C:\\x.dll | /x.dll", {"; C:\\x.dll", "/x.dll", "", ""}},
+        {"  C:\\a.dll |\t/a.dll|  RE ", {"C:\\a.dll", "/a.dll", "RE", ""}},
+        {"C:\\b.dll|   |/b.dll|F|ignored", {"C:\\b.dll", "/b.dll", "F", ""}},
+        {"|C:\\lead.dll|/lead.dll", {}},
+        {"C:\\one-field.dll", {}},
+        {"C:\\" + std::string(1020, 'a') + "tail|/t.dll|E", {"tail", "/t.dll", "E", ""}},
+        {"c|d|sha256=" + hex, {"c", "d", "", digest}},
+        {"e|f|-|sha256=" + hex + "|sha256=" + std::string(64, 'e'), {"e", "f", "-", digest}},
+        {"g|h|sha256=" + hex + "|E", {"g", "h", "", digest}},
+        {"i|j|sha256=" + hex.substr(1), {"i", "j", "sha256=" + hex.substr(1), ""}},
+        {"k|l|E|SHA256=" + hex, {"k", "l", "E", ""}},
+        {"m|sha256=" + hex, {"m", "sha256=" + hex, "", ""}},
+        {"x", {}},
     };
-    EXPECT_EQ(expected, trace.Texts(3));
-    EXPECT_TRUE(trace.Has(4, "SplitList(C:\\Omblet\\chat.dll|/omblet/chat.dll|) :  "
-                             "/omblet/chat.dll --> ADD"))
-        << trace.Dump();
-
-    // Fault: records piling up over passes instead of being replaced.
-    WriteList("e|f|E\n");
+    std::string text;
+    std::vector<Record> expected;
+    for (const auto& c : cases) {
+        text += c.line + (&c == std::end(cases) - 1 ? "" : "\r\n");
+        if (!c.record.empty())
+            expected.push_back(c.record);
+    }
+    CAULMgr manager;
+    manager.m_config.localVersionFile = testenv::NewDir("list") + "\\version.txt";
+    ASSERT_TRUE(testenv::WriteFile(manager.m_config.localVersionFile, text));
     ASSERT_EQ(1, manager.ParseVersionInfo());
-    ASSERT_EQ(1u, manager.m_modules.size());
-    EXPECT_EQ("e", manager.m_modules[0]->localFile);
-}
-
-TEST_F(VersionInfoTest, OnlyCommentsGiveAnEmptyListAndTheComparisonFails) {
-    AddModule("stale");
-    WriteList("; nothing to update\r\n;\r\n");
-    ASSERT_EQ(1, manager.ParseVersionInfo());
-    EXPECT_TRUE(manager.m_modules.empty());
-    EXPECT_EQ(0, manager.CompareVersionInfo());
-    EXPECT_EQ(STATUS_COMPARE, manager.m_nStatus);
-    EXPECT_TRUE(trace.Has(1, "CompareVersionInfo :  ERROR, 버전 정보가 없습니다.")) << trace.Dump();
-    EXPECT_EQ(0, manager.DownloadNewFiles());
-}
-
-// Fault: a failed read emptying (or half filling) the list of the last pass.
-TEST_F(VersionInfoTest, MissingOrUnreadableFileFailsAndKeepsTheList) {
-    AddModule("kept");
-    EXPECT_EQ(0, manager.ParseVersionInfo());
-    EXPECT_TRUE(trace.Has(1, "ParseVersionInfo : ERROR, version file(" + list + ") does not exist"))
-        << trace.Dump();
-
-    WriteList("a|b\n");
-    HANDLE locked = ::CreateFileA(list.c_str(), GENERIC_READ, 0, // no sharing: unreadable
-                                  nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, locked);
-    int result = manager.ParseVersionInfo();
-    ::CloseHandle(locked);
-    EXPECT_EQ(0, result);
-    EXPECT_TRUE(trace.Has(1, "ParseVersionInfo : ERROR, open version file(" + list +
-                                 "), EC =" + std::to_string(ERROR_SHARING_VIOLATION)))
-        << trace.Dump();
-    ASSERT_EQ(1u, manager.m_modules.size());
-    EXPECT_EQ("kept", manager.m_modules[0]->localFile);
+    std::vector<Record> records;
+    for (const auto& r : manager.m_modules)
+        records.push_back({r->localFile, r->remoteFile, r->updateOption, r->sha256});
+    EXPECT_EQ(expected, records);
 }
 
 } // namespace
