@@ -1,7 +1,9 @@
 // Feeds the version block walker damaged blocks: half of the inputs are raw
-// bytes, the other half are built into a well-formed tree first and then have
-// lengths and bytes overwritten, so the deep branches are reached quickly.
-// The block always lies in a heap buffer of exactly its size.
+// bytes, the other half a tree laid out as the resource compiler does (header,
+// key, padding to 4, value, children each at a multiple of 4; 32-bit or 16-bit
+// layout) whose lengths are then overwritten and whose end may be cut off, so
+// the deep branches are reached quickly. The block always lies in a heap buffer
+// of exactly its size.
 
 #include "VersionBlock.h"
 
@@ -9,10 +11,83 @@
 
 #include <cstdlib>
 #include <memory>
-#include <string>
-#include <vector>
 
 namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+void SetWord(Bytes& block, size_t pos, size_t word) {
+    block[pos] = static_cast<uint8_t>(word);
+    block[pos + 1] = static_cast<uint8_t>(word >> 8);
+}
+
+class Writer {
+public:
+    Writer(FuzzedDataProvider& in) : m_in(in), m_wide(in.ConsumeBool()) {}
+
+    Bytes Root() {
+        std::vector<Bytes> children;
+        for (int i = m_in.ConsumeIntegralInRange(0, 4); i > 0 && m_in.remaining_bytes(); --i) {
+            const std::string key = Key({"StringFileInfo", "VarFileInfo", "Other"});
+            std::vector<Bytes> nodes;
+            for (int j = m_in.ConsumeIntegralInRange(0, 4); j > 0 && m_in.remaining_bytes(); --j)
+                nodes.push_back(key == "VarFileInfo" ? Node(Key({"Translation", "Other"}), 16)
+                                                     : Table());
+            children.push_back(Node(key, 0, nodes));
+        }
+        Bytes block = Node("VS_VERSION_INFO", 60, children);
+        for (int n = m_in.ConsumeIntegralInRange(0, 4); n > 0; --n)
+            SetWord(block, m_in.ConsumeIntegralInRange<size_t>(0, block.size() / 2 - 1) * 2,
+                    m_in.ConsumeIntegral<uint16_t>());
+        if (m_in.ConsumeBool())
+            block.resize(m_in.ConsumeIntegralInRange<size_t>(0, block.size()));
+        return block;
+    }
+
+private:
+    std::string Key(std::initializer_list<const char*> usual) {
+        if (m_in.ConsumeIntegralInRange(0, 7) == 0)
+            return m_in.ConsumeRandomLengthString(12);
+        return usual.begin()[m_in.ConsumeIntegralInRange<size_t>(0, usual.size() - 1)];
+    }
+    Bytes Table() {
+        std::vector<Bytes> strings;
+        for (int k = m_in.ConsumeIntegralInRange(0, 6); k > 0 && m_in.remaining_bytes(); --k)
+            strings.push_back(Node(Key({"FileVersion", "Comments", ""}), 20));
+        return Node(Key({"041204b0", "040904B0", "zz"}), 0, strings);
+    }
+    Bytes Text(const std::string& text) const {
+        Bytes out;
+        for (char c : text) {
+            out.push_back(static_cast<uint8_t>(c));
+            if (m_wide)
+                out.push_back(0);
+        }
+        out.insert(out.end(), m_wide ? 2 : 1, 0);
+        return out;
+    }
+    // A node with a value of up to maxValue bytes from the input.
+    Bytes Node(const std::string& key, size_t maxValue, const std::vector<Bytes>& children = {}) {
+        const Bytes value =
+            m_in.ConsumeBytes<uint8_t>(m_in.ConsumeIntegralInRange<size_t>(0, maxValue));
+        Bytes out(m_wide ? 6 : 4, 0), name = Text(key);
+        out.insert(out.end(), name.begin(), name.end());
+        std::vector<Bytes> parts = children;
+        parts.insert(parts.begin(), value);
+        for (const Bytes& part : parts) {
+            out.resize((out.size() + 3) & ~size_t(3), 0);
+            out.insert(out.end(), part.begin(), part.end());
+        }
+        SetWord(out, 0, out.size());
+        SetWord(out, 2, m_wide ? value.size() / 2 : value.size());
+        if (m_wide)
+            SetWord(out, 4, 1);
+        return out;
+    }
+
+    FuzzedDataProvider& m_in;
+    const bool m_wide;
+};
 
 std::string Narrow(const char16_t* text) {
     std::string out;
@@ -21,107 +96,7 @@ std::string Narrow(const char16_t* text) {
     return out;
 }
 
-class Writer {
-public:
-    Writer(FuzzedDataProvider& in, bool wide) : m_in(in), m_wide(wide) {}
-
-    std::vector<uint8_t> Root() {
-        size_t start = Begin("VS_VERSION_INFO");
-        Value(m_in.ConsumeIntegralInRange<size_t>(0, 60));
-        int children = m_in.ConsumeIntegralInRange(0, 4);
-        for (int i = 0; i < children && m_in.remaining_bytes(); ++i)
-            Child();
-        End(start);
-        return std::move(m_out);
-    }
-
-private:
-    std::string Key(std::initializer_list<const char*> usual) {
-        if (m_in.ConsumeIntegralInRange(0, 7) == 0)
-            return m_in.ConsumeRandomLengthString(12);
-        size_t pick = m_in.ConsumeIntegralInRange<size_t>(0, usual.size() - 1);
-        return usual.begin()[pick];
-    }
-    void Pad() {
-        while (m_out.size() % 4)
-            m_out.push_back(0);
-    }
-    void Word(uint16_t w) {
-        m_out.push_back(static_cast<uint8_t>(w));
-        m_out.push_back(static_cast<uint8_t>(w >> 8));
-    }
-    void Text(const std::string& text) {
-        for (char c : text) {
-            m_out.push_back(static_cast<uint8_t>(c));
-            if (m_wide)
-                m_out.push_back(0);
-        }
-        m_out.push_back(0);
-        if (m_wide)
-            m_out.push_back(0);
-    }
-    size_t Begin(const std::string& key) {
-        Pad();
-        size_t start = m_out.size();
-        m_out.insert(m_out.end(), m_wide ? 6 : 4, 0);
-        Text(key);
-        Pad();
-        return start;
-    }
-    void Value(size_t bytes) {
-        for (size_t i = 0; i < bytes; ++i)
-            m_out.push_back(m_in.ConsumeIntegral<uint8_t>());
-    }
-    // Writes the node's length, or now and then a made-up one.
-    void End(size_t start) {
-        uint16_t length = static_cast<uint16_t>(m_out.size() - start);
-        if (m_in.ConsumeIntegralInRange(0, 9) == 0)
-            length = m_in.ConsumeIntegral<uint16_t>();
-        m_out[start] = static_cast<uint8_t>(length);
-        m_out[start + 1] = static_cast<uint8_t>(length >> 8);
-        uint16_t valueLength = static_cast<uint16_t>(m_in.ConsumeIntegralInRange(0, 64));
-        m_out[start + 2] = static_cast<uint8_t>(valueLength);
-        m_out[start + 3] = static_cast<uint8_t>(valueLength >> 8);
-    }
-    void Child() {
-        std::string key = Key({"StringFileInfo", "VarFileInfo", "Other"});
-        size_t start = Begin(key);
-        int count = m_in.ConsumeIntegralInRange(0, 4);
-        for (int i = 0; i < count && m_in.remaining_bytes(); ++i) {
-            if (key == "VarFileInfo")
-                Variable();
-            else
-                Table();
-        }
-        End(start);
-    }
-    void Table() {
-        size_t start = Begin(Key({"041204b0", "040904B0", "zz"}));
-        int count = m_in.ConsumeIntegralInRange(0, 6);
-        for (int i = 0; i < count && m_in.remaining_bytes(); ++i) {
-            size_t string = Begin(Key({"FileVersion", "Comments", ""}));
-            if (m_in.ConsumeBool())
-                Text(m_in.ConsumeRandomLengthString(16));
-            End(string);
-        }
-        End(start);
-    }
-    void Variable() {
-        size_t start = Begin(Key({"Translation", "Other"}));
-        int pairs = m_in.ConsumeIntegralInRange(0, 4);
-        for (int i = 0; i < pairs; ++i) {
-            Word(m_in.ConsumeIntegral<uint16_t>());
-            Word(m_in.ConsumeIntegral<uint16_t>());
-        }
-        End(start);
-    }
-
-    FuzzedDataProvider& m_in;
-    bool m_wide;
-    std::vector<uint8_t> m_out;
-};
-
-void Walk(const std::vector<uint8_t>& bytes) {
+void Walk(const Bytes& bytes) {
     std::unique_ptr<unsigned char[]> data(new unsigned char[bytes.size() ? bytes.size() : 1]);
     std::copy(bytes.begin(), bytes.end(), data.get());
     std::vector<std::string> names, values, translations;
@@ -144,15 +119,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0)
         return 0;
     if (data[0] & 1) {
-        Walk(std::vector<uint8_t>(data + 1, data + size));
+        Walk(Bytes(data + 1, data + size));
         return 0;
     }
     FuzzedDataProvider in(data + 1, size - 1);
-    bool wide = in.ConsumeBool();
-    size_t cut = in.ConsumeIntegral<uint16_t>();
-    std::vector<uint8_t> block = Writer(in, wide).Root();
-    if (cut < block.size() && (cut & 1))
-        block.resize(cut);
-    Walk(block);
+    Walk(Writer(in).Root());
     return 0;
 }
