@@ -1,16 +1,15 @@
 // The machine package in the hands of the real Windows Installer, through one
-// deployment's life: installed, used by a page, replaced by a package with
-// other settings, removed. The tests run in this order; package_test.sh
+// deployment's life: installed, replaced by a package with other settings,
+// used by a page, removed. The tests run in this order; package_test.sh
 // builds the two packages and names them in the environment:
 //   TAV_PACKAGE_A      signed, with a signing key and two allowed sites
 //   TAV_PACKAGE_B      unsigned, neither key nor sites, the same binaries
 //   TAV_PACKAGE_PORT   the nginx both point at; TAV_PACKAGE_WEB its root
 //   TAV_PACKAGE_KEY    the signing key in A; TAV_PACKAGE_LIST B's local list
-
+#include "ComInit.h"
 #include "Fixtures.h"
-#include "OmbletClient.h"
-#include "StandIn.h"
 #include "TavWebOmblet_h.h"
+#include "UniqueHandle.h"
 #include "WebControlTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -25,18 +24,9 @@ using namespace wctest;
 
 namespace {
 
-const char kUpgradeCode[] = "{D7F4CD3B-79B7-4D0F-94FB-0C3D00C70D22}";
-const char kSiteLockKey[] = "SOFTWARE\\Tav\\TavWebOmblet";
-const char kProgID[] = "TAVWEBOMBLET.TavWebOmbletCtrl.1";
-
 std::string Env(const char* name) {
     const char* value = std::getenv(name);
     return value ? value : "";
-}
-
-// The system folder as a 32-bit program names it, where the control looks.
-std::string SystemDir() {
-    return COmbletClient().m_szSystemDir;
 }
 
 int Msiexec(const std::string& action, const std::string& package) {
@@ -44,21 +34,21 @@ int Msiexec(const std::string& action, const std::string& package) {
 }
 
 bool UpdaterRunning() {
-    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    unique_hfile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof(entry);
-    bool found = false;
-    for (BOOL more = ::Process32First(snapshot, &entry); more && !found;
-         more = ::Process32Next(snapshot, &entry))
-        found = ::lstrcmpiA(entry.szExeFile, "TavUpdate.exe") == 0;
-    ::CloseHandle(snapshot);
-    return found;
+    for (BOOL more = ::Process32First(snapshot.get(), &entry); more;
+         more = ::Process32Next(snapshot.get(), &entry))
+        if (::lstrcmpiA(entry.szExeFile, "TavUpdate.exe") == 0)
+            return true;
+    return false;
 }
 
 int InstalledProducts() {
     char product[39];
     int n = 0;
-    while (::MsiEnumRelatedProductsA(kUpgradeCode, 0, n, product) == ERROR_SUCCESS)
+    while (::MsiEnumRelatedProductsA("{D7F4CD3B-79B7-4D0F-94FB-0C3D00C70D22}", 0, n, product) ==
+           ERROR_SUCCESS)
         ++n;
     return n;
 }
@@ -66,7 +56,7 @@ int InstalledProducts() {
 // Every key the control's registration may write, in the 32-bit view.
 std::vector<std::string> RegistrationKeys() {
     return {"CLSID\\" + GuidText(CLSID_TavWebOmblet),
-            "CLSID\\" + GuidText(PropPageClsid()),
+            "CLSID\\" + GuidText(kPropPageClsid),
             kProgID,
             "TAVWEBOMBLET.TavWebOmbletPropPage.1",
             "TypeLib\\" + GuidText(LIBID_TAVWEBOMBLETLib),
@@ -79,18 +69,17 @@ std::vector<std::string> RegistrationKeys() {
 // Key, value name, type and text of everything below path. A folder reads
 // the same with or without its closing backslash: the installer's folder
 // properties carry one, the module's own registration does not.
-void DumpTree(HKEY root, const std::string& path, std::vector<std::string>* lines) {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+void DumpTree(const std::string& path, std::vector<std::string>* lines) {
+    unique_hkey key;
+    if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
         return;
     lines->push_back(path);
     char name[256];
     BYTE data[2048];
-    for (DWORD i = 0;; ++i) {
-        DWORD nameSize = sizeof(name), dataSize = sizeof(data) - 1, type = 0;
-        if (::RegEnumValueA(key, i, name, &nameSize, nullptr, &type, data, &dataSize) !=
-            ERROR_SUCCESS)
-            break;
+    DWORD nameSize = sizeof(name), dataSize = sizeof(data) - 1, type = 0;
+    for (DWORD i = 0; ::RegEnumValueA(key.get(), i, name, &nameSize, nullptr, &type, data,
+                                      &dataSize) == ERROR_SUCCESS;
+         ++i, nameSize = sizeof(name), dataSize = sizeof(data) - 1) {
         std::string text(reinterpret_cast<const char*>(data), dataSize);
         if (type == REG_SZ) {
             text = text.c_str();
@@ -100,53 +89,28 @@ void DumpTree(HKEY root, const std::string& path, std::vector<std::string>* line
         lines->push_back(path + " | " + name + " | " + std::to_string(type) + " | " + text);
     }
     std::vector<std::string> children;
-    for (DWORD i = 0;; ++i) {
-        DWORD nameSize = sizeof(name);
-        if (::RegEnumKeyExA(key, i, name, &nameSize, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
+    for (DWORD i = 0;
+         nameSize = sizeof(name), ::RegEnumKeyExA(key.get(), i, name, &nameSize, nullptr, nullptr,
+                                                  nullptr, nullptr) == ERROR_SUCCESS;
+         ++i)
         children.push_back(name);
-    }
-    ::RegCloseKey(key);
     for (const std::string& child : children)
-        DumpTree(root, path + "\\" + child, lines);
+        DumpTree(path + "\\" + child, lines);
 }
 
 std::vector<std::string> DumpRegistration() {
     std::vector<std::string> lines;
     for (const std::string& key : RegistrationKeys())
-        DumpTree(HKEY_CLASSES_ROOT, key, &lines);
+        DumpTree(key, &lines);
     return lines;
 }
 
-void RemoveRegistration() {
-    for (const std::string& key : RegistrationKeys())
-        if (key.compare(0, 10, "Component ") != 0)
-            DeleteTree(HKEY_CLASSES_ROOT, key);
+std::string InstalledSettings() {
+    return testenv::ReadFile(SystemDir() + "\\TavUpdateInfo.ini");
 }
 
-std::string ReadMultiString(const char* valueName) {
-    HKEY key = nullptr;
-    char data[1024];
-    DWORD size = sizeof(data), type = 0;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSiteLockKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return "<missing>";
-    const LONG rc =
-        ::RegQueryValueExA(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
-    ::RegCloseKey(key);
-    if (rc != ERROR_SUCCESS)
-        return "<missing>";
-    if (type != REG_MULTI_SZ)
-        return "<type " + std::to_string(type) + ">";
-    return std::string(data, size);
-}
-
-std::string SettingsB() {
-    return "[SERVER]\r\nRemote Address=127.0.0.1\r\nProtocol=HTTP\r\nRemote Port=" +
-           Env("TAV_PACKAGE_PORT") +
-           "\r\nLogin Name=\r\nLogin Password=\r\nRemote Version File=/version.txt\r\n"
-           "[LOCAL]\r\nLocal Version File=" +
-           Env("TAV_PACKAGE_LIST") + "\r\nDefault Exec File=\r\n";
+std::string AllowedSites() {
+    return ReadValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Tav\\TavWebOmblet", "AllowedSites");
 }
 
 class PackageTest : public ::testing::Test {
@@ -157,25 +121,25 @@ protected:
         Msiexec("/x", Env("TAV_PACKAGE_A"));
         Msiexec("/x", Env("TAV_PACKAGE_B"));
     }
-    void SetUp() override { ASSERT_TRUE(SUCCEEDED(::CoInitialize(nullptr))); }
-    void TearDown() override { ::CoUninitialize(); }
+    CComApartment com;
 };
 
 // The installer writes the registration itself (so it can repair and remove
 // it): it must be what the module's own DllRegisterServer writes, key for
 // key and value for value, for the same file in the same place.
 TEST_F(PackageTest, InstallRegistersTheControlAsItsOwnRegistrationDoes) {
-    char wow64[MAX_PATH] = {};
-    ASSERT_NE(0u, ::GetSystemWow64DirectoryA(wow64, MAX_PATH));
-    const std::string installed = std::string(wow64) + "\\TavWebOmblet.ocx";
     std::vector<std::string> own;
     {
-        SystemFile ocx{installed};
-        ASSERT_TRUE(::CopyFileA(OcxPath().c_str(), ocx.path.c_str(), FALSE));
-        ASSERT_EQ(0, testenv::RunProcess("regsvr32.exe /s \"" + installed + "\""));
+        char wow64[MAX_PATH] = {};
+        ASSERT_NE(0u, ::GetSystemWow64DirectoryA(wow64, MAX_PATH));
+        ScopedFile ocx(std::string(wow64) + "\\TavWebOmblet.ocx", OcxPath());
+        ASSERT_TRUE(ocx.ok);
+        ASSERT_EQ(0, testenv::RunProcess("regsvr32.exe /s \"" + ocx.path + "\""));
         own = DumpRegistration();
-        testenv::RunProcess("regsvr32.exe /s /u \"" + installed + "\"");
-        RemoveRegistration();
+        testenv::RunProcess("regsvr32.exe /s /u \"" + ocx.path + "\"");
+        for (const std::string& key : RegistrationKeys())
+            if (key.compare(0, 10, "Component ") != 0)
+                DeleteTree(HKEY_CLASSES_ROOT, key);
     }
     ASSERT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "CLSID\\" + GuidText(CLSID_TavWebOmblet)));
 
@@ -192,14 +156,9 @@ TEST_F(PackageTest, InstalledSettingsAreThePackagedOnesByteForByte) {
                   Env("TAV_PACKAGE_KEY") +
                   "\r\n[LOCAL]\r\nLocal Version File=C:\\Tav\\version.txt\r\n"
                   "Default Exec File=C:\\Program Files\\OmbletPlus\\ombletplus.exe\r\n",
-              testenv::ReadFile(SystemDir() + "\\TavUpdateInfo.ini"));
+              InstalledSettings());
     const char sites[] = "https://portal.example.com\0https://*.example.org:8443\0";
-    EXPECT_EQ(std::string(sites, sizeof(sites)), ReadMultiString("AllowedSites"));
-}
-
-TEST_F(PackageTest, ScriptHostCreatesTheInstalledControlByProgID) {
-    AppPathsEntry::Remove();
-    EXPECT_EQ(RunPage("WScript.Echo(o.TavOBInstalled());\r\n"), std::vector<std::string>{"0"});
+    EXPECT_EQ(std::string(sites, sizeof(sites)), AllowedSites());
 }
 
 // The same binaries packaged again with other settings: a new product code,
@@ -207,27 +166,50 @@ TEST_F(PackageTest, ScriptHostCreatesTheInstalledControlByProgID) {
 // settings (or refusing) under the old one.
 TEST_F(PackageTest, PackageWithOtherSettingsReplacesTheInstalledOne) {
     ASSERT_EQ(0, Msiexec("/i", Env("TAV_PACKAGE_B")));
-    EXPECT_EQ(SettingsB(), testenv::ReadFile(SystemDir() + "\\TavUpdateInfo.ini"));
-    EXPECT_EQ("<missing>", ReadMultiString("AllowedSites"));
+    EXPECT_EQ("[SERVER]\r\nRemote Address=127.0.0.1\r\nProtocol=HTTP\r\nRemote Port=" +
+                  Env("TAV_PACKAGE_PORT") +
+                  "\r\nLogin Name=\r\nLogin Password=\r\nRemote Version File=/version.txt\r\n"
+                  "[LOCAL]\r\nLocal Version File=" +
+                  Env("TAV_PACKAGE_LIST") + "\r\nDefault Exec File=\r\n",
+              InstalledSettings());
+    EXPECT_EQ("<missing>", AllowedSites());
     EXPECT_EQ(1, InstalledProducts());
 }
 
-TEST_F(PackageTest, PageInstallsTheClientThroughTheInstalledUpdater) {
-    AppPathsEntry::Remove();
+// The whole road through the installed control, created by ProgID under the
+// script host: the page finds no client, has the installed updater install
+// it from the web server, then logs in, calls, opens a room, joins and stops.
+TEST_F(PackageTest, PageInstallsTheClientThroughTheInstalledUpdaterAndDrivesIt) {
+    DeleteTree(HKEY_LOCAL_MACHINE, kAppPathsKey);
     const std::string web = Env("TAV_PACKAGE_WEB");
-    const std::string client = testenv::NewDir("installed") + "\\ombletplus.exe";
-    ASSERT_TRUE(::CopyFileA((testenv::BinDir() + "\\ombletplus.exe").c_str(),
-                            (web + "\\ombletplus.exe").c_str(), FALSE));
-    ASSERT_TRUE(testenv::WriteFile(web + "\\version.txt", client + " | /ombletplus.exe | E\r\n"));
     StandIn standIn;
-    standIn.Use(client.substr(0, client.rfind('\\')), false);
+    ASSERT_TRUE(standIn.Use(web)); // served from here, installed into the folder below
+    const std::string client = testenv::NewDir("installed") + "\\ombletplus.exe";
+    ASSERT_TRUE(testenv::WriteFile(web + "\\version.txt", client + " | /ombletplus.exe | E\r\n"));
 
-    EXPECT_EQ(RunPage("o.TavOmbletInstall();\r\nWScript.Echo(\"done\");\r\n"),
-              std::vector<std::string>{"done"});
-    EXPECT_TRUE(standIn.WaitForLine("start ")) << standIn.Log();
-    // Its window too, so that the stand-in's end finds it and closes it.
-    EXPECT_TRUE(standIn.WaitForWindow());
-    EXPECT_EQ(testenv::ReadFile(web + "\\ombletplus.exe"), testenv::ReadFile(client));
+    EXPECT_EQ(RunPage("WScript.Echo(o.TavOBInstalled());\r\no.TavOmbletInstall();\r\n"),
+              std::vector<std::string>{"0"});
+    // The updater's pass downloads the client and starts it (marked E).
+    ASSERT_TRUE(standIn.WaitForLine("start ")) << standIn.Log();
+    ASSERT_TRUE(standIn.WaitForWindow());
+    EXPECT_EQ(testenv::ReadFile(standIn.Program()), testenv::ReadFile(client));
+
+    AppPathsEntry entry(client);
+    EXPECT_EQ(RunPage(R"(
+WScript.Echo(o.TavOBInstalled());
+o.TavStartOmblet("kim", "Kim Chulsoo", "secret");
+WScript.Echo(o.TavOpenP2PCall("kim", "Kim Chulsoo", "secret", "lee", "Lee"));
+WScript.Echo(o.TavOpenMeetingRoom("kim", "Kim Chulsoo", "secret", "lee,Lee,park,Park"));
+o.TavIntoMeetingRoom("kim", "Kim Chulsoo", "secret", "room-42");
+o.TavStopOmblet();
+)"),
+              (std::vector<std::string>{"1", "1", "1"}));
+    for (const char* line :
+         {"start /messenger /s:on /user:kim:\"Kim Chulsoo\" /p:secret /msgrtitle:\"TavWebOmblet\"",
+          "copydata 110 10 07 6C 65 65 05 4C 65 65 08 00",
+          "copydata 126 21 07 6C 65 65 05 4C 65 65 15 70 61 72 6B 05 50 61 72 6B 15 08 00",
+          "start /messenger /conference:join /key:room-42", "start /messenger /s:off", "closed"})
+        EXPECT_TRUE(standIn.WaitForLine(line)) << line << "\n" << standIn.Log();
     // The updater closes by itself after the pass; removal must not find it running.
     for (int i = 0; i < 200 && UpdaterRunning(); ++i)
         ::Sleep(100);
@@ -238,14 +220,8 @@ TEST_F(PackageTest, RemovalTakesFilesAndClassesAndLeavesTheSafetyCategories) {
     ASSERT_EQ(0, Msiexec("/x", Env("TAV_PACKAGE_B")));
     for (const char* file : {"TavUpdate.exe", "TavUpdateInfo.ini", "TavWebOmblet.ocx"})
         EXPECT_FALSE(testenv::FileExists(SystemDir() + "\\" + file)) << file;
-    for (const std::string& key : RegistrationKeys()) {
-        const bool category = key.compare(0, 10, "Component ") == 0;
-        EXPECT_EQ(category, KeyExists(HKEY_CLASSES_ROOT, key)) << key;
-    }
-    IUnknown* object = nullptr;
-    EXPECT_EQ(REGDB_E_CLASSNOTREG,
-              ::CoCreateInstance(CLSID_TavWebOmblet, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                                 reinterpret_cast<void**>(&object)));
+    for (const std::string& key : RegistrationKeys())
+        EXPECT_EQ(key.compare(0, 10, "Component ") == 0, KeyExists(HKEY_CLASSES_ROOT, key)) << key;
     EXPECT_EQ(0, InstalledProducts());
 }
 

@@ -1,14 +1,27 @@
+// The control's client operations against the stand-in client, a real
+// process started through the shell.
+#include "ComInit.h"
 #include "Fixtures.h"
 #include "OmbletClient.h"
-#include "StandIn.h"
+#include "TavWebOmblet_h.h"
+#include "UniqueHandle.h"
+#include "WebControlTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <tlhelp32.h>
 
+#include <atomic>
+#include <optional>
 #include <string>
+#include <thread>
+#include <vector>
+
+using namespace wctest;
 
 namespace {
 
 const std::string kStartLine = "start /messenger /s:on /user:";
+const std::string kTitleSwitch = " /msgrtitle:\"TavWebOmblet\"";
 
 class ClientTest : public ::testing::Test {
 protected:
@@ -27,110 +40,113 @@ TEST_F(ClientTest, AppPathValuesTheFolderCannotHoldLeaveItEmptyButInstalled) {
     const struct {
         bool present;
         std::string value;
-        long installed;
         std::string dir;
     } cases[] = {
-        {true, within, 1, within.substr(0, within.rfind('\\'))},
-        {true, "C:\\" + std::string(110, 'd') + "\\ombletplus.exe", 1, ""},
-        {true, "", 1, ""},
-        {true, "ombletplus.exe", 1, ""},
-        {false, "", 0, "C:\\earlier"}, // a missing key keeps the earlier folder
+        {true, within, within.substr(0, within.rfind('\\'))},
+        {true, "C:\\" + std::string(110, 'd') + "\\ombletplus.exe", ""},
+        {true, "", ""},
+        {true, "ombletplus.exe", ""},
+        {false, "", "C:\\earlier"}, // a missing key keeps the earlier folder
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.value.size()) + " " + c.value.substr(0, 20));
-        AppPathsEntry::Remove();
+        std::optional<AppPathsEntry> entry;
+        if (c.present)
+            entry.emplace(c.value);
         client.m_strClientDir = "C:\\earlier";
-        if (c.present) {
-            AppPathsEntry entry(c.value);
-            EXPECT_EQ(c.installed, client.LocateClient());
-        } else {
-            EXPECT_EQ(c.installed, client.TavOBInstalled());
-        }
+        EXPECT_EQ(c.present ? 1 : 0, client.TavOBInstalled());
         EXPECT_EQ(c.dir, client.m_strClientDir);
     }
 }
 
-TEST_F(ClientTest, InstallStartsTheUpdaterWithTheBareConfigurationPath) {
-    // The stand-in plays the updater here; it logs its arguments and leaves.
-    const std::string system = client.m_szSystemDir;
-    SystemFile updater{system + "\\TavUpdate.exe"};
-    ASSERT_TRUE(::CopyFileA(standIn.Program().c_str(), updater.path.c_str(), FALSE));
-    StandIn::SetNoWindow(true);
-    client.TavOmbletInstall();
-    EXPECT_TRUE(standIn.WaitForLine("start " + system + "\\TavUpdateInfo.ini")) << standIn.Log();
+// Before TavOBInstalled the client's folder is unknown: the program path is
+// "\ombletplus.exe", at the root of the current drive (a bare name would be
+// found beside the test program too).
+TEST_F(ClientTest, StartBeforeTheClientIsLocatedNamesTheDriveRoot) {
+    char previous[MAX_PATH] = {};
+    ::GetCurrentDirectoryA(MAX_PATH, previous);
+    ASSERT_TRUE(::SetCurrentDirectoryA(SystemDir().c_str()));
+    ScopedFile atRoot(SystemDir().substr(0, 2) + "\\ombletplus.exe", standIn.Program());
+    ASSERT_TRUE(atRoot.ok);
+    COmbletClient().TavStartOmblet("kim", "Kim", "pw");
+    ::SetCurrentDirectoryA(previous);
+    ASSERT_TRUE(StandIn::WaitForWindow());
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(::FindWindowA(nullptr, "OmbletPlus"), &pid);
+    unique_hfile modules(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid));
+    MODULEENTRY32 program = {};
+    program.dwSize = sizeof(program);
+    ASSERT_TRUE(::Module32First(modules.get(), &program));
+    EXPECT_STRCASEEQ(atRoot.path.c_str(), program.szExePath);
+    StandIn::Close();
 }
 
-TEST_F(ClientTest, RunningClientIsNeitherStartedNorWaitedFor) {
-    ASSERT_TRUE(standIn.Start());
-    EXPECT_TRUE(client.EnsureClientRunning());
-    EXPECT_EQ(1u, client.m_nWindowLookups);
-    EXPECT_EQ(1, client.TavOpenMeetingWindow("", "", ""));
-    EXPECT_EQ(3u, client.m_nWindowLookups) << "one look before the send, one for it";
-    StandIn::Settle();
-    EXPECT_EQ(0, standIn.CountLines("start"));
-}
-
-TEST_F(ClientTest, ClientThatNeverComesUpCostsOneStartAndFourLookups) {
+// The command line is made of the arguments as given; only afterwards are
+// they merged into the stored login (an empty ID or password keeps the stored
+// one, an empty name becomes the ID), which the control's own start uses.
+TEST_F(ClientTest, StartNamesTheGivenLoginAndStoresTheMergedOne) {
     StandIn::SetNoWindow(true);
-    client.StoreLogin("kim", "", "pw");
-    EXPECT_FALSE(client.EnsureClientRunning());
-    EXPECT_EQ(4u, client.m_nWindowLookups);
-    ASSERT_TRUE(standIn.WaitForLine(kStartLine + "kim:\"kim\" /p:pw /msgrtitle:\"TavWebOmblet\""))
+    client.StoreLogin("kim", "Kim", "pw");
+    client.TavStartOmblet("lee", "", "");
+    ASSERT_TRUE(standIn.WaitForLine(kStartLine + "lee:\"\" /p:" + kTitleSwitch)) << standIn.Log();
+    EXPECT_EQ(0, client.TavOpenMeetingWindow("", "", ""));
+    EXPECT_TRUE(standIn.WaitForLine(kStartLine + "lee:\"lee\" /p:pw" + kTitleSwitch))
         << standIn.Log();
+}
+
+// A conference is joined only in a client whose window came up: one that
+// never opens it is started once with the stored login, looked for four
+// times, and not asked to join.
+TEST_F(ClientTest, ClientThatNeverOpensItsWindowIsNotJoined) {
+    AppPathsEntry entry(standIn.Program());
+    ASSERT_EQ(1, client.TavOBInstalled());
+    StandIn::SetNoWindow(true);
+    client.TavIntoMeetingRoom("kim", "", "pw", "room-42");
+    EXPECT_EQ(4u, client.m_nWindowLookups);
     StandIn::Settle();
-    EXPECT_EQ(1, standIn.CountLines("start"));
+    EXPECT_EQ(standIn.Lines(),
+              std::vector<std::string>{kStartLine + "kim:\"kim\" /p:pw" + kTitleSwitch});
 }
 
-TEST_F(ClientTest, StoppedClientIsStartedWithTheStoredLoginThenSent) {
-    client.StoreLogin("kim", "Kim Chulsoo", "pw");
-    EXPECT_EQ(1, client.TavOpenMeetingWindow("", "", ""));
-    EXPECT_EQ("kim", client.m_strUserName) << "an empty name takes the stored ID";
-    EXPECT_EQ(standIn.Lines(), (std::vector<std::string>{
-                                   kStartLine + "kim:\"kim\" /p:pw /msgrtitle:\"TavWebOmblet\"",
-                                   "copydata 120 0 null",
-                               }));
-}
-
-TEST_F(ClientTest, PayloadBytes) {
-    ASSERT_TRUE(standIn.Start());
-    EXPECT_EQ(1, client.TavOpenP2PCall("kim", "", "pw", "", ""));
-    for (const char* list : {"a,Alice,b", ",,,", ",a,,Alice,", "a, Alice"})
-        EXPECT_EQ(1, client.TavOpenMeetingRoom("kim", "Kim", "pw", list)) << list;
-    EXPECT_EQ(standIn.Lines(), (std::vector<std::string>{
-                                   "copydata 110 4 07 05 08 00",
-                                   "copydata 126 14 07 61 05 41 6C 69 63 65 15 62 05 15 08 00",
-                                   "copydata 126 3 07 08 00",
-                                   "copydata 126 11 07 61 05 41 6C 69 63 65 15 08 00",
-                                   "copydata 126 12 07 61 05 20 41 6C 69 63 65 15 08 00",
-                               }));
+// A client that has just come up gets about three seconds under the wait
+// cursor before the message goes; one that was running is sent to at once.
+TEST_F(ClientTest, JustStartedClientGetsThreeSecondsUnderTheWaitCursor) {
+    const HCURSOR wait = ::LoadCursor(nullptr, IDC_WAIT);
+    MSG msg;
+    ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE); // an input state the watcher can share
+    const DWORD page = ::GetCurrentThreadId();
+    std::atomic<bool> done{false};
+    std::atomic<DWORD> first{0}, last{0};
+    std::thread watcher([&] {
+        ::AttachThreadInput(::GetCurrentThreadId(), page, TRUE);
+        for (; !done; ::Sleep(10)) {
+            if (::GetCursor() == wait) {
+                last = ::GetTickCount();
+                if (!first)
+                    first = last.load();
+            }
+        }
+    });
+    EXPECT_EQ(1, client.TavOpenMeetingWindow("kim", "Kim", "pw"));
+    EXPECT_NE(wait, ::GetCursor()) << "the cursor is restored";
+    const DWORD started = ::GetTickCount();
+    EXPECT_EQ(1, client.TavOpenMeetingWindow("kim", "Kim", "pw"));
+    const DWORD running = ::GetTickCount() - started;
+    done = true;
+    watcher.join();
+    ASSERT_NE(0u, first) << "no wait cursor";
+    EXPECT_NEAR(3000.0, double(last - first), 300.0);
+    EXPECT_LT(running, 500u);
 }
 
 TEST_F(ClientTest, LoginThatWouldAddSwitchesStartsNothing) {
     StandIn::SetNoWindow(true);
-    client.TavStartOmblet("kim /s:off", "Kim", "pw");
-    client.TavStartOmblet("kim", "Kim\" /evil:\"", "pw");
-    client.TavStartOmblet("kim", "Kim", "pw\t/x");
-    EXPECT_EQ("pw\t/x", client.m_strPassword) << "the login is still stored";
-    // The stored login is refused again when the control starts the client itself.
-    EXPECT_EQ(0, client.TavOpenMeetingWindow("", "", ""));
-    EXPECT_EQ(4u, client.m_nWindowLookups);
+    client.TavStartOmblet("kim", "Kim", "pw /s:off");
+    EXPECT_EQ(0, client.TavOpenMeetingWindow("", "", "")) << "nor as the stored login";
     client.TavStartOmblet("kim", "Kim Chulsoo", "ok");
-    ASSERT_TRUE(
-        standIn.WaitForLine(kStartLine + "kim:\"Kim Chulsoo\" /p:ok /msgrtitle:\"TavWebOmblet\""))
-        << standIn.Log();
-    StandIn::Settle();
-    EXPECT_EQ(1, standIn.CountLines("start")) << standIn.Log();
-}
-
-TEST_F(ClientTest, ConferenceKeyThatWouldAddSwitchesJoinsNothing) {
-    ASSERT_TRUE(standIn.Start());
-    client.TavIntoMeetingRoom("kim", "Kim", "pw", "k /s:off");
-    client.TavIntoMeetingRoom("kim", "Kim", "pw", "k\"");
-    client.TavIntoMeetingRoom("kim", "Kim", "pw", "room-42");
-    ASSERT_TRUE(standIn.WaitForLine("start /messenger /conference:join /key:room-42"))
-        << standIn.Log();
-    StandIn::Settle();
-    EXPECT_EQ(1, standIn.CountLines("start")) << standIn.Log();
+    const std::string good = kStartLine + "kim:\"Kim Chulsoo\" /p:ok" + kTitleSwitch;
+    EXPECT_TRUE(standIn.WaitForLine(good)) << standIn.Log();
+    EXPECT_EQ(standIn.Lines(), std::vector<std::string>{good});
 }
 
 // The key is checked before the client is started for it: a key that will
@@ -138,9 +154,47 @@ TEST_F(ClientTest, ConferenceKeyThatWouldAddSwitchesJoinsNothing) {
 TEST_F(ClientTest, ConferenceKeyThatWouldAddSwitchesDoesNotStartTheClientFirst) {
     StandIn::SetNoWindow(true);
     client.TavIntoMeetingRoom("kim", "Kim", "pw", "k /s:off");
+    client.TavIntoMeetingRoom("kim", "Kim", "pw", "k\"");
     EXPECT_EQ(0u, client.m_nWindowLookups);
     StandIn::Settle();
-    EXPECT_EQ(0, standIn.CountLines("start")) << standIn.Log();
+    EXPECT_EQ("", standIn.Log());
+}
+
+// Each page call as the client receives it, through the control's dispatch:
+// the page's Unicode text arrives in code page 949, an empty list is still
+// sent, and a field holding a separator byte sends nothing.
+TEST_F(ClientTest, PayloadBytesReachTheClient) {
+    CComApartment com;
+    com_ptr<IUnknown> control;
+    ASSERT_EQ(S_OK, Module().Create(CLSID_TavWebOmblet, IID_IUnknown, control.put_void()));
+    ASSERT_TRUE(standIn.Start());
+    const struct {
+        DISPID method;
+        std::vector<std::wstring> args; // after the login
+        const char* bytes;              // as logged after "copydata "; null: nothing sent
+    } calls[] = {
+        {6, {L"kim", L"Kim"}, "110 10 07 6B 69 6D 05 4B 69 6D 08 00"},
+        {6, {L"lee", L"\uC774\uC21C\uC2E0"}, "110 13 07 6C 65 65 05 C0 CC BC F8 BD C5 08 00"},
+        {6, {L"", L""}, "110 4 07 05 08 00"},
+        {7, {L"a,Alice,b,Bob"}, "126 17 07 61 05 41 6C 69 63 65 15 62 05 42 6F 62 15 08 00"},
+        {7, {L"a,Alice,b"}, "126 14 07 61 05 41 6C 69 63 65 15 62 05 15 08 00"},
+        {7, {L""}, "126 3 07 08 00"},
+        {7, {L",,,"}, "126 3 07 08 00"},
+        {7, {L",a,,Alice,"}, "126 11 07 61 05 41 6C 69 63 65 15 08 00"},
+        {7, {L"a, Alice"}, "126 12 07 61 05 20 41 6C 69 63 65 15 08 00"},
+        {5, {}, "120 0 null"},
+        {6, {L"a\x05z", L"x"}, nullptr},
+        {7, {L"a,b\x15z,d"}, nullptr},
+    };
+    std::vector<std::string> sent;
+    for (const auto& call : calls) {
+        std::vector<std::wstring> args = {L"kim", L"Kim", L"pw"};
+        args.insert(args.end(), call.args.begin(), call.args.end());
+        EXPECT_EQ(call.bytes ? 1 : 0, CallMethod(control.get(), call.method, args));
+        if (call.bytes)
+            sent.push_back(std::string("copydata ") + call.bytes);
+    }
+    EXPECT_EQ(sent, standIn.Lines());
 }
 
 } // namespace

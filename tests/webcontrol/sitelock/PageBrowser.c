@@ -1,6 +1,8 @@
-// Written against the C vtable so that only what the control calls is
-// filled in: the IUnknown methods and get_LocationURL.
-#include "PageBrowser.h"
+// A browser that knows only the address of its page, as a page's site hands
+// it out for SID_SWebBrowserApp. Written against the C vtable so that only
+// what the control calls is filled in: IUnknown and get_LocationURL.
+#include <windows.h>
+#include <exdisp.h>
 
 typedef struct {
     IWebBrowser2 iface;
@@ -23,14 +25,11 @@ static ULONG STDMETHODCALLTYPE Release(IWebBrowser2* self) {
 }
 
 static HRESULT STDMETHODCALLTYPE QueryInterface(IWebBrowser2* self, REFIID riid, void** ppv) {
-    if (IsEqualIID(riid, &IID_IUnknown) || IsEqualIID(riid, &IID_IWebBrowser) ||
-        IsEqualIID(riid, &IID_IWebBrowserApp) || IsEqualIID(riid, &IID_IWebBrowser2)) {
-        *ppv = self;
-        AddRef(self);
-        return S_OK;
-    }
-    *ppv = NULL;
-    return E_NOINTERFACE;
+    *ppv = IsEqualIID(riid, &IID_IUnknown) || IsEqualIID(riid, &IID_IWebBrowser2) ? self : NULL;
+    if (!*ppv)
+        return E_NOINTERFACE;
+    AddRef(self);
+    return S_OK;
 }
 
 static HRESULT STDMETHODCALLTYPE GetLocationURL(IWebBrowser2* self, BSTR* url) {
