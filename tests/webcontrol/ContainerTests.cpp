@@ -1,5 +1,6 @@
 // The control in a container of ours, the module loaded in-process without
-// registration: siting, drawing, persistence, dispatch and the module's life.
+// registration: siting, drawing, persistence, dispatch, the module's life;
+// and what regsvr32's removal leaves.
 #include "ComInit.h"
 #include "TavWebOmblet_h.h"
 #include "WebControlTestSupport.h"
@@ -54,61 +55,6 @@ TEST_F(ContainerTest, DrawsAWhiteBoxAndItsEllipseOnlyWithinTheBounds) {
                 at(cx, r.top - 1) == marker && at(cx, r.bottom) == marker);
     ::DeleteObject(::SelectObject(dc, old));
     ::DeleteDC(dc);
-}
-
-TEST_F(ContainerTest, SitedControlGoesInPlaceInAChildWindowAndGivesTheSiteBack) {
-    HWND host = ::CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
-                                  300, 200, nullptr, nullptr, nullptr, nullptr);
-    Site site(host);
-    ASSERT_EQ(S_OK, control->SetClientSite(&site));
-    ASSERT_EQ(S_OK, control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, host, &site.pos));
-    com_ptr<IOleInPlaceObject> inPlace;
-    ASSERT_EQ(S_OK, control.As(&inPlace));
-    HWND child = nullptr;
-    ASSERT_EQ(S_OK, inPlace->GetWindow(&child));
-    RECT rc = {};
-    ::GetClientRect(child, &rc);
-    EXPECT_TRUE(::GetParent(child) == host && rc.right == 100 && rc.bottom == 50);
-    ASSERT_EQ(S_OK, inPlace->InPlaceDeactivate());
-    EXPECT_FALSE(::IsWindow(child));
-    EXPECT_EQ(1, site.activations);
-    EXPECT_EQ(1, site.deactivations);
-    control->Close(OLECLOSE_NOSAVE);
-    control->SetClientSite(nullptr);
-    inPlace.reset();
-    control.reset();
-    EXPECT_EQ(1, site.refs) << "a reference on the site was kept";
-    ::DestroyWindow(host);
-}
-
-// Stream persistence as earlier pages saved it: the version number 1.0
-// first, then the extent; a stream cut short loads nothing.
-TEST_F(ContainerTest, StreamSaveWritesVersionAndLoadRestoresTheStateButNotFromAShortStream) {
-    com_ptr<IPersistStreamInit> persist, other;
-    ASSERT_EQ(S_OK, control.As(&persist));
-    SIZEL extent = {5000, 2500}, loaded = {};
-    ASSERT_EQ(S_OK, control->SetExtent(DVASPECT_CONTENT, &extent));
-    com_ptr<IStream> stream;
-    ASSERT_EQ(S_OK, ::CreateStreamOnHGlobal(nullptr, TRUE, stream.put()));
-    ASSERT_EQ(S_OK, persist->Save(stream.get(), TRUE));
-    LARGE_INTEGER zero = {};
-    ULARGE_INTEGER size = {};
-    stream->Seek(zero, STREAM_SEEK_SET, &size);
-    char version[4] = {};
-    stream->Read(version, 4, nullptr);
-    EXPECT_EQ(std::string("\x00\x00\x01\x00", 4), std::string(version, 4));
-
-    ASSERT_EQ(S_OK, module.Create(CLSID_TavWebOmblet, IID_IPersistStreamInit, other.put_void()));
-    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
-    ASSERT_EQ(S_OK, other->Load(stream.get()));
-    com_ptr<IOleObject> otherObject;
-    ASSERT_EQ(S_OK, other.As(&otherObject));
-    ASSERT_EQ(S_OK, otherObject->GetExtent(DVASPECT_CONTENT, &loaded));
-    EXPECT_TRUE(loaded.cx == 5000 && loaded.cy == 2500);
-    size.QuadPart = 2;
-    stream->SetSize(size);
-    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
-    EXPECT_TRUE(FAILED(other->Load(stream.get())));
 }
 
 // A page without <param> tags: the browser's bag has nothing to read.
@@ -208,32 +154,15 @@ TEST_F(ContainerTest, MethodKeepsItsControlAliveWhileItRuns) {
     EXPECT_EQ(S_OK, module.CanUnloadNow());
 }
 
-// A container may lock the server with no object left; the module stays
-// while any object (the property page too) or lock remains.
-TEST_F(ContainerTest, ModuleStaysWhileAnObjectOrALockRemains) {
-    control.reset();
-    com_ptr<IUnknown> page;
-    ASSERT_EQ(S_OK, module.Create(kPropPageClsid, IID_IUnknown, page.put_void()));
-    EXPECT_EQ(S_FALSE, module.CanUnloadNow()) << "a property page is up";
-    page.reset();
-    for (BOOL lock : {TRUE, FALSE}) {
-        com_ptr<IClassFactory> factory;
-        ASSERT_EQ(S_OK, module.GetClassObject(CLSID_TavWebOmblet, factory.put()));
-        ASSERT_EQ(S_OK, factory->LockServer(lock));
-        factory.reset();
-        EXPECT_EQ(lock ? S_FALSE : S_OK, module.CanUnloadNow());
-    }
-}
-
 // Pages of several threads may put their first controls in place at the
-// same moment; each must get its window. A fresh copy of the module makes
+// same moment; each must get its window in its page's. A fresh copy of the module makes
 // every run the first registration of its window class.
 TEST(ActivationRaceTest, ControlsOfSeveralThreadsGoInPlaceAtOnce) {
     const std::string copy = testenv::NewDir("race") + "\\race.ocx";
     ASSERT_TRUE(::CopyFileA(OcxPath().c_str(), copy.c_str(), FALSE));
     Module module(copy);
     const int kThreads = 6;
-    std::atomic<int> waiting{kThreads}, inPlace{0};
+    std::atomic<int> waiting{kThreads}, inPlaceWindows{0};
     std::vector<std::thread> pages;
     for (int t = 0; t < kThreads; ++t) {
         pages.emplace_back([&] {
@@ -246,9 +175,14 @@ TEST(ActivationRaceTest, ControlsOfSeveralThreadsGoInPlaceAtOnce) {
                 control->SetClientSite(&site);
             for (--waiting; waiting > 0;)
                 ::Sleep(0);
-            if (control && control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, host,
-                                           &site.pos) == S_OK)
-                ++inPlace;
+            com_ptr<IOleInPlaceObject> inPlace;
+            HWND child = nullptr;
+            if (control &&
+                control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, host, &site.pos) ==
+                    S_OK &&
+                SUCCEEDED(control.As(&inPlace)) && SUCCEEDED(inPlace->GetWindow(&child)) &&
+                ::GetParent(child) == host)
+                ++inPlaceWindows;
             if (control) {
                 control->Close(OLECLOSE_NOSAVE);
                 control->SetClientSite(nullptr);
@@ -259,7 +193,26 @@ TEST(ActivationRaceTest, ControlsOfSeveralThreadsGoInPlaceAtOnce) {
     }
     for (std::thread& page : pages)
         page.join();
-    EXPECT_EQ(kThreads, inPlace.load());
+    EXPECT_EQ(kThreads, inPlaceWindows.load());
+}
+
+// The safety categories and the control's marks in them are shared: they stay.
+TEST(RegistrationTest, RemovalTakesClassesAndLibraryButLeavesCategoriesAndMarks) {
+    const std::string control = "CLSID\\" + GuidText(CLSID_TavWebOmblet);
+    ASSERT_EQ(0, Regsvr32(false));
+    ASSERT_EQ(0, Regsvr32(true));
+    for (const std::string& gone :
+         {"TypeLib\\" + GuidText(LIBID_TAVWEBOMBLETLib), std::string(kProgID),
+          std::string("TAVWEBOMBLET.TavWebOmbletPropPage.1"), "CLSID\\" + GuidText(kPropPageClsid),
+          control + "\\InprocServer32", control + "\\ProgID", control + "\\Control",
+          control + "\\MiscStatus", control + "\\TypeLib"})
+        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, gone)) << gone;
+    for (const GUID& category : {CATID_SafeForScripting, CATID_SafeForInitializing}) {
+        EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT,
+                              control + "\\Implemented Categories\\" + GuidText(category)));
+        EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "Component Categories\\" + GuidText(category)));
+    }
+    DeleteTree(HKEY_CLASSES_ROOT, control);
 }
 
 } // namespace

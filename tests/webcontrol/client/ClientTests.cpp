@@ -26,11 +26,11 @@ const std::string kTitleSwitch = " /msgrtitle:\"TavWebOmblet\"";
 class ClientTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(standIn.Use(testenv::NewDir("client")));
-        client.m_strClientDir = standIn.Dir();
+        ASSERT_TRUE(standIn.ok);
+        client.m_strClientDir = standIn.dir;
     }
 
-    StandIn standIn;
+    StandIn standIn{testenv::NewDir("client")};
     COmbletClient client;
 };
 
