@@ -6,7 +6,6 @@
 // TAV_PACKAGE_WEB the nginx both use, TAV_PACKAGE_KEY the key in A.
 #include "ComInit.h"
 #include "TavWebOmblet_h.h"
-#include "UniqueHandle.h"
 #include "WebControlTestSupport.h"
 
 #include <gtest/gtest.h>

@@ -126,13 +126,6 @@ struct ScopedFile {
     const bool ok;
 };
 
-// The built control, registered through regsvr32 while the object lives.
-struct RegisteredControl {
-    RegisteredControl() : ok(Regsvr32(false) == 0) {}
-    ~RegisteredControl() { Regsvr32(true); }
-    const bool ok;
-};
-
 // Runs a JScript body under cscript with the control created in o; returns
 // the non-empty lines it echoed, ending in "(page timed out)" if it hung.
 inline std::vector<std::string> RunPage(const std::string& body) {

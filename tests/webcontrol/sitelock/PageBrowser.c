@@ -26,31 +26,26 @@ static ULONG STDMETHODCALLTYPE Release(IWebBrowser2* self) {
 
 static HRESULT STDMETHODCALLTYPE QueryInterface(IWebBrowser2* self, REFIID riid, void** ppv) {
     *ppv = IsEqualIID(riid, &IID_IUnknown) || IsEqualIID(riid, &IID_IWebBrowser2) ? self : NULL;
-    if (!*ppv)
-        return E_NOINTERFACE;
-    AddRef(self);
-    return S_OK;
+    return *ppv ? (AddRef(self), S_OK) : E_NOINTERFACE;
 }
 
 static HRESULT STDMETHODCALLTYPE GetLocationURL(IWebBrowser2* self, BSTR* url) {
-    const PageBrowser* browser = (const PageBrowser*)self;
-    *url = SysAllocStringLen(browser->url, SysStringLen(browser->url));
+    const BSTR page = ((PageBrowser*)self)->url;
+    *url = SysAllocStringLen(page, SysStringLen(page));
     return *url ? S_OK : E_OUTOFMEMORY;
 }
 
-static IWebBrowser2Vtbl vtable = {
-    .QueryInterface = QueryInterface,
-    .AddRef = AddRef,
-    .Release = Release,
-    .get_LocationURL = GetLocationURL,
-};
+static IWebBrowser2Vtbl vtable = {.QueryInterface = QueryInterface,
+                                  .AddRef = AddRef,
+                                  .Release = Release,
+                                  .get_LocationURL = GetLocationURL};
 
 IWebBrowser2* NewPageBrowser(const wchar_t* url) {
     PageBrowser* browser = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(PageBrowser));
-    if (!browser)
-        return NULL;
-    browser->iface.lpVtbl = &vtable;
-    browser->refs = 1;
-    browser->url = SysAllocString(url);
-    return &browser->iface;
+    if (browser) {
+        browser->iface.lpVtbl = &vtable;
+        browser->refs = 1;
+        browser->url = SysAllocString(url);
+    }
+    return browser ? &browser->iface : NULL;
 }

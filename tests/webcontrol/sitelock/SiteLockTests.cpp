@@ -10,7 +10,6 @@
 #include <atomic>
 #include <optional>
 #include <thread>
-#include <vector>
 
 using namespace wctest;
 
@@ -162,9 +161,9 @@ TEST_F(SiteLockTest, RefusedPageStartsSendsAndStoresNothing) {
 TEST(SiteLockScriptHostTest, LocalScriptHostIsNotCheckedWithTheLockOn) {
     AllowedSites policy(std::string("https://portal.example.com\0", 27));
     AppPathsEntry installed("C:\\Apps\\Omblet\\ombletplus.exe");
-    RegisteredControl control;
-    ASSERT_TRUE(control.ok);
+    ASSERT_EQ(0, Regsvr32(false));
     EXPECT_EQ(RunPage("WScript.Echo(o.TavOBInstalled());\r\n"), std::vector<std::string>{"1"});
+    Regsvr32(true);
 }
 
 } // namespace
