@@ -1,9 +1,7 @@
-// The machine package in the hands of the real Windows Installer, through one
-// deployment's life, the tests in this order: installed, replaced by a package
-// with other settings, used by a page, removed. package_test.sh builds the
-// packages and names them: TAV_PACKAGE_A (signed, a signing key, two allowed
-// sites), TAV_PACKAGE_B (unsigned, neither); TAV_PACKAGE_PORT and
-// TAV_PACKAGE_WEB the nginx both use, TAV_PACKAGE_KEY the key in A.
+// The machine package in the real Windows Installer through one deployment's
+// life, in this order: installed, replaced by a package with other settings,
+// used by a page, removed. package_test.sh names the packages (TAV_PACKAGE_A
+// with a signing key and sites, TAV_PACKAGE_B without) and their settings.
 #include "ComInit.h"
 #include "TavWebOmblet_h.h"
 #include "WebControlTestSupport.h"
@@ -35,10 +33,6 @@ int InstalledProducts() {
            ERROR_SUCCESS)
         ++n;
     return n;
-}
-
-std::string InstalledSettings() {
-    return testenv::ReadFile(SystemDir() + "\\TavUpdateInfo.ini");
 }
 
 // Every key the control's registration may write, in the 32-bit view.
@@ -133,7 +127,7 @@ TEST_F(PackageTest, InstalledSettingsAreThePackagedOnesByteForByte) {
                   Env("TAV_PACKAGE_KEY") +
                   "\r\n[LOCAL]\r\nLocal Version File=C:\\Tav\\version.txt\r\n"
                   "Default Exec File=C:\\Program Files\\OmbletPlus\\ombletplus.exe\r\n",
-              InstalledSettings());
+              testenv::ReadFile(SystemDir() + "\\TavUpdateInfo.ini"));
     const char sites[] = "https://portal.example.com\0https://*.example.org:8443\0";
     EXPECT_EQ(std::string(sites, sizeof(sites)),
               ReadValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Tav\\TavWebOmblet", "AllowedSites"));
@@ -144,7 +138,8 @@ TEST_F(PackageTest, InstalledSettingsAreThePackagedOnesByteForByte) {
 // settings (or refusing) under the old one.
 TEST_F(PackageTest, PackageWithOtherSettingsReplacesTheInstalledOne) {
     ASSERT_EQ(0, Msiexec("/i", "TAV_PACKAGE_B"));
-    EXPECT_EQ(std::string::npos, InstalledSettings().find("Signing Key="));
+    EXPECT_EQ(std::string::npos,
+              testenv::ReadFile(SystemDir() + "\\TavUpdateInfo.ini").find("Signing Key="));
     EXPECT_EQ("<missing>",
               ReadValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Tav\\TavWebOmblet", "AllowedSites"));
     EXPECT_EQ(1, InstalledProducts());
@@ -183,9 +178,7 @@ o.TavStopOmblet();
           "start /messenger /conference:join /key:room-42", "start /messenger /s:off", "closed"})
         EXPECT_TRUE(standIn.WaitForLine(line)) << line << "\n" << standIn.Log();
     // The updater closes by itself after the pass; removal must not find it running.
-    for (int i = 0; i < 200 && UpdaterRunning(); ++i)
-        ::Sleep(100);
-    EXPECT_FALSE(UpdaterRunning());
+    EXPECT_TRUE(WaitUntil([] { return !UpdaterRunning(); }));
 }
 
 TEST_F(PackageTest, RemovalTakesFilesAndClassesAndLeavesTheSafetyCategories) {

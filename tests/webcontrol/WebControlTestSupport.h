@@ -1,7 +1,6 @@
 #pragma once
-// Shared by the web control's tests (one source file per test program): the
-// module loaded in-process, a container's site, registry values and files for
-// one scope, and the stand-in messenger client (client/fixtures).
+// Shared by the web control's tests (one source file per program): the module,
+// a container's site, scoped registry values and files, the stand-in client.
 
 #include <windows.h>
 #include <exdisp.h>
@@ -11,7 +10,6 @@
 #include <shellapi.h>
 #include <shlguid.h>
 #include <shlwapi.h>
-#include <urlmon.h>
 
 #include "ComPtr.h"
 #include "Fixtures.h"
@@ -84,12 +82,9 @@ template <typename Done> bool WaitUntil(Done done, int seconds = 20) {
 inline std::vector<std::string> NonEmptyLines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (!line.empty())
-            lines.push_back(line);
-    }
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty() && line != "\r")
+            lines.push_back(line.back() == '\r' ? line.substr(0, line.size() - 1) : line);
     return lines;
 }
 
@@ -112,8 +107,7 @@ struct AppPathsEntry : MachineValue {
         : MachineValue(kAppPathsKey, "", REG_SZ, program) {}
 };
 
-// A copy of a file for one scope, removed again once a program started from
-// it lets go.
+// A copy of a file for one scope, removed once a program started from it ends.
 struct ScopedFile {
     ScopedFile(std::string at, const std::string& from)
         : path(std::move(at)), ok(::CopyFileA(from.c_str(), path.c_str(), FALSE)) {}
@@ -126,8 +120,7 @@ struct ScopedFile {
     const bool ok;
 };
 
-// Runs a JScript body under cscript with the control created in o; returns
-// the non-empty lines it echoed, ending in "(page timed out)" if it hung.
+// The lines a JScript body echoes under cscript, with the control in o.
 inline std::vector<std::string> RunPage(const std::string& body) {
     const std::string path = testenv::NewDir("page") + "\\page.js";
     std::string output;
@@ -140,8 +133,7 @@ inline std::vector<std::string> RunPage(const std::string& body) {
     return lines;
 }
 
-// The control module loaded with LoadLibrary (left loaded: objects of a
-// failed test may still point into it) and its class objects.
+// The module, left loaded: objects of a failed test may still point into it.
 class Module {
 public:
     explicit Module(const std::string& path = OcxPath()) : m_h(::LoadLibraryA(path.c_str())) {}
@@ -186,23 +178,19 @@ inline long CallMethod(IUnknown* control, DISPID id, const std::vector<std::wstr
     return FAILED(hr) ? -1 : result.vt == VT_I4 ? result.lVal : 0;
 }
 
-// A container's site on a window of ours (client and in-place site); for a
-// page, the browser behind it tells url, or only the page's moniker does.
+// A container's site on a window of ours; a browser's tells url as the page's.
 class Site : public IOleClientSite, public IOleInPlaceSite, public IServiceProvider {
 public:
-    enum Page { NoPage, Browser, Moniker };
-    explicit Site(HWND host = nullptr, Page page = NoPage) : m_host(host), m_page(page) {}
-    RECT pos = {10, 10, 110, 60};
+    explicit Site(HWND host = nullptr, bool browser = false) : m_host(host), m_browser(browser) {}
     std::wstring url;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         *ppv = nullptr;
         if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOleClientSite))
             *ppv = static_cast<IOleClientSite*>(this);
-        else if (m_host &&
-                 (IsEqualIID(riid, IID_IOleInPlaceSite) || IsEqualIID(riid, IID_IOleWindow)))
+        else if (m_host && IsEqualIID(riid, IID_IOleInPlaceSite))
             *ppv = static_cast<IOleInPlaceSite*>(this);
-        else if (m_page == Browser && IsEqualIID(riid, IID_IServiceProvider))
+        else if (m_browser && IsEqualIID(riid, IID_IServiceProvider))
             *ppv = static_cast<IServiceProvider*>(this);
         return *ppv ? S_OK : E_NOINTERFACE;
     }
@@ -215,18 +203,12 @@ public:
             browser.attach(NewPageBrowser(url.c_str()));
         return browser ? browser->QueryInterface(riid, ppv) : E_NOINTERFACE;
     }
-    HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD which, IMoniker** ppmk) override {
-        *ppmk = nullptr;
-        if (m_page != Moniker || which != OLEWHICHMK_CONTAINER || url.empty())
-            return E_FAIL;
-        return ::CreateURLMonikerEx(nullptr, url.c_str(), ppmk, URL_MK_UNIFORM);
-    }
     HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc,
                                                LPRECT posRect, LPRECT clipRect,
                                                LPOLEINPLACEFRAMEINFO) override {
         *frame = nullptr;
         *doc = nullptr;
-        *posRect = *clipRect = pos;
+        *posRect = *clipRect = {10, 10, 110, 60};
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetWindow(HWND* phwnd) override {
@@ -240,6 +222,7 @@ public:
     HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE SaveObject() override { return S_OK; }
     // What the control does not ask of its site.
+    HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetContainer(IOleContainer**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE ShowObject() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL) override { return E_NOTIMPL; }
@@ -252,12 +235,11 @@ public:
 
 private:
     HWND m_host;
-    Page m_page;
+    bool m_browser;
 };
 
-// The stand-in client: a window titled "OmbletPlus" that logs its starts
-// ("start <arguments>") and messages ("copydata <code> <size> <hex|null>")
-// to the log of the folder it is used in.
+// The stand-in client, titled "OmbletPlus", logs to its folder's log its
+// starts ("start <arguments>") and messages ("copydata <code> <size> <hex>").
 class StandIn {
 public:
     // Closes every client window; true when all are gone.

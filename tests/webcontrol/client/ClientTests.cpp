@@ -1,5 +1,4 @@
-// The control's client operations against the stand-in client, a real
-// process started through the shell.
+// The control's client operations against the stand-in client process.
 #include "ComInit.h"
 #include "OmbletClient.h"
 #include "TavWebOmblet_h.h"
@@ -8,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <optional>
 #include <thread>
 
 using namespace wctest;
@@ -29,34 +27,23 @@ protected:
     COmbletClient client;
 };
 
+// Read into 128 bytes: 127 characters give the folder; more, none or no
+// backslash give none, installed all the same. No key keeps the earlier one.
 TEST_F(ClientTest, AppPathValuesTheFolderCannotHoldLeaveItEmptyButInstalled) {
-    const std::string within = "C:\\" + std::string(109, 'd') + "\\ombletplus.exe";
-    ASSERT_EQ(127u, within.size());
-    const struct {
-        bool present;
-        std::string value;
-        std::string dir;
-    } cases[] = {
-        {true, within, within.substr(0, within.rfind('\\'))},
-        {true, "C:\\" + std::string(110, 'd') + "\\ombletplus.exe", ""},
-        {true, "", ""},
-        {true, "ombletplus.exe", ""},
-        {false, "", "C:\\earlier"}, // a missing key keeps the earlier folder
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.value.size()) + " " + c.value.substr(0, 20));
-        std::optional<AppPathsEntry> entry;
-        if (c.present)
-            entry.emplace(c.value);
-        client.m_strClientDir = "C:\\earlier";
-        EXPECT_EQ(c.present ? 1 : 0, client.TavOBInstalled());
-        EXPECT_EQ(c.dir, client.m_strClientDir);
+    const std::string folder = "C:\\" + std::string(109, 'd');
+    for (const std::string& value : {folder + "\\ombletplus.exe", folder + "d\\ombletplus.exe",
+                                     std::string(), std::string("ombletplus.exe")}) {
+        AppPathsEntry entry(value);
+        EXPECT_EQ(1, client.TavOBInstalled()) << value;
+        EXPECT_EQ(value.size() == 127 ? folder : "", client.m_strClientDir) << value;
     }
+    client.m_strClientDir = "C:\\earlier";
+    EXPECT_EQ(0, client.TavOBInstalled());
+    EXPECT_EQ("C:\\earlier", client.m_strClientDir);
 }
 
-// Before TavOBInstalled the client's folder is unknown: the program path is
-// "\ombletplus.exe", at the root of the current drive (a bare name would be
-// found beside the test program too). A running program's file stays.
+// Before TavOBInstalled the program is "\ombletplus.exe" at the current drive's
+// root (a bare name would find the one beside the test); it holds its file.
 TEST_F(ClientTest, StartBeforeTheClientIsLocatedNamesTheDriveRoot) {
     char previous[MAX_PATH] = {};
     ::GetCurrentDirectoryA(MAX_PATH, previous);
@@ -70,9 +57,8 @@ TEST_F(ClientTest, StartBeforeTheClientIsLocatedNamesTheDriveRoot) {
     StandIn::Close();
 }
 
-// The command line is made of the arguments as given; only afterwards are
-// they merged into the stored login (an empty ID or password keeps the stored
-// one, an empty name becomes the ID), which the control's own start uses.
+// The command line takes the arguments as given; the stored login, which the
+// control's own start uses, is merged from them (empty name: the ID) after.
 TEST_F(ClientTest, StartNamesTheGivenLoginAndStoresTheMergedOne) {
     StandIn::SetNoWindow(true);
     client.StoreLogin("kim", "Kim", "pw");
@@ -83,9 +69,8 @@ TEST_F(ClientTest, StartNamesTheGivenLoginAndStoresTheMergedOne) {
         << standIn.Log();
 }
 
-// A conference is joined only in a client whose window came up: one that
-// never opens it is started once with the stored login, looked for four
-// times, and not asked to join.
+// A client that never opens its window is started once with the stored login,
+// looked for four times and not asked to join.
 TEST_F(ClientTest, ClientThatNeverOpensItsWindowIsNotJoined) {
     AppPathsEntry entry(standIn.Program());
     ASSERT_EQ(1, client.TavOBInstalled());
@@ -97,9 +82,8 @@ TEST_F(ClientTest, ClientThatNeverOpensItsWindowIsNotJoined) {
               std::vector<std::string>{kStartLine + "kim:\"kim\" /p:pw" + kTitleSwitch});
 }
 
-// A client that has just come up gets about three seconds under the wait
-// cursor before the message goes (from the lookup after the first second);
-// one that was running is sent to at once.
+// A client just come up gets three seconds under the wait cursor (after the
+// lookup at one second) before the message; a running one is sent to at once.
 TEST_F(ClientTest, JustStartedClientGetsThreeSecondsUnderTheWaitCursor) {
     const HCURSOR wait = ::LoadCursor(nullptr, IDC_WAIT);
     MSG msg;
@@ -143,9 +127,8 @@ TEST_F(ClientTest, ConferenceKeyThatWouldAddSwitchesDoesNotStartTheClientFirst) 
     EXPECT_EQ("", standIn.Log());
 }
 
-// Each page call as the client receives it, through the control's dispatch:
-// the page's Unicode text arrives in code page 949, an empty list is still
-// sent, and a field holding a separator byte sends nothing.
+// Page calls as the client receives them: Unicode arrives in code page 949, an
+// empty list is still sent, a field holding a separator byte sends nothing.
 TEST_F(ClientTest, PayloadBytesReachTheClient) {
     CComApartment com;
     com_ptr<IUnknown> control;

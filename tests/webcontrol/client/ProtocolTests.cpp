@@ -4,46 +4,32 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 namespace {
 
-std::vector<std::string> Tokens(const std::string& text, const std::string& delimiters) {
-    CListTokenizer list(text, delimiters);
-    std::vector<std::string> tokens;
-    std::string token = "junk";
-    while (list.NextToken(token))
-        tokens.push_back(token);
-    EXPECT_EQ("", token) << "a finished list leaves out empty";
-    return tokens;
-}
-
 TEST(ListTokenizer, HighBytesAreDelimitersOfTheirOwnBit) {
-    // Bytes above 127 must not fold onto low ones through a signed char.
-    EXPECT_EQ((std::vector<std::string>{"x", "y", "z"}), Tokens("x\xA1y\xFFz", "\xA1\xFF"));
-    EXPECT_EQ((std::vector<std::string>{"!a!"}), Tokens("!a!\xA1", "\xA1"));
+    // Bytes above 127 must not fold onto low ones ('!' is 0xA1's low half).
+    CListTokenizer list("!a!\xA1x\xFFy", "\xA1\xFF");
+    std::string token;
+    for (const char* expected : {"!a!", "x", "y"}) {
+        ASSERT_TRUE(list.NextToken(token));
+        EXPECT_EQ(expected, token);
+    }
+    EXPECT_FALSE(list.NextToken(token));
+    EXPECT_EQ("", token) << "a finished list leaves out empty";
 }
 
-// Each way a value could end its argument early and add switches of its own;
-// the name stands between quotes, so blanks and tabs are its own.
+// Each way a value could end its argument early and add switches of its
+// own: ID, name (between quotes) and password, and what stays allowed.
 TEST(InjectedSwitches, OnlyValuesThatCannotEndTheirArgumentStart) {
-    const struct {
-        const char* id;
-        const char* name;
-        const char* password;
-        bool starts;
-    } logins[] = {
-        {"kim /s:off", "Kim", "pw", false},
-        {"k\"im", "Kim", "pw", false},
-        {"kim", "Kim", "pw\t/s:off", false},
-        {"kim", "Kim\" /evil:\"", "pw", false},
-        {"kim", "Kim\\", "pw", false}, // the backslash would escape the closing quote
-        {"kim", "Kim\r\n/evil", "pw", false},
-        {"김철수", "Kim\tChulsoo /p:x", "p@ss:/\\!", true},
-        {"", "", "", true},
-    };
-    for (const auto& l : logins)
-        EXPECT_EQ(l.starts, CanStartWith(l.id, l.name, l.password)) << l.id << "|" << l.name;
+    EXPECT_FALSE(CanStartWith("kim /s:off", "Kim", "pw"));
+    EXPECT_FALSE(CanStartWith("k\"im", "Kim", "pw"));
+    EXPECT_FALSE(CanStartWith("kim", "Kim\" /evil:\"", "pw"));
+    EXPECT_FALSE(CanStartWith("kim", "Kim\\", "pw")); // the backslash escapes the closing quote
+    EXPECT_FALSE(CanStartWith("kim", "Kim\r\n/evil", "pw"));
+    EXPECT_FALSE(CanStartWith("kim", "Kim", "pw\t/s:off"));
+    EXPECT_TRUE(CanStartWith("김철수", "Kim\tChulsoo /p:x", "p@ss:/\\!"));
+    EXPECT_TRUE(CanStartWith("", "", ""));
 }
 
 } // namespace

@@ -1,6 +1,5 @@
-// A browser that knows only the address of its page, as a page's site hands
-// it out for SID_SWebBrowserApp. Written against the C vtable so that only
-// what the control calls is filled in: IUnknown and get_LocationURL.
+// A browser that knows only its page's address, written against the C vtable
+// so that only what the control calls is filled in.
 #include <windows.h>
 #include <exdisp.h>
 

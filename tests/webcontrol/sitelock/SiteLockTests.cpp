@@ -1,6 +1,5 @@
-// The site lock: a page in a browser may script the control only from a
-// site the deployment lists, found as a browser shows it through the
-// control's sites; a host that never asked for safety is not checked.
+// The site lock: a page in a browser scripts the control only from a listed
+// site; a host that never asked for safety is not checked.
 #include "ComInit.h"
 #include "TavWebOmblet_h.h"
 #include "WebControlTestSupport.h"
@@ -45,7 +44,7 @@ protected:
     CComApartment com;
     std::optional<AllowedSites> policy{std::string(kList, sizeof(kList) - 1)};
     AppPathsEntry installed{"C:\\Apps\\Omblet\\ombletplus.exe"};
-    Site browser{nullptr, Site::Browser}; // outlives the control
+    Site browser{nullptr, true}; // outlives the control
     Module module;
     com_ptr<IOleObject> control;
 };
@@ -86,21 +85,12 @@ TEST_F(SiteLockTest, OnlyPagesOnListedSitesMayCallWhicheverSiteNamesThem) {
     }
 }
 
-TEST_F(SiteLockTest, PageNamedOnlyByTheContainersMonikerIsJudgedByIt) {
-    Site site(nullptr, Site::Moniker);
-    ASSERT_EQ(S_OK, control->SetClientSite(&site));
-    site.url = L"https://portal.example.com/app";
-    EXPECT_EQ(1, Installed());
-    site.url = L"https://portal.example.com.evil.test/app";
-    EXPECT_EQ(0, Installed());
-    control->SetClientSite(nullptr);
-}
-
+// A control with no site, or a site that names no page, refuses every page.
 TEST_F(SiteLockTest, PageThatCannotBeNamedIsRefused) {
     EXPECT_EQ(0, Installed()) << "no site";
-    Site site(nullptr, Site::Moniker); // and no moniker either
+    Site site;
     ASSERT_EQ(S_OK, control->SetClientSite(&site));
-    EXPECT_EQ(0, Installed()) << "a site that knows no page";
+    EXPECT_EQ(0, Installed()) << "a site that names no page";
     control->SetClientSite(nullptr);
 }
 
@@ -114,9 +104,8 @@ TEST_F(SiteLockTest, OnlyTheValuesAbsenceTurnsTheLockOff) {
     EXPECT_EQ(0, Installed()) << "an empty list: no page";
 }
 
-// The running stand-in logs every start (it plays the updater too) and
-// every message. Back on the portal with the client gone, the control's own
-// start shows the login stored, which is none.
+// The running stand-in (the updater too) logs every start and message. Back on
+// the portal, the control's own start shows the login stored: none.
 TEST_F(SiteLockTest, RefusedPageStartsSendsAndStoresNothing) {
     StandIn standIn(testenv::NewDir("client"));
     ASSERT_TRUE(standIn.ok);
