@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# The deployment packages end to end: scripts/package refusing bad settings
-# without writing anything, the CAB's contents, the Authenticode signatures
-# (a throw-away certificate made here), then packaging_install_test.exe
-# installing, using, replacing and removing the MSI under Wine.
+# The deployment packages end to end: refused settings, the CAB, signatures (a
+# throw-away certificate), then packaging_install_test.exe with the MSI.
 #   package_test.sh BUILD   (the i686 Windows test build)
 set -euo pipefail
 build=$(cd "$1" && pwd)

@@ -1,11 +1,12 @@
 // The control in a container of ours, the module loaded in-process without
-// registration: siting, persistence, dispatch and the module's life.
+// registration: siting, drawing, persistence, dispatch and the module's life.
 #include "ComInit.h"
 #include "TavWebOmblet_h.h"
 #include "WebControlTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -23,6 +24,28 @@ protected:
     Module module;
     com_ptr<IOleObject> control;
 };
+
+// Drawn into a DIB of a marker colour (pixels 0x00RRGGBB, rows of 64): white
+// within the bounds, the ellipse's outline at the top's middle, nothing outside.
+TEST_F(ContainerTest, DrawsAWhiteBoxAndItsEllipseOnlyWithinTheBounds) {
+    BITMAPINFO bi = {{sizeof(BITMAPINFOHEADER), 64, -64, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
+    DWORD* px = nullptr;
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    HGDIOBJ old = ::SelectObject(
+        dc, ::CreateDIBSection(dc, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&px), nullptr, 0));
+    std::fill(px, px + 64 * 64, 0x123456);
+    com_ptr<IViewObject2> view;
+    RECTL r = {10, 20, 50, 40};
+    ASSERT_EQ(S_OK, control.As(&view));
+    ASSERT_EQ(S_OK, view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &r, nullptr,
+                               nullptr, 0));
+    ::GdiFlush();
+    auto at = [px](int x, int y) { return px[y * 64 + x] & 0xFFFFFF; };
+    EXPECT_TRUE(at(10, 20) == 0xFFFFFF && at(30, 30) == 0xFFFFFF && (!at(30, 20) || !at(30, 21)));
+    EXPECT_TRUE(at(9, 30) == 0x123456 && at(50, 30) == 0x123456 && at(30, 40) == 0x123456);
+    ::DeleteObject(::SelectObject(dc, old));
+    ::DeleteDC(dc);
+}
 
 // A page without <param> tags: the browser's bag has nothing to read.
 TEST_F(ContainerTest, PageWithoutParamsLoadsTheDefaults) {
@@ -77,16 +100,14 @@ TEST_F(ContainerTest, EnumAdviseBeforeAdviseGivesAnEmptyEnumerator) {
     EXPECT_EQ(0u, fetched);
 }
 
-// Page script can drop its last reference while a method runs (here while
-// the About box is up): the control must live until the method returns.
+// Page script may drop its last reference while a method runs (here from the
+// About box's loop, through WM_APP to the page's window): the control lives.
 struct {
     com_ptr<IDispatch> disp;
     const Module* module;
     HRESULT unloadDuring = E_FAIL;
 } g_page;
 
-// WM_APP on a window of the page's thread drops the page's reference, as
-// page script could inside the box's message loop.
 LRESULT CALLBACK DropPageReference(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg != WM_APP)
         return ::DefWindowProcA(hWnd, msg, wParam, lParam);

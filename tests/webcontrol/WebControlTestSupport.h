@@ -260,8 +260,6 @@ public:
     static bool WaitForWindow() {
         return WaitUntil([] { return ::FindWindowA(nullptr, "OmbletPlus") != nullptr; });
     }
-    // Time for a start that should not have happened to show in the log.
-    static void Settle() { ::Sleep(1000); }
 
     explicit StandIn(std::string folder) : dir(std::move(folder)) {
         Close();
