@@ -166,7 +166,8 @@ o.TavStopOmblet();
     // The updater closes by itself after the pass; removal must not find it running.
     EXPECT_TRUE(WaitUntil([] {
         unique_hfile processes(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-        PROCESSENTRY32 entry = {sizeof(entry)};
+        PROCESSENTRY32 entry = {};
+        entry.dwSize = sizeof(entry);
         for (BOOL more = ::Process32First(processes.get(), &entry); more;
              more = ::Process32Next(processes.get(), &entry))
             if (::lstrcmpiA(entry.szExeFile, "TavUpdate.exe") == 0)

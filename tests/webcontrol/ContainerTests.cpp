@@ -63,6 +63,44 @@ TEST_F(ContainerTest, PageWithoutParamsLoadsTheDefaults) {
     EXPECT_EQ(S_OK, persist->Load(&empty, nullptr));
 }
 
+// Saved state: the version 1.0 (00 00 01 00) and the extent; a stream that
+// ends early is refused rather than read as defaults.
+TEST_F(ContainerTest, StreamHoldsTheVersionThenTheExtentAndAShortOneFails) {
+    com_ptr<IPersistStreamInit> persist;
+    com_ptr<IStream> stream;
+    ASSERT_EQ(S_OK, control.As(&persist));
+    ASSERT_EQ(S_OK, ::CreateStreamOnHGlobal(nullptr, TRUE, stream.put()));
+    ASSERT_EQ(S_OK, persist->Save(stream.get(), TRUE));
+    STATSTG stat = {};
+    stream->Stat(&stat, STATFLAG_NONAME);
+    ULARGE_INTEGER max = {};
+    EXPECT_EQ(S_OK, persist->GetSizeMax(&max));
+    EXPECT_EQ(stat.cbSize.QuadPart, max.QuadPart);
+    std::string bytes(static_cast<size_t>(stat.cbSize.QuadPart), '\0');
+    LARGE_INTEGER zero = {};
+    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+    stream->Read(&bytes[0], static_cast<ULONG>(bytes.size()), nullptr);
+    ASSERT_EQ(12u, bytes.size());
+    EXPECT_EQ(std::string("\0\0\1\0", 4), bytes.substr(0, 4));
+    com_ptr<IStream> shortStream;
+    ASSERT_EQ(S_OK, ::CreateStreamOnHGlobal(nullptr, TRUE, shortStream.put()));
+    shortStream->Write(bytes.data(), 6, nullptr);
+    shortStream->Seek(zero, STREAM_SEEK_SET, nullptr);
+    EXPECT_TRUE(FAILED(persist->Load(shortStream.get())));
+}
+
+// Removal finds the type library under the locale it was registered with;
+// otherwise it fails there and the classes are never removed after it.
+TEST(RegistrationTest, RemovalTakesTheClassesAndTheTypeLibraryAway) {
+    const std::string control = "CLSID\\" + GuidText(CLSID_TavWebOmblet);
+    ASSERT_EQ(0, Regsvr32(false));
+    ASSERT_TRUE(KeyExists(HKEY_CLASSES_ROOT, control + "\\InprocServer32"));
+    EXPECT_EQ(0, Regsvr32(true));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, control + "\\InprocServer32"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kProgID));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "TypeLib\\" + GuidText(LIBID_TAVWEBOMBLETLib)));
+}
+
 TEST_F(ContainerTest, UnknownNamesAndIdsWrongCountsAndArgumentsWithoutTextAreRefused) {
     com_ptr<IDispatch> disp;
     ASSERT_EQ(S_OK, control.As(&disp));

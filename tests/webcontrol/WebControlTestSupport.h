@@ -10,6 +10,7 @@
 #include <shellapi.h>
 #include <shlguid.h>
 #include <shlwapi.h>
+#include <urlmon.h>
 
 #include "ComPtr.h"
 #include "Fixtures.h"
@@ -222,7 +223,14 @@ public:
     HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE SaveObject() override { return S_OK; }
     // What the control does not ask of its site.
-    HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
+    // A container that names its page only by a URL moniker, as some hosts do.
+    std::wstring pageMoniker;
+    HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD which, IMoniker** moniker) override {
+        *moniker = nullptr;
+        if (which != OLEWHICHMK_CONTAINER || pageMoniker.empty())
+            return E_NOTIMPL;
+        return ::CreateURLMonikerEx(nullptr, pageMoniker.c_str(), moniker, URL_MK_UNIFORM);
+    }
     HRESULT STDMETHODCALLTYPE GetContainer(IOleContainer**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE ShowObject() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL) override { return E_NOTIMPL; }

@@ -146,9 +146,10 @@ TEST_F(SignedTest, ListThatDoesNotVerifyIsRefusedAndThePreviousOneKept) {
         Publish(c.served, c.signer);
         ASSERT_TRUE(testenv::WriteFile(root + "\\TavUpdate.ver", c.served + c.appended));
         const std::string sig = root + "\\TavUpdate.ver.sig";
-        if (c.signatureBytes)
+        if (c.signatureBytes) {
             ASSERT_TRUE(
                 testenv::WriteFile(sig, testenv::ReadFile(sig).substr(0, c.signatureBytes)));
+        }
         manager.m_config.signingKey = c.keyValue;
         trace.Clear();
 

@@ -12,8 +12,9 @@ protected:
     void Connect(const FixtureServer& server, int protocol) {
         ASSERT_TRUE(server.Ok()) << server.Error();
         const bool ftp = protocol == PROTOCOL_FTP;
-        manager.m_config = {"127.0.0.1", protocol, server.Port(), ftp ? "tav" : "",
-                            ftp ? "secret" : ""};
+        manager.m_config = {
+            "127.0.0.1", protocol, server.Port(), ftp ? "tav" : "", ftp ? "secret" : "", "", "",
+            "",          ""};
         ASSERT_EQ(1, manager.ConnectServer()) << trace.Dump();
     }
 

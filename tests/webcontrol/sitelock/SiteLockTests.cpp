@@ -84,6 +84,17 @@ TEST_F(SiteLockTest, OnlyPagesOnListedSitesMayCallWhicheverSiteNamesThem) {
     }
 }
 
+// A container that tells no browser names its page by a URL moniker.
+TEST_F(SiteLockTest, PageNamedOnlyByItsContainersMonikerIsJudgedToo) {
+    Site container;
+    ASSERT_EQ(S_OK, control->SetClientSite(&container));
+    container.pageMoniker = L"https://portal.example.com/app/";
+    EXPECT_EQ(1, Installed());
+    container.pageMoniker = L"https://portal.example.com.evil.test/";
+    EXPECT_EQ(0, Installed());
+    control->SetClientSite(nullptr);
+}
+
 // A control given no site (so no page) by a browser refuses every call.
 TEST_F(SiteLockTest, PageThatCannotBeNamedIsRefused) {
     EXPECT_EQ(0, Installed());
