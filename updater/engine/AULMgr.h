@@ -76,10 +76,14 @@ public:
     // Signed lists and listed hashes.
     bool _IsSigningOn() const { return !m_config.signingKey.empty(); }
     int _GetSignedVersionInfo();
+    void _AddModuleLine(const std::string& line);
     void _CompareModuleHash(int number, ModuleRecord& record);
     int _DownloadCheckedFile(const ModuleRecord& record, DWORD size);
 
     UpdateConfig m_config;
+    // The bytes of the list whose signature a signed pass checked; the pass
+    // reads its modules from these, never from the file again.
+    std::string m_strVerifiedList;
     std::vector<std::unique_ptr<ModuleRecord>> m_modules;
     CNetDownLoader m_downloader;
     int m_nStatus;

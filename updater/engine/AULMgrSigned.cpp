@@ -2,6 +2,7 @@
 #include "AULMgr.h"
 
 #include "Crypto.h"
+#include "PartialFile.h"
 #include "SerialStore.h"
 #include "UniqueHandle.h"
 
@@ -20,9 +21,10 @@ public:
     explicit CHashCheck(const std::string& expected) : m_expected(expected) {
         m_hashing = m_sha.Begin();
     }
-    void Add(const char* data, DWORD size) override {
+    bool Add(const char* data, DWORD size) override {
         if (m_hashing)
             m_hashing = m_sha.Add(data, size);
+        return true;
     }
     bool Accept() override {
         m_decided = true;
@@ -41,14 +43,37 @@ private:
     bool m_decided = false;
 };
 
+// Stops a transfer past the size a list or a signature can have, so a server
+// cannot make the pass write without end.
+class CSizeLimit : public IDownloadCheck {
+public:
+    explicit CSizeLimit(DWORD limit) : m_left(limit) {}
+    bool Add(const char*, DWORD size) override {
+        if (size > m_left)
+            return false;
+        m_left -= size;
+        return true;
+    }
+    bool Accept() override { return true; }
+
+private:
+    DWORD m_left;
+};
+
 // The list and its signature as received, beside the local list; removed
-// when the pass is done with them, whatever the outcome.
+// when the pass is done with them, whatever the outcome. Whatever lies there
+// before is removed first: a file kept by a replace would keep its security.
 struct CReceivedList {
-    std::string list, signature;
-    ~CReceivedList() {
+    CReceivedList(std::string listPath, std::string signaturePath)
+        : list(std::move(listPath)), signature(std::move(signaturePath)) {
+        Remove();
+    }
+    ~CReceivedList() { Remove(); }
+    void Remove() const {
         ::DeleteFileA(list.c_str());
         ::DeleteFileA(signature.c_str());
     }
+    const std::string list, signature;
 };
 
 // The whole file, when it is no larger than limit (ERROR_FILE_TOO_LARGE else).
@@ -95,7 +120,8 @@ int CAULMgr::_GetSignedVersionInfo() {
     std::string bytes[2];
     for (size_t i = 0; i < 2; ++i) {
         // The signature over the same connection, right after the list.
-        if (!m_downloader.DownloadFile(files[i].remote, files[i].local, 0)) {
+        CSizeLimit limit(files[i].limit);
+        if (!m_downloader.DownloadFile(files[i].remote, files[i].local, 0, &limit)) {
             Trace(TRACE_ERROR, "GetVersionInfo : DownloadFile(%s->%s) ERROR",
                   files[i].remote.c_str(), files[i].local.c_str());
             return 0;
@@ -143,13 +169,22 @@ int CAULMgr::_GetSignedVersionInfo() {
               static_cast<int>(::GetLastError()));
         return 0;
     }
-    if (!::MoveFileExA(received.list.c_str(), c.localVersionFile.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        Trace(TRACE_ERROR, "GetVersionInfo : ERROR, MoveFileEx(%s->%s) failed, EC=%d",
-              received.list.c_str(), c.localVersionFile.c_str(),
-              static_cast<int>(::GetLastError()));
+    // The verified bytes themselves, not the received file again: what lies on
+    // disk could have changed since they were read.
+    CPartialFile local;
+    const char* failedCall = "CFile::Open";
+    bool written = local.Open(c.localVersionFile);
+    if (written) {
+        failedCall = "CFile::Write";
+        written = local.Write(list.data(), static_cast<DWORD>(list.size())) && local.Close() &&
+                  local.Commit(&failedCall);
+    }
+    if (!written) {
+        Trace(TRACE_ERROR, "GetVersionInfo : ERROR, %s(%s) failed, EC=%d", failedCall,
+              c.localVersionFile.c_str(), static_cast<int>(::GetLastError()));
         return 0;
     }
+    m_strVerifiedList = list;
     Trace(TRACE_INFO, "GetVersionInfo : signature(%s) OK, serial %s", remoteSignature.c_str(),
           std::to_string(serial).c_str());
     Trace(TRACE_INFO, "GetVersionInfo : DownloadFile(%s->%s) OK", c.remoteVersionFile.c_str(),

@@ -26,6 +26,16 @@ int CAULMgr::ConnectServer() {
 }
 
 int CAULMgr::ParseVersionInfo() {
+    // A signed pass reads the bytes whose signature it checked: the file could
+    // have been changed since.
+    if (_IsSigningOn()) {
+        ClearModules();
+        size_t position = 0;
+        std::string line;
+        while (versionlist::ReadTextLine(m_strVerifiedList, position, line))
+            _AddModuleLine(line);
+        return 1;
+    }
     const std::string& path = m_config.localVersionFile;
     if (_access(path.c_str(), 0) != 0) {
         Trace(TRACE_ERROR, "ParseVersionInfo : ERROR, version file(%s) does not exist",
@@ -41,25 +51,28 @@ int CAULMgr::ParseVersionInfo() {
 
     ClearModules();
     std::string line;
-    while (versionlist::ReadLine(file, line)) {
-        auto record = std::make_unique<ModuleRecord>();
-        if (!versionlist::ParseLine(*this, line, *record))
-            continue;
-        if (_IsSigningOn() && record->sha256.empty()) {
-            // Only bytes the publisher's signature covers are installed.
-            Trace(TRACE_ERROR,
-                  "ParseVersionInfo : ERROR, no SHA-256 in a signed list, skipped : %s | %s",
-                  record->localFile.c_str(), record->remoteFile.c_str());
-            continue;
-        }
-        m_modules.push_back(std::move(record));
-        const ModuleRecord& r = *m_modules.back();
-        Trace(TRACE_INFO, "ParseVersionInfo : Module[%2d] = %s | %s | %s ",
-              static_cast<int>(m_modules.size()), r.localFile.c_str(), r.remoteFile.c_str(),
-              r.updateOption.c_str());
-    }
+    while (versionlist::ReadLine(file, line))
+        _AddModuleLine(line);
     std::fclose(file);
     return 1;
+}
+
+void CAULMgr::_AddModuleLine(const std::string& line) {
+    auto record = std::make_unique<ModuleRecord>();
+    if (!versionlist::ParseLine(*this, line, *record))
+        return;
+    if (_IsSigningOn() && record->sha256.empty()) {
+        // Only bytes the publisher's signature covers are installed.
+        Trace(TRACE_ERROR,
+              "ParseVersionInfo : ERROR, no SHA-256 in a signed list, skipped : %s | %s",
+              record->localFile.c_str(), record->remoteFile.c_str());
+        return;
+    }
+    m_modules.push_back(std::move(record));
+    const ModuleRecord& r = *m_modules.back();
+    Trace(TRACE_INFO, "ParseVersionInfo : Module[%2d] = %s | %s | %s ",
+          static_cast<int>(m_modules.size()), r.localFile.c_str(), r.remoteFile.c_str(),
+          r.updateOption.c_str());
 }
 
 int CAULMgr::SplitList(char delimiter, std::string text, std::vector<std::string>& fields) {

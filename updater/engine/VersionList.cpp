@@ -65,6 +65,28 @@ bool ReadLine(FILE* file, std::string& line) {
     return true;
 }
 
+bool ReadTextLine(const std::string& bytes, size_t& position, std::string& line) {
+    line.clear();
+    while (position < bytes.size() && line.size() < kLineBufferSize - 1) {
+        char c = bytes[position];
+        if (c == '\x1A') {
+            position = bytes.size();
+            break;
+        }
+        ++position;
+        if (c == '\r' && position < bytes.size() && bytes[position] == '\n')
+            c = bytes[position++];
+        line += c;
+        if (c == '\n')
+            break;
+    }
+    if (line.empty())
+        return false;
+    // An embedded zero byte ends the text, as it does for a line read from a file.
+    line.resize(std::strlen(line.c_str()));
+    return true;
+}
+
 bool IsSkippedLine(const std::string& line) {
     return line.size() < 2 || line[0] == ';';
 }

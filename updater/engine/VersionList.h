@@ -34,6 +34,10 @@ int SplitFields(CTraceBase& owner, char delimiter, std::string text,
 // end when it comes first). False at the end of the file.
 bool ReadLine(FILE* file, std::string& line);
 
+// The same chunks from bytes held in memory, as a file opened in text mode
+// gives them: CR LF read as LF, a Ctrl-Z ending the text. position moves on.
+bool ReadTextLine(const std::string& bytes, size_t& position, std::string& line);
+
 // A comment (";" first) or a line shorter than two bytes with its line end.
 bool IsSkippedLine(const std::string& line);
 

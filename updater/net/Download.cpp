@@ -29,8 +29,10 @@ int ReceiveFile(CNetDownLoader& net, const std::string& context, const std::stri
                   static_cast<int>(count));
         if (expectedSize && net.m_pOwner)
             net.m_pOwner->ShowProgress(block == 1 ? localPath : std::string(), expectedSize, sum);
-        if (check)
-            check->Add(buffer, count);
+        if (check && !check->Add(buffer, count)) {
+            net.Trace(TRACE_ERROR, "%s : ERROR, received data failed its check", context.c_str());
+            return 0;
+        }
         if (!local.Write(buffer, count)) {
             net._ReportError("CFile::Write", "");
             return 0;

@@ -161,6 +161,17 @@ TEST_F(SignedTest, ListThatDoesNotVerifyIsRefusedAndThePreviousOneKept) {
     EXPECT_EQ(0, server.CountRequests("/a.dll"));
 }
 
+// Fault: the list read again from disk after its check, where another program
+// may have changed it in between.
+TEST_F(SignedTest, ModulesComeFromTheVerifiedBytesNotTheFileAgain) {
+    Publish(";serial=2\r\n" + Module("a.dll", "module a"), s_key);
+    ASSERT_EQ(1, manager.GetVersionInfo()) << trace.Dump();
+    ASSERT_TRUE(testenv::WriteFile(list, "C:\\evil.dll | /a.dll | R\r\n"));
+    ASSERT_EQ(1, manager.ParseVersionInfo());
+    ASSERT_EQ(1u, manager.m_modules.size());
+    EXPECT_EQ(local + "\\a.dll", manager.m_modules[0]->localFile);
+}
+
 // Fault: an older list, signed as it was, taking back what later lists
 // installed. The same serial again is the same list and is taken.
 TEST_F(SignedTest, OlderSerialIsRefused) {
