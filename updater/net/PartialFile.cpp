@@ -40,6 +40,19 @@ bool IsPassingLock(DWORD error) {
            error == ERROR_UNABLE_TO_MOVE_REPLACEMENT;
 }
 
+// A partial file is stale when the pass that wrote it has ended: its name
+// carries that process's id (another updater running into the same folder
+// keeps its own).
+bool IsStale(const wchar_t* name) {
+    unsigned long process = 0;
+    if (std::swscanf(name, L"TavUpdate.%lx.", &process) != 1)
+        return false;
+    if (process == ::GetCurrentProcessId())
+        return true;
+    unique_handle running(::OpenProcess(SYNCHRONIZE, FALSE, process));
+    return !running || ::WaitForSingleObject(running.get(), 0) != WAIT_TIMEOUT;
+}
+
 // False while another program holds the file so that it cannot be renamed
 // (the error is left for the report); true otherwise, also when the swap
 // itself is to find out what else is wrong.
@@ -75,12 +88,13 @@ bool CPartialFile::Open(const std::string& target) {
     }
     const std::wstring folder = m_strTarget.substr(0, slash + 1);
 
-    // Left by a pass that was ended half-way. One another pass still writes
-    // is open and cannot be deleted, so it stays.
+    // Left by a pass that was ended half-way.
     WIN32_FIND_DATAW found;
-    unique_hfind stale(::FindFirstFileW((folder + kPartPattern).c_str(), &found));
-    for (bool more = static_cast<bool>(stale); more; more = ::FindNextFileW(stale.get(), &found))
-        ::DeleteFileW((folder + found.cFileName).c_str());
+    unique_hfind parts(::FindFirstFileW((folder + kPartPattern).c_str(), &found));
+    for (bool more = static_cast<bool>(parts); more; more = ::FindNextFileW(parts.get(), &found)) {
+        if (IsStale(found.cFileName))
+            ::DeleteFileW((folder + found.cFileName).c_str());
+    }
 
     static LONG s_counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -127,12 +141,14 @@ bool CPartialFile::Close() {
 
 bool CPartialFile::Commit(const char** failedCall) {
     const DWORD attributes = ::GetFileAttributesW(m_strTarget.c_str());
-    const bool replacing = attributes != INVALID_FILE_ATTRIBUTES;
-    *failedCall = replacing ? "ReplaceFile" : "MoveFileEx";
     BOOL swapped = FALSE;
     for (int attempt = 0; attempt < kSwapAttempts && !swapped; ++attempt) {
         if (attempt > 0)
             ::Sleep(kSwapPauseMs);
+        // Asked afresh: a replace that could not rename the new file has
+        // already taken the old one away, and the new one must still go in.
+        const bool replacing = ::GetFileAttributesW(m_strTarget.c_str()) != INVALID_FILE_ATTRIBUTES;
+        *failedCall = replacing ? "ReplaceFile" : "MoveFileEx";
         // Some platforms' replace leaves a file of its own behind when it
         // fails on a held file: wait for the hold to pass instead.
         if (!IsFreeToSwap(m_strPath) || (replacing && !IsFreeToSwap(m_strTarget)))
@@ -147,11 +163,18 @@ bool CPartialFile::Commit(const char** failedCall) {
         if (!swapped && !IsPassingLock(::GetLastError()))
             break;
     }
-    if (!swapped)
+    if (!swapped) {
+        // With the installed file gone the new one is the only copy: it stays
+        // for a later pass rather than be deleted.
+        if (attributes != INVALID_FILE_ATTRIBUTES &&
+            ::GetFileAttributesW(m_strTarget.c_str()) == INVALID_FILE_ATTRIBUTES)
+            m_strPath.clear();
         return false;
+    }
     m_strPath.clear();
     // Not every platform's replace carries the attributes over.
-    if (replacing && ::GetFileAttributesW(m_strTarget.c_str()) != attributes)
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        ::GetFileAttributesW(m_strTarget.c_str()) != attributes)
         ::SetFileAttributesW(m_strTarget.c_str(), attributes);
     return true;
 }

@@ -79,7 +79,7 @@ TEST_F(DownloadTest, PartialFileFitsBesideTheTargetHoweverThePathIsWritten) {
 // A pass that was ended half-way leaves its partial file; the next download
 // into that folder clears it away.
 TEST_F(DownloadTest, PartialFileOfAnEndedPassIsRemoved) {
-    ASSERT_TRUE(testenv::WriteFile(local + "\\TavUpdate.1f4.7.part", "half a module"));
+    ASSERT_TRUE(testenv::WriteFile(local + "\\TavUpdate.fffffff0.7.part", "half a module"));
     ASSERT_TRUE(net.DownloadFile("/m.bin", local + "\\x.dll", 10000)) << trace.Dump();
     ExpectOnly(local, "x.dll");
 }
