@@ -65,7 +65,10 @@ private:
     // its own, left there for the caller to close.
     HINTERNET _BeginRemoteQuery(const std::string& remotePath, const std::string& context,
                                 HINTERNET* headRequest = nullptr);
-    HINTERNET _SendHttpRequest(const std::string& remotePath, const char* verb);
+    // The response of one request, status 200 only; statusCode gets the
+    // status when one arrived.
+    HINTERNET _SendHttpRequest(const std::string& remotePath, const char* verb,
+                               long* statusCode = nullptr);
     int _FtpFileTime(const std::string& remotePath, const std::string& context, time_t* time);
     int _HttpFileTime(HINTERNET response, const std::string& context, time_t* time);
     // Fewest body bytes that make the download complete.

@@ -70,7 +70,8 @@ HINTERNET CNetDownLoader::_OpenHttpFile(std::string remotePath) {
     return request;
 }
 
-HINTERNET CNetDownLoader::_SendHttpRequest(const std::string& remotePath, const char* verb) {
+HINTERNET CNetDownLoader::_SendHttpRequest(const std::string& remotePath, const char* verb,
+                                           long* statusCode) {
     const char* acceptTypes[] = {"*/*", nullptr};
     HINTERNET request = ::HttpOpenRequestA(
         m_hConnect, verb, remotePath.c_str(), nullptr, // the library's HTTP version
@@ -104,6 +105,8 @@ HINTERNET CNetDownLoader::_SendHttpRequest(const std::string& remotePath, const 
         return nullptr;
     }
     long code = atol(status);
+    if (statusCode)
+        *statusCode = code;
     if (code != HTTP_STATUS_OK) {
         Trace(TRACE_ERROR, "HttpSendRequest(%s)  STAUS = %d ERROR...", remotePath.c_str(),
               static_cast<int>(code));
@@ -143,13 +146,16 @@ HINTERNET CNetDownLoader::_BeginRemoteQuery(const std::string& remotePath,
     if (m_nProtocol != PROTOCOL_HTTP)
         return m_hConnect;
     const bool open = m_hRemoteFile && SamePath(m_strOpenedRemoteFile, remotePath);
+    long status = 0;
     if (headRequest && !open) {
-        *headRequest = _SendHttpRequest(remotePath, "HEAD");
+        *headRequest = _SendHttpRequest(remotePath, "HEAD", &status);
         if (*headRequest)
             return *headRequest;
-    } else if (_IsRemoteFileOpened(remotePath)) {
-        return m_hRemoteFile;
     }
+    // A server that will not answer HEAD is asked with the GET after all; a
+    // path it does not have is not asked twice.
+    if (status != HTTP_STATUS_NOT_FOUND && _IsRemoteFileOpened(remotePath))
+        return m_hRemoteFile;
     Trace(TRACE_ERROR, "%s : ERROR, remote file could not opened..", context.c_str());
     return nullptr;
 }
