@@ -54,7 +54,7 @@ public:
     void OnProperties();
     void InvalidateControl();
 
-    // Whether a host has asked for the control to be safe for untrusted
+    // Whether a host has ever asked for the control to be safe for untrusted
     // callers, as a browser does before page script may call it.
     bool IsSafeForUntrustedCaller() const;
     // The address of the page the control is on, as its browser tells it
@@ -219,6 +219,7 @@ private:
     SIZEL m_sizeExtent;
     bool m_bDirty = false;
     DWORD m_safetyOptions = 0;
+    bool m_bUntrustedCallerAsked = false;
 };
 
 // Registers the control window class of this module once; the DLL removes

@@ -113,7 +113,7 @@ bool COleControl::IsSafetyInterface(REFIID riid) const {
 }
 
 bool COleControl::IsSafeForUntrustedCaller() const {
-    return (m_safetyOptions & INTERFACESAFE_FOR_UNTRUSTED_CALLER) != 0;
+    return m_bUntrustedCallerAsked;
 }
 
 HRESULT STDMETHODCALLTYPE COleControl::GetInterfaceSafetyOptions(REFIID riid,
@@ -138,6 +138,10 @@ HRESULT STDMETHODCALLTYPE COleControl::SetInterfaceSafetyOptions(REFIID riid, DW
     if (dwOptionSetMask & ~supported)
         return E_FAIL;
     m_safetyOptions = (m_safetyOptions & ~dwOptionSetMask) | (dwEnabledOptions & dwOptionSetMask);
+    // Once a host has asked, a later call for another interface does not
+    // make its callers trusted again.
+    if (dwEnabledOptions & dwOptionSetMask & INTERFACESAFE_FOR_UNTRUSTED_CALLER)
+        m_bUntrustedCallerAsked = true;
     return S_OK;
 }
 

@@ -35,10 +35,6 @@ void AfxOleUnlockApp() {
     ::InterlockedDecrement(&g_locks);
 }
 
-LONG AfxOleLockCount() {
-    return g_locks;
-}
-
 BOOL AfxDllMain(HINSTANCE hInstance, DWORD dwReason) {
     if (!g_module)
         return FALSE;

@@ -29,7 +29,6 @@ std::wstring AfxGetModuleFileName(HINSTANCE hInstance);
 // Every live object and every IClassFactory::LockServer(TRUE) holds one count.
 void AfxOleLockApp();
 void AfxOleUnlockApp();
-LONG AfxOleLockCount();
 
 // The DLL's DllMain hands its calls here.
 BOOL AfxDllMain(HINSTANCE hInstance, DWORD dwReason);
