@@ -116,15 +116,18 @@ int CAULMgr::_ExecuteApp(std::string path, std::string arguments) {
     // A bare program name has no folder of its own: it starts in ours
     // (an empty folder text would make the start fail).
     const char* folder = workDir[0] ? workDir : nullptr;
+    // Where the start with the user's token cannot be had (the secondary
+    // logon service disabled, say), the program still starts, as before.
     const unique_handle userToken = ShellUserToken();
-    BOOL created = userToken ? StartWithToken(userToken.get(), text, folder, &process)
-                             : ::CreateProcessA(nullptr, commandLine.data(),
-                                                nullptr, // process security
-                                                nullptr, // thread security
-                                                FALSE,   // no handle inheritance
-                                                NORMAL_PRIORITY_CLASS,
-                                                nullptr, // our environment
-                                                folder, &startup, &process);
+    BOOL created = userToken && StartWithToken(userToken.get(), text, folder, &process);
+    if (!created)
+        created = ::CreateProcessA(nullptr, commandLine.data(),
+                                   nullptr, // process security
+                                   nullptr, // thread security
+                                   FALSE,   // no handle inheritance
+                                   NORMAL_PRIORITY_CLASS,
+                                   nullptr, // our environment
+                                   folder, &startup, &process);
     if (!created) {
         Trace(TRACE_ERROR, "%s : CreateProcess ERROR. EC=%d ", path.c_str(),
               static_cast<int>(::GetLastError()));
