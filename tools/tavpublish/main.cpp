@@ -37,7 +37,7 @@ const char kBuildHelp[] =
     "(\";\" starts a comment; options are the letters F, R, E, or nothing). Every\n"
     "remote path must name a file below SERVER_DIR, the folder the update server\n"
     "serves. LIST gets each module's SHA-256 and a serial one above the list it\n"
-    "replaces (1 for a new list; --serial N sets it, never below the old one).\n"
+    "replaces (1 for a new list; --serial N sets it, always above the old one).\n"
     "With --key, LIST.sig gets the signature that updaters configured with the\n"
     "key's \"Signing Key\" check; without it, a LIST.sig left from before is\n"
     "removed. Nothing is written when anything is wrong.\n";
@@ -164,10 +164,11 @@ int Build(const Args& args) {
     if (!args.serial.empty()) {
         if (!ParseSerial(args.serial, serial))
             problems.push_back("--serial " + args.serial + ": not a number up to 2^64 - 1");
-        else if (havePrevious && serial < previous)
-            problems.push_back("--serial " + args.serial + " is below " + std::to_string(previous) +
-                               " of " + listPath +
-                               "; updaters that accepted that list refuse a lower serial");
+        else if (havePrevious && serial <= previous)
+            // Two lists under one serial would let the older be served again.
+            problems.push_back("--serial " + args.serial + " is not above " +
+                               std::to_string(previous) + " of " + listPath +
+                               "; updaters that accepted that list would take both");
     } else if (havePrevious) {
         if (previous == ~0ULL)
             problems.push_back(listPath + ": its serial is the highest there is");
