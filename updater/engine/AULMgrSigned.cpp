@@ -4,7 +4,6 @@
 #include "Crypto.h"
 #include "PartialFile.h"
 #include "SerialStore.h"
-#include "UniqueHandle.h"
 
 namespace {
 
@@ -43,21 +42,24 @@ private:
     bool m_decided = false;
 };
 
-// Stops a transfer past the size a list or a signature can have, so a server
-// cannot make the pass write without end.
-class CSizeLimit : public IDownloadCheck {
+// Keeps the bytes of a list or a signature as they arrive, and stops the
+// transfer past the size either can have, so a server cannot make the pass
+// write without end. The checks work on these bytes, never on the file again.
+class CReceivedBytes : public IDownloadCheck {
 public:
-    explicit CSizeLimit(DWORD limit) : m_left(limit) {}
-    bool Add(const char*, DWORD size) override {
-        if (size > m_left)
+    explicit CReceivedBytes(DWORD limit) : m_limit(limit) {}
+    bool Add(const char* data, DWORD size) override {
+        if (size > m_limit - bytes.size())
             return false;
-        m_left -= size;
+        bytes.append(data, size);
         return true;
     }
     bool Accept() override { return true; }
 
+    std::string bytes;
+
 private:
-    DWORD m_left;
+    DWORD m_limit;
 };
 
 // The list and its signature as received, beside the local list; removed
@@ -76,27 +78,6 @@ struct CReceivedList {
     const std::string list, signature;
 };
 
-// The whole file, when it is no larger than limit (ERROR_FILE_TOO_LARGE else).
-bool ReadWholeFile(const std::string& path, DWORD limit, std::string& bytes) {
-    unique_hfile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return false;
-    DWORD high = 0;
-    DWORD size = ::GetFileSize(file.get(), &high);
-    if (size == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR)
-        return false;
-    if (high || size > limit) {
-        ::SetLastError(ERROR_FILE_TOO_LARGE);
-        return false;
-    }
-    bytes.assign(size, '\0');
-    DWORD count = 0;
-    if (size && (!::ReadFile(file.get(), &bytes[0], size, &count, nullptr) || count != size))
-        return false;
-    return true;
-}
-
 } // namespace
 
 int CAULMgr::_GetSignedVersionInfo() {
@@ -109,31 +90,24 @@ int CAULMgr::_GetSignedVersionInfo() {
     }
 
     // Nothing takes the local list's place before every check has passed.
-    CReceivedList received{c.localVersionFile + ".new", c.localVersionFile + ".sig"};
+    const CReceivedList onDisk{c.localVersionFile + ".new", c.localVersionFile + ".sig"};
     const std::string remoteSignature = c.remoteVersionFile + ".sig";
     const struct {
         const std::string& remote;
         const std::string& local;
-        DWORD limit;
-    } files[] = {{c.remoteVersionFile, received.list, kMaxListBytes},
-                 {remoteSignature, received.signature, kMaxSignatureBytes}};
-    std::string bytes[2];
+    } files[] = {{c.remoteVersionFile, onDisk.list}, {remoteSignature, onDisk.signature}};
+    CReceivedBytes received[2] = {CReceivedBytes(kMaxListBytes),
+                                  CReceivedBytes(kMaxSignatureBytes)};
     for (size_t i = 0; i < 2; ++i) {
         // The signature over the same connection, right after the list.
-        CSizeLimit limit(files[i].limit);
-        if (!m_downloader.DownloadFile(files[i].remote, files[i].local, 0, &limit)) {
+        if (!m_downloader.DownloadFile(files[i].remote, files[i].local, 0, &received[i])) {
             Trace(TRACE_ERROR, "GetVersionInfo : DownloadFile(%s->%s) ERROR",
                   files[i].remote.c_str(), files[i].local.c_str());
             return 0;
         }
-        if (!ReadWholeFile(files[i].local, files[i].limit, bytes[i])) {
-            Trace(TRACE_ERROR, "GetVersionInfo : ERROR, ReadFile(%s) failed, EC=%d",
-                  files[i].local.c_str(), static_cast<int>(::GetLastError()));
-            return 0;
-        }
     }
-    const std::string& list = bytes[0];
-    if (!key.Verify(list, bytes[1])) {
+    const std::string& list = received[0].bytes;
+    if (!key.Verify(list, received[1].bytes)) {
         Trace(TRACE_ERROR, "GetVersionInfo : ERROR, signature(%s) does not verify, EC=%d",
               remoteSignature.c_str(), static_cast<int>(::GetLastError()));
         return 0;
