@@ -1,0 +1,31 @@
+#pragma once
+// The updater's configuration file as the profile functions read it: its
+// sections, its keys and how many bytes of a value arrive. The packaging tool
+// writes the file from the same names and limits.
+
+namespace configfile {
+
+// A value is read into a buffer of this size: at most one byte less arrives.
+const unsigned kValueBufferSize = 512;
+// A 4096-bit key takes about 740 characters; a longer value is cut and then
+// fails as a key, never read as signing off.
+const unsigned kSigningKeyBufferSize = 4096;
+
+const char kServer[] = "SERVER";
+const char kLocal[] = "LOCAL";
+
+const char kRemoteAddress[] = "Remote Address";
+const char kProtocol[] = "Protocol";
+const char kRemotePort[] = "Remote Port";
+const char kLoginName[] = "Login Name";
+const char kLoginPassword[] = "Login Password";
+const char kRemoteVersionFile[] = "Remote Version File";
+const char kSigningKey[] = "Signing Key";
+const char kLocalVersionFile[] = "Local Version File";
+const char kDefaultExecFile[] = "Default Exec File";
+
+// Protocol texts; any text but FTP (in any case) means HTTP.
+const char kFtp[] = "FTP";
+const char kHttp[] = "HTTP";
+
+} // namespace configfile
