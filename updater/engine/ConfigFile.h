@@ -20,12 +20,15 @@ const char kRemotePort[] = "Remote Port";
 const char kLoginName[] = "Login Name";
 const char kLoginPassword[] = "Login Password";
 const char kRemoteVersionFile[] = "Remote Version File";
+// 1: passive-mode FTP data connections; absent or 0: active.
+const char kPassiveMode[] = "Passive Mode";
 const char kSigningKey[] = "Signing Key";
 const char kLocalVersionFile[] = "Local Version File";
 const char kDefaultExecFile[] = "Default Exec File";
 
-// Protocol texts; any text but FTP (in any case) means HTTP.
+// Protocol texts, in any case; any other text means HTTP.
 const char kFtp[] = "FTP";
 const char kHttp[] = "HTTP";
+const char kHttps[] = "HTTPS";
 
 } // namespace configfile
