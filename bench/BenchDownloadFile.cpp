@@ -12,7 +12,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     CAULMgr owner;
-    CNetDownLoader& net = owner.m_downloader;
+    CNetDownLoader net;
+    net.SetOwner(&owner);
     if (!net.SetLoginInfo("127.0.0.1", PROTOCOL_HTTP, std::atoi(argv[1]), "", "") || !net.Connect())
         return 1;
     double start = BenchSeconds();

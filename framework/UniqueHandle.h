@@ -32,6 +32,16 @@ public:
         m_value = value;
     }
     T release() { return std::exchange(m_value, Empty::empty()); }
+    // Closes now, for owners that report a close that fails: the handle is
+    // kept then. Needs a closer that tells whether it closed.
+    bool close() {
+        if (!Empty::is_valid(m_value))
+            return true;
+        if (!Close()(m_value))
+            return false;
+        m_value = Empty::empty();
+        return true;
+    }
     // For out-parameters of platform calls; the old value is closed first.
     T* put() {
         reset();
@@ -44,6 +54,7 @@ private:
 
 #ifdef _WIN32
 #include <windows.h>
+#include <wininet.h>
 
 // CreateFile and FindFirstFile report failure as INVALID_HANDLE_VALUE, other
 // calls as null; their owners treat both as empty.
@@ -64,10 +75,14 @@ struct close_hkey {
 struct free_library {
     void operator()(HMODULE h) const { ::FreeLibrary(h); }
 };
+struct close_internet_handle {
+    bool operator()(HINTERNET h) const { return ::InternetCloseHandle(h) != FALSE; }
+};
 
 using unique_handle = unique_any<HANDLE, close_handle>;
 using unique_hfile = unique_any<HANDLE, close_handle, invalid_or_null_is_empty>;
 using unique_hfind = unique_any<HANDLE, close_find, invalid_or_null_is_empty>;
 using unique_hkey = unique_any<HKEY, close_hkey>;
 using unique_hmodule = unique_any<HMODULE, free_library>;
+using unique_hinternet = unique_any<HINTERNET, close_internet_handle>;
 #endif

@@ -124,3 +124,32 @@ LRESULT CUpdateDlg::OnPaint(WPARAM, LPARAM) {
 LRESULT CUpdateDlg::OnQueryDragIcon(WPARAM, LPARAM) {
     return reinterpret_cast<LRESULT>(m_hAppIcon);
 }
+
+void CUpdateDlg::ShowStage(int code, int lastCode, const std::string& text) {
+    if (m_stageText.HasWindow())
+        m_stageText.SetWindowText(text);
+    if (m_stageProgress.HasWindow()) {
+        m_stageProgress.SetRange(0, static_cast<short>(lastCode));
+        m_stageProgress.SetPos(code);
+    }
+}
+
+void CUpdateDlg::ShowFileName(const std::string& text) {
+    if (m_fileNameText.HasWindow())
+        m_fileNameText.SetWindowText(text);
+}
+
+void CUpdateDlg::ShowFileProgress(int percent, const std::string& byteCount) {
+    if (m_fileProgress.HasWindow()) {
+        m_fileProgress.SetRange(0, 100);
+        m_fileProgress.SetPos(percent);
+    }
+    if (m_byteCountText.HasWindow())
+        m_byteCountText.SetWindowText(byteCount);
+}
+
+// Captioned with the application's name and owned by this window, so it stays
+// above it; the worker that shows it waits until the user dismisses it.
+void CUpdateDlg::ShowNothingToRun(const std::string& message) {
+    AfxMessageBox(message.c_str(), MB_OK, 0);
+}

@@ -5,13 +5,15 @@
 #include "AULMgr.h"
 #include "Dialog.h"
 #include "UniqueHandle.h"
+#include "UpdateView.h"
+#include "Wnd.h"
 
 #include <atomic>
 #include <string>
 
 #define WM_START_UPDATE (WM_USER + 100)
 
-class CUpdateDlg : public CDialog {
+class CUpdateDlg : public CDialog, public IUpdateView {
 public:
     CUpdateDlg();
     ~CUpdateDlg() override;
@@ -27,6 +29,14 @@ public:
     LRESULT OnQueryDragIcon(WPARAM, LPARAM);
     LRESULT OnStartUpdate(WPARAM wParam, LPARAM lParam);
     int RunUpdate();
+
+    // The engine's view, called from the worker: each control message is sent
+    // to this window's thread, which delivers it from its modal loop. Controls
+    // whose window is gone are skipped.
+    void ShowStage(int code, int lastCode, const std::string& text) override;
+    void ShowFileName(const std::string& text) override;
+    void ShowFileProgress(int percent, const std::string& byteCount) override;
+    void ShowNothingToRun(const std::string& message) override;
 
     CStatic m_byteCountText;
     CStatic m_fileNameText;

@@ -37,8 +37,7 @@ int CUpdateDlg::RunUpdate() {
     if (__argc >= 2)
         path = __argv[1];
 
-    m_manager.AttachControls(&m_stageProgress, &m_stageText, &m_fileProgress, &m_fileNameText,
-                             &m_byteCountText);
+    m_manager.AttachView(this);
 
     int ok = m_manager.LoadConfig(path);
     if (ok)

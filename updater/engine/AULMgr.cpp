@@ -1,11 +1,23 @@
 #include "AULMgr.h"
 
 #include "AppName.h"
+#include "Crypto.h"
+#include "DownloadDecision.h"
+#include "HashSink.h"
+#include "ModuleStart.h"
+#include "PartialFile.h"
+#include "SerialStore.h"
+#include "SignedList.h"
+#include "TimeValue.h"
+#include "UniqueHandle.h"
+
+#include <io.h>
 
 #include <cstdio>
 #include <cstring>
 
 namespace {
+
 const char* const kStatusTexts[] = {
     "초기화 합니다.",
     "설정파일을 읽어드립니다.",
@@ -18,9 +30,30 @@ const char* const kStatusTexts[] = {
     "업데이트를 마칩니다.",
 };
 
-bool HasWindow(const CWnd* control) {
-    return control && control->HasWindow();
+const char kNothingToRun[] = "ERROR, 실행할 모듈도  기본 실행 파일도 없습니다";
+// Shown in the comparison trace where a time or a digest could not be had.
+const char kUnknown[] = "unknown";
+// Far above any real list; a server cannot make the pass read without end.
+const DWORD kMaxListBytes = 4 << 20;
+// A signature of the largest key accepted (4096 bits).
+const DWORD kMaxSignatureBytes = 512;
+
+std::string ShownTime(const std::optional<long long>& value) {
+    const std::string text = value ? FormatLocalTime(static_cast<time_t>(*value)) : "";
+    return text.empty() ? kUnknown : text;
 }
+
+// Last-write time of the first match of the local path, if there is one.
+std::optional<long long> LocalFileTime(const std::string& path) {
+    WIN32_FIND_DATAA data;
+    unique_hfind find(::FindFirstFileA(path.c_str(), &data));
+    time_t value = 0;
+    // The same conversion as the server times, so the two compare directly.
+    if (!find || !TimeFromFileTime(data.ftLastWriteTime, &value))
+        return std::nullopt;
+    return value;
+}
+
 } // namespace
 
 bool HasUpdateOption(const ModuleRecord& record, char letter) {
@@ -34,16 +67,14 @@ const char* StatusText(int code) {
     return kStatusTexts[code];
 }
 
-CAULMgr::CAULMgr()
-    : m_nStatus(STATUS_INIT), m_pStageProgress(nullptr), m_pFileProgress(nullptr),
-      m_pStageText(nullptr), m_pFileNameText(nullptr), m_pByteCountText(nullptr) {
+CAULMgr::CAULMgr() : m_nStatus(STATUS_INIT), m_pView(nullptr) {
     m_nTraceLevel = 0;
     strcpy(m_szClassName, "CAULMgr");
     char logName[MAX_PATH];
     snprintf(logName, sizeof(logName), "%s.log", AfxGetAppName().c_str());
     OpenLog(logName);
     SetStatus(STATUS_INIT);
-    m_downloader.m_pOwner = this;
+    m_downloader.SetOwner(this);
 }
 
 CAULMgr::~CAULMgr() {
@@ -60,24 +91,10 @@ void CAULMgr::ClearModules() {
         m_modules.pop_back();
 }
 
-void CAULMgr::AttachControls(CProgressCtrl* stageProgress, CStatic* stageText,
-                             CProgressCtrl* fileProgress, CStatic* fileNameText,
-                             CStatic* byteCountText) {
-    m_pStageProgress = stageProgress;
-    m_pStageText = stageText;
-    m_pFileProgress = fileProgress;
-    m_pFileNameText = fileNameText;
-    m_pByteCountText = byteCountText;
-}
-
 void CAULMgr::SetStatus(int code) {
     m_nStatus = code;
-    if (HasWindow(m_pStageText))
-        m_pStageText->SetWindowText(StatusText(code));
-    if (HasWindow(m_pStageProgress)) {
-        m_pStageProgress->SetRange(0, STATUS_FINISH);
-        m_pStageProgress->SetPos(code);
-    }
+    if (m_pView)
+        m_pView->ShowStage(code, STATUS_FINISH, StatusText(code));
 }
 
 void CAULMgr::ShowProgress(std::string name, DWORD total, DWORD done) {
@@ -86,29 +103,347 @@ void CAULMgr::ShowProgress(std::string name, DWORD total, DWORD done) {
     unsigned long long percent = total ? static_cast<unsigned long long>(done) * 100 / total : 0;
     if (percent > 100)
         percent = 100;
-    if (!m_progressThrottle.ShouldShow(AreControlsOnThisThread(), !name.empty(),
-                                       static_cast<int>(percent), done, total, ::GetTickCount()))
+    if (!m_pView || !m_progressThrottle.ShouldShow(!name.empty(), static_cast<int>(percent), done,
+                                                   total, ::GetTickCount()))
         return;
-
     // With an empty name the text of the file's first block stays.
-    if (HasWindow(m_pFileNameText) && !name.empty())
-        m_pFileNameText->SetWindowText("Downloading... " + name);
-    if (HasWindow(m_pFileProgress)) {
-        m_pFileProgress->SetRange(0, 100);
-        m_pFileProgress->SetPos(static_cast<int>(percent));
-    }
+    if (!name.empty())
+        m_pView->ShowFileName("Downloading... " + name);
     // Unsigned: a file past 2 GiB must not show negative counts.
-    char text[32];
-    snprintf(text, sizeof(text), "[%10u/%10u]", static_cast<unsigned>(done),
+    char counter[32];
+    snprintf(counter, sizeof(counter), "[%10u/%10u]", static_cast<unsigned>(done),
              static_cast<unsigned>(total));
-    if (HasWindow(m_pByteCountText))
-        m_pByteCountText->SetWindowText(text);
+    m_pView->ShowFileProgress(static_cast<int>(percent), counter);
 }
 
-// Without a window there is nothing to wait for either.
-bool CAULMgr::AreControlsOnThisThread() const {
-    const CWnd* control =
-        m_pByteCountText ? static_cast<const CWnd*>(m_pByteCountText) : m_pFileProgress;
-    return !HasWindow(control) ||
-           ::GetWindowThreadProcessId(control->GetSafeHwnd(), nullptr) == ::GetCurrentThreadId();
+int CAULMgr::LoadConfig(std::string path) {
+    SetStatus(STATUS_LOAD_CONFIG);
+    if (path.empty())
+        path = ".\\TavUpdateInfo.ini";
+    if (_access(path.c_str(), 0) != 0) {
+        Trace(TRACE_ERROR,
+              "ERROR : 설정 파일을 읽을수 없습니다.-%s \n해당 파일이 올바른 경로에 있는지 "
+              "확인하시기 바랍니다.",
+              path.c_str());
+        return 0;
+    }
+    m_config = ReadUpdateConfig(path);
+
+    const UpdateConfig& c = m_config;
+    Trace(TRACE_INFO, "LoadConfig : Config File  = %s", path.c_str());
+    Trace(TRACE_INFO, "LoadConfig : [SERVER] Remote Address         = %s", c.remoteAddress.c_str());
+    Trace(TRACE_INFO, "LoadConfig : [SERVER] Protocol(1=FTP,3=HTTP) = %d", c.protocol);
+    Trace(TRACE_INFO, "LoadConfig : [SERVER] Remote Port            = %d", c.remotePort);
+    Trace(TRACE_INFO, "LoadConfig : [SERVER] Login Name             = %s", c.loginName.c_str());
+    Trace(TRACE_INFO, "LoadConfig : [SERVER] Login PW               = %s", c.loginPassword.c_str());
+    Trace(TRACE_INFO, "LoadConfig : [SERVER] Version File           = %s",
+          c.remoteVersionFile.c_str());
+    Trace(TRACE_INFO, "LoadConfig : [LOCAL] Version File            = %s",
+          c.localVersionFile.c_str());
+    Trace(TRACE_INFO, "LoadConfig : [LOCAL]  Default Exec Filee     = %s",
+          c.defaultExecFile.c_str());
+    if (IsSigningOn())
+        Trace(TRACE_INFO, "LoadConfig : [SERVER] Signing Key            = %s",
+              c.signingKey.c_str());
+    return 1;
+}
+
+int CAULMgr::ConnectServer() {
+    SetStatus(STATUS_CONNECT);
+    const UpdateConfig& c = m_config;
+    const int port = static_cast<unsigned short>(c.remotePort);
+    if (!m_downloader.SetLoginInfo(c.remoteAddress, c.protocol, port, c.loginName,
+                                   c.loginPassword)) {
+        Trace(TRACE_ERROR, "ConnectServer :  ERROR SetLoginInfo(%s, %d,  %d, %s, %s) ",
+              c.remoteAddress.c_str(), c.protocol, port, c.loginName.c_str(),
+              c.loginPassword.c_str());
+        return 0;
+    }
+    const int connected = m_downloader.Connect();
+    if (connected)
+        Trace(TRACE_INFO, "ConnectServer(%s, %d, %d, %s, %s) : OK", c.remoteAddress.c_str(),
+              c.protocol, c.remotePort, c.loginName.c_str(), c.loginPassword.c_str());
+    else
+        Trace(TRACE_ERROR, "ConnectServer(%s, %d,  %d, %s, %s) : ERROR", c.remoteAddress.c_str(),
+              c.protocol, c.remotePort, c.loginName.c_str(), c.loginPassword.c_str());
+    return connected;
+}
+
+int CAULMgr::GetVersionInfo() {
+    SetStatus(STATUS_GET_VERSION);
+    if (IsSigningOn())
+        return GetSignedVersionInfo();
+    const UpdateConfig& c = m_config;
+    // No expected size: the version list moves no progress display.
+    const int ok = m_downloader.DownloadFile(c.remoteVersionFile, c.localVersionFile, 0);
+    if (ok)
+        Trace(TRACE_INFO, "GetVersionInfo : DownloadFile(%s->%s) OK", c.remoteVersionFile.c_str(),
+              c.localVersionFile.c_str());
+    else
+        Trace(TRACE_ERROR, "GetVersionInfo : DownloadFile(%s->%s) ERROR",
+              c.remoteVersionFile.c_str(), c.localVersionFile.c_str());
+    return ok;
+}
+
+int CAULMgr::GetSignedVersionInfo() {
+    const UpdateConfig& c = m_config;
+    CSigningKey key;
+    std::string why;
+    if (!key.Import(c.signingKey, why)) {
+        Trace(TRACE_ERROR, "GetVersionInfo : ERROR, Signing Key unusable : %s", why.c_str());
+        return 0;
+    }
+    // Both kept in memory: nothing takes the local list's place before every
+    // check has passed, and the checks read no file that could change.
+    const std::string remoteSignature = c.remoteVersionFile + ".sig";
+    CMemorySink list(kMaxListBytes), signature(kMaxSignatureBytes);
+    const struct {
+        const std::string& remote;
+        CMemorySink& sink;
+    } files[] = {{c.remoteVersionFile, list}, {remoteSignature, signature}};
+    for (const auto& f : files) {
+        // The signature over the same connection, right after the list.
+        if (!m_downloader.ReadRemoteFile(f.remote, f.sink, 0, f.remote)) {
+            Trace(TRACE_ERROR, "GetVersionInfo : DownloadFile(%s) ERROR", f.remote.c_str());
+            return 0;
+        }
+    }
+    const SignedListVerdict verdict = CheckSignedList(
+        list.Bytes(), signature.Bytes(), key, c.remoteVersionFile,
+        SerialValueName(c.protocol, c.remoteAddress, static_cast<unsigned short>(c.remotePort),
+                        c.remoteVersionFile));
+    if (!verdict.accepted) {
+        Trace(TRACE_ERROR, "GetVersionInfo : ERROR, %s", verdict.why.c_str());
+        return 0;
+    }
+    const Win32Result written = ReplaceFileContent(c.localVersionFile, list.Bytes());
+    if (!written.Ok()) {
+        Trace(TRACE_ERROR, "GetVersionInfo : ERROR, %s(%s) failed, EC=%d", written.FailedCall(),
+              c.localVersionFile.c_str(), static_cast<int>(written.Error()));
+        return 0;
+    }
+    m_strVerifiedList = list.Bytes();
+    Trace(TRACE_INFO, "GetVersionInfo : signature(%s) OK, serial %s", remoteSignature.c_str(),
+          std::to_string(verdict.serial).c_str());
+    Trace(TRACE_INFO, "GetVersionInfo : DownloadFile(%s->%s) OK", c.remoteVersionFile.c_str(),
+          c.localVersionFile.c_str());
+    return 1;
+}
+
+int CAULMgr::ParseVersionInfo() {
+    // A signed pass reads the bytes whose signature it checked: the file could
+    // have been changed since.
+    if (IsSigningOn()) {
+        ClearModules();
+        size_t position = 0;
+        std::string line;
+        while (versionlist::ReadTextLine(m_strVerifiedList, position, line))
+            AddModuleLine(line);
+        return 1;
+    }
+    const std::string& path = m_config.localVersionFile;
+    if (_access(path.c_str(), 0) != 0) {
+        Trace(TRACE_ERROR, "ParseVersionInfo : ERROR, version file(%s) does not exist",
+              path.c_str());
+        return 0;
+    }
+    FILE* file = std::fopen(path.c_str(), "rt");
+    if (!file) {
+        Trace(TRACE_ERROR, "ParseVersionInfo : ERROR, open version file(%s), EC =%d", path.c_str(),
+              static_cast<int>(::GetLastError()));
+        return 0;
+    }
+    ClearModules();
+    std::string line;
+    while (versionlist::ReadLine(file, line))
+        AddModuleLine(line);
+    std::fclose(file);
+    return 1;
+}
+
+void CAULMgr::AddModuleLine(const std::string& line) {
+    auto record = std::make_unique<ModuleRecord>();
+    if (!versionlist::ParseLine(*this, line, *record))
+        return;
+    if (IsSigningOn() && record->sha256.empty()) {
+        // Only bytes the publisher's signature covers are installed.
+        Trace(TRACE_ERROR,
+              "ParseVersionInfo : ERROR, no SHA-256 in a signed list, skipped : %s | %s",
+              record->localFile.c_str(), record->remoteFile.c_str());
+        return;
+    }
+    m_modules.push_back(std::move(record));
+    const ModuleRecord& r = *m_modules.back();
+    Trace(TRACE_INFO, "ParseVersionInfo : Module[%2d] = %s | %s | %s ",
+          static_cast<int>(m_modules.size()), r.localFile.c_str(), r.remoteFile.c_str(),
+          r.updateOption.c_str());
+}
+
+int CAULMgr::SplitList(char delimiter, std::string text, std::vector<std::string>& fields) {
+    return versionlist::SplitFields(*this, delimiter, std::move(text), fields);
+}
+
+int CAULMgr::CompareVersionInfo() {
+    SetStatus(STATUS_COMPARE);
+    if (m_modules.empty()) {
+        Trace(TRACE_ERROR, "CompareVersionInfo :  ERROR, 버전 정보가 없습니다.");
+        return 0;
+    }
+    for (size_t i = 0; i < m_modules.size(); ++i)
+        CompareModule(static_cast<int>(i + 1), *m_modules[i]);
+    return 1;
+}
+
+void CAULMgr::CompareModule(int number, ModuleRecord& r) {
+    DownloadFacts facts;
+    facts.forced = HasUpdateOption(r, 'F');
+    facts.listedSha256 = r.sha256;
+    if (facts.forced) {
+        r.download = 1;
+        Trace(TRACE_INFO,
+              "CompareVersionInfo : Module[%2d] : %s : Update Option(%s)-> will be downloded ",
+              number, r.localFile.c_str(), r.updateOption.c_str());
+        return;
+    }
+    if (!r.sha256.empty()) {
+        // No server request: the listed digest alone says what the module must be.
+        std::string local;
+        if (HashFile(r.localFile, local))
+            facts.localSha256 = local;
+        r.download = ShouldDownload(facts) ? 1 : 0;
+        Trace(TRACE_INFO,
+              "CompareVersionInfo : Module[%2d] : %s : Local SHA-256(%s) , Listed SHA-256(%s) -> "
+              "Download =%d",
+              number, r.localFile.c_str(), facts.localSha256 ? local.c_str() : kUnknown,
+              r.sha256.c_str(), r.download);
+        return;
+    }
+    time_t serverTime = 0;
+    if (m_downloader.GetRemoteFileTime(r.remoteFile, &serverTime))
+        facts.serverTime = serverTime;
+    facts.localTime = LocalFileTime(r.localFile);
+    r.download = ShouldDownload(facts) ? 1 : 0;
+    Trace(TRACE_INFO,
+          "CompareVersionInfo : Module[%2d] : %s : Local Time(%s) , Server Time(%s) -> "
+          "Download =%d",
+          number, r.localFile.c_str(), ShownTime(facts.localTime).c_str(),
+          ShownTime(facts.serverTime).c_str(), r.download);
+}
+
+int CAULMgr::CountModulesToUpdate() {
+    int count = 0;
+    for (const auto& r : m_modules)
+        if (r->download)
+            ++count;
+    return count;
+}
+
+int CAULMgr::DownloadNewFiles() {
+    SetStatus(STATUS_DOWNLOAD);
+    if (m_modules.empty()) {
+        Trace(TRACE_ERROR, "DownloadNewFiles :  ERROR, 버전 정보가 없습니다.");
+        return 0;
+    }
+    for (const auto& record : m_modules) {
+        const ModuleRecord& r = *record;
+        if (!r.download)
+            continue;
+        DWORD size = 0;
+        if (!m_downloader.GetRemoteFileSize(r.remoteFile, &size)) {
+            Trace(TRACE_ERROR, "DownloadNewFiles : GetRemoteFileSize(%s) ERROR",
+                  r.remoteFile.c_str());
+            continue;
+        }
+        if (DownloadModule(r, size))
+            Trace(TRACE_INFO, "DownloadNewFiles : DownloadFile(%s->%s) OK . %d Bytes",
+                  r.remoteFile.c_str(), r.localFile.c_str(), static_cast<int>(size));
+        else
+            Trace(TRACE_ERROR, "DownloadNewFiles : DownloadFile(%s->%s) ERROR",
+                  r.remoteFile.c_str(), r.localFile.c_str());
+    }
+    return 1;
+}
+
+int CAULMgr::DownloadModule(const ModuleRecord& r, DWORD size) {
+    if (r.sha256.empty())
+        return m_downloader.DownloadFile(r.remoteFile, r.localFile, size);
+    // The bytes are checked on their way to the partial file, which takes the
+    // module's place only when they have the listed digest.
+    CHashSink check(r.sha256);
+    if (m_downloader.DownloadFile(r.remoteFile, r.localFile, size, &check))
+        return 1;
+    if (check.Refused())
+        Trace(TRACE_ERROR,
+              "DownloadNewFiles : ERROR, SHA-256 mismatch(%s) : received(%s) , listed(%s)",
+              r.remoteFile.c_str(), check.Received().c_str(), r.sha256.c_str());
+    return 0;
+}
+
+int CAULMgr::RegisterModule() {
+    SetStatus(STATUS_REGISTER);
+    for (const auto& record : m_modules) {
+        const ModuleRecord& r = *record;
+        // Selected but not fetched still registers: the local file is there.
+        if (!HasUpdateOption(r, 'R') || !r.download)
+            continue;
+        if (_RegisterControl(r.localFile))
+            Trace(TRACE_INFO, "RegisterModule : _RegisterControl(%s) OK", r.localFile.c_str());
+        else
+            Trace(TRACE_ERROR, "RegisterModule : _RegisterControl(%s) ", r.localFile.c_str());
+    }
+    return 1;
+}
+
+int CAULMgr::_RegisterControl(std::string path) {
+    const Win32Result registered = RegisterServerIn(path);
+    if (registered.Ok())
+        return 1;
+    Trace(TRACE_ERROR, "_RegisterControl : ERROR, %s(%s), EC=%d", registered.FailedCall(),
+          path.c_str(), static_cast<int>(registered.Error()));
+    return 0;
+}
+
+int CAULMgr::LaunchModule() {
+    SetStatus(STATUS_LAUNCH);
+    int tried = 0;
+    for (const auto& record : m_modules) {
+        const ModuleRecord& r = *record;
+        if (!HasUpdateOption(r, 'E'))
+            continue;
+        // A start that fails still counts: the default program is no stand-in.
+        ++tried;
+        if (_ExecuteApp(r.localFile, std::string()))
+            Trace(TRACE_INFO, "LaunchModule : _ExecuteApp(%s) OK", r.localFile.c_str());
+        else
+            Trace(TRACE_ERROR, "LaunchModule : _ExecuteApp(%s) ", r.localFile.c_str());
+    }
+    if (tried > 0)
+        return 1;
+
+    const std::string& defaultExec = m_config.defaultExecFile;
+    if (defaultExec.empty() || _access(defaultExec.c_str(), 0) != 0) {
+        Trace(TRACE_ERROR, "LaunchModule :  %s", kNothingToRun);
+        // The worker waits here until the user dismisses it.
+        if (m_pView)
+            m_pView->ShowNothingToRun(kNothingToRun);
+        return 0;
+    }
+    Trace(TRACE_WARNING,
+          "LaunchModule :  경고, 실행할 모듈이 없습니다. 기본 실행 파일을 실행합니다");
+    if (_ExecuteApp(defaultExec, std::string()))
+        Trace(TRACE_INFO, "LaunchModule : _ExecuteApp(%s) OK", defaultExec.c_str());
+    else
+        Trace(TRACE_ERROR, "LaunchModule : _ExecuteApp(%s) ", defaultExec.c_str());
+    return 1;
+}
+
+int CAULMgr::_ExecuteApp(std::string path, std::string arguments) {
+    const Win32Result started = StartProgram(path, arguments);
+    if (!started.Ok()) {
+        Trace(TRACE_ERROR, "%s : CreateProcess ERROR. EC=%d ", path.c_str(),
+              static_cast<int>(started.Error()));
+        return 0;
+    }
+    Trace(TRACE_INFO, "%s : CreateProcess ====> OK", path.c_str());
+    return 1;
 }

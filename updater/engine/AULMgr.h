@@ -1,30 +1,19 @@
 #pragma once
-// The update manager: configuration, module list, the one downloader, the
-// stage operations of a pass and the progress display on the update window.
+// The update manager: one pass's configuration, module list and downloader,
+// and the stages that run them in order, shown on the view the update window
+// gives it. The work of each stage lies in units of its own; the stages here
+// decide, trace and report.
 
 #include "NetDownLoader.h"
 #include "ProgressThrottle.h"
 #include "TraceBase.h"
+#include "UpdateConfig.h"
+#include "UpdateView.h"
 #include "VersionList.h"
-#include "Wnd.h"
 
 #include <memory>
 #include <string>
 #include <vector>
-
-struct UpdateConfig {
-    std::string remoteAddress;
-    int protocol = 0;
-    int remotePort = 0;
-    std::string loginName;
-    std::string loginPassword;
-    std::string remoteVersionFile;
-    std::string localVersionFile;
-    std::string defaultExecFile;
-    // [SERVER] "Signing Key": base64 of the publisher's RSA public key. Empty:
-    // lists are not signed, and none is asked for.
-    std::string signingKey;
-};
 
 // Status codes, each with its text on the stage line.
 enum {
@@ -46,6 +35,8 @@ bool HasUpdateOption(const ModuleRecord& record, char letter);
 
 class CAULMgr : public CTraceBase, public IDownloadProgress {
 public:
+    using ModuleList = std::vector<std::unique_ptr<ModuleRecord>>;
+
     CAULMgr();
     ~CAULMgr() override;
     CAULMgr(const CAULMgr&) = delete;
@@ -53,9 +44,9 @@ public:
 
     void WriteTrace(int level, const char* format, va_list args) override;
 
-    // The update window's five controls, before the first stage of a pass.
-    void AttachControls(CProgressCtrl* stageProgress, CStatic* stageText,
-                        CProgressCtrl* fileProgress, CStatic* fileNameText, CStatic* byteCountText);
+    // Where the pass is shown, given once by the worker before its first
+    // stage. Without a view nothing is shown.
+    void AttachView(IUpdateView* view) { m_pView = view; }
 
     void SetStatus(int code);
     void ShowProgress(std::string name, DWORD total, DWORD done) override;
@@ -73,31 +64,26 @@ public:
     int LaunchModule();
     int _ExecuteApp(std::string path, std::string arguments);
 
-    // Signed lists and listed hashes.
-    bool _IsSigningOn() const { return !m_config.signingKey.empty(); }
-    int _GetSignedVersionInfo();
-    void _AddModuleLine(const std::string& line);
-    void _CompareModuleHash(int number, ModuleRecord& record);
-    int _DownloadCheckedFile(const ModuleRecord& record, DWORD size);
+    const UpdateConfig& Config() const { return m_config; }
+    void SetConfig(const UpdateConfig& config) { m_config = config; }
+    const ModuleList& Modules() const { return m_modules; }
+    void AddModule(std::unique_ptr<ModuleRecord> record) { m_modules.push_back(std::move(record)); }
+
+private:
+    bool IsSigningOn() const { return !m_config.signingKey.empty(); }
+    int GetSignedVersionInfo();
+    void AddModuleLine(const std::string& line);
+    void CompareModule(int number, ModuleRecord& record);
+    int DownloadModule(const ModuleRecord& record, DWORD size);
+    void ClearModules();
 
     UpdateConfig m_config;
     // The bytes of the list whose signature a signed pass checked; the pass
     // reads its modules from these, never from the file again.
     std::string m_strVerifiedList;
-    std::vector<std::unique_ptr<ModuleRecord>> m_modules;
+    ModuleList m_modules;
     CNetDownLoader m_downloader;
     int m_nStatus;
-
-    // The window's controls, attached once by the worker before its first stage.
-    CProgressCtrl* m_pStageProgress;
-    CProgressCtrl* m_pFileProgress;
-    CStatic* m_pStageText;
-    CStatic* m_pFileNameText;
-    CStatic* m_pByteCountText;
-
-private:
-    void ClearModules();
-    bool AreControlsOnThisThread() const;
-
+    IUpdateView* m_pView;
     CProgressThrottle m_progressThrottle;
 };

@@ -4,12 +4,12 @@ namespace {
 const unsigned long kMaxQuietMs = 100;
 }
 
-bool CProgressThrottle::ShouldShow(bool controlsOnThisThread, bool firstBlock, int percent,
-                                   unsigned long done, unsigned long total, unsigned long nowMs) {
+bool CProgressThrottle::ShouldShow(bool firstBlock, int percent, unsigned long done,
+                                   unsigned long total, unsigned long nowMs) {
     // The tick is 32 bits on Windows: the difference is taken in 32 bits too.
     const unsigned long quiet = (nowMs - m_dwShownTick) & 0xFFFFFFFFul;
-    const bool show = controlsOnThisThread || firstBlock || percent != m_nShownPercent ||
-                      done >= total || quiet >= kMaxQuietMs;
+    const bool show =
+        firstBlock || percent != m_nShownPercent || done >= total || quiet >= kMaxQuietMs;
     if (show) {
         m_nShownPercent = percent;
         m_dwShownTick = nowMs;

@@ -6,12 +6,11 @@
 
 class CProgressThrottle {
 public:
-    // Always shown: every block when the controls are the caller's own (direct
-    // calls, no waiting), the first block of a file, each new percentage, the
-    // last announced byte, and a block at least every 100 ms so the counter
-    // never looks stuck. nowMs is a millisecond tick that may wrap.
-    bool ShouldShow(bool controlsOnThisThread, bool firstBlock, int percent, unsigned long done,
-                    unsigned long total, unsigned long nowMs);
+    // Always shown: the first block of a file, each new percentage, the last
+    // announced byte, and a block at least every 100 ms so the counter never
+    // looks stuck. nowMs is a millisecond tick that may wrap.
+    bool ShouldShow(bool firstBlock, int percent, unsigned long done, unsigned long total,
+                    unsigned long nowMs);
 
 private:
     int m_nShownPercent = -1;

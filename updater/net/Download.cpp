@@ -1,61 +1,13 @@
-// File download into a local file, and the local folder chain.
+// A remote file's body into a sink, and the download into a local file.
+#include "LocalFolder.h"
 #include "NetDownLoader.h"
 #include "NetText.h"
-#include "PartialFile.h"
 
-#include <cstring>
+#include <optional>
 
 namespace {
-
 const DWORD kBlockSize = 4096;
-
-// Reads the open remote file to its end into the local file, with progress.
-int ReceiveFile(CNetDownLoader& net, const std::string& context, const std::string& localPath,
-                DWORD expectedSize, DWORD leastSize, IDownloadCheck* check, CPartialFile& local) {
-    char buffer[kBlockSize];
-    int block = 0;
-    DWORD sum = 0;
-    for (;;) {
-        DWORD count = 0;
-        if (!::InternetReadFile(net.m_hRemoteFile, buffer, kBlockSize, &count)) {
-            net._ReportError("InternetReadFile", "");
-            return 0;
-        }
-        if (count == 0)
-            break;
-        ++block;
-        sum += count;
-        net.Trace(TRACE_DETAIL, "%s : InternetReadFile[%3d] : %3d bytes", context.c_str(), block,
-                  static_cast<int>(count));
-        if (expectedSize && net.m_pOwner)
-            net.m_pOwner->ShowProgress(block == 1 ? localPath : std::string(), expectedSize, sum);
-        if (check && !check->Add(buffer, count)) {
-            net.Trace(TRACE_ERROR, "%s : ERROR, received data failed its check", context.c_str());
-            return 0;
-        }
-        if (!local.Write(buffer, count)) {
-            net._ReportError("CFile::Write", "");
-            return 0;
-        }
-    }
-    if (sum < leastSize) {
-        // A dropped connection can look like the end of the data.
-        net.Trace(TRACE_ERROR, "%s : ERROR, remote data ended early : %u of %u bytes",
-                  context.c_str(), static_cast<unsigned>(sum), static_cast<unsigned>(leastSize));
-        return 0;
-    }
-    if (!local.Close()) {
-        net._ReportError("CFile::Write", "");
-        return 0;
-    }
-    if (check && !check->Accept()) {
-        net.Trace(TRACE_ERROR, "%s : ERROR, received data failed its check", context.c_str());
-        return 0;
-    }
-    return 1;
 }
-
-} // namespace
 
 DWORD CNetDownLoader::_ExpectedBodySize(DWORD expectedSize) {
     if (expectedSize || m_nProtocol != PROTOCOL_HTTP)
@@ -63,14 +15,69 @@ DWORD CNetDownLoader::_ExpectedBodySize(DWORD expectedSize) {
     // Without a size from the caller the response's own length is the bound.
     DWORD length = 0;
     DWORD size = sizeof(length);
-    if (!::HttpQueryInfoA(m_hRemoteFile, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER,
+    if (!::HttpQueryInfoA(m_hRemoteFile.get(), HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER,
                           &length, &size, nullptr))
         return 0;
     return length;
 }
 
+int CNetDownLoader::_ReceiveInto(const std::string& context, IDownloadSink& sink,
+                                 DWORD expectedSize, const std::string& progressName) {
+    const DWORD leastSize = _ExpectedBodySize(expectedSize);
+    // Read from, the handle is of no use under its path any more: a second
+    // download of the path must fetch the file again.
+    const unique_hinternet remote = std::move(m_hRemoteFile);
+    m_strOpenedRemoteFile.clear();
+
+    char buffer[kBlockSize];
+    int block = 0;
+    DWORD sum = 0;
+    for (;;) {
+        DWORD count = 0;
+        if (!::InternetReadFile(remote.get(), buffer, kBlockSize, &count)) {
+            _ReportError("InternetReadFile", "");
+            return 0;
+        }
+        if (count == 0)
+            break;
+        ++block;
+        sum += count;
+        Trace(TRACE_DETAIL, "%s : InternetReadFile[%3d] : %3d bytes", context.c_str(), block,
+              static_cast<int>(count));
+        if (expectedSize && m_pOwner)
+            m_pOwner->ShowProgress(block == 1 ? progressName : std::string(), expectedSize, sum);
+        const Win32Result added = sink.Add(buffer, count);
+        if (!added.Ok()) {
+            Report(added);
+            return 0;
+        }
+    }
+    if (sum < leastSize) {
+        // A dropped connection can look like the end of the data.
+        Trace(TRACE_ERROR, "%s : ERROR, remote data ended early : %u of %u bytes", context.c_str(),
+              static_cast<unsigned>(sum), static_cast<unsigned>(leastSize));
+        return 0;
+    }
+    const Win32Result finished = sink.Finish();
+    if (!finished.Ok()) {
+        Report(finished);
+        return 0;
+    }
+    return 1;
+}
+
+int CNetDownLoader::ReadRemoteFile(const std::string& remotePath, IDownloadSink& sink,
+                                   DWORD expectedSize, const std::string& progressName) {
+    const std::string context = FormatText("ReadRemoteFile(%s)", remotePath.c_str());
+    if (!_IsRemoteFileOpened(remotePath)) {
+        Trace(TRACE_ERROR, "%s : ERROR, remote file could not opened..", context.c_str());
+        return 0;
+    }
+    return _ReceiveInto(context, sink, expectedSize, progressName);
+}
+
 int CNetDownLoader::DownloadFile(std::string remotePath, std::string localPath, DWORD expectedSize,
-                                 IDownloadCheck* check) {
+                                 IDownloadSink* check) {
     std::string context = FormatText("DownloadFile(%s->%s)", remotePath.c_str(), localPath.c_str());
     if (!_IsRemoteFileOpened(remotePath)) {
         Trace(TRACE_ERROR, "%s : ERROR, remote file could not opened..", context.c_str());
@@ -85,26 +92,26 @@ int CNetDownLoader::DownloadFile(std::string remotePath, std::string localPath, 
     }
 
     CPartialFile local;
-    if (!local.Open(localPath)) {
-        _ReportError("CFile::Open", "");
+    const Win32Result opened = local.Open(localPath);
+    if (!opened.Ok()) {
+        Report(opened);
         Trace(TRACE_ERROR, "%s : ERROR, could not create(open) local file(%s)", context.c_str(),
               localPath.c_str());
         return 0;
     }
     Trace(TRACE_INFO, "%s : Local File open OK : %s", context.c_str(), localPath.c_str());
 
-    int received = ReceiveFile(*this, context, localPath, expectedSize,
-                               _ExpectedBodySize(expectedSize), check, local);
-    // Read from, the handle is of no use under its path any more: a second
-    // download of the path must fetch the file again.
-    _CloseInternetHandle(m_hRemoteFile);
-    m_strOpenedRemoteFile.clear();
-    if (!received)
+    CFileSink file(local);
+    std::optional<CTeeSink> checked;
+    if (check)
+        checked.emplace(*check, file);
+    if (!_ReceiveInto(context, checked ? static_cast<IDownloadSink&>(*checked) : file, expectedSize,
+                      localPath))
         return 0;
 
-    const char* failedCall = nullptr;
-    if (!local.Commit(&failedCall)) {
-        _ReportError(failedCall, "");
+    const Win32Result swapped = local.Commit();
+    if (!swapped.Ok()) {
+        Report(swapped);
         Trace(TRACE_ERROR, "%s : ERROR, could not replace local file(%s)", context.c_str(),
               localPath.c_str());
         return 0;
@@ -115,39 +122,5 @@ int CNetDownLoader::DownloadFile(std::string remotePath, std::string localPath, 
 }
 
 int CNetDownLoader::_CreateLocalFolder(const char* folder) {
-    char buffer[MAX_PATH];
-    size_t length = strlen(folder);
-    if (length >= sizeof(buffer))
-        return 0;
-    memcpy(buffer, folder, length + 1);
-    char* const end = buffer + length;
-    char* cursor = end;
-
-    // Walk up until a folder can be made, then down again making each level.
-    for (int attempts = 0;;) {
-        BOOL created = ::CreateDirectoryA(buffer, nullptr);
-        DWORD error = created ? ERROR_SUCCESS : ::GetLastError();
-        if (error == ERROR_PATH_NOT_FOUND) {
-            while (cursor > buffer && *cursor != '\\')
-                --cursor;
-            if (*cursor != '\\')
-                return 0;
-            *cursor = '\0';
-        } else {
-            // Some file systems refuse an existing folder (a drive's root) with
-            // another code than "already exists".
-            if (error != ERROR_SUCCESS && error != ERROR_ALREADY_EXISTS) {
-                DWORD attributes = ::GetFileAttributesA(buffer);
-                if (attributes == INVALID_FILE_ATTRIBUTES ||
-                    !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-                    return 0;
-            }
-            if (cursor == end)
-                return 1;
-            *cursor = '\\';
-            cursor += strlen(cursor);
-        }
-        if (++attempts >= 20)
-            return 0;
-    }
+    return MakeFolderChain(folder).Ok() ? 1 : 0;
 }

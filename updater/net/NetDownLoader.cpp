@@ -1,3 +1,5 @@
+// The session: login information, the root and connection handles, and the
+// one error report of the downloader.
 #include "NetDownLoader.h"
 
 #include "AppName.h"
@@ -5,8 +7,7 @@
 #include <cstring>
 
 CNetDownLoader::CNetDownLoader()
-    : m_nProtocol(-1), m_nRemotePort(0xFFFF), m_hInternet(nullptr), m_hConnect(nullptr),
-      m_hRemoteFile(nullptr), m_pOwner(nullptr), m_dwTimeoutSeconds(30) {
+    : m_nProtocol(-1), m_nRemotePort(0xFFFF), m_pOwner(nullptr), m_dwTimeoutSeconds(30) {
     m_nTraceLevel = 0;
     strcpy(m_szClassName, "CNetDownLoader");
     OpenLog("NetDownLoader.log");
@@ -42,10 +43,10 @@ int CNetDownLoader::SetLoginInfo(std::string remoteAddress, int protocol, int po
 int CNetDownLoader::Connect() {
     Disconnect();
 
-    m_hInternet = ::InternetOpenA(AfxGetAppName().c_str(), INTERNET_OPEN_TYPE_PRECONFIG,
-                                  nullptr, // no proxy name
-                                  nullptr, // no proxy bypass list
-                                  0);      // synchronous
+    m_hInternet.reset(::InternetOpenA(AfxGetAppName().c_str(), INTERNET_OPEN_TYPE_PRECONFIG,
+                                      nullptr, // no proxy name
+                                      nullptr, // no proxy bypass list
+                                      0));     // synchronous
     if (!m_hInternet) {
         _ReportError("InternetOpen", "");
         return 0;
@@ -55,18 +56,18 @@ int CNetDownLoader::Connect() {
     // Child handles inherit these, so a server that stops answering fails the
     // step instead of blocking the worker for good.
     DWORD timeout = m_dwTimeoutSeconds * 1000;
-    ::InternetSetOptionA(m_hInternet, INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof(timeout));
-    ::InternetSetOptionA(m_hInternet, INTERNET_OPTION_SEND_TIMEOUT, &timeout, sizeof(timeout));
-    ::InternetSetOptionA(m_hInternet, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof(timeout));
+    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                         INTERNET_OPTION_RECEIVE_TIMEOUT})
+        ::InternetSetOptionA(m_hInternet.get(), option, &timeout, sizeof(timeout));
 
     // An empty login name means no credentials at all (FTP: anonymous).
     const bool credentials = !m_strLoginName.empty();
-    m_hConnect = ::InternetConnectA(m_hInternet, m_strRemoteAddress.c_str(), m_nRemotePort,
-                                    credentials ? m_strLoginName.c_str() : nullptr,
-                                    credentials ? m_strLoginPassword.c_str() : nullptr,
-                                    static_cast<DWORD>(m_nProtocol),
-                                    0, // FTP: active-mode data connections
-                                    reinterpret_cast<DWORD_PTR>(this));
+    m_hConnect.reset(::InternetConnectA(
+        m_hInternet.get(), m_strRemoteAddress.c_str(), m_nRemotePort,
+        credentials ? m_strLoginName.c_str() : nullptr,
+        credentials ? m_strLoginPassword.c_str() : nullptr, static_cast<DWORD>(m_nProtocol),
+        0, // FTP: active-mode data connections
+        reinterpret_cast<DWORD_PTR>(this)));
     if (!m_hConnect) {
         // The root handle stays open; the next Connect or Disconnect closes it.
         _ReportError("InternetConnect", "");
@@ -83,17 +84,20 @@ void CNetDownLoader::Disconnect() {
     _CloseInternetHandle(m_hInternet);
 }
 
-void CNetDownLoader::_CloseInternetHandle(HINTERNET& handle) {
-    if (!handle)
-        return;
-    if (::InternetCloseHandle(handle))
-        handle = nullptr;
-    else
+// A handle that will not close is kept, and reported.
+void CNetDownLoader::_CloseInternetHandle(unique_hinternet& handle) {
+    if (!handle.close())
         _ReportError("InternetCloseHandle", "");
 }
 
+// Right after the platform call that failed, while its error is the last one.
 void CNetDownLoader::_ReportError(std::string function, std::string detail) {
-    DWORD error = ::GetLastError();
+    const DWORD error = ::GetLastError();
     Trace(TRACE_ERROR, "ERROR : Function(%s) failed , EC=%d , %s \n", function.c_str(),
           static_cast<int>(error), detail.c_str());
+}
+
+void CNetDownLoader::Report(const Win32Result& failure) {
+    ::SetLastError(failure.Error());
+    _ReportError(failure.FailedCall(), "");
 }

@@ -1,10 +1,13 @@
 #pragma once
 // The updater's FTP/HTTP client: one session to the update server, one cached
-// remote file handle, remote size and time, and file download with progress.
+// remote file handle, remote size and time, and the transfer of a remote
+// file's body into a local file or any other sink.
 
-#include "DownloadCheck.h"
 #include "DownloadProgress.h"
+#include "DownloadSink.h"
 #include "TraceBase.h"
+#include "UniqueHandle.h"
+#include "Win32Result.h"
 
 #include <windows.h>
 #include <wininet.h>
@@ -18,61 +21,74 @@ class CNetDownLoader : public CTraceBase {
 public:
     CNetDownLoader();
     ~CNetDownLoader() override;
+    CNetDownLoader(const CNetDownLoader&) = delete;
+    CNetDownLoader& operator=(const CNetDownLoader&) = delete;
 
     void WriteTrace(int level, const char* format, va_list args) override;
+
+    // Who shows download progress; set once by the owner.
+    void SetOwner(IDownloadProgress* owner) { m_pOwner = owner; }
+    // Seconds the internet library waits to connect, send or receive before a
+    // step fails; a stalled server must not hold the pass forever.
+    void SetTimeout(DWORD seconds) { m_dwTimeoutSeconds = seconds; }
 
     int SetLoginInfo(std::string remoteAddress, int protocol, int port, std::string loginName,
                      std::string loginPassword);
     int Connect();
     void Disconnect();
+    unsigned short RemotePort() const { return m_nRemotePort; }
+    HINTERNET RootHandle() const { return m_hInternet.get(); }
 
     int GetRemoteFileSize(std::string remotePath, DWORD* size);
     int GetRemoteFileTime(std::string remotePath, time_t* time);
-    // With a check, the file replaces its target only when the check accepts
-    // the bytes received.
+    // Into the local file, which takes the target's place only when the whole
+    // body arrived; with a check beside it, only when the check accepts it too.
     int DownloadFile(std::string remotePath, std::string localPath, DWORD expectedSize,
-                     IDownloadCheck* check = nullptr);
+                     IDownloadSink* check = nullptr);
+    // The body into the sink. Progress is shown under the name given when the
+    // expected size is not 0.
+    int ReadRemoteFile(const std::string& remotePath, IDownloadSink& sink, DWORD expectedSize,
+                       const std::string& progressName);
 
-    // Seconds the internet library waits to connect, send or receive before a
-    // step fails; a stalled server must not hold the pass forever.
-    void SetTimeout(DWORD seconds) { m_dwTimeoutSeconds = seconds; }
+private:
+    int _IsRemoteFileOpened(std::string remotePath);
+    int _CreateLocalFolder(const char* folder);
+    void _ReportError(std::string function, std::string detail);
+    bool IsConnected() const { return m_hInternet && m_hConnect; }
+    // The one error report of the downloader, for a failure handed back.
+    void Report(const Win32Result& failure);
+    void _CloseInternetHandle(unique_hinternet& handle);
+    unique_hinternet _OpenFtpFile(std::string remotePath);
+    unique_hinternet _OpenHttpFile(std::string remotePath);
+    // The response of one request, status 200 only; statusCode gets the
+    // status when one arrived.
+    unique_hinternet _SendHttpRequest(const std::string& remotePath, const char* verb,
+                                      long* statusCode = nullptr);
+    // Lists one FTP file (closing a running transfer first); 0 after the report.
+    int _FindFtpFile(const std::string& remotePath, WIN32_FIND_DATAA* found);
+    // The handle whose headers answer a query (the connection for FTP). Given
+    // headRequest, a path whose GET is not open is asked with a HEAD request of
+    // its own, which the caller owns.
+    HINTERNET _BeginRemoteQuery(const std::string& remotePath, const std::string& context,
+                                unique_hinternet* headRequest = nullptr);
+    int _FtpFileTime(const std::string& remotePath, const std::string& context, time_t* time);
+    int _HttpFileTime(HINTERNET response, const std::string& context, time_t* time);
+    // Reads the open remote file to its end into the sink, with progress; the
+    // handle, read from, is closed whatever happens.
+    int _ReceiveInto(const std::string& context, IDownloadSink& sink, DWORD expectedSize,
+                     const std::string& progressName);
+    // Fewest body bytes that make the transfer complete.
+    DWORD _ExpectedBodySize(DWORD expectedSize);
 
     std::string m_strRemoteAddress;
     int m_nProtocol;
     unsigned short m_nRemotePort;
     std::string m_strLoginName;
     std::string m_strLoginPassword;
-    HINTERNET m_hInternet;
-    HINTERNET m_hConnect;
-    HINTERNET m_hRemoteFile;
+    unique_hinternet m_hInternet;
+    unique_hinternet m_hConnect;
+    unique_hinternet m_hRemoteFile;
     std::string m_strOpenedRemoteFile;
     IDownloadProgress* m_pOwner;
-
-    // Internal steps; public so the tests can drive them one at a time.
-    int _IsRemoteFileOpened(std::string remotePath);
-    HINTERNET _OpenFtpFile(std::string remotePath);
-    HINTERNET _OpenHttpFile(std::string remotePath);
-    int _CreateLocalFolder(const char* folder);
-    void _CloseInternetHandle(HINTERNET& handle);
-    void _ReportError(std::string function, std::string detail);
-
-private:
-    bool IsConnected() const { return m_hInternet && m_hConnect; }
-    // Lists one FTP file (closing a running transfer first); 0 after the report.
-    int _FindFtpFile(const std::string& remotePath, WIN32_FIND_DATAA* found);
-    // The handle whose headers answer a query (the connection for FTP). Given
-    // headRequest, a path whose GET is not open is asked with a HEAD request of
-    // its own, left there for the caller to close.
-    HINTERNET _BeginRemoteQuery(const std::string& remotePath, const std::string& context,
-                                HINTERNET* headRequest = nullptr);
-    // The response of one request, status 200 only; statusCode gets the
-    // status when one arrived.
-    HINTERNET _SendHttpRequest(const std::string& remotePath, const char* verb,
-                               long* statusCode = nullptr);
-    int _FtpFileTime(const std::string& remotePath, const std::string& context, time_t* time);
-    int _HttpFileTime(HINTERNET response, const std::string& context, time_t* time);
-    // Fewest body bytes that make the download complete.
-    DWORD _ExpectedBodySize(DWORD expectedSize);
-
     DWORD m_dwTimeoutSeconds;
 };

@@ -1,4 +1,4 @@
-// The one cached remote file (FTP transfer or HTTP request), remote size and time.
+// The one cached remote file (FTP transfer or HTTP response), remote size and time.
 #include "NetDownLoader.h"
 #include "NetText.h"
 #include "TimeValue.h"
@@ -41,68 +41,68 @@ int CNetDownLoader::_IsRemoteFileOpened(std::string remotePath) {
     return 1;
 }
 
-HINTERNET CNetDownLoader::_OpenFtpFile(std::string remotePath) {
+unique_hinternet CNetDownLoader::_OpenFtpFile(std::string remotePath) {
     m_strOpenedRemoteFile.clear();
     if (!IsConnected())
-        return nullptr;
+        return unique_hinternet();
     _CloseInternetHandle(m_hRemoteFile);
 
-    HINTERNET file = ::FtpOpenFileA(m_hConnect, remotePath.c_str(), GENERIC_READ,
-                                    FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD,
-                                    reinterpret_cast<DWORD_PTR>(this));
+    unique_hinternet file(::FtpOpenFileA(m_hConnect.get(), remotePath.c_str(), GENERIC_READ,
+                                         FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD,
+                                         reinterpret_cast<DWORD_PTR>(this)));
     if (!file) {
         _ReportError("FtpOpenFile", "");
-        return nullptr;
+        return file;
     }
     Trace(TRACE_INFO, "FtpOpenFile(%s) OK...", remotePath.c_str());
     m_strOpenedRemoteFile = remotePath;
     return file;
 }
 
-HINTERNET CNetDownLoader::_OpenHttpFile(std::string remotePath) {
+unique_hinternet CNetDownLoader::_OpenHttpFile(std::string remotePath) {
     m_strOpenedRemoteFile.clear();
     if (!IsConnected())
-        return nullptr;
+        return unique_hinternet();
     _CloseInternetHandle(m_hRemoteFile);
-    HINTERNET request = _SendHttpRequest(remotePath, nullptr); // GET
+    unique_hinternet request = _SendHttpRequest(remotePath, nullptr); // GET
     if (request)
         m_strOpenedRemoteFile = remotePath;
     return request;
 }
 
-HINTERNET CNetDownLoader::_SendHttpRequest(const std::string& remotePath, const char* verb,
-                                           long* statusCode) {
+unique_hinternet CNetDownLoader::_SendHttpRequest(const std::string& remotePath, const char* verb,
+                                                  long* statusCode) {
     const char* acceptTypes[] = {"*/*", nullptr};
-    HINTERNET request = ::HttpOpenRequestA(
-        m_hConnect, verb, remotePath.c_str(), nullptr, // the library's HTTP version
-        nullptr,                                       // no referrer
+    unique_hinternet request(::HttpOpenRequestA(
+        m_hConnect.get(), verb, remotePath.c_str(), nullptr, // the library's HTTP version
+        nullptr,                                             // no referrer
         acceptTypes,
         INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION,
-        reinterpret_cast<DWORD_PTR>(this));
+        reinterpret_cast<DWORD_PTR>(this)));
     if (!request) {
         _ReportError("HttpOpenRequest", "");
-        return nullptr;
+        return request;
     }
     Trace(TRACE_INFO, "HttpOpenRequest(%s) OK...", remotePath.c_str());
     // Windows hands the root handle's time-outs down to the request; Wine's
     // library does not, and would wait for a stalled body forever.
     DWORD timeout = m_dwTimeoutSeconds * 1000;
-    ::InternetSetOptionA(request, INTERNET_OPTION_SEND_TIMEOUT, &timeout, sizeof(timeout));
-    ::InternetSetOptionA(request, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof(timeout));
+    ::InternetSetOptionA(request.get(), INTERNET_OPTION_SEND_TIMEOUT, &timeout, sizeof(timeout));
+    ::InternetSetOptionA(request.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof(timeout));
 
-    if (!::HttpSendRequestA(request, nullptr, 0, nullptr, 0)) {
+    if (!::HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) {
         _ReportError("HttpSendRequest", "");
         _CloseInternetHandle(request);
-        return nullptr;
+        return unique_hinternet();
     }
     Trace(TRACE_INFO, "HttpSendRequest(%s) OK...", remotePath.c_str());
 
     char status[32] = {};
     DWORD length = sizeof(status);
-    if (!::HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE, status, &length, nullptr)) {
+    if (!::HttpQueryInfoA(request.get(), HTTP_QUERY_STATUS_CODE, status, &length, nullptr)) {
         _ReportError("HttpQueryInfo", "");
         _CloseInternetHandle(request);
-        return nullptr;
+        return unique_hinternet();
     }
     long code = atol(status);
     if (statusCode)
@@ -111,7 +111,7 @@ HINTERNET CNetDownLoader::_SendHttpRequest(const std::string& remotePath, const 
         Trace(TRACE_ERROR, "HttpSendRequest(%s)  STAUS = %d ERROR...", remotePath.c_str(),
               static_cast<int>(code));
         _CloseInternetHandle(request);
-        return nullptr;
+        return unique_hinternet();
     }
     Trace(TRACE_INFO, "HttpSendRequest(%s)  STAUS = %d OK...", remotePath.c_str(),
           static_cast<int>(code));
@@ -121,9 +121,9 @@ HINTERNET CNetDownLoader::_SendHttpRequest(const std::string& remotePath, const 
 int CNetDownLoader::_FindFtpFile(const std::string& remotePath, WIN32_FIND_DATAA* found) {
     // The connection carries one transfer at a time: a running one goes first.
     _CloseInternetHandle(m_hRemoteFile);
-    HINTERNET find = ::FtpFindFirstFileA(
-        m_hConnect, remotePath.c_str(), found,
-        INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_NO_CACHE_WRITE, 0);
+    unique_hinternet find(::FtpFindFirstFileA(
+        m_hConnect.get(), remotePath.c_str(), found,
+        INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_NO_CACHE_WRITE, 0));
     if (!find) {
         _ReportError("FtpFindFirstFile", "");
         return 0;
@@ -138,24 +138,25 @@ int CNetDownLoader::_FindFtpFile(const std::string& remotePath, WIN32_FIND_DATAA
 // open already, else asks with HEAD: a GET closed unread makes the library
 // read its whole body first, so a pass over current modules would fetch them.
 HINTERNET CNetDownLoader::_BeginRemoteQuery(const std::string& remotePath,
-                                            const std::string& context, HINTERNET* headRequest) {
+                                            const std::string& context,
+                                            unique_hinternet* headRequest) {
     if (!IsConnected()) {
         Trace(TRACE_ERROR, "%s : ERROR, server does not connected..", context.c_str());
         return nullptr;
     }
     if (m_nProtocol != PROTOCOL_HTTP)
-        return m_hConnect;
+        return m_hConnect.get();
     const bool open = m_hRemoteFile && SamePath(m_strOpenedRemoteFile, remotePath);
     long status = 0;
     if (headRequest && !open) {
         *headRequest = _SendHttpRequest(remotePath, "HEAD", &status);
         if (*headRequest)
-            return *headRequest;
+            return headRequest->get();
     }
     // A server that will not answer HEAD is asked with the GET after all; a
     // path it does not have is not asked twice.
     if (status != HTTP_STATUS_NOT_FOUND && _IsRemoteFileOpened(remotePath))
-        return m_hRemoteFile;
+        return m_hRemoteFile.get();
     Trace(TRACE_ERROR, "%s : ERROR, remote file could not opened..", context.c_str());
     return nullptr;
 }
@@ -177,7 +178,8 @@ int CNetDownLoader::GetRemoteFileSize(std::string remotePath, DWORD* size) {
     if (m_nProtocol == PROTOCOL_HTTP) {
         char text[32] = {};
         DWORD length = sizeof(text);
-        if (!::HttpQueryInfoA(m_hRemoteFile, HTTP_QUERY_CONTENT_LENGTH, text, &length, nullptr)) {
+        if (!::HttpQueryInfoA(m_hRemoteFile.get(), HTTP_QUERY_CONTENT_LENGTH, text, &length,
+                              nullptr)) {
             _ReportError("HttpQueryInfo", "");
             return 0;
         }
@@ -191,18 +193,15 @@ int CNetDownLoader::GetRemoteFileSize(std::string remotePath, DWORD* size) {
 
 int CNetDownLoader::GetRemoteFileTime(std::string remotePath, time_t* time) {
     std::string context = FormatText("GetRemoteFileTime(%s)", remotePath.c_str());
-    HINTERNET headRequest = nullptr;
+    unique_hinternet headRequest;
     HINTERNET response = _BeginRemoteQuery(remotePath, context, &headRequest);
     if (!response)
         return 0;
-    int result = 0;
     if (m_nProtocol == PROTOCOL_FTP)
-        result = _FtpFileTime(remotePath, context, time);
-    else if (m_nProtocol == PROTOCOL_HTTP)
-        result = _HttpFileTime(response, context, time);
-    if (headRequest)
-        _CloseInternetHandle(headRequest);
-    return result;
+        return _FtpFileTime(remotePath, context, time);
+    if (m_nProtocol == PROTOCOL_HTTP)
+        return _HttpFileTime(response, context, time);
+    return 0;
 }
 
 int CNetDownLoader::_FtpFileTime(const std::string& remotePath, const std::string& context,

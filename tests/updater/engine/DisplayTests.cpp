@@ -1,36 +1,40 @@
 #include "EngineTest.h"
 
-#include <commctrl.h>
-
 namespace {
+
+// What the engine hands the update window for a file's progress.
+class ProgressView : public IUpdateView {
+public:
+    void ShowStage(int, int, const std::string&) override {}
+    void ShowFileName(const std::string&) override {}
+    void ShowFileProgress(int shownPercent, const std::string& byteCount) override {
+        percent = shownPercent;
+        counter = byteCount;
+    }
+    void ShowNothingToRun(const std::string&) override {}
+
+    int percent = -1;
+    std::string counter;
+};
 
 // Faults: the percentage wrapping for files past 42 MB, a bar past full when
 // more arrives than announced, a counter cut short.
 TEST(Display, ProgressShowsTheFilesShareAndItsByteCounts) {
-    INITCOMMONCONTROLSEX init = {sizeof(init), ICC_PROGRESS_CLASS};
-    ::InitCommonControlsEx(&init);
-    CProgressCtrl bar;
-    CStatic counter;
-    bar.Attach(::CreateWindowExA(0, PROGRESS_CLASSA, "", WS_POPUP, 0, 0, 300, 20, nullptr, nullptr,
-                                 nullptr, nullptr));
-    counter.Attach(::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 300, 20, nullptr, nullptr,
-                                     nullptr, nullptr));
+    ProgressView view;
     CAULMgr manager;
-    manager.AttachControls(nullptr, nullptr, &bar, nullptr, &counter);
+    manager.AttachView(&view);
     const struct {
         DWORD total, done;
-        LRESULT percent;
+        int percent;
         const char* counter;
     } cases[] = {{4096, 512, 12, "[       512/      4096]"},
                  {4294967295u, 4294967294u, 99, "[4294967294/4294967295]"},
                  {100, 250, 100, "[       250/       100]"}};
     for (const auto& c : cases) {
         manager.ShowProgress("", c.total, c.done);
-        EXPECT_EQ(c.percent, bar.SendMessage(PBM_GETPOS)) << c.done;
-        EXPECT_EQ(c.counter, counter.GetWindowText());
+        EXPECT_EQ(c.percent, view.percent) << c.done;
+        EXPECT_EQ(c.counter, view.counter);
     }
-    ::DestroyWindow(bar.GetSafeHwnd());
-    ::DestroyWindow(counter.GetSafeHwnd());
 }
 
 } // namespace

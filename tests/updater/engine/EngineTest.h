@@ -12,11 +12,12 @@
 inline ModuleRecord& AddModule(CAULMgr& manager, const std::string& local,
                                const std::string& remote = "", const std::string& option = "",
                                int download = 0) {
-    manager.m_modules.push_back(std::make_unique<ModuleRecord>());
-    ModuleRecord& r = *manager.m_modules.back();
+    auto record = std::make_unique<ModuleRecord>();
+    ModuleRecord& r = *record;
     r.localFile = local;
     r.remoteFile = remote;
     r.updateOption = option;
     r.download = download;
+    manager.AddModule(std::move(record));
     return r;
 }

@@ -63,7 +63,9 @@ TEST_F(LaunchTest, ModulesMarkedEStartInListOrderOtherwiseTheDefault) {
     };
     for (const auto& c : cases) {
         CAULMgr fresh;
-        fresh.m_config.defaultExecFile = fallback;
+        UpdateConfig config;
+        config.defaultExecFile = fallback;
+        fresh.SetConfig(config);
         for (const auto& m : c.modules)
             AddModule(fresh, m.first, "", m.second, (&c - cases) % 2); // the flag plays no part
         trace.Clear();

@@ -132,7 +132,7 @@ TEST_F(SignedTest, ListThatDoesNotVerifyIsRefusedAndThePreviousOneKept) {
         {"list changed", good, s_key, "C:\\evil.exe | /a.dll | E\r\n", 0, s_key->value,
          badSignature},
         {"no signature", good, nullptr, "", 0, s_key->value,
-         "GetVersionInfo : DownloadFile(/TavUpdate.ver.sig->" + list + ".sig) ERROR"},
+         "GetVersionInfo : DownloadFile(/TavUpdate.ver.sig) ERROR"},
         {"another key", good, &other, "", 0, s_key->value, badSignature},
         {"truncated", good, s_key, "", 200, s_key->value, badSignature},
         {"no serial", Module("a.dll", "module a"), s_key, "", 0, s_key->value,
@@ -150,7 +150,9 @@ TEST_F(SignedTest, ListThatDoesNotVerifyIsRefusedAndThePreviousOneKept) {
             ASSERT_TRUE(
                 testenv::WriteFile(sig, testenv::ReadFile(sig).substr(0, c.signatureBytes)));
         }
-        manager.m_config.signingKey = c.keyValue;
+        UpdateConfig config = manager.Config();
+        config.signingKey = c.keyValue;
+        manager.SetConfig(config);
         trace.Clear();
 
         EXPECT_FALSE(Pass());
@@ -168,8 +170,8 @@ TEST_F(SignedTest, ModulesComeFromTheVerifiedBytesNotTheFileAgain) {
     ASSERT_EQ(1, manager.GetVersionInfo()) << trace.Dump();
     ASSERT_TRUE(testenv::WriteFile(list, "C:\\evil.dll | /a.dll | R\r\n"));
     ASSERT_EQ(1, manager.ParseVersionInfo());
-    ASSERT_EQ(1u, manager.m_modules.size());
-    EXPECT_EQ(local + "\\a.dll", manager.m_modules[0]->localFile);
+    ASSERT_EQ(1u, manager.Modules().size());
+    EXPECT_EQ(local + "\\a.dll", manager.Modules()[0]->localFile);
 }
 
 // Fault: an older list, signed as it was, taking back what later lists
@@ -208,8 +210,8 @@ TEST_F(SignedTest, LineWithoutDigestInASignedListIsSkipped) {
     Publish(";serial=1\r\n" + Module("bare.exe", "bare", false) + Module("a.dll", "module a"),
             s_key);
     ASSERT_TRUE(Pass()) << trace.Dump();
-    ASSERT_EQ(1u, manager.m_modules.size());
-    EXPECT_EQ(local + "\\a.dll", manager.m_modules[0]->localFile);
+    ASSERT_EQ(1u, manager.Modules().size());
+    EXPECT_EQ(local + "\\a.dll", manager.Modules()[0]->localFile);
     EXPECT_EQ(0, server.CountRequests("/bare.exe"));
 }
 
@@ -217,7 +219,9 @@ TEST_F(SignedTest, LineWithoutDigestInASignedListIsSkipped) {
 // server (time or size query) or fetched again; one that differs kept. Lists
 // without a key read the digest as well.
 TEST_F(SignedTest, HashCurrentModuleCostsNoRequest) {
-    manager.m_config.signingKey.clear();
+    UpdateConfig unsigned_ = manager.Config();
+    unsigned_.signingKey.clear();
+    manager.SetConfig(unsigned_);
     Publish(Module("current.dll", "same") + Module("stale.dll", "new"), nullptr);
     ASSERT_TRUE(testenv::WriteFile(local + "\\current.dll", "same"));
     ASSERT_TRUE(testenv::WriteFile(local + "\\stale.dll", "old"));

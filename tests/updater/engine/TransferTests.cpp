@@ -12,9 +12,8 @@ protected:
     void Connect(const FixtureServer& server, int protocol) {
         ASSERT_TRUE(server.Ok()) << server.Error();
         const bool ftp = protocol == PROTOCOL_FTP;
-        manager.m_config = {
-            "127.0.0.1", protocol, server.Port(), ftp ? "tav" : "", ftp ? "secret" : "", "", "",
-            "",          ""};
+        manager.SetConfig({"127.0.0.1", protocol, server.Port(), ftp ? "tav" : "",
+                           ftp ? "secret" : "", "", "", "", ""});
         ASSERT_EQ(1, manager.ConnectServer()) << trace.Dump();
     }
 
@@ -59,7 +58,7 @@ TEST_P(CompareTest, LocalAndServerTimesDecideWhatIsFetched) {
     }
     ASSERT_EQ(1, manager.CompareVersionInfo()) << trace.Dump();
     for (size_t i = 0; i < std::size(cases); ++i)
-        EXPECT_EQ(cases[i].download, manager.m_modules[i]->download) << cases[i].name;
+        EXPECT_EQ(cases[i].download, manager.Modules()[i]->download) << cases[i].name;
     EXPECT_EQ(4, manager.CountModulesToUpdate());
 }
 
@@ -90,7 +89,7 @@ TEST_F(DownloadLoopTest, SelectedModulesAreFetchedInTurnWhateverBefallsTheOthers
                   c.download);
     EXPECT_EQ(1, manager.DownloadNewFiles());
     for (size_t i = 0; i < std::size(cases); ++i) {
-        const ModuleRecord& r = *manager.m_modules[i];
+        const ModuleRecord& r = *manager.Modules()[i];
         EXPECT_EQ(cases[i].fetched != 0, testenv::FileExists(r.localFile)) << r.remoteFile;
         EXPECT_TRUE(ScriptedBody(cases[i].fetched) == testenv::ReadFile(r.localFile));
         EXPECT_EQ(cases[i].download, r.download) << r.remoteFile;

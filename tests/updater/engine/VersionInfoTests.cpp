@@ -43,11 +43,13 @@ TEST(VersionListFile, EachLineBecomesTheRecordItsFieldsSay) {
             expected.push_back(c.record);
     }
     CAULMgr manager;
-    manager.m_config.localVersionFile = testenv::NewDir("list") + "\\version.txt";
-    ASSERT_TRUE(testenv::WriteFile(manager.m_config.localVersionFile, text));
+    UpdateConfig config;
+    config.localVersionFile = testenv::NewDir("list") + "\\version.txt";
+    manager.SetConfig(config);
+    ASSERT_TRUE(testenv::WriteFile(config.localVersionFile, text));
     ASSERT_EQ(1, manager.ParseVersionInfo());
     std::vector<Record> records;
-    for (const auto& r : manager.m_modules)
+    for (const auto& r : manager.Modules())
         records.push_back({r->localFile, r->remoteFile, r->updateOption, r->sha256});
     EXPECT_EQ(expected, records);
 }

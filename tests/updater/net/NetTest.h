@@ -18,7 +18,7 @@ struct ProgressCall {
 
 class NetTest : public ::testing::Test, public IDownloadProgress {
 protected:
-    NetTest() { net.m_pOwner = this; }
+    NetTest() { net.SetOwner(this); }
     void ShowProgress(std::string name, DWORD total, DWORD done) override {
         progress.push_back({name, total, done});
     }

@@ -13,7 +13,7 @@ TEST_F(SessionTest, PortIsSixteenBitsAndZeroIsTheProtocolsOwn) {
     } cases[] = {{1, 0, 21}, {3, 0, 80}, {3, 65536 + 8080, 8080}, {1, -1, 65535}};
     for (const auto& c : cases) {
         ASSERT_TRUE(net.SetLoginInfo("host", c.protocol, c.port, "user", "pw"));
-        EXPECT_EQ(c.stored, net.m_nRemotePort) << c.protocol << "/" << c.port;
+        EXPECT_EQ(c.stored, net.RemotePort()) << c.protocol << "/" << c.port;
     }
 }
 
@@ -28,7 +28,7 @@ TEST_F(SessionTest, NextConnectClosesTheRootHandleAFailedOneLeft) {
     }
     ASSERT_TRUE(net.SetLoginInfo("127.0.0.1", 1, closedPort, "tav", "secret"));
     EXPECT_EQ(0, net.Connect());
-    const HINTERNET first = net.m_hInternet;
+    const HINTERNET first = net.RootHandle();
     ASSERT_NE(nullptr, first);
     // Marks the first root handle, so a handle value handed out again shows.
     DWORD mark = 12345, size = sizeof(mark);

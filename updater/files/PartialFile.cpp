@@ -54,38 +54,37 @@ bool IsStale(const wchar_t* name) {
 }
 
 // False while another program holds the file so that it cannot be renamed
-// (the error is left for the report); true otherwise, also when the swap
-// itself is to find out what else is wrong.
-bool IsFreeToSwap(const std::wstring& path) {
+// (with the error it gave); true otherwise, also when the swap itself is to
+// find out what else is wrong.
+bool IsFreeToSwap(const std::wstring& path, DWORD* error) {
     unique_hfile probe(::CreateFileW(path.c_str(), DELETE,
                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                      nullptr, OPEN_EXISTING, 0, nullptr));
-    return probe || !IsPassingLock(::GetLastError());
+    if (probe)
+        return true;
+    *error = ::GetLastError();
+    return !IsPassingLock(*error);
 }
 
 } // namespace
 
 CPartialFile::~CPartialFile() {
-    DWORD error = ::GetLastError();
     Close();
     if (!m_strPath.empty())
         ::DeleteFileW(m_strPath.c_str());
-    ::SetLastError(error);
 }
 
-bool CPartialFile::Open(const std::string& target) {
+Win32Result CPartialFile::Open(const std::string& target) {
     if (::GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
         unique_hfile probe(::CreateFileA(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!probe)
-            return false;
+            return Win32Result::Failed("CFile::Open");
     }
     m_strTarget = ExtendedFullPath(target);
     const size_t slash = m_strTarget.rfind(L'\\');
-    if (m_strTarget.empty() || slash == std::wstring::npos) {
-        ::SetLastError(ERROR_BAD_PATHNAME);
-        return false;
-    }
+    if (m_strTarget.empty() || slash == std::wstring::npos)
+        return Win32Result::Failed("CFile::Open", ERROR_BAD_PATHNAME);
     const std::wstring folder = m_strTarget.substr(0, slash + 1);
 
     // Left by a pass that was ended half-way.
@@ -106,52 +105,52 @@ bool CPartialFile::Open(const std::string& target) {
                                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (m_file) {
             m_strPath = path;
-            return true;
+            return Win32Result();
         }
-        if (::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS)
-            return false;
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
+            return Win32Result::Failed("CFile::Open", error);
     }
-    return false;
+    return Win32Result::Failed("CFile::Open", ERROR_FILE_EXISTS);
 }
 
-bool CPartialFile::Write(const char* data, DWORD size) {
+Win32Result CPartialFile::Write(const char* data, DWORD size) {
     DWORD written = 0;
     if (!::WriteFile(m_file.get(), data, size, &written, nullptr))
-        return false;
-    if (written != size) {
-        ::SetLastError(ERROR_DISK_FULL);
-        return false;
-    }
-    return true;
+        return Win32Result::Failed("CFile::Write");
+    if (written != size)
+        return Win32Result::Failed("CFile::Write", ERROR_DISK_FULL);
+    return Win32Result();
 }
 
-bool CPartialFile::Close() {
+Win32Result CPartialFile::Close() {
     if (!m_file)
-        return true;
+        return Win32Result();
     // On the disk before it becomes the module: a power loss after the swap
     // must not leave an empty one.
-    const bool flushed = ::FlushFileBuffers(m_file.get()) != FALSE;
-    const DWORD error = ::GetLastError();
+    const Win32Result flushed =
+        ::FlushFileBuffers(m_file.get()) ? Win32Result() : Win32Result::Failed("CFile::Write");
     // Closed here, not by the owner, so a failing close is seen.
-    const bool closed = ::CloseHandle(m_file.release()) != FALSE;
-    if (!flushed)
-        ::SetLastError(error);
-    return flushed && closed;
+    const Win32Result closed =
+        ::CloseHandle(m_file.release()) ? Win32Result() : Win32Result::Failed("CFile::Write");
+    return flushed.Ok() ? closed : flushed;
 }
 
-bool CPartialFile::Commit(const char** failedCall) {
+Win32Result CPartialFile::Commit() {
     const DWORD attributes = ::GetFileAttributesW(m_strTarget.c_str());
     BOOL swapped = FALSE;
+    const char* call = "MoveFileEx";
+    DWORD error = ERROR_SUCCESS;
     for (int attempt = 0; attempt < kSwapAttempts && !swapped; ++attempt) {
         if (attempt > 0)
             ::Sleep(kSwapPauseMs);
         // Asked afresh: a replace that could not rename the new file has
         // already taken the old one away, and the new one must still go in.
         const bool replacing = ::GetFileAttributesW(m_strTarget.c_str()) != INVALID_FILE_ATTRIBUTES;
-        *failedCall = replacing ? "ReplaceFile" : "MoveFileEx";
+        call = replacing ? "ReplaceFile" : "MoveFileEx";
         // Some platforms' replace leaves a file of its own behind when it
         // fails on a held file: wait for the hold to pass instead.
-        if (!IsFreeToSwap(m_strPath) || (replacing && !IsFreeToSwap(m_strTarget)))
+        if (!IsFreeToSwap(m_strPath, &error) || (replacing && !IsFreeToSwap(m_strTarget, &error)))
             continue;
         // Replacing keeps the installed file's attributes and security; a
         // plain move would give it the partial file's.
@@ -160,7 +159,8 @@ bool CPartialFile::Commit(const char** failedCall) {
                                              REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
                             : ::MoveFileExW(m_strPath.c_str(), m_strTarget.c_str(),
                                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-        if (!swapped && !IsPassingLock(::GetLastError()))
+        error = swapped ? ERROR_SUCCESS : ::GetLastError();
+        if (!swapped && !IsPassingLock(error))
             break;
     }
     if (!swapped) {
@@ -169,12 +169,22 @@ bool CPartialFile::Commit(const char** failedCall) {
         if (attributes != INVALID_FILE_ATTRIBUTES &&
             ::GetFileAttributesW(m_strTarget.c_str()) == INVALID_FILE_ATTRIBUTES)
             m_strPath.clear();
-        return false;
+        return Win32Result::Failed(call, error);
     }
     m_strPath.clear();
     // Not every platform's replace carries the attributes over.
     if (attributes != INVALID_FILE_ATTRIBUTES &&
         ::GetFileAttributesW(m_strTarget.c_str()) != attributes)
         ::SetFileAttributesW(m_strTarget.c_str(), attributes);
-    return true;
+    return Win32Result();
+}
+
+Win32Result ReplaceFileContent(const std::string& target, const std::string& bytes) {
+    CPartialFile file;
+    Win32Result result = file.Open(target);
+    if (result.Ok())
+        result = file.Write(bytes.data(), static_cast<DWORD>(bytes.size()));
+    if (result.Ok())
+        result = file.Close();
+    return result.Ok() ? file.Commit() : result;
 }

@@ -1,0 +1,17 @@
+#pragma once
+// What a pass does with an installed module: register the COM server it
+// holds, or start it as a program.
+
+#include "Win32Result.h"
+
+#include <string>
+
+// Loads the library, calls its DllRegisterServer with COM initialised on this
+// thread around the call, and frees it again. The server's own result is not
+// consulted: a server that reports failure still counts as registered.
+Win32Result RegisterServerIn(const std::string& path);
+
+// Starts "\"path\" arguments" in the program's own folder (the current one
+// for a bare name), without waiting for it. Where the updater runs elevated
+// and the user's shell does not, the program gets the shell's token.
+Win32Result StartProgram(const std::string& path, const std::string& arguments);

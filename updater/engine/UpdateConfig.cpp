@@ -1,0 +1,48 @@
+#include "UpdateConfig.h"
+
+#include "ConfigFile.h"
+#include "NetDownLoader.h"
+
+#include <windows.h>
+
+#include <vector>
+
+namespace {
+
+std::string ReadText(const char* section, const char* key, const char* defaultValue,
+                     const std::string& path, unsigned bufferSize = configfile::kValueBufferSize) {
+    std::vector<char> buffer(bufferSize, '\0');
+    const DWORD length = ::GetPrivateProfileStringA(section, key, defaultValue, buffer.data(),
+                                                    bufferSize, path.c_str());
+    return std::string(buffer.data(), length);
+}
+
+// The profile functions look for a bare file name in the Windows folder,
+// while the existence test looks in the current one; name the current folder
+// so both read the same file.
+std::string ProfilePath(const std::string& path) {
+    if (path.find_first_of("\\/:") == std::string::npos)
+        return ".\\" + path;
+    return path;
+}
+
+} // namespace
+
+UpdateConfig ReadUpdateConfig(const std::string& path) {
+    using namespace configfile;
+    const std::string profile = ProfilePath(path);
+    UpdateConfig c;
+    c.remoteAddress = ReadText(kServer, kRemoteAddress, "", profile);
+    c.protocol = _stricmp(ReadText(kServer, kProtocol, kFtp, profile).c_str(), kFtp) == 0
+                     ? PROTOCOL_FTP
+                     : PROTOCOL_HTTP;
+    c.remotePort =
+        static_cast<int>(::GetPrivateProfileIntA(kServer, kRemotePort, 0, profile.c_str()));
+    c.loginName = ReadText(kServer, kLoginName, "", profile);
+    c.loginPassword = ReadText(kServer, kLoginPassword, "", profile);
+    c.remoteVersionFile = ReadText(kServer, kRemoteVersionFile, "", profile);
+    c.localVersionFile = ReadText(kLocal, kLocalVersionFile, "", profile);
+    c.defaultExecFile = ReadText(kLocal, kDefaultExecFile, "", profile);
+    c.signingKey = ReadText(kServer, kSigningKey, "", profile, kSigningKeyBufferSize);
+    return c;
+}

@@ -1,0 +1,22 @@
+#pragma once
+// The updater's settings, as the configuration file gives them.
+
+#include <string>
+
+struct UpdateConfig {
+    std::string remoteAddress;
+    int protocol = 0;
+    int remotePort = 0;
+    std::string loginName;
+    std::string loginPassword;
+    std::string remoteVersionFile;
+    std::string localVersionFile;
+    std::string defaultExecFile;
+    // [SERVER] "Signing Key": base64 of the publisher's RSA public key. Empty:
+    // lists are not signed, and none is asked for.
+    std::string signingKey;
+};
+
+// Reads every setting of the file (which must exist) through the profile
+// functions; a missing key takes its default.
+UpdateConfig ReadUpdateConfig(const std::string& path);

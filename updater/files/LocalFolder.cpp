@@ -1,0 +1,45 @@
+#include "LocalFolder.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+namespace {
+const int kMaxCalls = 20;
+}
+
+Win32Result MakeFolderChain(const std::string& folder) {
+    char buffer[MAX_PATH];
+    if (folder.size() >= sizeof(buffer))
+        return Win32Result::Failed("CreateDirectory", ERROR_FILENAME_EXCED_RANGE);
+    std::memcpy(buffer, folder.c_str(), folder.size() + 1);
+    char* const end = buffer + folder.size();
+    char* cursor = end;
+
+    for (int calls = 0;;) {
+        const BOOL created = ::CreateDirectoryA(buffer, nullptr);
+        const DWORD error = created ? ERROR_SUCCESS : ::GetLastError();
+        if (error == ERROR_PATH_NOT_FOUND) {
+            while (cursor > buffer && *cursor != '\\')
+                --cursor;
+            if (*cursor != '\\')
+                return Win32Result::Failed("CreateDirectory", error);
+            *cursor = '\0';
+        } else {
+            // Some file systems refuse an existing folder (a drive's root) with
+            // another code than "already exists".
+            if (error != ERROR_SUCCESS && error != ERROR_ALREADY_EXISTS) {
+                const DWORD attributes = ::GetFileAttributesA(buffer);
+                if (attributes == INVALID_FILE_ATTRIBUTES ||
+                    !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+                    return Win32Result::Failed("CreateDirectory", error);
+            }
+            if (cursor == end)
+                return Win32Result();
+            *cursor = '\\';
+            cursor += std::strlen(cursor);
+        }
+        if (++calls >= kMaxCalls)
+            return Win32Result::Failed("CreateDirectory", ERROR_PATH_NOT_FOUND);
+    }
+}

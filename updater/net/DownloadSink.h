@@ -1,0 +1,62 @@
+#pragma once
+// Where a transfer's body goes. The transfer hands each block over as it
+// arrives and says when the data has ended; what the bytes become (a partial
+// file, a buffer of limited size, a digest wrapped around either) is the
+// sink's to decide.
+
+#include "PartialFile.h"
+#include "Win32Result.h"
+
+#include <windows.h>
+
+#include <string>
+
+class IDownloadSink {
+public:
+    // A failure stops the transfer and fails the download. A check that
+    // refuses the bytes fails with ERROR_INVALID_DATA, a limit that is passed
+    // with ERROR_FILE_TOO_LARGE.
+    virtual Win32Result Add(const char* data, DWORD size) = 0;
+    // The data has ended whole; a failure refuses what arrived.
+    virtual Win32Result Finish() = 0;
+
+protected:
+    ~IDownloadSink() = default;
+};
+
+// The bytes kept in memory, up to a limit past which the transfer stops.
+class CMemorySink : public IDownloadSink {
+public:
+    explicit CMemorySink(DWORD limit) : m_limit(limit) {}
+    Win32Result Add(const char* data, DWORD size) override;
+    Win32Result Finish() override { return Win32Result(); }
+    const std::string& Bytes() const { return m_bytes; }
+
+private:
+    std::string m_bytes;
+    DWORD m_limit;
+};
+
+// The bytes written to an open partial file, which is flushed and closed when
+// the data ends; its owner commits it.
+class CFileSink : public IDownloadSink {
+public:
+    explicit CFileSink(CPartialFile& file) : m_file(file) {}
+    Win32Result Add(const char* data, DWORD size) override { return m_file.Write(data, size); }
+    Win32Result Finish() override { return m_file.Close(); }
+
+private:
+    CPartialFile& m_file;
+};
+
+// Every block to two sinks in turn: a check beside the file it vets.
+class CTeeSink : public IDownloadSink {
+public:
+    CTeeSink(IDownloadSink& first, IDownloadSink& second) : m_first(first), m_second(second) {}
+    Win32Result Add(const char* data, DWORD size) override;
+    Win32Result Finish() override;
+
+private:
+    IDownloadSink& m_first;
+    IDownloadSink& m_second;
+};
