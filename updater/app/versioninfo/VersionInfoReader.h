@@ -22,15 +22,6 @@ public:
     BOOL GetFileDescription(std::string& description);
     BOOL QueryString(const char* name, std::string& value);
 
-    // Internal steps; public so the tests can drive them one at a time.
-    BOOL QueryFixedInfo();
-    void ChooseTranslation();
-    BOOL FindTranslation(const void* entries, UINT size, WORD language, BOOL allowPrimary);
-    void WalkVersionBlock(std::string& tableKey, BOOL firstTableOnly,
-                          std::unique_ptr<std::vector<std::string>>* names,
-                          std::unique_ptr<std::vector<std::string>>* values,
-                          std::unique_ptr<std::vector<std::string>>* translations);
-
     std::unique_ptr<std::vector<std::string>> m_pStringNames;
     std::unique_ptr<std::vector<std::string>> m_pStringValues;
     std::unique_ptr<std::vector<std::string>> m_pTranslations;
@@ -53,6 +44,13 @@ public:
     std::string m_strTranslationKey;
 
 private:
+    BOOL QueryFixedInfo();
+    void ChooseTranslation();
+    BOOL FindTranslation(const void* entries, UINT size, WORD language, BOOL allowPrimary);
+    void WalkVersionBlock(std::string& tableKey, BOOL firstTableOnly,
+                          std::unique_ptr<std::vector<std::string>>* names,
+                          std::unique_ptr<std::vector<std::string>>* values,
+                          std::unique_ptr<std::vector<std::string>>* translations);
     // Bytes of the buffer from p to its end (the zero byte after the data
     // included); 0 when p does not point into it.
     size_t BytesFrom(const void* p) const;
