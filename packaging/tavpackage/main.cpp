@@ -1,83 +1,157 @@
-// The packaging script's helper, built natively:
-//   tavpackage check-sites ENTRY...   every entry one the control accepts?
-//   tavpackage version FILE           the file version of a Windows binary
-// Site entries go through the control's own rule parser, so the package
-// never writes an entry the control would ignore.
+// tavpackage: the settings of scripts/package, checked, and what the
+// packages hold from them. Prints shell assignments for the script.
+//   tavpackage help                         the script's --help
+//   tavpackage check OPTION...              every check; the script's paths
+//   tavpackage stage PACKAGING FILES OPTION...
+//       writes FILES/TavUpdateInfo.ini beside the (signed) binaries in FILES
+//       and prints the versions, the product code and the MSI's defines;
+//       PACKAGING is the folder of TavSetup.wxs.
+// Site entries go through the control's own rule parser, the signing key
+// through the publisher's tool's key reader.
 
-#include "SiteRule.h"
+#include "ConfigWriter.h"
+#include "PackageSettings.h"
+#include "ProductCode.h"
+#include "VersionResource.h"
 
-#include <cstdint>
+#include <unistd.h>
+
 #include <cstdio>
-#include <cstring>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 namespace {
 
-int CheckSites(int count, char** entries) {
-    for (int i = 0; i < count; ++i) {
-        SiteRule rule;
-        if (!ParseSiteRule(entries[i], &rule)) {
-            std::fprintf(stderr,
-                         "allowed site \"%s\": not an entry the control accepts "
-                         "(http:// or https://, a host name, an optional :port, "
-                         "an optional leading \"*.\" label over a domain of two labels or more)\n",
-                         entries[i]);
-            return 1;
-        }
+const char kUsage[] = R"(Usage: scripts/package --server HOST --remote-version-file PATH
+                       --local-version-file PATH [options]
+
+Builds the shipped binaries and writes into dist/ (or --out DIR); relative
+paths name files from the folder the script is started in:
+  TavSetup.msi        per-machine 32-bit package: TavUpdate.exe, its
+                      TavUpdateInfo.ini written from the options below, and
+                      TavWebOmblet.ocx registered, all in the system folder
+                      a 32-bit program sees (SysWOW64 on 64-bit Windows)
+  TavWebOmblet.cab    the control and TavWebOmblet.inf, for <object codebase>
+
+Update server (the [SERVER] and [LOCAL] settings of TavUpdateInfo.ini):
+  --server HOST                 Remote Address: host name or address
+  --protocol ftp|http           Protocol (default: ftp)
+  --port N                      Remote Port, 1 to 65535 (default: the protocol's)
+  --login NAME                  Login Name (default: empty)
+  --password TEXT               Login Password, kept in plain text (default: empty)
+  --remote-version-file PATH    Remote Version File: the version list on the server
+  --local-version-file PATH     Local Version File: where the list is kept, an
+                                absolute Windows path (C:\...)
+  --default-exec-file PATH      Default Exec File: the program started when no
+                                module is marked E, an absolute Windows path
+  --signing-key BASE64          Signing Key: one-line base64 DER public key
+                                (RSA, 2048 to 4096 bits); absent: signing off
+Site lock (HKLM\SOFTWARE\Tav\TavWebOmblet, AllowedSites):
+  --allowed-site ENTRY          a page site the control serves, such as
+                                https://portal.example.com[:port] or
+                                https://*.example.com; repeat for more.
+                                None: no AllowedSites value, the lock stays off
+Authenticode (all four of TavUpdate.exe, TavWebOmblet.ocx, the CAB, the MSI):
+  --cert FILE                   code-signing certificate (PEM or DER; a PEM
+                                file may carry its chain, the signer first)
+  --cert-key FILE               its private key
+  --cert-password-file FILE     the key's password, when it has one
+  --publisher-url URL           the URL shown with the signatures (needed with --cert)
+Other:
+  --binaries DIR                package the TavUpdate.exe and TavWebOmblet.ocx
+                                in DIR instead of building them
+  --out DIR                     where the packages go (default: dist in this tree)
+  -h, --help                    this text
+
+Texts are taken as UTF-8 and written in code page 949. Without --cert the
+packages are unsigned (browsers refuse unsigned controls from pages).
+On any error nothing is written: packages already in DIR stay as they were,
+and nothing else in DIR is ever touched.
+)";
+
+std::string Quote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+void Assign(const char* name, const std::string& value) {
+    std::printf("%s=%s\n", name, Quote(value).c_str());
+}
+
+int Fail(const std::string& error) {
+    std::fprintf(stderr, "package: %s\n", error.c_str());
+    return 1;
+}
+
+bool ReadSettings(int argc, char** argv, int first, PackageSettings& settings, std::string& error) {
+    std::vector<char> cwd(4096);
+    if (!::getcwd(cwd.data(), cwd.size())) {
+        error = "the current folder cannot be named";
+        return false;
     }
+    const std::vector<std::string> args(argv + first, argv + argc);
+    return ParseOptions(args, cwd.data(), settings, error) &&
+           (settings.help || CheckSettings(settings, error));
+}
+
+int Check(int argc, char** argv) {
+    PackageSettings s;
+    std::string error;
+    if (!ReadSettings(argc, argv, 2, s, error))
+        return Fail(error);
+    Assign("help", s.help ? "1" : "");
+    Assign("binaries", s.binaries);
+    Assign("out", s.out);
+    Assign("cert", s.cert);
+    Assign("cert_key", s.certKey);
+    Assign("cert_pass", s.certPassword);
+    Assign("publisher_url", s.publisherUrl);
     return 0;
 }
 
-uint32_t ReadU32(const unsigned char* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
-// The fixed record follows the block's UTF-16 key "VS_VERSION_INFO" at the
-// next 4-byte boundary of the block; the signature makes a stray match of
-// the key anywhere else in the file harmless.
-int PrintVersion(const char* path) {
-    std::ifstream in(path, std::ios::binary);
-    std::vector<unsigned char> data;
-    if (in)
-        data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (data.empty()) {
-        std::fprintf(stderr, "%s: cannot be read\n", path);
-        return 1;
-    }
-    const char key[] = "VS_VERSION_INFO";
-    std::vector<unsigned char> wide;
-    for (const char* c = key; c <= key + std::strlen(key); ++c) {
-        wide.push_back(static_cast<unsigned char>(*c));
-        wide.push_back(0);
-    }
-    const size_t header = 6; // wLength, wValueLength, wType
-    for (size_t at = header; at + wide.size() <= data.size(); ++at) {
-        if (std::memcmp(&data[at], wide.data(), wide.size()) != 0)
-            continue;
-        const size_t block = at - header;
-        size_t fixed = at + wide.size();
-        fixed = block + ((fixed - block + 3) & ~size_t(3));
-        if (fixed + 16 > data.size() || ReadU32(&data[fixed]) != 0xFEEF04BD)
-            continue;
-        const uint32_t ms = ReadU32(&data[fixed + 8]);
-        const uint32_t ls = ReadU32(&data[fixed + 12]);
-        std::printf("%u.%u.%u.%u\n", ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF);
-        return 0;
-    }
-    std::fprintf(stderr, "%s: no version resource\n", path);
-    return 1;
+int Stage(int argc, char** argv) {
+    PackageSettings s;
+    std::string error;
+    if (argc < 4 || !ReadSettings(argc, argv, 4, s, error))
+        return Fail(argc < 4 ? "usage: tavpackage stage PACKAGING FILES OPTION..." : error);
+    const std::string packaging = argv[2], files = argv[3];
+    std::ofstream ini(files + "/TavUpdateInfo.ini", std::ios::binary);
+    ini << ConfigFileBytes(s);
+    ini.close();
+    if (!ini)
+        return Fail(files + "/TavUpdateInfo.ini: cannot be written");
+    std::string updater, control, code;
+    const std::string sites = SiteList(s.sites);
+    if (!FileVersion(files + "/TavUpdate.exe", updater, error) ||
+        !FileVersion(files + "/TavWebOmblet.ocx", control, error) ||
+        !ProductCode(files, packaging + "/TavSetup.wxs", sites, code, error))
+        return Fail(error);
+    Assign("updater_version", updater);
+    Assign("control_version", control);
+    Assign("product_code", code);
+    Assign("upgrade_code", kUpgradeCode);
+    std::string defines =
+        "-D " + Quote("ProductCode=" + code) + " -D " + Quote("Version=" + updater);
+    if (!sites.empty())
+        defines += " -D " + Quote("AllowedSites=" + sites);
+    std::printf("msi_defines=(%s)\n", defines.c_str());
+    return 0;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc >= 2 && std::strcmp(argv[1], "check-sites") == 0)
-        return CheckSites(argc - 2, argv + 2);
-    if (argc == 3 && std::strcmp(argv[1], "version") == 0)
-        return PrintVersion(argv[2]);
-    std::fprintf(stderr, "usage: tavpackage check-sites ENTRY... | version FILE\n");
+    const std::string command = argc >= 2 ? argv[1] : "";
+    if (command == "help")
+        return std::fputs(kUsage, stdout) < 0;
+    if (command == "check")
+        return Check(argc, argv);
+    if (command == "stage")
+        return Stage(argc, argv);
+    std::fprintf(stderr,
+                 "usage: tavpackage help | check OPTION... | stage PACKAGING FILES OPTION...\n");
     return 2;
 }
