@@ -4,27 +4,30 @@ namespace {
 
 struct Option {
     const char* name;
-    std::string PackageSettings::*text; // or, when null, a site entry
+    std::string PackageSettings::*text; // null for a site entry and a switch
     bool isFile;
+    bool PackageSettings::*flag; // a switch, which takes no value
 };
 
 const Option kOptions[] = {
-    {"--server", &PackageSettings::server, false},
-    {"--protocol", &PackageSettings::protocol, false},
-    {"--port", &PackageSettings::port, false},
-    {"--login", &PackageSettings::login, false},
-    {"--password", &PackageSettings::password, false},
-    {"--remote-version-file", &PackageSettings::remoteList, false},
-    {"--local-version-file", &PackageSettings::localList, false},
-    {"--default-exec-file", &PackageSettings::defaultExec, false},
-    {"--signing-key", &PackageSettings::signingKey, false},
-    {"--allowed-site", nullptr, false},
-    {"--cert", &PackageSettings::cert, true},
-    {"--cert-key", &PackageSettings::certKey, true},
-    {"--cert-password-file", &PackageSettings::certPassword, true},
-    {"--publisher-url", &PackageSettings::publisherUrl, false},
-    {"--binaries", &PackageSettings::binaries, true},
-    {"--out", &PackageSettings::out, true},
+    {"--server", &PackageSettings::server, false, nullptr},
+    {"--protocol", &PackageSettings::protocol, false, nullptr},
+    {"--port", &PackageSettings::port, false, nullptr},
+    {"--login", &PackageSettings::login, false, nullptr},
+    {"--password", &PackageSettings::password, false, nullptr},
+    {"--remote-version-file", &PackageSettings::remoteList, false, nullptr},
+    {"--local-version-file", &PackageSettings::localList, false, nullptr},
+    {"--default-exec-file", &PackageSettings::defaultExec, false, nullptr},
+    {"--signing-key", &PackageSettings::signingKey, false, nullptr},
+    {"--unsigned-updates", nullptr, false, &PackageSettings::unsignedUpdates},
+    {"--allowed-site", nullptr, false, nullptr},
+    {"--any-site", nullptr, false, &PackageSettings::anySite},
+    {"--cert", &PackageSettings::cert, true, nullptr},
+    {"--cert-key", &PackageSettings::certKey, true, nullptr},
+    {"--cert-password-file", &PackageSettings::certPassword, true, nullptr},
+    {"--publisher-url", &PackageSettings::publisherUrl, false, nullptr},
+    {"--binaries", &PackageSettings::binaries, true, nullptr},
+    {"--out", &PackageSettings::out, true, nullptr},
 };
 
 } // namespace
@@ -51,6 +54,14 @@ bool ParseOptions(const std::vector<std::string>& args, const std::string& cwd,
         if (!option) {
             error = "unknown option " + name + " (see --help)";
             return false;
+        }
+        if (option->flag) {
+            if (inlineValue) {
+                error = name + " takes no value";
+                return false;
+            }
+            settings.*option->flag = true;
+            continue;
         }
         if (!inlineValue) {
             if (i + 1 == args.size()) {

@@ -17,8 +17,10 @@ struct PackageSettings {
     std::string localList;
     std::string defaultExec;
     std::string signingKey;
+    bool unsignedUpdates = false; // no signing key, and meant so
     // The control's AllowedSites.
     std::vector<std::string> sites;
+    bool anySite = false; // no site lock, and meant so
     // Authenticode signing.
     std::string cert;
     std::string certKey;
@@ -30,8 +32,9 @@ struct PackageSettings {
     bool help = false;
 };
 
-// "--name value" or "--name=value", as the script documents them; file
-// options name files from cwd. Stops at -h or --help.
+// "--name value" or "--name=value", as the script documents them, and the
+// switches without a value; file options name files from cwd. Stops at -h or
+// --help.
 bool ParseOptions(const std::vector<std::string>& args, const std::string& cwd,
                   PackageSettings& settings, std::string& error);
 

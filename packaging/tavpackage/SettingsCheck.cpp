@@ -126,6 +126,25 @@ bool CheckSites(const std::vector<std::string>& sites, std::string& error) {
     return true;
 }
 
+// A package opens nothing by default: leaving out the site lock or the
+// signing key must be said, and not together with what it leaves out.
+bool CheckLocks(const PackageSettings& s, std::string& error) {
+    if (s.anySite && !s.sites.empty())
+        return Fail(error, "--any-site and --allowed-site exclude each other");
+    if (!s.anySite && s.sites.empty())
+        return Fail(error, "no --allowed-site: without a site lock every page on the internet "
+                           "may drive the control (log the user's messenger into another "
+                           "account, place calls, stop it, raise elevation prompts for the "
+                           "updater); name the sites, or give --any-site to build such a package");
+    if (s.unsignedUpdates && !s.signingKey.empty())
+        return Fail(error, "--unsigned-updates and --signing-key exclude each other");
+    if (!s.unsignedUpdates && s.signingKey.empty())
+        return Fail(error, "no --signing-key: without one the elevated updater installs whatever "
+                           "the server sends over plain HTTP or FTP; give the publisher's key, or "
+                           "--unsigned-updates to build such a package");
+    return true;
+}
+
 } // namespace
 
 bool CheckSettings(PackageSettings& s, std::string& error) {
@@ -147,7 +166,7 @@ bool CheckSettings(PackageSettings& s, std::string& error) {
         if (!CheckText(text.first, *text.second, error))
             return false;
     if ((!s.signingKey.empty() && !CheckSigningKey(s.signingKey, error)) ||
-        !CheckCodeSigning(s, error) || !CheckSites(s.sites, error))
+        !CheckCodeSigning(s, error) || !CheckSites(s.sites, error) || !CheckLocks(s, error))
         return false;
     if (!s.binaries.empty())
         for (const char* file : {"TavUpdate.exe", "TavWebOmblet.ocx"}) {

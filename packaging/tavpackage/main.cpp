@@ -2,13 +2,15 @@
 // packages hold from them. Prints shell assignments for the script.
 //   tavpackage help                         the script's --help
 //   tavpackage check OPTION...              every check; the script's paths
-//   tavpackage stage PACKAGING FILES OPTION...
-//       writes FILES/TavUpdateInfo.ini beside the (signed) binaries in FILES
-//       and prints the versions, the product code and the MSI's defines;
-//       PACKAGING is the folder of TavSetup.wxs.
+//   tavpackage stage PACKAGING STAGE OPTION...
+//       writes STAGE/files/TavUpdateInfo.ini beside the (signed) binaries
+//       there and STAGE/cab/TavWebOmblet.inf, and prints the versions, the
+//       product code and the MSI's defines; PACKAGING is the folder of
+//       TavSetup.wxs and the INF's template.
 // Site entries go through the control's own rule parser, the signing key
 // through the publisher's tool's key reader.
 
+#include "CabInf.h"
 #include "ConfigWriter.h"
 #include "PackageSettings.h"
 #include "ProductCode.h"
@@ -18,6 +20,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -46,12 +49,20 @@ Update server (the [SERVER] and [LOCAL] settings of TavUpdateInfo.ini):
   --default-exec-file PATH      Default Exec File: the program started when no
                                 module is marked E, an absolute Windows path
   --signing-key BASE64          Signing Key: one-line base64 DER public key
-                                (RSA, 2048 to 4096 bits); absent: signing off
-Site lock (HKLM\SOFTWARE\Tav\TavWebOmblet, AllowedSites):
+                                (RSA, 2048 to 4096 bits); the updater installs
+                                only lists and modules the publisher signed
+  --unsigned-updates            no Signing Key, meant so: the elevated updater
+                                installs whatever the server sends, over plain
+                                HTTP or FTP (one of the two is required)
+Site lock (HKLM\SOFTWARE\Tav\TavWebOmblet, AllowedSites; the MSI and the CAB):
   --allowed-site ENTRY          a page site the control serves, such as
                                 https://portal.example.com[:port] or
-                                https://*.example.com; repeat for more.
-                                None: no AllowedSites value, the lock stays off
+                                https://*.example.com; repeat for more
+  --any-site                    no AllowedSites value, meant so: every page on
+                                the internet may drive the control, log the
+                                user's messenger into another account, place
+                                calls, stop it, and raise elevation prompts for
+                                the updater (one of the two is required)
 Authenticode (all four of TavUpdate.exe, TavWebOmblet.ocx, the CAB, the MSI):
   --cert FILE                   code-signing certificate (PEM or DER; a PEM
                                 file may carry its chain, the signer first)
@@ -112,25 +123,47 @@ int Check(int argc, char** argv) {
     return 0;
 }
 
+bool ReadFile(const std::string& path, std::string& bytes, std::string& error) {
+    std::ifstream file(path, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    if (!file || bytes.empty())
+        error = path + ": cannot be read";
+    return file && !bytes.empty();
+}
+
+bool WriteFile(const std::string& path, const std::string& bytes, std::string& error) {
+    std::ofstream file(path, std::ios::binary);
+    file << bytes;
+    file.close();
+    if (!file)
+        error = path + ": cannot be written";
+    return !!file;
+}
+
 int Stage(int argc, char** argv) {
     PackageSettings s;
     std::string error;
-    if (argc < 4 || !ReadSettings(argc, argv, 4, s, error))
-        return Fail(argc < 4 ? "usage: tavpackage stage PACKAGING FILES OPTION..." : error);
-    const std::string packaging = argv[2], files = argv[3];
-    std::ofstream ini(files + "/TavUpdateInfo.ini", std::ios::binary);
-    ini << ConfigFileBytes(s);
-    ini.close();
-    if (!ini)
-        return Fail(files + "/TavUpdateInfo.ini: cannot be written");
-    std::string updater, control, code;
+    if (argc < 4)
+        return Fail("usage: tavpackage stage PACKAGING STAGE OPTION...");
+    if (!ReadSettings(argc, argv, 4, s, error))
+        return Fail(error);
+    const std::string packaging = argv[2], stage = argv[3], files = stage + "/files";
+    std::string updater, control, inf, code;
+    if (!WriteFile(files + "/TavUpdateInfo.ini", ConfigFileBytes(s), error) ||
+        !FileVersion(files + "/TavUpdate.exe", updater, error) ||
+        !FileVersion(files + "/TavWebOmblet.ocx", control, error))
+        return Fail(error);
+    std::string fileVersion = control; // as the INF and the page's codebase write it
+    for (char& c : fileVersion)
+        c = c == '.' ? ',' : c;
     const std::string sites = SiteList(s.sites);
-    if (!FileVersion(files + "/TavUpdate.exe", updater, error) ||
-        !FileVersion(files + "/TavWebOmblet.ocx", control, error) ||
+    if (!ReadFile(packaging + "/TavWebOmblet.inf", inf, error) ||
+        !WriteFile(stage + "/cab/TavWebOmblet.inf", CabInfText(inf, fileVersion, s.sites), error) ||
         !ProductCode(files, packaging + "/TavSetup.wxs", sites, code, error))
         return Fail(error);
     Assign("updater_version", updater);
     Assign("control_version", control);
+    Assign("file_version", fileVersion);
     Assign("product_code", code);
     Assign("upgrade_code", kUpgradeCode);
     std::string defines =
@@ -152,6 +185,6 @@ int main(int argc, char** argv) {
     if (command == "stage")
         return Stage(argc, argv);
     std::fprintf(stderr,
-                 "usage: tavpackage help | check OPTION... | stage PACKAGING FILES OPTION...\n");
+                 "usage: tavpackage help | check OPTION... | stage PACKAGING STAGE OPTION...\n");
     return 2;
 }

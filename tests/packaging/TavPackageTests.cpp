@@ -21,6 +21,8 @@ PackageSettings Minimal() {
     s.server = "update.example.com";
     s.remoteList = "/version.txt";
     s.localList = "C:\\Tav\\version.txt";
+    s.sites = {"https://portal.example.com"};
+    s.unsignedUpdates = true;
     return s;
 }
 
@@ -75,6 +77,7 @@ TEST(PackageSettingsTest, SigningKeysTheUpdaterWouldRefuseAreRefused) {
     for (const auto& c : cases) {
         PackageSettings s = Minimal();
         s.signingKey = c.key;
+        s.unsignedUpdates = false;
         EXPECT_EQ(c.accepted, Check(s) == "accepted") << c.key << ": " << Check(s);
     }
 }
@@ -86,6 +89,7 @@ TEST(ConfigFileTest, IsCodePage949WithCrlfLineEnds) {
     s.login = u8"관리자";
     s.password = "pass word";
     s.signingKey = RsaKeyValue(2048);
+    s.unsignedUpdates = false;
     s.defaultExec = "\\\\server\\share\\client.exe";
     ASSERT_EQ("accepted", Check(s));
     EXPECT_EQ("[SERVER]\r\nRemote Address=update.example.com\r\nProtocol=HTTP\r\nRemote Port=80\r\n"
