@@ -28,6 +28,8 @@ std::string ConfigFileBytes(const PackageSettings& s) {
     section(configfile::kServer);
     line(configfile::kRemoteAddress, s.server);
     line(configfile::kProtocol, s.protocol);
+    if (s.ftpPassive)
+        line(configfile::kPassiveMode, "1");
     line(configfile::kRemotePort, s.port);
     line(configfile::kLoginName, s.login);
     line(configfile::kLoginPassword, s.password);

@@ -12,6 +12,7 @@ struct Option {
 const Option kOptions[] = {
     {"--server", &PackageSettings::server, false, nullptr},
     {"--protocol", &PackageSettings::protocol, false, nullptr},
+    {"--ftp-passive", nullptr, false, &PackageSettings::ftpPassive},
     {"--port", &PackageSettings::port, false, nullptr},
     {"--login", &PackageSettings::login, false, nullptr},
     {"--password", &PackageSettings::password, false, nullptr},

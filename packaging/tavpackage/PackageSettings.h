@@ -10,6 +10,7 @@ struct PackageSettings {
     // TavUpdateInfo.ini, as given (UTF-8).
     std::string server;
     std::string protocol = "ftp";
+    bool ftpPassive = false;
     std::string port;
     std::string login;
     std::string password;

@@ -75,9 +75,13 @@ bool CheckServer(PackageSettings& s, std::string& error) {
         s.protocol = kFtp;
     else if (protocol == "http")
         s.protocol = kHttp;
+    else if (protocol == "https")
+        s.protocol = kHttps;
     else
-        return Fail(error,
-                    std::string(kProtocol) + ": \"" + s.protocol + "\" is neither FTP nor HTTP");
+        return Fail(error, std::string(kProtocol) + ": \"" + s.protocol +
+                               "\" is neither FTP nor HTTP nor HTTPS");
+    if (s.ftpPassive && s.protocol != kFtp)
+        return Fail(error, "--ftp-passive: only with --protocol ftp, not " + s.protocol);
     if (s.port.empty()) {
         s.port = "0"; // the updater takes the protocol's own port
         return true;

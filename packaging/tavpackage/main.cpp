@@ -39,7 +39,9 @@ paths name files from the folder the script is started in:
 
 Update server (the [SERVER] and [LOCAL] settings of TavUpdateInfo.ini):
   --server HOST                 Remote Address: host name or address
-  --protocol ftp|http           Protocol (default: ftp)
+  --protocol ftp|http|https     Protocol (default: ftp)
+  --ftp-passive                 Passive Mode=1: passive FTP data connections
+                                (ftp only; default: active)
   --port N                      Remote Port, 1 to 65535 (default: the protocol's)
   --login NAME                  Login Name (default: empty)
   --password TEXT               Login Password, kept in plain text (default: empty)

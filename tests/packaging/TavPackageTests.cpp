@@ -84,7 +84,7 @@ TEST(PackageSettingsTest, SigningKeysTheUpdaterWouldRefuseAreRefused) {
 
 TEST(ConfigFileTest, IsCodePage949WithCrlfLineEnds) {
     PackageSettings s = Minimal();
-    s.protocol = "Http";
+    s.protocol = "Https";
     s.port = "0080";
     s.login = u8"관리자";
     s.password = "pass word";
@@ -92,17 +92,20 @@ TEST(ConfigFileTest, IsCodePage949WithCrlfLineEnds) {
     s.unsignedUpdates = false;
     s.defaultExec = "\\\\server\\share\\client.exe";
     ASSERT_EQ("accepted", Check(s));
-    EXPECT_EQ("[SERVER]\r\nRemote Address=update.example.com\r\nProtocol=HTTP\r\nRemote Port=80\r\n"
-              "Login Name=\xb0\xfc\xb8\xae\xc0\xda\r\nLogin Password=pass word\r\n"
-              "Remote Version File=/version.txt\r\nSigning Key=" +
-                  s.signingKey +
-                  "\r\n[LOCAL]\r\nLocal Version File=C:\\Tav\\version.txt\r\n"
-                  "Default Exec File=\\\\server\\share\\client.exe\r\n",
-              ConfigFileBytes(s));
+    EXPECT_EQ(
+        "[SERVER]\r\nRemote Address=update.example.com\r\nProtocol=HTTPS\r\nRemote Port=80\r\n"
+        "Login Name=\xb0\xfc\xb8\xae\xc0\xda\r\nLogin Password=pass word\r\n"
+        "Remote Version File=/version.txt\r\nSigning Key=" +
+            s.signingKey +
+            "\r\n[LOCAL]\r\nLocal Version File=C:\\Tav\\version.txt\r\n"
+            "Default Exec File=\\\\server\\share\\client.exe\r\n",
+        ConfigFileBytes(s));
 
     PackageSettings plain = Minimal();
+    plain.ftpPassive = true;
     ASSERT_EQ("accepted", Check(plain));
-    EXPECT_EQ("[SERVER]\r\nRemote Address=update.example.com\r\nProtocol=FTP\r\nRemote Port=0\r\n"
+    EXPECT_EQ("[SERVER]\r\nRemote Address=update.example.com\r\nProtocol=FTP\r\nPassive Mode=1\r\n"
+              "Remote Port=0\r\n"
               "Login Name=\r\nLogin Password=\r\nRemote Version File=/version.txt\r\n"
               "[LOCAL]\r\nLocal Version File=C:\\Tav\\version.txt\r\nDefault Exec File=\r\n",
               ConfigFileBytes(plain));
