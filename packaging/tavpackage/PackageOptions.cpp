@@ -23,6 +23,7 @@ const Option kOptions[] = {
     {"--unsigned-updates", nullptr, false, &PackageSettings::unsignedUpdates},
     {"--allowed-site", nullptr, false, nullptr},
     {"--any-site", nullptr, false, &PackageSettings::anySite},
+    {"--trace-level", &PackageSettings::traceLevel, false, nullptr},
     {"--cert", &PackageSettings::cert, true, nullptr},
     {"--cert-key", &PackageSettings::certKey, true, nullptr},
     {"--cert-password-file", &PackageSettings::certPassword, true, nullptr},

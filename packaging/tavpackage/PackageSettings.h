@@ -22,6 +22,8 @@ struct PackageSettings {
     // The control's AllowedSites.
     std::vector<std::string> sites;
     bool anySite = false; // no site lock, and meant so
+    // TraceLevel of the updater and the control, 1 to 4; empty: none.
+    std::string traceLevel;
     // Authenticode signing.
     std::string cert;
     std::string certKey;

@@ -118,6 +118,12 @@ bool CheckSigningKey(const std::string& value, std::string& error) {
     return true;
 }
 
+bool CheckTraceLevel(const std::string& level, std::string& error) {
+    if (level.empty() || (level.size() == 1 && level[0] >= '1' && level[0] <= '4'))
+        return true;
+    return Fail(error, "--trace-level: \"" + level + "\" is not a level from 1 to 4");
+}
+
 bool CheckSites(const std::vector<std::string>& sites, std::string& error) {
     for (const std::string& site : sites) {
         SiteRule rule;
@@ -159,7 +165,8 @@ bool CheckSettings(PackageSettings& s, std::string& error) {
         return Fail(error, "--remote-version-file is required");
     if (s.localList.empty())
         return Fail(error, "--local-version-file is required");
-    if (!CheckServer(s, error) || !CheckWindowsPath(kLocalVersionFile, s.localList, error) ||
+    if (!CheckServer(s, error) || !CheckTraceLevel(s.traceLevel, error) ||
+        !CheckWindowsPath(kLocalVersionFile, s.localList, error) ||
         (!s.defaultExec.empty() && !CheckWindowsPath(kDefaultExecFile, s.defaultExec, error)))
         return false;
     const std::pair<const char*, const std::string*> texts[] = {

@@ -65,6 +65,10 @@ Site lock (HKLM\SOFTWARE\Tav\TavWebOmblet, AllowedSites; the MSI and the CAB):
                                 user's messenger into another account, place
                                 calls, stop it, and raise elevation prompts for
                                 the updater (one of the two is required)
+Logging (TraceLevel under HKLM\SOFTWARE\Tav\TavUpdate and ...\TavWebOmblet):
+  --trace-level N               the log level of the updater and the control,
+                                1 to 4, written by the MSI and removed with it
+                                (default: no value)
 Authenticode (all four of TavUpdate.exe, TavWebOmblet.ocx, the CAB, the MSI):
   --cert FILE                   code-signing certificate (PEM or DER; a PEM
                                 file may carry its chain, the signer first)
@@ -161,7 +165,7 @@ int Stage(int argc, char** argv) {
     const std::string sites = SiteList(s.sites);
     if (!ReadFile(packaging + "/TavWebOmblet.inf", inf, error) ||
         !WriteFile(stage + "/cab/TavWebOmblet.inf", CabInfText(inf, fileVersion, s.sites), error) ||
-        !ProductCode(files, packaging + "/TavSetup.wxs", sites, code, error))
+        !ProductCode(files, packaging + "/TavSetup.wxs", sites, s.traceLevel, code, error))
         return Fail(error);
     Assign("updater_version", updater);
     Assign("control_version", control);
@@ -172,6 +176,8 @@ int Stage(int argc, char** argv) {
         "-D " + Quote("ProductCode=" + code) + " -D " + Quote("Version=" + updater);
     if (!sites.empty())
         defines += " -D " + Quote("AllowedSites=" + sites);
+    if (!s.traceLevel.empty())
+        defines += " -D " + Quote("TraceLevel=" + s.traceLevel);
     std::printf("msi_defines=(%s)\n", defines.c_str());
     return 0;
 }

@@ -1,7 +1,7 @@
 // The machine package in the real installer through a deployment's life, in
 // this order: installed, replaced, used by a page, removed; then the CAB's INF
-// of A. package_test.sh names the packages (TAV_PACKAGE_A with key and sites,
-// B without).
+// of A. package_test.sh names the packages (TAV_PACKAGE_A with key, sites and
+// trace level 3, B without).
 #include "ComInit.h"
 #include "TavWebOmblet_h.h"
 #include "WebControlTestSupport.h"
@@ -35,6 +35,7 @@ int InstalledProducts() {
     return n;
 }
 
+const char kUpdaterKey[] = "SOFTWARE\\Tav\\TavUpdate";
 const char kControlKey[] = "SOFTWARE\\Tav\\TavWebOmblet";
 const char kSites[] = "https://portal.example.com\0https://*.example.org:8443\0";
 
@@ -122,6 +123,9 @@ TEST_F(PackageTest, InstalledSettingsAreThePackagedOnesByteForByte) {
               testenv::ReadFile(SystemDir() + "\\TavUpdateInfo.ini"));
     EXPECT_EQ(std::string(kSites, sizeof(kSites)),
               ReadValue(HKEY_LOCAL_MACHINE, kControlKey, "AllowedSites"));
+    for (const char* key : {kUpdaterKey, kControlKey})
+        EXPECT_EQ(std::string("\3\0\0\0", 4), ReadValue(HKEY_LOCAL_MACHINE, key, "TraceLevel"))
+            << key;
 }
 
 // The same binaries packaged again with other settings: a new product code,
@@ -132,6 +136,8 @@ TEST_F(PackageTest, PackageWithOtherSettingsReplacesTheInstalledOne) {
     EXPECT_EQ(std::string::npos,
               testenv::ReadFile(SystemDir() + "\\TavUpdateInfo.ini").find("Signing Key="));
     EXPECT_EQ("<missing>", ReadValue(HKEY_LOCAL_MACHINE, kControlKey, "AllowedSites"));
+    for (const char* key : {kUpdaterKey, kControlKey})
+        EXPECT_EQ("<missing>", ReadValue(HKEY_LOCAL_MACHINE, key, "TraceLevel")) << key;
     EXPECT_EQ(1, InstalledProducts());
 }
 

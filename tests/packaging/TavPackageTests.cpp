@@ -124,15 +124,18 @@ TEST(ProductCodeTest, FollowsThePayloadOnly) {
     write("TavUpdateInfo.ini", "ini");
     write("TavWebOmblet.ocx", "ocx");
     write("TavSetup.wxs", "wxs");
-    auto code = [&](const std::vector<std::string>& sites) {
+    auto code = [&](const std::vector<std::string>& sites, const char* traceLevel = "") {
         std::string code, error;
-        EXPECT_TRUE(ProductCode(dir, dir + "/TavSetup.wxs", SiteList(sites), code, error)) << error;
+        EXPECT_TRUE(
+            ProductCode(dir, dir + "/TavSetup.wxs", SiteList(sites), traceLevel, code, error))
+            << error;
         return code;
     };
     const std::vector<std::string> sites = {"https://a.example.com", "https://*.example.org:8443"};
     EXPECT_EQ("{7EA70ECC-5333-5BA0-8451-9A673BB53871}", code({}));
     EXPECT_EQ("{50CBA36B-C073-502F-9C22-AD64C09834AA}", code(sites));
     EXPECT_NE(code(sites), code({sites[0]}));
+    EXPECT_NE(code(sites), code(sites, "3"));
     write("TavUpdateInfo.ini", "ini2");
     EXPECT_NE("{7EA70ECC-5333-5BA0-8451-9A673BB53871}", code({}));
     std::filesystem::remove_all(dir);

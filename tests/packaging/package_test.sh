@@ -37,8 +37,8 @@ for c in "--protocol gopher|Protocol: \"gopher\" is neither FTP nor HTTP" \
     [ ! -e "$scratch/refused" ] || fail "${c%%|*}: wrote $scratch/refused"
 done
 
-# Two packages of the same binaries: A signed with key and sites, B as open
-# as a package can be.
+# Two packages of the same binaries: A signed with key, sites and a trace
+# level, B as open as a package can be.
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Tav Package Test" \
     -addext extendedKeyUsage=codeSigning \
     -keyout "$scratch/signer.key" -out "$scratch/signer.pem" 2>/dev/null
@@ -51,6 +51,7 @@ package --protocol HTTP --port "$nginx_port" --login 관리자 --password "비�
     --default-exec-file 'C:\Program Files\OmbletPlus\ombletplus.exe' \
     --signing-key "$signing_key" \
     --allowed-site https://portal.example.com --allowed-site 'https://*.example.org:8443' \
+    --trace-level 3 \
     --cert "$scratch/signer.pem" --cert-key "$scratch/signer.key" \
     --publisher-url https://tav.example.com/ --out "$scratch/a" >/dev/null
 said=$(package --protocol http --port "$nginx_port" --any-site --unsigned-updates \
