@@ -1,6 +1,7 @@
 // The machine package in the real installer through a deployment's life, in
-// this order: installed, replaced, used by a page, removed. package_test.sh
-// names the packages (TAV_PACKAGE_A with key and sites, B without).
+// this order: installed, replaced, used by a page, removed; then the CAB's INF
+// of A. package_test.sh names the packages (TAV_PACKAGE_A with key, sites and
+// trace level 3, B without).
 #include "ComInit.h"
 #include "TavWebOmblet_h.h"
 #include "WebControlTestSupport.h"
@@ -33,6 +34,10 @@ int InstalledProducts() {
         ++n;
     return n;
 }
+
+const char kUpdaterKey[] = "SOFTWARE\\Tav\\TavUpdate";
+const char kControlKey[] = "SOFTWARE\\Tav\\TavWebOmblet";
+const char kSites[] = "https://portal.example.com\0https://*.example.org:8443\0";
 
 // Every key the control's registration may write, in the 32-bit view.
 const std::vector<std::string> kRegistration = {
@@ -116,9 +121,11 @@ TEST_F(PackageTest, InstalledSettingsAreThePackagedOnesByteForByte) {
                   "\r\n[LOCAL]\r\nLocal Version File=C:\\Tav\\version.txt\r\n"
                   "Default Exec File=C:\\Program Files\\OmbletPlus\\ombletplus.exe\r\n",
               testenv::ReadFile(SystemDir() + "\\TavUpdateInfo.ini"));
-    const char sites[] = "https://portal.example.com\0https://*.example.org:8443\0";
-    EXPECT_EQ(std::string(sites, sizeof(sites)),
-              ReadValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Tav\\TavWebOmblet", "AllowedSites"));
+    EXPECT_EQ(std::string(kSites, sizeof(kSites)),
+              ReadValue(HKEY_LOCAL_MACHINE, kControlKey, "AllowedSites"));
+    for (const char* key : {kUpdaterKey, kControlKey})
+        EXPECT_EQ(std::string("\3\0\0\0", 4), ReadValue(HKEY_LOCAL_MACHINE, key, "TraceLevel"))
+            << key;
 }
 
 // The same binaries packaged again with other settings: a new product code,
@@ -128,8 +135,9 @@ TEST_F(PackageTest, PackageWithOtherSettingsReplacesTheInstalledOne) {
     ASSERT_EQ(0, Msiexec("/i", "TAV_PACKAGE_B"));
     EXPECT_EQ(std::string::npos,
               testenv::ReadFile(SystemDir() + "\\TavUpdateInfo.ini").find("Signing Key="));
-    EXPECT_EQ("<missing>",
-              ReadValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Tav\\TavWebOmblet", "AllowedSites"));
+    EXPECT_EQ("<missing>", ReadValue(HKEY_LOCAL_MACHINE, kControlKey, "AllowedSites"));
+    for (const char* key : {kUpdaterKey, kControlKey})
+        EXPECT_EQ("<missing>", ReadValue(HKEY_LOCAL_MACHINE, key, "TraceLevel")) << key;
     EXPECT_EQ(1, InstalledProducts());
 }
 
@@ -183,6 +191,17 @@ TEST_F(PackageTest, RemovalTakesFilesAndClassesAndLeavesTheSafetyCategories) {
     for (const std::string& key : kRegistration)
         EXPECT_EQ(key.compare(0, 10, "Component ") == 0, KeyExists(HKEY_CLASSES_ROOT, key)) << key;
     EXPECT_EQ(0, InstalledProducts());
+}
+
+// A browser installing the control from A's CAB runs the INF's site lock
+// section through advpack: the same value as the MSI's, in the same view.
+TEST_F(PackageTest, CabInfWritesTheSiteLockAsTheMsiDoes) {
+    ASSERT_EQ("<missing>", ReadValue(HKEY_LOCAL_MACHINE, kControlKey, "AllowedSites"));
+    EXPECT_EQ(0, testenv::RunProcess("rundll32.exe advpack.dll,LaunchINFSection " +
+                                     Env("TAV_PACKAGE_INF") + ",SiteLock.Install,,1"));
+    EXPECT_EQ(std::string(kSites, sizeof(kSites)),
+              ReadValue(HKEY_LOCAL_MACHINE, kControlKey, "AllowedSites"));
+    DeleteTree(HKEY_LOCAL_MACHINE, kControlKey);
 }
 
 } // namespace

@@ -40,7 +40,7 @@ bool IsUsableKey(EVP_PKEY* key, std::string& error) {
     }
     int bits = EVP_PKEY_get_bits(key);
     if (bits < 2048 || bits > 4096) {
-        error = "RSA key of " + std::to_string(bits) + " bits; the updater takes 2048 to 4096";
+        error = "an RSA key of " + std::to_string(bits) + " bits; 2048 to 4096 are accepted";
         return false;
     }
     return true;
@@ -87,11 +87,23 @@ std::string SigningKeyValue(EVP_PKEY* key) {
     return text;
 }
 
+EvpKey PublicKeyFromDer(const std::string& der, std::string& error) {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(der.data());
+    const unsigned char* end = p + der.size();
+    EvpKey key(d2i_PUBKEY(nullptr, &p, static_cast<long>(der.size())));
+    ERR_clear_error();
+    if (!key || p != end) {
+        error = "not a DER public key (openssl pkey -pubout -outform DER | base64 -w0)";
+        key.reset();
+    } else if (!IsUsableKey(key.get(), error)) {
+        key.reset();
+    }
+    return key;
+}
+
 EvpKey LoadKey(const std::string& fileOrValue, bool needPrivate, std::string& error) {
     EvpKey key;
-    std::string source = "--key value";
     if (FILE* file = std::fopen(fileOrValue.c_str(), "r")) {
-        source = fileOrValue;
         key.reset(PEM_read_PrivateKey(file, nullptr, nullptr, nullptr));
         if (!key && !needPrivate) {
             std::rewind(file);
@@ -113,15 +125,12 @@ EvpKey LoadKey(const std::string& fileOrValue, bool needPrivate, std::string& er
             error = "--key: neither a readable file nor a base64 \"Signing Key\" value";
             return key;
         }
-        const unsigned char* p = reinterpret_cast<const unsigned char*>(der.data());
-        key.reset(d2i_PUBKEY(nullptr, &p, static_cast<long>(der.size())));
-        if (!key) {
-            error = "--key: the value is no public key (" + OpenSslError() + ")";
-            return key;
-        }
+        if (!(key = PublicKeyFromDer(der, error)))
+            error = "--key: " + error;
+        return key;
     }
     if (!IsUsableKey(key.get(), error)) {
-        error = source + ": " + error;
+        error = fileOrValue + ": " + error;
         key.reset();
     }
     return key;

@@ -22,8 +22,12 @@ bool WritePrivateKey(EVP_PKEY* key, const std::string& path, std::string& error)
 // The "Signing Key" value: base64 of the DER SubjectPublicKeyInfo.
 std::string SigningKeyValue(EVP_PKEY* key);
 
-// A key from a PEM file (private or public), or from a "Signing Key" value.
+// The public key a DER SubjectPublicKeyInfo holds, with nothing after it.
 // Refuses what the updater refuses: anything but RSA of 2048 to 4096 bits.
+EvpKey PublicKeyFromDer(const std::string& der, std::string& error);
+
+// A key from a PEM file (private or public), or from a "Signing Key" value.
+// Refuses what the updater refuses, as PublicKeyFromDer does.
 EvpKey LoadKey(const std::string& fileOrValue, bool needPrivate, std::string& error);
 
 // RSASSA-PKCS1-v1_5 over SHA-256 of the bytes, big-endian.

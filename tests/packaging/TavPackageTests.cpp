@@ -1,0 +1,144 @@
+// The packaging tool's faults that would reach the desktops: a setting the
+// updater would read back otherwise or a signing key it would refuse let
+// through, other bytes in TavUpdateInfo.ini, a product code that moves when
+// nothing changed (or stays when something did).
+#include "ConfigWriter.h"
+#include "Keys.h"
+#include "PackageSettings.h"
+#include "ProductCode.h"
+
+#include <gtest/gtest.h>
+#include <openssl/ec.h>
+#include <openssl/rsa.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+PackageSettings Minimal() {
+    PackageSettings s;
+    s.server = "update.example.com";
+    s.remoteList = "/version.txt";
+    s.localList = "C:\\Tav\\version.txt";
+    s.sites = {"https://portal.example.com"};
+    s.unsignedUpdates = true;
+    return s;
+}
+
+std::string Check(PackageSettings& s) {
+    std::string error;
+    return CheckSettings(s, error) ? "accepted" : error;
+}
+
+std::string RsaKeyValue(unsigned bits) {
+    EvpKey key(EVP_RSA_gen(bits));
+    return SigningKeyValue(key.get());
+}
+
+TEST(PackageSettingsTest, TextsTheUpdaterWouldReadBackOtherwiseAreRefused) {
+    std::string hangul; // 2 bytes each in code page 949
+    for (int i = 0; i < 255; ++i)
+        hangul += u8"한";
+    const struct {
+        std::string login;
+        bool accepted;
+    } cases[] = {
+        {hangul + "x", true}, // 511 bytes, the most that arrives
+        {hangul + "xy", false}, {"'", true},
+        {"\"kim'", true},       {" kim", false},
+        {"kim ", false},        {"\"kim\"", false},
+        {"'kim'", false},       {"kim\r\nLogin Password=x", false},
+        {"k\tim", false},       {"k\x7fim", false},
+        {"\xb0\xfc", false}, // code page 949 bytes given as if UTF-8
+        {u8"\u0e01", false}, // a letter code page 949 lacks
+    };
+    for (const auto& c : cases) {
+        PackageSettings s = Minimal();
+        s.login = c.login;
+        EXPECT_EQ(c.accepted, Check(s) == "accepted") << c.login << ": " << Check(s);
+    }
+}
+
+TEST(PackageSettingsTest, SigningKeysTheUpdaterWouldRefuseAreRefused) {
+    const std::string good = RsaKeyValue(2048);
+    EvpKey ec(EVP_EC_gen("P-256"));
+    const struct {
+        std::string key;
+        bool accepted;
+    } cases[] = {
+        {good, true},
+        {RsaKeyValue(4096), true},
+        {RsaKeyValue(1024), false},
+        {RsaKeyValue(4104), false},
+        {SigningKeyValue(ec.get()), false},
+        {good.substr(0, 64) + "\n" + good.substr(64), false}, // base64 as wrapped by default
+    };
+    for (const auto& c : cases) {
+        PackageSettings s = Minimal();
+        s.signingKey = c.key;
+        s.unsignedUpdates = false;
+        EXPECT_EQ(c.accepted, Check(s) == "accepted") << c.key << ": " << Check(s);
+    }
+}
+
+TEST(ConfigFileTest, IsCodePage949WithCrlfLineEnds) {
+    PackageSettings s = Minimal();
+    s.protocol = "Https";
+    s.port = "0080";
+    s.login = u8"관리자";
+    s.password = "pass word";
+    s.signingKey = RsaKeyValue(2048);
+    s.unsignedUpdates = false;
+    s.defaultExec = "\\\\server\\share\\client.exe";
+    ASSERT_EQ("accepted", Check(s));
+    EXPECT_EQ(
+        "[SERVER]\r\nRemote Address=update.example.com\r\nProtocol=HTTPS\r\nRemote Port=80\r\n"
+        "Login Name=\xb0\xfc\xb8\xae\xc0\xda\r\nLogin Password=pass word\r\n"
+        "Remote Version File=/version.txt\r\nSigning Key=" +
+            s.signingKey +
+            "\r\n[LOCAL]\r\nLocal Version File=C:\\Tav\\version.txt\r\n"
+            "Default Exec File=\\\\server\\share\\client.exe\r\n",
+        ConfigFileBytes(s));
+
+    PackageSettings plain = Minimal();
+    plain.ftpPassive = true;
+    ASSERT_EQ("accepted", Check(plain));
+    EXPECT_EQ("[SERVER]\r\nRemote Address=update.example.com\r\nProtocol=FTP\r\nPassive Mode=1\r\n"
+              "Remote Port=0\r\n"
+              "Login Name=\r\nLogin Password=\r\nRemote Version File=/version.txt\r\n"
+              "[LOCAL]\r\nLocal Version File=C:\\Tav\\version.txt\r\nDefault Exec File=\r\n",
+              ConfigFileBytes(plain));
+}
+
+// Values the packaging script of earlier releases computed for the same
+// payload: a package of the same content keeps its product code across them.
+TEST(ProductCodeTest, FollowsThePayloadOnly) {
+    char folder[] = "/tmp/tav-product-code.XXXXXX";
+    ASSERT_NE(nullptr, ::mkdtemp(folder));
+    const std::string dir = folder;
+    auto write = [&](const char* name, const char* text) {
+        std::ofstream(dir + "/" + name, std::ios::binary) << text;
+    };
+    write("TavUpdate.exe", "exe");
+    write("TavUpdateInfo.ini", "ini");
+    write("TavWebOmblet.ocx", "ocx");
+    write("TavSetup.wxs", "wxs");
+    auto code = [&](const std::vector<std::string>& sites, const char* traceLevel = "") {
+        std::string code, error;
+        EXPECT_TRUE(
+            ProductCode(dir, dir + "/TavSetup.wxs", SiteList(sites), traceLevel, code, error))
+            << error;
+        return code;
+    };
+    const std::vector<std::string> sites = {"https://a.example.com", "https://*.example.org:8443"};
+    EXPECT_EQ("{7EA70ECC-5333-5BA0-8451-9A673BB53871}", code({}));
+    EXPECT_EQ("{50CBA36B-C073-502F-9C22-AD64C09834AA}", code(sites));
+    EXPECT_NE(code(sites), code({sites[0]}));
+    EXPECT_NE(code(sites), code(sites, "3"));
+    write("TavUpdateInfo.ini", "ini2");
+    EXPECT_NE("{7EA70ECC-5333-5BA0-8451-9A673BB53871}", code({}));
+    std::filesystem::remove_all(dir);
+}
+
+} // namespace
