@@ -94,7 +94,7 @@ CTavWebOmbletCtrl::CTavWebOmbletCtrl() {
     InitializeIIDs(&DIID__DTavWebOmblet, &DIID__DTavWebOmbletEvents);
 }
 
-BOOL CTavWebOmbletCtrl::UpdateRegistry(const COleObjectFactory& factory, BOOL bRegister) {
+HRESULT CTavWebOmbletCtrl::UpdateRegistry(const COleObjectFactory& factory, BOOL bRegister) {
     if (!bRegister)
         return AfxOleUnregisterClass(factory.ClassID(), factory.ProgID());
     return AfxOleRegisterControlClass(AfxGetInstanceHandle(), factory.ClassID(), factory.ProgID(),

@@ -10,7 +10,7 @@ class CTavWebOmbletCtrl : public COleControl, public COmbletClient {
 public:
     CTavWebOmbletCtrl();
 
-    static BOOL UpdateRegistry(const COleObjectFactory& factory, BOOL bRegister);
+    static HRESULT UpdateRegistry(const COleObjectFactory& factory, BOOL bRegister);
 
     void AboutBox();
 
