@@ -15,8 +15,9 @@ public:
     void AboutBox();
 
     // Whether the caller of this scripted call may use the control: a page
-    // in a browser only when it lies on a site the deployment lists, if it
-    // lists any; a host that runs with the user's own rights always.
+    // in a browser only when it, and the top-level page around it, lie on
+    // sites the deployment lists, if it lists any; a host that runs with the
+    // user's own rights always.
     bool IsCallerAllowed() const;
 
     // IPersist

@@ -1,6 +1,7 @@
 #include "WebControlTestSupport.h"
 #include "UniqueHandle.h"
 
+#include <exdisp.h>
 #include <shellapi.h>
 #include <shlguid.h>
 #include <shlwapi.h>
@@ -9,8 +10,10 @@
 #include <algorithm>
 #include <sstream>
 
-// sitelock/PageBrowser.c: a browser that knows only its page's address.
+// sitelock/PageObjects.c: a browser that knows only its top-level page's
+// address, a document that knows only its own.
 extern "C" IWebBrowser2* NewPageBrowser(const wchar_t* url);
+extern "C" IOleContainer* NewPageDocument(const wchar_t* url);
 
 namespace wctest {
 
@@ -216,8 +219,9 @@ HRESULT STDMETHODCALLTYPE Site::GetMoniker(DWORD, DWORD which, IMoniker** monike
     return ::CreateURLMonikerEx(nullptr, pageMoniker.c_str(), moniker, URL_MK_UNIFORM);
 }
 
-HRESULT STDMETHODCALLTYPE Site::GetContainer(IOleContainer**) {
-    return E_NOTIMPL;
+HRESULT STDMETHODCALLTYPE Site::GetContainer(IOleContainer** container) {
+    *container = documentUrl.empty() ? nullptr : NewPageDocument(documentUrl.c_str());
+    return *container ? S_OK : E_NOINTERFACE;
 }
 HRESULT STDMETHODCALLTYPE Site::ShowObject() {
     return E_NOTIMPL;

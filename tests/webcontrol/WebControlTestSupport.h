@@ -3,7 +3,6 @@
 // a container's site, scoped registry values and files, the stand-in client.
 
 #include <windows.h>
-#include <exdisp.h>
 #include <objsafe.h>
 #include <ocidl.h>
 #include <olectl.h>
@@ -72,11 +71,13 @@ private:
 // A scripted method's result with text arguments, -1 when the call failed.
 long CallMethod(IUnknown* control, DISPID id, const std::vector<std::wstring>& args = {});
 
-// A container's site on a window of ours; a browser's tells url as the page's.
+// A container's site on a window of ours; a browser's tells url as its
+// top-level page's. Its container is a document at documentUrl, when set.
 class Site : public IOleClientSite, public IOleInPlaceSite, public IServiceProvider {
 public:
     explicit Site(HWND host = nullptr, bool browser = false);
     std::wstring url;
+    std::wstring documentUrl;
     // A container that names its page only by a URL moniker, as some hosts do.
     std::wstring pageMoniker;
 
@@ -95,8 +96,8 @@ public:
     HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL) override;
     HRESULT STDMETHODCALLTYPE SaveObject() override;
     HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD which, IMoniker** moniker) override;
+    HRESULT STDMETHODCALLTYPE GetContainer(IOleContainer** container) override;
     // What the control does not ask of its site.
-    HRESULT STDMETHODCALLTYPE GetContainer(IOleContainer**) override;
     HRESULT STDMETHODCALLTYPE ShowObject() override;
     HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL) override;
     HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override;
