@@ -49,18 +49,22 @@ void COmbletClient::InstallClient() {
 }
 
 void COmbletClient::StartClient(const char* id, const char* name, const char* password) {
-    if (CanStartWith(id, name, password))
-        Launch(_ClientProgram(), BuildStartCommand(id, name, password));
+    std::string program;
+    if (CanStartWith(id, name, password) && ClientProgram(program))
+        Launch(program, BuildStartCommand(id, name, password));
     StoreLogin(id, name, password);
 }
 
 void COmbletClient::StopClient() {
-    Launch(_ClientProgram(), kStopCommand);
+    std::string program;
+    if (ClientProgram(program))
+        Launch(program, kStopCommand);
 }
 
 void COmbletClient::JoinConference(const char* key) {
-    if (IsBareArgumentSafe(key))
-        Launch(_ClientProgram(), BuildJoinCommand(key));
+    std::string program;
+    if (IsBareArgumentSafe(key) && ClientProgram(program))
+        Launch(program, BuildJoinCommand(key));
 }
 
 void COmbletClient::StoreLogin(const char* id, const char* name, const char* password) {
@@ -70,6 +74,10 @@ void COmbletClient::StoreLogin(const char* id, const char* name, const char* pas
 bool COmbletClient::EnsureClientRunning() {
     if (_FindClientWindow())
         return true;
+    // Nothing can be started from an unknown place, so nothing to wait for.
+    std::string program;
+    if (!ClientProgram(program))
+        return false;
     StartClient(m_strUserID.c_str(), m_strUserName.c_str(), m_strPassword.c_str());
     ::Sleep(1000);
     for (int lookup = 0; lookup < 3; ++lookup) {
@@ -157,6 +165,9 @@ HWND COmbletClient::_FindClientWindow() {
     return ::FindWindowA(nullptr, kClientWindowTitle);
 }
 
-std::string COmbletClient::_ClientProgram() const {
-    return m_strClientDir + kClientProgram;
+bool COmbletClient::ClientProgram(std::string& program) {
+    if (!IsFullPath(m_strClientDir + kClientProgram))
+        LocateClient();
+    program = m_strClientDir + kClientProgram;
+    return IsFullPath(program);
 }

@@ -47,5 +47,7 @@ public:
 
 private:
     HWND _FindClientWindow();
-    std::string _ClientProgram() const;
+    // The client's program file; when its folder is not known as a full path
+    // it is looked up first, and without one nothing may be started.
+    bool ClientProgram(std::string& program);
 };
