@@ -263,6 +263,10 @@ void StandIn::SetNoWindow(bool on) {
     ::SetEnvironmentVariableA("TAV_OMBLET_NOWINDOW", on ? "1" : nullptr);
 }
 
+void StandIn::SetHung(bool on) {
+    ::SetEnvironmentVariableA("TAV_OMBLET_HUNG", on ? "1" : nullptr);
+}
+
 bool StandIn::WaitForWindow() {
     return WaitUntil([] { return ::FindWindowA(nullptr, "OmbletPlus") != nullptr; });
 }
@@ -271,6 +275,7 @@ StandIn::StandIn(std::string folder) : dir(std::move(folder)) {
     Close();
     ::SetEnvironmentVariableA("TAV_OMBLET_LOG", (dir + "\\ombletplus.log").c_str());
     SetNoWindow(false);
+    SetHung(false);
     ok = ::CopyFileA((testenv::BinDir() + "\\ombletplus.exe").c_str(), Program().c_str(), 0);
 }
 
@@ -278,6 +283,7 @@ StandIn::~StandIn() {
     Close();
     ::SetEnvironmentVariableA("TAV_OMBLET_LOG", nullptr);
     SetNoWindow(false);
+    SetHung(false);
 }
 
 std::string StandIn::Program() const {

@@ -120,6 +120,8 @@ public:
     static bool Close();
     // A client that logs its start and never opens its window.
     static void SetNoWindow(bool on);
+    // A client whose window thread stops reading messages once it is up.
+    static void SetHung(bool on);
     static bool WaitForWindow();
 
     explicit StandIn(std::string folder);

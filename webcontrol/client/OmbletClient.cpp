@@ -12,6 +12,9 @@ namespace {
 const char kAppPathsKey[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\OmbletPlus.exe";
 
+// Long enough for a client that is busy, short enough for a page to bear.
+const UINT kSendTimeoutMs = 5000;
+
 void Launch(const std::string& program, const std::string& parameters) {
     // Fire and forget: the page learns nothing of a failed start.
     ::ShellExecuteA(nullptr, nullptr, // default verb
@@ -100,7 +103,12 @@ long COmbletClient::SendToClient(unsigned long code, const std::string& payload)
     data.dwData = code;
     data.cbData = static_cast<DWORD>(payload.size());
     data.lpData = payload.empty() ? nullptr : const_cast<char*>(payload.data());
-    ::SendMessageA(client, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+    // A client that has stopped reading its messages must not hold the
+    // page's thread; what its window procedure answers is not looked at.
+    DWORD_PTR answer = 0;
+    if (!::SendMessageTimeoutA(client, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
+                               SMTO_NORMAL | SMTO_ABORTIFHUNG, kSendTimeoutMs, &answer))
+        return 0;
     return 1;
 }
 

@@ -125,6 +125,23 @@ TEST_F(ClientTest, JustStartedClientGetsThreeSecondsUnderTheWaitCursor) {
     EXPECT_EQ(lookups + 2, client.m_nWindowLookups);
 }
 
+// A client window that reads no messages: the call gives up within its
+// time-out (a send that waited for ever would end only with the client).
+TEST_F(ClientTest, HungClientWindowDoesNotHoldThePage) {
+    StandIn::SetHung(true);
+    ASSERT_TRUE(standIn.Start());
+    std::atomic<long> result{-1};
+    std::thread page([&] { result = client.TavOpenP2PCall("kim", "Kim", "pw", "lee", "Lee"); });
+    const bool returned = WaitUntil([&] { return result != -1; }, 60);
+    DWORD id = 0;
+    ::GetWindowThreadProcessId(::FindWindowA(nullptr, "OmbletPlus"), &id);
+    unique_handle hung(::OpenProcess(PROCESS_TERMINATE, FALSE, id));
+    ::TerminateProcess(hung.get(), 1);
+    page.join();
+    EXPECT_TRUE(returned);
+    EXPECT_EQ(0, result.load()) << "a message the client did not take is not sent";
+}
+
 TEST_F(ClientTest, LoginThatWouldAddSwitchesStartsNothing) {
     StandIn::SetNoWindow(true);
     client.TavStartOmblet("kim", "Kim", "pw /s:off");
