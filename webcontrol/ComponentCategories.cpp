@@ -6,6 +6,9 @@
 #include <iterator>
 #include <string>
 
+namespace {
+
+// Description as wide text in the category record, cut to what fits.
 void FillCategoryInfo(CATEGORYINFO& info, REFCATID catid, const char* description) {
     std::memset(&info, 0, sizeof(info));
     info.catid = catid;
@@ -17,8 +20,6 @@ void FillCategoryInfo(CATEGORYINFO& info, REFCATID catid, const char* descriptio
         wide.resize(capacity);
     std::memcpy(info.szDescription, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
 }
-
-namespace {
 
 HRESULT CreateCategoryManager(com_ptr<ICatRegister>* manager) {
     return ::CoCreateInstance(CLSID_StdComponentCategoriesMgr, nullptr, CLSCTX_INPROC_SERVER,

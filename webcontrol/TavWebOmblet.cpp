@@ -49,9 +49,9 @@ STDAPI DllCanUnloadNow() {
 }
 
 STDAPI DllRegisterServer() {
-    if (!AfxOleRegisterTypeLib(AfxGetInstanceHandle(), kTypeLibID))
+    if (FAILED(AfxOleRegisterTypeLib(AfxGetInstanceHandle(), kTypeLibID)))
         return SELFREG_E_TYPELIB;
-    if (!AfxUpdateRegistryAll(kFactories, TRUE))
+    if (FAILED(AfxUpdateRegistryAll(kFactories, TRUE)))
         return SELFREG_E_CLASS;
     if (FAILED(
             CreateComponentCategory(CATID_SafeForScripting, "Controls that are safely scriptable")))
@@ -68,9 +68,9 @@ STDAPI DllRegisterServer() {
 
 // The categories and the control's marks in them stay behind.
 STDAPI DllUnregisterServer() {
-    if (!AfxOleUnregisterTypeLib(kTypeLibID, kVerMajor, kVerMinor, 0))
+    if (FAILED(AfxOleUnregisterTypeLib(kTypeLibID, kVerMajor, kVerMinor, 0)))
         return SELFREG_E_TYPELIB;
-    if (!AfxUpdateRegistryAll(kFactories, FALSE))
+    if (FAILED(AfxUpdateRegistryAll(kFactories, FALSE)))
         return SELFREG_E_CLASS;
     return S_OK;
 }

@@ -94,7 +94,7 @@ CTavWebOmbletCtrl::CTavWebOmbletCtrl() {
     InitializeIIDs(&DIID__DTavWebOmblet, &DIID__DTavWebOmbletEvents);
 }
 
-BOOL CTavWebOmbletCtrl::UpdateRegistry(const COleObjectFactory& factory, BOOL bRegister) {
+HRESULT CTavWebOmbletCtrl::UpdateRegistry(const COleObjectFactory& factory, BOOL bRegister) {
     if (!bRegister)
         return AfxOleUnregisterClass(factory.ClassID(), factory.ProgID());
     return AfxOleRegisterControlClass(AfxGetInstanceHandle(), factory.ClassID(), factory.ProgID(),
@@ -108,8 +108,13 @@ bool CTavWebOmbletCtrl::IsCallerAllowed() const {
     CAllowedSites sites;
     if (!sites.Load())
         return true;
+    // The control's own document decides, so a frame of another site inside
+    // a listed page gets nothing; and a listed page framed by another site
+    // gets nothing either.
     std::wstring url;
-    return GetPageUrl(url) && sites.Allows(url);
+    if (!GetPageUrl(url) || !sites.Allows(url))
+        return false;
+    return !GetTopPageUrl(url) || sites.Allows(url);
 }
 
 void CTavWebOmbletCtrl::AboutBox() {

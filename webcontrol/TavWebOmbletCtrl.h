@@ -10,13 +10,14 @@ class CTavWebOmbletCtrl : public COleControl, public COmbletClient {
 public:
     CTavWebOmbletCtrl();
 
-    static BOOL UpdateRegistry(const COleObjectFactory& factory, BOOL bRegister);
+    static HRESULT UpdateRegistry(const COleObjectFactory& factory, BOOL bRegister);
 
     void AboutBox();
 
     // Whether the caller of this scripted call may use the control: a page
-    // in a browser only when it lies on a site the deployment lists, if it
-    // lists any; a host that runs with the user's own rights always.
+    // in a browser only when it, and the top-level page around it, lie on
+    // sites the deployment lists, if it lists any; a host that runs with the
+    // user's own rights always.
     bool IsCallerAllowed() const;
 
     // IPersist

@@ -10,7 +10,7 @@ const CLSID CLSID_TavWebOmbletPropPage = {
 CTavWebOmbletPropPage::CTavWebOmbletPropPage()
     : COlePropertyPage(IDD_PROPPAGE_TAVWEBOMBLET, IDS_TAVWEBOMBLET_PPG_CAPTION) {}
 
-BOOL CTavWebOmbletPropPage::UpdateRegistry(const COleObjectFactory& factory, BOOL bRegister) {
+HRESULT CTavWebOmbletPropPage::UpdateRegistry(const COleObjectFactory& factory, BOOL bRegister) {
     // The page's ProgID names the factory only; it is not registered.
     if (!bRegister)
         return AfxOleUnregisterClass(factory.ClassID(), nullptr);

@@ -10,7 +10,7 @@ class CTavWebOmbletPropPage : public COlePropertyPage {
 public:
     CTavWebOmbletPropPage();
 
-    static BOOL UpdateRegistry(const COleObjectFactory& factory, BOOL bRegister);
+    static HRESULT UpdateRegistry(const COleObjectFactory& factory, BOOL bRegister);
 
 protected:
     void DoDataExchange(bool bSaveAndValidate) override;

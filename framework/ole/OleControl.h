@@ -57,10 +57,13 @@ public:
     // Whether a host has ever asked for the control to be safe for untrusted
     // callers, as a browser does before page script may call it.
     bool IsSafeForUntrustedCaller() const;
-    // The address of the page the control is on, as its browser tells it
-    // through either site, else the container's moniker; false when neither
-    // knows one.
+    // The address of the document the control is on (a frame's own), from
+    // the client site's container, else as its browser tells it through
+    // either site, else the container's moniker; false when none knows one.
     bool GetPageUrl(std::wstring& url) const;
+    // The top-level page of the browser behind either site; false when no
+    // browser names one.
+    bool GetTopPageUrl(std::wstring& url) const;
 
     // The control class's part.
     virtual const CDispatchEntry* GetDispatchTable(UINT& count) const = 0;

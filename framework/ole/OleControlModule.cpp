@@ -19,12 +19,16 @@ COleControlModule* AfxGetModule() {
     return g_module;
 }
 
-std::wstring AfxGetModuleFileName(HINSTANCE hInstance) {
-    wchar_t path[MAX_PATH] = {};
-    DWORD n = ::GetModuleFileNameW(hInstance, path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH)
-        return std::wstring();
-    return std::wstring(path, n);
+HRESULT AfxGetModuleFileName(HINSTANCE hInstance, std::wstring* path) {
+    path->clear();
+    wchar_t buffer[MAX_PATH] = {};
+    const DWORD n = ::GetModuleFileNameW(hInstance, buffer, MAX_PATH);
+    if (n == 0)
+        return HRESULT_FROM_WIN32(::GetLastError());
+    if (n >= MAX_PATH)
+        return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+    path->assign(buffer, n);
+    return S_OK;
 }
 
 void AfxOleLockApp() {

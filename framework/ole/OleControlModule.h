@@ -22,9 +22,9 @@ public:
 };
 
 COleControlModule* AfxGetModule();
-// Full path of a module's file, as the registry and LoadTypeLib want it;
-// empty when it does not fit MAX_PATH.
-std::wstring AfxGetModuleFileName(HINSTANCE hInstance);
+// Full path of a module's file, as the registry and LoadTypeLib want it; a
+// path that does not fit MAX_PATH is refused.
+HRESULT AfxGetModuleFileName(HINSTANCE hInstance, std::wstring* path);
 
 // Every live object and every IClassFactory::LockServer(TRUE) holds one count.
 void AfxOleLockApp();

@@ -1,13 +1,23 @@
 // The sites a container gives the control, and what they tell of the page:
-// IObjectWithSite for a script engine's site, and the page address that a
-// browser offers through either site.
+// IObjectWithSite for a script engine's site, the address of the document
+// that holds the control, and the top-level page its browser shows.
 #include "OleControl.h"
 
 #include <exdisp.h>
+#include <mshtml.h>
 #include <servprov.h>
 #include <shlguid.h>
 
 namespace {
+
+// Kept whole, zero characters included, so that a check of the text sees
+// all of it.
+bool KeepUrl(HRESULT hr, BSTR text, std::wstring& url) {
+    if (SUCCEEDED(hr) && text)
+        url.assign(text, ::SysStringLen(text));
+    ::SysFreeString(text);
+    return SUCCEEDED(hr) && !url.empty();
+}
 
 // A browser offers itself as a service of every site it hands out.
 bool BrowserUrl(IUnknown* site, std::wstring& url) {
@@ -20,12 +30,23 @@ bool BrowserUrl(IUnknown* site, std::wstring& url) {
         return false;
     BSTR location = nullptr;
     const HRESULT hr = browser->get_LocationURL(&location);
-    // Kept whole, zero characters included, so that a check of the text
-    // sees all of it.
-    if (SUCCEEDED(hr) && location)
-        url.assign(location, ::SysStringLen(location));
-    ::SysFreeString(location);
-    return SUCCEEDED(hr) && !url.empty();
+    return KeepUrl(hr, location, url);
+}
+
+// The document the control sits in: a frame's own, not the page around it.
+bool DocumentUrl(IUnknown* site, std::wstring& url) {
+    com_ptr<IOleClientSite> clientSite;
+    if (!site || FAILED(site->QueryInterface(IID_IOleClientSite, clientSite.put_void())))
+        return false;
+    com_ptr<IOleContainer> container;
+    if (FAILED(clientSite->GetContainer(container.put())) || !container)
+        return false;
+    com_ptr<IHTMLDocument2> document;
+    if (FAILED(container.As(&document)))
+        return false;
+    BSTR location = nullptr;
+    const HRESULT hr = document->get_URL(&location);
+    return KeepUrl(hr, location, url);
 }
 
 // A document container names itself by a moniker: for a page, its URL.
@@ -49,22 +70,35 @@ bool MonikerUrl(IUnknown* site, std::wstring& url) {
     return SUCCEEDED(hr) && !url.empty();
 }
 
+using UrlSource = bool (*)(IUnknown* site, std::wstring& url);
+// In the order they count.
+const UrlSource kPageUrlSources[] = {DocumentUrl, BrowserUrl, MonikerUrl};
+
 } // namespace
 
 bool COleControl::GetPageUrl(std::wstring& url) const {
     url.clear();
-    // Script's new ActiveXObject gives the object site, an <object> tag
-    // the client site; the browser stands behind both.
+    // Script's new ActiveXObject gives the object site, an <object> tag the
+    // client site; a host may hand the same object to both.
+    IUnknown* sites[] = {m_pSite.get(), m_pClientSite.get()};
+    for (UrlSource source : kPageUrlSources) {
+        for (IUnknown* site : sites) {
+            if (source(site, url))
+                return true;
+            url.clear();
+        }
+    }
+    return false;
+}
+
+bool COleControl::GetTopPageUrl(std::wstring& url) const {
+    url.clear();
     IUnknown* sites[] = {m_pSite.get(), m_pClientSite.get()};
     for (IUnknown* site : sites) {
         if (BrowserUrl(site, url))
             return true;
+        url.clear();
     }
-    for (IUnknown* site : sites) {
-        if (MonikerUrl(site, url))
-            return true;
-    }
-    url.clear();
     return false;
 }
 

@@ -57,10 +57,11 @@ HRESULT AfxDllGetClassObject(COleObjectFactory* const* table, std::size_t count,
     return CLASS_E_CLASSNOTAVAILABLE;
 }
 
-BOOL AfxUpdateRegistryAll(COleObjectFactory* const* table, std::size_t count, BOOL bRegister) {
+HRESULT AfxUpdateRegistryAll(COleObjectFactory* const* table, std::size_t count, BOOL bRegister) {
     for (std::size_t i = 0; i < count; ++i) {
-        if (!table[i]->UpdateRegistry(bRegister))
-            return FALSE;
+        const HRESULT hr = table[i]->UpdateRegistry(bRegister);
+        if (FAILED(hr))
+            return hr;
     }
-    return TRUE;
+    return S_OK;
 }

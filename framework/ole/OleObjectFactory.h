@@ -17,13 +17,13 @@ public:
     // reference that the query adds.
     using CreateFn = HRESULT (*)(REFIID riid, void** ppv);
     // TRUE: write the class's registry entries; FALSE: remove them.
-    using UpdateFn = BOOL (*)(const COleObjectFactory& factory, BOOL bRegister);
+    using UpdateFn = HRESULT (*)(const COleObjectFactory& factory, BOOL bRegister);
 
     COleObjectFactory(REFCLSID clsid, const char* progID, CreateFn create, UpdateFn update);
 
     const CLSID& ClassID() const { return m_clsid; }
     const char* ProgID() const { return m_progID; }
-    BOOL UpdateRegistry(BOOL bRegister) const { return m_update(*this, bRegister); }
+    HRESULT UpdateRegistry(BOOL bRegister) const { return m_update(*this, bRegister); }
 
     // The factory is a static object: its references are module locks.
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
@@ -42,8 +42,9 @@ private:
 // Walk the module's factory table.
 HRESULT AfxDllGetClassObject(COleObjectFactory* const* table, std::size_t count, REFCLSID rclsid,
                              REFIID riid, void** ppv);
-// Stops at the first row that fails; what was done stays done.
-BOOL AfxUpdateRegistryAll(COleObjectFactory* const* table, std::size_t count, BOOL bRegister);
+// Stops at the first row that fails and returns its code; what was done
+// stays done.
+HRESULT AfxUpdateRegistryAll(COleObjectFactory* const* table, std::size_t count, BOOL bRegister);
 
 template <std::size_t N>
 HRESULT AfxDllGetClassObject(COleObjectFactory* const (&table)[N], REFCLSID rclsid, REFIID riid,
@@ -51,7 +52,7 @@ HRESULT AfxDllGetClassObject(COleObjectFactory* const (&table)[N], REFCLSID rcls
     return AfxDllGetClassObject(table, N, rclsid, riid, ppv);
 }
 template <std::size_t N>
-BOOL AfxUpdateRegistryAll(COleObjectFactory* const (&table)[N], BOOL bRegister) {
+HRESULT AfxUpdateRegistryAll(COleObjectFactory* const (&table)[N], BOOL bRegister) {
     return AfxUpdateRegistryAll(table, N, bRegister);
 }
 

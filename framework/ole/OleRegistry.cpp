@@ -63,25 +63,28 @@ std::wstring Expand(const wchar_t* pattern, const std::vector<std::wstring>& arg
     return out;
 }
 
-bool WriteEntry(const RegEntry& entry, const std::vector<std::wstring>& args) {
+HRESULT WriteEntry(const RegEntry& entry, const std::vector<std::wstring>& args) {
     unique_hkey key;
     std::wstring path = Expand(entry.key, args);
-    if (::RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                          KEY_WRITE, nullptr, key.put(), nullptr) != ERROR_SUCCESS)
-        return false;
+    LONG rc = ::RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr,
+                                REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, key.put(), nullptr);
+    if (rc != ERROR_SUCCESS)
+        return HRESULT_FROM_WIN32(rc);
     std::wstring value = Expand(entry.value, args);
-    return ::RegSetValueExW(
-               key.get(), entry.valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-               static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    rc = ::RegSetValueExW(key.get(), entry.valueName, 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(value.c_str()),
+                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    return HRESULT_FROM_WIN32(rc);
 }
 
 template <size_t N>
-bool WriteEntries(const RegEntry (&entries)[N], const std::vector<std::wstring>& args) {
+HRESULT WriteEntries(const RegEntry (&entries)[N], const std::vector<std::wstring>& args) {
     for (const RegEntry& entry : entries) {
-        if (!WriteEntry(entry, args))
-            return false;
+        const HRESULT hr = WriteEntry(entry, args);
+        if (FAILED(hr))
+            return hr;
     }
-    return true;
+    return S_OK;
 }
 
 bool Gone(LONG rc) {
@@ -134,12 +137,14 @@ LPOLESTR AfxCoTaskStrDup(const std::wstring& text) {
     return copy;
 }
 
-BOOL AfxOleRegisterControlClass(HINSTANCE hInstance, REFCLSID clsid, const char* pszProgID,
-                                UINT idTypeName, UINT idBitmap, int nRegFlags, DWORD dwMiscStatus,
-                                REFGUID tlid, WORD wVerMajor, WORD wVerMinor) {
-    std::wstring path = AfxGetModuleFileName(hInstance);
-    if (path.empty())
-        return FALSE;
+HRESULT AfxOleRegisterControlClass(HINSTANCE hInstance, REFCLSID clsid, const char* pszProgID,
+                                   UINT idTypeName, UINT idBitmap, int nRegFlags,
+                                   DWORD dwMiscStatus, REFGUID tlid, WORD wVerMajor,
+                                   WORD wVerMinor) {
+    std::wstring path;
+    HRESULT hr = AfxGetModuleFileName(hInstance, &path);
+    if (FAILED(hr))
+        return hr;
     std::vector<std::wstring> args = {
         AfxGuidToString(clsid),
         WidenAnsi(pszProgID),
@@ -150,60 +155,69 @@ BOOL AfxOleRegisterControlClass(HINSTANCE hInstance, REFCLSID clsid, const char*
         AfxGuidToString(tlid),
         std::to_wstring(wVerMajor) + L"." + std::to_wstring(wVerMinor),
     };
-    if (!WriteEntries(kControlEntries, args))
-        return FALSE;
-    if ((nRegFlags & afxRegApartmentThreading) && !WriteEntry(kApartmentEntry, args))
-        return FALSE;
-    if (pszProgID && *pszProgID && !WriteEntries(kProgIDEntries, args))
-        return FALSE;
-    return TRUE;
+    hr = WriteEntries(kControlEntries, args);
+    if (FAILED(hr))
+        return hr;
+    if (nRegFlags & afxRegApartmentThreading) {
+        hr = WriteEntry(kApartmentEntry, args);
+        if (FAILED(hr))
+            return hr;
+    }
+    if (pszProgID && *pszProgID)
+        return WriteEntries(kProgIDEntries, args);
+    return S_OK;
 }
 
-BOOL AfxOleRegisterPropertyPageClass(HINSTANCE hInstance, REFCLSID clsid, UINT idTypeName,
-                                     int nRegFlags) {
-    std::wstring path = AfxGetModuleFileName(hInstance);
-    if (path.empty())
-        return FALSE;
+HRESULT AfxOleRegisterPropertyPageClass(HINSTANCE hInstance, REFCLSID clsid, UINT idTypeName,
+                                        int nRegFlags) {
+    std::wstring path;
+    HRESULT hr = AfxGetModuleFileName(hInstance, &path);
+    if (FAILED(hr))
+        return hr;
     std::vector<std::wstring> args = {AfxGuidToString(clsid), std::wstring(),
                                       AfxLoadStringW(hInstance, idTypeName), path};
-    if (!WriteEntries(kPageEntries, args))
-        return FALSE;
-    if ((nRegFlags & afxRegApartmentThreading) && !WriteEntry(kApartmentEntry, args))
-        return FALSE;
-    return TRUE;
+    hr = WriteEntries(kPageEntries, args);
+    if (FAILED(hr))
+        return hr;
+    if (nRegFlags & afxRegApartmentThreading)
+        return WriteEntry(kApartmentEntry, args);
+    return S_OK;
 }
 
-BOOL AfxOleUnregisterClass(REFCLSID clsid, const char* pszProgID) {
-    BOOL ok = TRUE;
+HRESULT AfxOleUnregisterClass(REFCLSID clsid, const char* pszProgID) {
+    // Every entry is tried; the first failure is the one reported.
+    HRESULT result = S_OK;
+    auto note = [&result](LONG rc) {
+        if (!Gone(rc) && SUCCEEDED(result))
+            result = HRESULT_FROM_WIN32(rc);
+    };
     std::wstring progID = WidenAnsi(pszProgID);
-    if (!progID.empty() && !Gone(DeleteTree(HKEY_CLASSES_ROOT, progID)))
-        ok = FALSE;
+    if (!progID.empty())
+        note(DeleteTree(HKEY_CLASSES_ROOT, progID));
 
     std::wstring classKey = L"CLSID\\" + AfxGuidToString(clsid);
     unique_hkey key;
     LONG rc =
         ::RegOpenKeyExW(HKEY_CLASSES_ROOT, classKey.c_str(), 0, KEY_READ | KEY_WRITE, key.put());
     if (rc == ERROR_FILE_NOT_FOUND)
-        return ok;
+        return result;
     if (rc != ERROR_SUCCESS)
-        return FALSE;
-    for (const wchar_t* subkey : kClassSubkeys) {
-        if (!Gone(::RegDeleteKeyW(key.get(), subkey)))
-            ok = FALSE;
-    }
-    if (!Gone(::RegDeleteValueW(key.get(), nullptr)))
-        ok = FALSE;
+        return HRESULT_FROM_WIN32(rc);
+    for (const wchar_t* subkey : kClassSubkeys)
+        note(::RegDeleteKeyW(key.get(), subkey));
+    note(::RegDeleteValueW(key.get(), nullptr));
     key.reset();
     // Fails while the category marks are below it; that is meant.
     ::RegDeleteKeyW(HKEY_CLASSES_ROOT, classKey.c_str());
-    return ok;
+    return result;
 }
 
 HRESULT AfxLoadModuleTypeLib(HINSTANCE hInstance, ITypeLib** ppTypeLib) {
     *ppTypeLib = nullptr;
-    std::wstring path = AfxGetModuleFileName(hInstance);
-    if (path.empty())
-        return E_FAIL;
+    std::wstring path;
+    const HRESULT hr = AfxGetModuleFileName(hInstance, &path);
+    if (FAILED(hr))
+        return hr;
     return ::LoadTypeLibEx(path.c_str(), REGKIND_NONE, ppTypeLib);
 }
 
@@ -211,45 +225,53 @@ namespace {
 
 // The module's own type library, when it is the one named; its attributes
 // are copied out.
-bool LoadOwnTypeLib(HINSTANCE hInstance, REFGUID tlid, com_ptr<ITypeLib>* typeLib,
-                    TLIBATTR* attributes) {
-    if (FAILED(AfxLoadModuleTypeLib(hInstance, typeLib->put())))
-        return false;
+HRESULT LoadOwnTypeLib(HINSTANCE hInstance, REFGUID tlid, com_ptr<ITypeLib>* typeLib,
+                       TLIBATTR* attributes) {
+    HRESULT hr = AfxLoadModuleTypeLib(hInstance, typeLib->put());
+    if (FAILED(hr))
+        return hr;
     TLIBATTR* attr = nullptr;
-    if (FAILED((*typeLib)->GetLibAttr(&attr)))
-        return false;
+    hr = (*typeLib)->GetLibAttr(&attr);
+    if (FAILED(hr))
+        return hr;
     *attributes = *attr;
     (*typeLib)->ReleaseTLibAttr(attr);
-    return IsEqualGUID(attributes->guid, tlid) != FALSE;
+    // The module holds another library than the one named.
+    return IsEqualGUID(attributes->guid, tlid) ? S_OK : E_INVALIDARG;
 }
 
 } // namespace
 
-BOOL AfxOleRegisterTypeLib(HINSTANCE hInstance, REFGUID tlid) {
-    std::wstring path = AfxGetModuleFileName(hInstance);
+HRESULT AfxOleRegisterTypeLib(HINSTANCE hInstance, REFGUID tlid) {
+    std::wstring path;
+    HRESULT hr = AfxGetModuleFileName(hInstance, &path);
+    if (FAILED(hr))
+        return hr;
     com_ptr<ITypeLib> typeLib;
     TLIBATTR attr;
-    if (path.empty() || !LoadOwnTypeLib(hInstance, tlid, &typeLib, &attr))
-        return FALSE;
+    hr = LoadOwnTypeLib(hInstance, tlid, &typeLib, &attr);
+    if (FAILED(hr))
+        return hr;
     std::wstring helpDir = path.substr(0, path.find_last_of(L'\\'));
-    return SUCCEEDED(::RegisterTypeLib(typeLib.get(), &path[0], &helpDir[0]));
+    return ::RegisterTypeLib(typeLib.get(), &path[0], &helpDir[0]);
 }
 
-BOOL AfxOleUnregisterTypeLib(REFGUID tlid, WORD wVerMajor, WORD wVerMinor, LCID lcid) {
+HRESULT AfxOleUnregisterTypeLib(REFGUID tlid, WORD wVerMajor, WORD wVerMinor, LCID lcid) {
 #ifdef _WIN64
     const SYSKIND kind = SYS_WIN64;
 #else
     const SYSKIND kind = SYS_WIN32;
 #endif
-    if (SUCCEEDED(::UnRegisterTypeLib(tlid, wVerMajor, wVerMinor, lcid, kind)))
-        return TRUE;
+    const HRESULT hr = ::UnRegisterTypeLib(tlid, wVerMajor, wVerMinor, lcid, kind);
+    if (SUCCEEDED(hr))
+        return hr;
     // RegisterTypeLib filed the library under its own locale; removal must
-    // find it there, or the classes would never be removed after it.
+    // find it there, or the classes would never be removed after it. Where
+    // that does not apply, the first refusal is the answer.
     com_ptr<ITypeLib> typeLib;
     TLIBATTR attr;
-    if (!LoadOwnTypeLib(AfxGetInstanceHandle(), tlid, &typeLib, &attr))
-        return FALSE;
-    if (attr.wMajorVerNum != wVerMajor || attr.wMinorVerNum != wVerMinor || attr.lcid == lcid)
-        return FALSE;
-    return SUCCEEDED(::UnRegisterTypeLib(tlid, wVerMajor, wVerMinor, attr.lcid, kind));
+    if (FAILED(LoadOwnTypeLib(AfxGetInstanceHandle(), tlid, &typeLib, &attr)) ||
+        attr.wMajorVerNum != wVerMajor || attr.wMinorVerNum != wVerMinor || attr.lcid == lcid)
+        return hr;
+    return ::UnRegisterTypeLib(tlid, wVerMajor, wVerMinor, attr.lcid, kind);
 }

@@ -12,18 +12,21 @@ enum AfxRegFlags {
     afxRegApartmentThreading = 0x0002,
 };
 
-BOOL AfxOleRegisterControlClass(HINSTANCE hInstance, REFCLSID clsid, const char* pszProgID,
-                                UINT idTypeName, UINT idBitmap, int nRegFlags, DWORD dwMiscStatus,
-                                REFGUID tlid, WORD wVerMajor, WORD wVerMinor);
-BOOL AfxOleRegisterPropertyPageClass(HINSTANCE hInstance, REFCLSID clsid, UINT idTypeName,
-                                     int nRegFlags);
+// Each returns the code of the first step that failed; what was written
+// before it stays.
+HRESULT AfxOleRegisterControlClass(HINSTANCE hInstance, REFCLSID clsid, const char* pszProgID,
+                                   UINT idTypeName, UINT idBitmap, int nRegFlags,
+                                   DWORD dwMiscStatus, REFGUID tlid, WORD wVerMajor,
+                                   WORD wVerMinor);
+HRESULT AfxOleRegisterPropertyPageClass(HINSTANCE hInstance, REFCLSID clsid, UINT idTypeName,
+                                        int nRegFlags);
 // Removes what the two above wrote. Keys that others added below the class
 // key (its category marks) stay, and with them the class key itself.
-BOOL AfxOleUnregisterClass(REFCLSID clsid, const char* pszProgID);
+HRESULT AfxOleUnregisterClass(REFCLSID clsid, const char* pszProgID);
 
 // The type library comes from the module's own TYPELIB resource.
-BOOL AfxOleRegisterTypeLib(HINSTANCE hInstance, REFGUID tlid);
-BOOL AfxOleUnregisterTypeLib(REFGUID tlid, WORD wVerMajor, WORD wVerMinor, LCID lcid);
+HRESULT AfxOleRegisterTypeLib(HINSTANCE hInstance, REFGUID tlid);
+HRESULT AfxOleUnregisterTypeLib(REFGUID tlid, WORD wVerMajor, WORD wVerMinor, LCID lcid);
 HRESULT AfxLoadModuleTypeLib(HINSTANCE hInstance, ITypeLib** ppTypeLib);
 
 std::wstring AfxGuidToString(REFGUID guid);

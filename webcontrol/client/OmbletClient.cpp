@@ -12,6 +12,9 @@ namespace {
 const char kAppPathsKey[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\OmbletPlus.exe";
 
+// Long enough for a client that is busy, short enough for a page to bear.
+const UINT kSendTimeoutMs = 5000;
+
 void Launch(const std::string& program, const std::string& parameters) {
     // Fire and forget: the page learns nothing of a failed start.
     ::ShellExecuteA(nullptr, nullptr, // default verb
@@ -49,18 +52,22 @@ void COmbletClient::InstallClient() {
 }
 
 void COmbletClient::StartClient(const char* id, const char* name, const char* password) {
-    if (CanStartWith(id, name, password))
-        Launch(_ClientProgram(), BuildStartCommand(id, name, password));
+    std::string program;
+    if (CanStartWith(id, name, password) && ClientProgram(program))
+        Launch(program, BuildStartCommand(id, name, password));
     StoreLogin(id, name, password);
 }
 
 void COmbletClient::StopClient() {
-    Launch(_ClientProgram(), kStopCommand);
+    std::string program;
+    if (ClientProgram(program))
+        Launch(program, kStopCommand);
 }
 
 void COmbletClient::JoinConference(const char* key) {
-    if (IsBareArgumentSafe(key))
-        Launch(_ClientProgram(), BuildJoinCommand(key));
+    std::string program;
+    if (IsBareArgumentSafe(key) && ClientProgram(program))
+        Launch(program, BuildJoinCommand(key));
 }
 
 void COmbletClient::StoreLogin(const char* id, const char* name, const char* password) {
@@ -70,6 +77,10 @@ void COmbletClient::StoreLogin(const char* id, const char* name, const char* pas
 bool COmbletClient::EnsureClientRunning() {
     if (_FindClientWindow())
         return true;
+    // Nothing can be started from an unknown place, so nothing to wait for.
+    std::string program;
+    if (!ClientProgram(program))
+        return false;
     StartClient(m_strUserID.c_str(), m_strUserName.c_str(), m_strPassword.c_str());
     ::Sleep(1000);
     for (int lookup = 0; lookup < 3; ++lookup) {
@@ -92,7 +103,12 @@ long COmbletClient::SendToClient(unsigned long code, const std::string& payload)
     data.dwData = code;
     data.cbData = static_cast<DWORD>(payload.size());
     data.lpData = payload.empty() ? nullptr : const_cast<char*>(payload.data());
-    ::SendMessageA(client, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+    // A client that has stopped reading its messages must not hold the
+    // page's thread; what its window procedure answers is not looked at.
+    DWORD_PTR answer = 0;
+    if (!::SendMessageTimeoutA(client, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
+                               SMTO_NORMAL | SMTO_ABORTIFHUNG, kSendTimeoutMs, &answer))
+        return 0;
     return 1;
 }
 
@@ -157,6 +173,9 @@ HWND COmbletClient::_FindClientWindow() {
     return ::FindWindowA(nullptr, kClientWindowTitle);
 }
 
-std::string COmbletClient::_ClientProgram() const {
-    return m_strClientDir + kClientProgram;
+bool COmbletClient::ClientProgram(std::string& program) {
+    if (!IsFullPath(m_strClientDir + kClientProgram))
+        LocateClient();
+    program = m_strClientDir + kClientProgram;
+    return IsFullPath(program);
 }

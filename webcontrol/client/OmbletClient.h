@@ -31,8 +31,9 @@ public:
     void JoinConference(const char* key);
     void StoreLogin(const char* id, const char* name, const char* password);
     bool EnsureClientRunning();
-    // 1 when the message reached the client window, 0 when there was none.
-    // An empty payload goes out as none (cbData 0, no data).
+    // 1 when the client window took the message, 0 when there was none or it
+    // did not take it within the time-out. An empty payload goes out as none
+    // (cbData 0, no data).
     long SendToClient(unsigned long code, const std::string& payload);
 
     std::string m_strUserID;
@@ -47,5 +48,7 @@ public:
 
 private:
     HWND _FindClientWindow();
-    std::string _ClientProgram() const;
+    // The client's program file; when its folder is not known as a full path
+    // it is looked up first, and without one nothing may be started.
+    bool ClientProgram(std::string& program);
 };

@@ -2,11 +2,13 @@
 #include "ComInit.h"
 #include "OmbletClient.h"
 #include "TavWebOmblet_h.h"
+#include "UniqueHandle.h"
 #include "WebControlTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <optional>
 #include <thread>
 
 using namespace wctest;
@@ -42,19 +44,35 @@ TEST_F(ClientTest, AppPathValuesTheFolderCannotHoldLeaveItEmptyButInstalled) {
     EXPECT_EQ("C:\\earlier", client.m_strClientDir);
 }
 
-// Before TavOBInstalled the program is "\ombletplus.exe" at the current drive's
-// root (a bare name would find the one beside the test); it holds its file.
-TEST_F(ClientTest, StartBeforeTheClientIsLocatedNamesTheDriveRoot) {
+// Before TavOBInstalled the client's folder is looked up first. Without one
+// (no entry, a bare file name, a relative folder) nothing starts, least of all
+// a program planted at the root of the current drive (C:, from the system
+// folder C:\windows\system32, which "..\..\" leads back to).
+TEST_F(ClientTest, ClientWithoutAKnownFolderIsNotStartedFromAGuessedPlace) {
+    ScopedFile atRoot(SystemDir().substr(0, 3) + "ombletplus.exe", standIn.Program());
+    ASSERT_TRUE(atRoot.ok);
     char previous[MAX_PATH] = {};
     ::GetCurrentDirectoryA(MAX_PATH, previous);
     ASSERT_TRUE(::SetCurrentDirectoryA(SystemDir().c_str()));
-    ScopedFile atRoot(SystemDir().substr(0, 2) + "\\ombletplus.exe", standIn.Program());
-    ASSERT_TRUE(atRoot.ok);
-    COmbletClient().TavStartOmblet("kim", "Kim", "pw");
+    StandIn::SetNoWindow(true);
+    for (const char* value :
+         {static_cast<const char*>(nullptr), "", "ombletplus.exe", "..\\..\\ombletplus.exe"}) {
+        std::optional<AppPathsEntry> entry;
+        if (value)
+            entry.emplace(value);
+        COmbletClient fresh;
+        fresh.TavStartOmblet("kim", "Kim", "pw");
+        fresh.TavStopOmblet();
+        EXPECT_EQ(0, fresh.TavOpenMeetingWindow("kim", "Kim", "pw")) << (value ? value : "none");
+        fresh.TavIntoMeetingRoom("kim", "Kim", "pw", "room-42");
+    }
     ::SetCurrentDirectoryA(previous);
-    ASSERT_TRUE(StandIn::WaitForWindow());
-    EXPECT_FALSE(::DeleteFileA(atRoot.path.c_str())) << "the client started is another one";
-    StandIn::Close();
+    ::Sleep(1000); // for a start that should not have happened to show
+    EXPECT_EQ("", standIn.Log());
+    AppPathsEntry entry(standIn.Program());
+    COmbletClient().TavStartOmblet("kim", "Kim", "pw");
+    EXPECT_TRUE(standIn.WaitForLine(kStartLine + "kim:\"Kim\" /p:pw" + kTitleSwitch))
+        << "found through the entry: " << standIn.Log();
 }
 
 // The command line takes the arguments as given; the stored login, which the
@@ -105,6 +123,23 @@ TEST_F(ClientTest, JustStartedClientGetsThreeSecondsUnderTheWaitCursor) {
     const unsigned lookups = client.m_nWindowLookups;
     EXPECT_EQ(1, client.TavOpenMeetingWindow("kim", "Kim", "pw"));
     EXPECT_EQ(lookups + 2, client.m_nWindowLookups);
+}
+
+// A client window that reads no messages: the call gives up within its
+// time-out (a send that waited for ever would end only with the client).
+TEST_F(ClientTest, HungClientWindowDoesNotHoldThePage) {
+    StandIn::SetHung(true);
+    ASSERT_TRUE(standIn.Start());
+    std::atomic<long> result{-1};
+    std::thread page([&] { result = client.TavOpenP2PCall("kim", "Kim", "pw", "lee", "Lee"); });
+    const bool returned = WaitUntil([&] { return result != -1; }, 60);
+    DWORD id = 0;
+    ::GetWindowThreadProcessId(::FindWindowA(nullptr, "OmbletPlus"), &id);
+    unique_handle hung(::OpenProcess(PROCESS_TERMINATE, FALSE, id));
+    ::TerminateProcess(hung.get(), 1);
+    page.join();
+    EXPECT_TRUE(returned);
+    EXPECT_EQ(0, result.load()) << "a message the client did not take is not sent";
 }
 
 TEST_F(ClientTest, LoginThatWouldAddSwitchesStartsNothing) {

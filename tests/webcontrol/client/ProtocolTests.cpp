@@ -32,4 +32,17 @@ TEST(InjectedSwitches, OnlyValuesThatCannotEndTheirArgumentStart) {
     EXPECT_TRUE(CanStartWith("", "", ""));
 }
 
+// The client program's path as the App Paths folder makes it: only one that
+// names its drive or server and share may be started.
+TEST(ClientProgramPath, OnlyPathsThatNameTheirDriveOrShareAreFull) {
+    for (const char* full :
+         {"C:\\ombletplus.exe", "d:\\Apps\\ombletplus.exe", "\\\\server\\share\\ombletplus.exe"})
+        EXPECT_TRUE(IsFullPath(full)) << full;
+    for (const char* guessed :
+         {"\\ombletplus.exe", "ombletplus.exe", "Apps\\ombletplus.exe", "..\\ombletplus.exe",
+          "C:ombletplus.exe", "\\\\server\\ombletplus.exe", "\\\\\\share\\ombletplus.exe",
+          "\\\\server\\\\ombletplus.exe", "\"C:\\Apps\\ombletplus.exe"})
+        EXPECT_FALSE(IsFullPath(guessed)) << guessed;
+}
+
 } // namespace

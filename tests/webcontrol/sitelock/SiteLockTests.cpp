@@ -84,6 +84,30 @@ TEST_F(SiteLockTest, OnlyPagesOnListedSitesMayCallWhicheverSiteNamesThem) {
     }
 }
 
+// The control's own document decides, and the browser's top-level page must
+// be listed too: a frame of another site in a listed page, and a listed page
+// framed by another site, get nothing. One object serves as both sites.
+TEST_F(SiteLockTest, FramesAreJudgedByTheirOwnDocumentAndTheirTopLevelPage) {
+    ASSERT_EQ(S_OK, control->SetClientSite(&browser));
+    SetSite(&browser);
+    const struct {
+        const wchar_t* document;
+        const wchar_t* top;
+        long result;
+    } frames[] = {
+        {L"https://evil.test/ad.html", L"https://portal.example.com/", 0},
+        {L"https://portal.example.com/app/", L"https://evil.test/", 0},
+        {L"https://www.example.net/widget", L"https://portal.example.com/", 1},
+    };
+    for (const auto& frame : frames) {
+        browser.documentUrl = frame.document;
+        browser.url = frame.top;
+        EXPECT_EQ(frame.result, Installed()) << frame.document << L" in " << frame.top;
+    }
+    SetSite(nullptr);
+    control->SetClientSite(nullptr);
+}
+
 // A container that tells no browser names its page by a URL moniker.
 TEST_F(SiteLockTest, PageNamedOnlyByItsContainersMonikerIsJudgedToo) {
     Site container;
