@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
@@ -45,15 +46,41 @@ bool ResolveRemote(const std::string& folder, const std::string& remote, std::st
 
 std::string ModuleLine(const ModuleRecord& r) {
     return r.localFile + " | " + r.remoteFile + " | " +
-           (r.updateOption.empty() ? "-" : r.updateOption) + " | sha256=" + r.sha256;
+           (r.updateOption.empty() ? "-" : r.updateOption) + " | sha256=" + r.sha256 +
+           " | size=" + std::to_string(r.size);
 }
 
 bool ReadsBackAs(const std::string& line, const ModuleRecord& r) {
     Reader reader;
     ModuleRecord back;
     return versionlist::ParseLine(reader, line, back) && back.localFile == r.localFile &&
-           back.remoteFile == r.remoteFile && back.sha256 == r.sha256 &&
+           back.remoteFile == r.remoteFile && back.sha256 == r.sha256 && back.size == r.size &&
            back.updateOption == (r.updateOption.empty() ? "-" : r.updateOption);
+}
+
+bool ListPathBelow(const std::string& folder, const std::string& list, std::string& listPath) {
+    char* realFolder = ::realpath(folder.c_str(), nullptr);
+    const std::string parent = list.substr(0, list.find_last_of('/') + 1);
+    char* realParent = ::realpath(parent.empty() ? "." : parent.c_str(), nullptr);
+    bool below = false;
+    if (realFolder && realParent) {
+        const std::string base = realFolder, where = std::string(realParent) + "/";
+        below = where.compare(0, base.size() + 1, base + "/") == 0;
+        if (below)
+            listPath = "/" + where.substr(base.size() + 1) + list.substr(parent.size());
+    }
+    std::free(realFolder);
+    std::free(realParent);
+    return below;
+}
+
+std::string UtcTimeText(long long seconds) {
+    const time_t value = static_cast<time_t>(seconds);
+    struct tm fields;
+    char text[32];
+    ::gmtime_r(&value, &fields);
+    std::strftime(text, sizeof(text), "%Y-%m-%dT%H:%M:%SZ", &fields);
+    return text;
 }
 
 bool ReadModules(const std::string& path, std::vector<ListedModule>& modules,

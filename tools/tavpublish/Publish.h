@@ -16,8 +16,16 @@ bool ResolveRemote(const std::string& folder, const std::string& remote, std::st
                    std::string& error);
 
 // One line as the updater reads it back: the option field ("-" when the module
-// has none) before the hash, so readers that ignore the hash read it as well.
+// has none) before the hash and the size, so readers that ignore those fields
+// read it as well.
 std::string ModuleLine(const ModuleRecord& record);
+
+// The path the server gives the list file below its folder ("/" and the path
+// from the folder on); false when the list lies elsewhere.
+bool ListPathBelow(const std::string& folder, const std::string& list, std::string& listPath);
+
+// A moment as the list's ";expires=" writes it: "YYYY-MM-DDTHH:MM:SSZ", UTC.
+std::string UtcTimeText(long long seconds);
 
 // True when the updater reads the line back as exactly this module.
 bool ReadsBackAs(const std::string& line, const ModuleRecord& record);

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -16,8 +17,9 @@ namespace {
 const char kUsage[] =
     "Usage:\n"
     "  tavpublish keygen KEYFILE\n"
-    "  tavpublish build [--key KEYFILE] [--serial N] LISTING SERVER_DIR LIST\n"
-    "  tavpublish verify [--key KEY] LIST SERVER_DIR\n"
+    "  tavpublish build [--key KEYFILE] [--serial N] [--list-path PATH]\n"
+    "                   [--expires-days N | --no-expiry] LISTING SERVER_DIR LIST\n"
+    "  tavpublish verify [--key KEY] [--list-path PATH] LIST SERVER_DIR\n"
     "  tavpublish COMMAND --help\n"
     "Makes a signing key, builds a version list with each module's SHA-256, a\n"
     "serial and its signature (LIST.sig), and checks a list as TavUpdate would.\n";
@@ -31,44 +33,64 @@ const char kKeygenHelp[] =
     "Keep KEYFILE secret: every updater holding that line installs what it signs.\n";
 
 const char kBuildHelp[] =
-    "Usage: tavpublish build [--key KEYFILE] [--serial N] LISTING SERVER_DIR LIST\n"
+    "Usage: tavpublish build [--key KEYFILE] [--serial N] [--list-path PATH]\n"
+    "                        [--expires-days N | --no-expiry] LISTING SERVER_DIR LIST\n"
     "Writes the version list LIST from LISTING, a file of lines\n"
     "  local path | remote path | options\n"
     "(\";\" starts a comment; options are the letters F, R, E, or nothing). Every\n"
     "remote path must name a file below SERVER_DIR, the folder the update server\n"
-    "serves. LIST gets each module's SHA-256 and a serial one above the list it\n"
-    "replaces (1 for a new list; --serial N sets it, always above the old one).\n"
+    "serves. LIST gets each module's SHA-256 and size and a serial one above the\n"
+    "list it replaces (1 for a new list; --serial N sets it, always above the old\n"
+    "one). It names the list path it is for (\";list=\": LIST's path below\n"
+    "SERVER_DIR, or --list-path PATH, the \"Remote Version File\" of the updaters\n"
+    "it serves): updaters of another list path refuse it. It expires after\n"
+    "--expires-days N days (default 90; \";expires=\"), after which updaters refuse\n"
+    "it: publish again before then. --no-expiry writes none.\n"
     "With --key, LIST.sig gets the signature that updaters configured with the\n"
     "key's \"Signing Key\" check; without it, a LIST.sig left from before is\n"
     "removed. Nothing is written when anything is wrong.\n";
 
 const char kVerifyHelp[] =
-    "Usage: tavpublish verify [--key KEY] LIST SERVER_DIR\n"
+    "Usage: tavpublish verify [--key KEY] [--list-path PATH] LIST SERVER_DIR\n"
     "Checks LIST as TavUpdate would, against the files in SERVER_DIR: the\n"
     "signature in LIST.sig (KEY is the private or public key file, or the\n"
     "\"Signing Key\" value; without --key the signature is not checked), the\n"
-    "serial, and the SHA-256 of every module. Names everything that is wrong.\n"
+    "serial, the list path it names (LIST's path below SERVER_DIR, or --list-path\n"
+    "PATH), its expiry, and the SHA-256 and size of every module. Names\n"
+    "everything that is wrong.\n"
     "Exit status 0 when nothing is, 1 otherwise.\n";
 
 // The updater reads a line in chunks of 1023 bytes with its line end.
 const size_t kMaxLineText = 1021;
 
+// A list built without --expires-days lasts this long.
+const char kDefaultExpiryDays[] = "90";
+
 struct Args {
     std::vector<std::string> positional;
-    std::string key, serial;
+    std::string key, serial, listPath, expiresDays;
+    bool noExpiry = false;
     bool help = false;
 };
 
-// Options anywhere among the arguments; false on an unknown one.
-bool ParseArgs(int argc, char** argv, bool takesSerial, Args& args) {
+// Options anywhere among the arguments; false on an unknown one or one the
+// command does not take.
+bool ParseArgs(int argc, char** argv, bool building, Args& args) {
     for (int i = 2; i < argc; ++i) {
         std::string a = argv[i];
+        const bool value = i + 1 < argc;
         if (a == "--help" || a == "-h") {
             args.help = true;
-        } else if (a == "--key" && i + 1 < argc) {
+        } else if (a == "--key" && value) {
             args.key = argv[++i];
-        } else if (takesSerial && a == "--serial" && i + 1 < argc) {
+        } else if (a == "--list-path" && value) {
+            args.listPath = argv[++i];
+        } else if (building && a == "--serial" && value) {
             args.serial = argv[++i];
+        } else if (building && a == "--expires-days" && value) {
+            args.expiresDays = argv[++i];
+        } else if (building && a == "--no-expiry") {
+            args.noExpiry = true;
         } else if (a.size() > 1 && a[0] == '-') {
             std::fprintf(stderr, "tavpublish: unknown option %s\n", a.c_str());
             return false;
@@ -91,6 +113,17 @@ bool IsRegularFile(const std::string& path) {
 
 bool ParseSerial(const std::string& text, unsigned long long& serial) {
     return versionlist::FindSerial(";serial=" + text, serial) == versionlist::SERIAL_FOUND;
+}
+
+// The list path updaters ask for: --list-path, else the list's path below the
+// server folder.
+bool ListPathOf(const Args& args, const std::string& folder, const std::string& list,
+                std::string& listPath) {
+    if (!args.listPath.empty()) {
+        listPath = args.listPath;
+        return true;
+    }
+    return publish::ListPathBelow(folder, list, listPath);
 }
 
 int Keygen(const Args& args) {
@@ -143,6 +176,8 @@ int Build(const Args& args) {
             problems.push_back(where + error);
             continue;
         }
+        struct stat st;
+        r.size = ::stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
         if (r.updateOption == "-")
             r.updateOption.clear();
         std::string line = publish::ModuleLine(r);
@@ -174,15 +209,31 @@ int Build(const Args& args) {
             problems.push_back(listPath + ": its serial is the highest there is");
         serial = previous + 1;
     }
+    std::string listPathText;
+    if (!ListPathOf(args, folder, listPath, listPathText))
+        problems.push_back(listPath + " is not below " + folder +
+                           ": give --list-path, the Remote Version File of the updaters");
+    unsigned long long days = 0;
+    const std::string& daysText = args.expiresDays.empty() ? kDefaultExpiryDays : args.expiresDays;
+    if (args.noExpiry && !args.expiresDays.empty())
+        problems.push_back("--no-expiry and --expires-days exclude each other");
+    else if (!ParseSerial(daysText, days) || days == 0 || days > 36500)
+        problems.push_back("--expires-days " + daysText + ": not a number of days from 1 to 36500");
     if (!problems.empty()) {
         for (const std::string& p : problems)
             std::fprintf(stderr, "tavpublish: %s\n", p.c_str());
         return Fail("nothing written");
     }
 
-    const std::string text =
+    std::string text =
         "; TavUpdate version list, written by tavpublish\r\n;serial=" + std::to_string(serial) +
-        "\r\n" + lines;
+        "\r\n;list=" + listPathText + "\r\n";
+    if (!args.noExpiry)
+        text += ";expires=" +
+                publish::UtcTimeText(static_cast<long long>(std::time(nullptr)) +
+                                     static_cast<long long>(days) * 86400) +
+                "\r\n";
+    text += lines;
     std::string signature;
     if (key && !Sign(key.get(), text, signature, error))
         return Fail(error);
@@ -234,6 +285,26 @@ int Verify(const Args& args) {
         break;
     }
 
+    std::string listed, expected, expires;
+    if (!versionlist::FindComment(list, "list", listed))
+        problems.push_back(listPath + ": no \";list=\" line; signing updaters refuse it");
+    else if (!ListPathOf(args, folder, listPath, expected))
+        problems.push_back(listPath + " is not below " + folder + ": give --list-path");
+    else if (versionlist::TrimmedBlanks(listed) != versionlist::TrimmedBlanks(expected))
+        problems.push_back(listPath + ": built for list path " + listed + ", not " + expected +
+                           "; updaters asking for " + expected + " refuse it");
+    long long expiry = 0;
+    if (!versionlist::FindComment(list, "expires", expires))
+        std::printf("%s: no expiry\n", listPath.c_str());
+    else if (!versionlist::ParseUtcTime(expires, expiry))
+        problems.push_back(listPath + ": \";expires=" + expires +
+                           "\" is not YYYY-MM-DDTHH:MM:SSZ; signing updaters refuse it");
+    else if (expiry <= static_cast<long long>(std::time(nullptr)))
+        problems.push_back(listPath + ": expired at " + expires +
+                           "; signing updaters refuse it (publish it again)");
+    else
+        std::printf("%s: expires at %s\n", listPath.c_str(), expires.c_str());
+
     std::vector<publish::ListedModule> modules;
     std::vector<int> skipped;
     if (!publish::ReadModules(listPath, modules, skipped, error))
@@ -245,8 +316,9 @@ int Verify(const Args& args) {
     for (const publish::ListedModule& m : modules) {
         const ModuleRecord& r = m.record;
         const std::string where = listPath + ":" + std::to_string(m.line) + ": ";
-        if (r.sha256.empty()) {
-            problems.push_back(where + r.localFile + ": no sha256 field; signing updaters skip it");
+        if (r.sha256.empty() || r.size < 0) {
+            problems.push_back(where + r.localFile +
+                               ": no sha256 or size field; signing updaters skip it");
             continue;
         }
         std::string path, actual;
@@ -255,10 +327,15 @@ int Verify(const Args& args) {
             problems.push_back(where + error);
             continue;
         }
+        struct stat st;
+        const long long size = ::stat(path.c_str(), &st) == 0 ? st.st_size : -1;
         if (actual != r.sha256)
             problems.push_back(where + r.remoteFile + ": SHA-256 is " + actual +
                                ", the list says " + r.sha256 +
                                " (changed after the list was built)");
+        else if (size != r.size)
+            problems.push_back(where + r.remoteFile + ": " + std::to_string(size) +
+                               " bytes, the list says " + std::to_string(r.size));
     }
 
     for (const std::string& p : problems)
@@ -284,7 +361,7 @@ int main(int argc, char** argv) {
         const char* name;
         const char* help;
         int (*run)(const Args&);
-        bool takesSerial;
+        bool building;
     } commands[] = {{"keygen", kKeygenHelp, Keygen, false},
                     {"build", kBuildHelp, Build, true},
                     {"verify", kVerifyHelp, Verify, false}};
@@ -292,7 +369,7 @@ int main(int argc, char** argv) {
         if (command != c.name)
             continue;
         Args args;
-        if (!ParseArgs(argc, argv, c.takesSerial, args)) {
+        if (!ParseArgs(argc, argv, c.building, args)) {
             std::fputs(c.help, stderr);
             return 2;
         }

@@ -8,6 +8,10 @@ namespace {
 const char kWhiteSpace[] = " \t\r\n\v\f";
 const char kHashPrefix[] = "sha256=";
 const size_t kHashPrefixSize = sizeof(kHashPrefix) - 1;
+const char kSizePrefix[] = "size=";
+const size_t kSizePrefixSize = sizeof(kSizePrefix) - 1;
+// Fifteen digits stay far below the largest signed 64-bit number.
+const size_t kMaxSizeDigits = 15;
 
 std::string Trimmed(const std::string& text) {
     size_t first = text.find_first_not_of(kWhiteSpace);
@@ -101,10 +105,14 @@ bool ParseLine(CTraceBase& owner, const std::string& line, ModuleRecord& record)
     record.remoteFile = fields[1];
     record.updateOption.clear();
     record.sha256.clear();
+    record.size = -1;
     for (size_t i = 2; i < fields.size(); ++i) {
         if (IsHashField(fields[i])) {
             if (record.sha256.empty())
                 record.sha256 = Lowered(fields[i].substr(kHashPrefixSize));
+        } else if (IsSizeField(fields[i])) {
+            if (record.size < 0)
+                record.size = std::stoll(fields[i].substr(kSizePrefixSize));
         } else if (i == 2) {
             record.updateOption = fields[i];
         }
@@ -130,30 +138,78 @@ bool IsHashField(const std::string& field) {
     return field.find_first_not_of("0123456789abcdefABCDEF", kHashPrefixSize) == std::string::npos;
 }
 
-SerialResult FindSerial(const std::string& listBytes, unsigned long long& serial) {
-    const std::string prefix = ";serial=";
+bool IsSizeField(const std::string& field) {
+    if (field.size() <= kSizePrefixSize || field.size() > kSizePrefixSize + kMaxSizeDigits ||
+        field.compare(0, kSizePrefixSize, kSizePrefix) != 0)
+        return false;
+    return field.find_first_not_of("0123456789", kSizePrefixSize) == std::string::npos;
+}
+
+bool FindComment(const std::string& listBytes, const std::string& name, std::string& value) {
+    const std::string prefix = ";" + name + "=";
     for (size_t start = 0; start < listBytes.size();) {
         size_t end = listBytes.find('\n', start);
         if (end == std::string::npos)
             end = listBytes.size();
         if (listBytes.compare(start, prefix.size(), prefix) == 0) {
-            std::string number =
-                Trimmed(listBytes.substr(start + prefix.size(), end - start - prefix.size()));
-            if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos)
-                return SERIAL_INVALID;
-            unsigned long long value = 0;
-            for (char digit : number) {
-                unsigned d = static_cast<unsigned>(digit - '0');
-                if (value > (~0ULL - d) / 10)
-                    return SERIAL_INVALID;
-                value = value * 10 + d;
-            }
-            serial = value;
-            return SERIAL_FOUND;
+            value = Trimmed(listBytes.substr(start + prefix.size(), end - start - prefix.size()));
+            return true;
         }
         start = end + 1;
     }
-    return SERIAL_MISSING;
+    return false;
+}
+
+SerialResult FindSerial(const std::string& listBytes, unsigned long long& serial) {
+    std::string number;
+    if (!FindComment(listBytes, "serial", number))
+        return SERIAL_MISSING;
+    if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos)
+        return SERIAL_INVALID;
+    unsigned long long value = 0;
+    for (char digit : number) {
+        unsigned d = static_cast<unsigned>(digit - '0');
+        if (value > (~0ULL - d) / 10)
+            return SERIAL_INVALID;
+        value = value * 10 + d;
+    }
+    serial = value;
+    return SERIAL_FOUND;
+}
+
+bool ParseUtcTime(const std::string& text, long long& seconds) {
+    // Digits where the pattern has a 9, the separators as they stand.
+    const char pattern[] = "9999-99-99T99:99:99Z";
+    if (text.size() != sizeof(pattern) - 1)
+        return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const bool digit = text[i] >= '0' && text[i] <= '9';
+        if (pattern[i] == '9' ? !digit : text[i] != pattern[i])
+            return false;
+    }
+    auto number = [&](size_t at, size_t count) { return std::stoi(text.substr(at, count)); };
+    const int year = number(0, 4), month = number(5, 2), day = number(8, 2);
+    const int hour = number(11, 2), minute = number(14, 2), second = number(17, 2);
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    const int monthDays[] = {31, leap ? 29 : 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (year < 1970 || month < 1 || month > 12 || day < 1 || day > monthDays[month - 1] ||
+        hour > 23 || minute > 59 || second > 59)
+        return false;
+    long long days = 0;
+    for (int y = 1970; y < year; ++y)
+        days += ((y % 4 == 0 && y % 100 != 0) || y % 400 == 0) ? 366 : 365;
+    for (int m = 1; m < month; ++m)
+        days += monthDays[m - 1];
+    days += day - 1;
+    seconds = ((days * 24 + hour) * 60 + minute) * 60 + second;
+    return true;
+}
+
+std::string TrimmedBlanks(const std::string& text) {
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos)
+        return std::string();
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
 } // namespace versionlist

@@ -1,7 +1,8 @@
 #pragma once
 // The version list file: "|"-separated lines of local path, remote path,
-// update option letters and an optional "sha256=" field, ";" comments, one of
-// which may carry the list's serial. Pure logic, no platform calls, so it
+// update option letters and optional "sha256=" and "size=" fields, ";"
+// comments, some of which say what a signed list is: its serial, the list path
+// it was built for and when it expires. Pure logic, no platform calls, so it
 // builds natively and under the fuzzer as well.
 
 #include "TraceBase.h"
@@ -17,6 +18,8 @@ struct ModuleRecord {
     int download = 0;
     // The listed SHA-256 of the module, lower-case hex; empty when none.
     std::string sha256;
+    // The listed size in bytes; -1 when none.
+    long long size = -1;
 };
 
 namespace versionlist {
@@ -48,12 +51,25 @@ bool ParseLine(CTraceBase& owner, const std::string& line, ModuleRecord& record)
 // "sha256=" and 64 hexadecimal digits in either case. Such a field is never
 // the option field, wherever it stands from the third field on.
 bool IsHashField(const std::string& field);
+// "size=" and a decimal number of at most 15 digits; never the option field either.
+bool IsSizeField(const std::string& field);
 
 enum SerialResult { SERIAL_MISSING, SERIAL_INVALID, SERIAL_FOUND };
 
 // The serial of a list: the first line that begins ";serial=" counts; the rest
 // of it is a decimal number up to 2^64 - 1, white space around it allowed.
 SerialResult FindSerial(const std::string& listBytes, unsigned long long& serial);
+
+// The rest of the first line that begins ";<name>=", trimmed of white space;
+// false when no line does.
+bool FindComment(const std::string& listBytes, const std::string& name, std::string& value);
+
+// A moment in UTC written "YYYY-MM-DDTHH:MM:SSZ", as seconds since 1970;
+// false for anything else, a date that does not exist included.
+bool ParseUtcTime(const std::string& text, long long& seconds);
+
+// The same text with blanks and tabs trimmed from both ends.
+std::string TrimmedBlanks(const std::string& text);
 
 // True when the option field holds the upper-case letter (F, R or E) as a
 // character of its own. The field is read character by character, with

@@ -1,7 +1,7 @@
 // The version list comes from the server and the signing key from the
-// configuration: any bytes must go through the line reader, the serial finder
-// and the key's base64 decoder without a fault, and every record must keep
-// what a list line can give.
+// configuration: any bytes must go through the line reader, the serial, list
+// path and expiry readers and the key's base64 decoder without a fault, and
+// every record must keep what a list line can give.
 
 #include "Encoding.h"
 #include "VersionList.h"
@@ -27,11 +27,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ModuleRecord record;
         if (versionlist::ParseLine(owner, line, record) &&
             (record.localFile.empty() || record.remoteFile.empty() ||
-             versionlist::IsHashField(record.updateOption)))
+             versionlist::IsHashField(record.updateOption) ||
+             versionlist::IsSizeField(record.updateOption) || record.size < -1))
             std::abort();
     }
     unsigned long long serial = 0;
     versionlist::FindSerial(bytes, serial);
+    std::string expires;
+    long long expiry = 0;
+    if (versionlist::FindComment(bytes, "expires", expires))
+        versionlist::ParseUtcTime(expires, expiry);
     std::string der;
     encoding::DecodeBase64(bytes, der);
     return 0;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The publisher's round trip, keygen -> build -> verify, with openssl's own
 # check of the signature against the printed "Signing Key" value (the format
-# the updater checks), and verify naming a module changed after the build.
+# the updater checks), the list path, expiry and sizes a list names, and verify
+# naming a module changed after the build.
 #   tavpublish_test.sh path/to/tavpublish
 set -euo pipefail
 tool=$1
@@ -22,6 +23,19 @@ value=$(sed -n 's/^Signing Key=//p' keygen.out)
 "$tool" build --key key.pem listing www www/TavUpdate.ver # the next serial
 grep -qx ';serial=2.' www/TavUpdate.ver || fail "second build did not write serial 2"
 "$tool" verify --key "$value" www/TavUpdate.ver www || fail "verify refused a fresh list"
+
+# Faults: a list that names no list path, no expiry or no sizes (signing
+# updaters skip its lines or refuse it), or one built for another path passing.
+grep -q '^;list=/TavUpdate.ver.$' www/TavUpdate.ver || fail "no ;list= line for the list's own path"
+grep -q '^;expires=20[0-9-]*T[0-9:]*Z.$' www/TavUpdate.ver || fail "no ;expires= line"
+grep -q 'a.dll | R | sha256=[0-9a-f]* | size=7.$' www/TavUpdate.ver || fail "no size= field"
+if "$tool" verify --list-path /beta/TavUpdate.ver www/TavUpdate.ver www >verify.out; then
+    fail "verify passed a list built for another list path"
+fi
+grep -q 'built for list path /TavUpdate.ver' verify.out || fail "verify did not name the list path"
+if "$tool" build listing www elsewhere.ver 2>/dev/null; then
+    fail "build wrote a list outside the server folder without --list-path"
+fi
 
 # Faults: a signature in another format than openssl's, or over other bytes.
 echo "$value" | base64 -d | openssl pkey -pubin -inform DER -out pub.pem

@@ -4,7 +4,7 @@
 
 namespace {
 
-using Record = std::vector<std::string>; // local, remote, options, digest
+using Record = std::vector<std::string>; // local, remote, options, digest[, size]
 
 // What each line of a version list becomes, read as a pass reads it (the
 // runtime's text mode, 1023-byte chunks). Faults: a field lost or a blank
@@ -12,7 +12,8 @@ using Record = std::vector<std::string>; // local, remote, options, digest
 // blanks before ";" taken for a comment, a long line read past its chunk or
 // its tail lost, a last line without its line end lost, a digest taken for
 // the options (its hex letters E and F would start or force the module), a
-// malformed or misplaced digest taken for one, a later digest for the first.
+// malformed or misplaced digest taken for one, a later digest for the first;
+// a size taken for the options, a negative or overlong one taken for a size.
 TEST(VersionListFile, EachLineBecomesTheRecordItsFieldsSay) {
     const std::string hex = "0123456789ABCDEF0123456789abcdef0123456789abcdef0123456789ABCDEF";
     const std::string digest = "0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef";
@@ -33,6 +34,10 @@ TEST(VersionListFile, EachLineBecomesTheRecordItsFieldsSay) {
         {"i|j|sha256=" + hex.substr(1), {"i", "j", "sha256=" + hex.substr(1), ""}},
         {"k|l|E|SHA256=" + hex, {"k", "l", "E", ""}},
         {"m|sha256=" + hex, {"m", "sha256=" + hex, "", ""}},
+        {"n|o|-|sha256=" + hex + "|size=1234", {"n", "o", "-", digest, "1234"}},
+        {"p|q|size=12|R", {"p", "q", "", "", "12"}},
+        {"r|s|size=-1", {"r", "s", "size=-1", ""}},
+        {"t|u|E|size=1234567890123456", {"t", "u", "E", ""}},
         {"x", {}},
     };
     std::string text;
@@ -49,8 +54,11 @@ TEST(VersionListFile, EachLineBecomesTheRecordItsFieldsSay) {
     ASSERT_TRUE(testenv::WriteFile(config.localVersionFile, text));
     ASSERT_EQ(1, manager.ParseVersionInfo());
     std::vector<Record> records;
-    for (const auto& r : manager.Modules())
+    for (const auto& r : manager.Modules()) {
         records.push_back({r->localFile, r->remoteFile, r->updateOption, r->sha256});
+        if (r->size >= 0)
+            records.back().push_back(std::to_string(r->size));
+    }
     EXPECT_EQ(expected, records);
 }
 

@@ -33,4 +33,30 @@ TEST(VersionListSerial, FirstSerialLineCountsAndOnlyAWholeNumberIsASerial) {
     }
 }
 
+// Faults: an expiry in another form, or a date that does not exist, read as
+// some moment (a garbled one must refuse the list, not let it live for ever);
+// the days before it counted wrong; a comment not at a line start, or a later
+// one, taken for the first.
+TEST(VersionListComments, ListPathAndExpiryAreReadAsWritten) {
+    const struct {
+        const char* text;
+        bool valid;
+        long long seconds;
+    } times[] = {
+        {"2026-12-07T04:44:45Z", true, 1796618685}, {"2024-02-29T23:59:59Z", true, 1709251199},
+        {"1970-01-01T00:00:00Z", true, 0},          {"2025-02-29T00:00:00Z", false, 0},
+        {"2026-13-01T00:00:00Z", false, 0},         {"2026-12-07 04:44:45Z", false, 0},
+        {"2026-12-07T04:44:45", false, 0},          {"2026-12-07T04:44:45+09:00", false, 0}};
+    for (const auto& t : times) {
+        long long seconds = 0;
+        EXPECT_EQ(t.valid, versionlist::ParseUtcTime(t.text, seconds)) << t.text;
+        EXPECT_EQ(t.seconds, seconds) << t.text;
+    }
+    std::string value;
+    EXPECT_TRUE(versionlist::FindComment("a|b\r\n ;list=/x\r\n;list= /a b.ver \r\n;list=/c\r\n",
+                                         "list", value));
+    EXPECT_EQ("/a b.ver", value);
+    EXPECT_FALSE(versionlist::FindComment("; list=/x\n;lists=/y\n", "list", value));
+}
+
 } // namespace
