@@ -41,6 +41,8 @@ int CUpdateDlg::RunUpdate() {
 
     int ok = m_manager.LoadConfig(path);
     if (ok)
+        ok = m_manager.BeginPass();
+    if (ok)
         ok = m_manager.ConnectServer();
     ::Sleep(100);
     if (ok)
@@ -58,6 +60,7 @@ int CUpdateDlg::RunUpdate() {
     }
     ::Sleep(100);
     m_manager.LaunchModule();
+    m_manager.EndPass();
     ::Sleep(100);
 
     // Once the pass is marked done the window may go at any moment: nothing

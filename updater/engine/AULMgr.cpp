@@ -5,6 +5,7 @@
 #include "DownloadDecision.h"
 #include "HashSink.h"
 #include "ModuleStart.h"
+#include "NetText.h"
 #include "PartialFile.h"
 #include "SerialStore.h"
 #include "SignedList.h"
@@ -15,6 +16,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <set>
 
 namespace {
 
@@ -37,6 +40,8 @@ const char kUnknown[] = "unknown";
 const DWORD kMaxListBytes = 4 << 20;
 // A signature of the largest key accepted (4096 bits).
 const DWORD kMaxSignatureBytes = 512;
+// How long a pass waits for another one on the machine to end.
+const DWORD kOtherPassWaitMs = 10 * 60 * 1000;
 
 std::string ShownTime(const std::optional<long long>& value) {
     const std::string text = value ? FormatLocalTime(static_cast<time_t>(*value)) : "";
@@ -144,8 +149,25 @@ int CAULMgr::LoadConfig(std::string path) {
           c.defaultExecFile.c_str());
     if (IsSigningOn())
         Trace(TRACE_INFO, "LoadConfig : [SERVER] Signing Key            = %s",
-              c.signingKey.c_str());
+              c.signingKey->c_str());
     return 1;
+}
+
+int CAULMgr::BeginPass() {
+    if (m_passLock.Acquire(0))
+        return 1;
+    Trace(TRACE_INFO, "BeginPass : another update pass runs; waiting for it to end");
+    if (m_passLock.Acquire(kOtherPassWaitMs))
+        return 1;
+    Trace(TRACE_ERROR, "BeginPass : ERROR, another update pass still runs after %u s",
+          static_cast<unsigned>(kOtherPassWaitMs / 1000));
+    return 0;
+}
+
+void CAULMgr::EndPass() {
+    // Nothing checked in this pass is used any more.
+    m_release.Reset(0);
+    m_passLock.Release();
 }
 
 int CAULMgr::ConnectServer() {
@@ -189,7 +211,7 @@ int CAULMgr::GetSignedVersionInfo() {
     const UpdateConfig& c = m_config;
     CSigningKey key;
     std::string why;
-    if (!key.Import(c.signingKey, why)) {
+    if (!key.Import(*c.signingKey, why)) {
         Trace(TRACE_ERROR, "GetVersionInfo : ERROR, Signing Key unusable : %s", why.c_str());
         return 0;
     }
@@ -208,26 +230,33 @@ int CAULMgr::GetSignedVersionInfo() {
             return 0;
         }
     }
-    const SignedListVerdict verdict = CheckSignedList(
-        list.Bytes(), signature.Bytes(), key, c.remoteVersionFile,
+    SignedListSource source;
+    source.listPath = c.remoteVersionFile;
+    source.serialName =
         SerialValueName(c.protocol, c.remoteAddress, static_cast<unsigned short>(c.remotePort),
-                        c.remoteVersionFile));
+                        c.remoteVersionFile);
+    source.now = static_cast<long long>(std::time(nullptr));
+    const SignedListVerdict verdict = CheckSignedList(list.Bytes(), signature.Bytes(), key, source);
     if (!verdict.accepted) {
         Trace(TRACE_ERROR, "GetVersionInfo : ERROR, %s", verdict.why.c_str());
         return 0;
     }
-    const Win32Result written = ReplaceFileContent(c.localVersionFile, list.Bytes());
-    if (!written.Ok()) {
-        Trace(TRACE_ERROR, "GetVersionInfo : ERROR, %s(%s) failed, EC=%d", written.FailedCall(),
-              c.localVersionFile.c_str(), static_cast<int>(written.Error()));
-        return 0;
-    }
+    // The local list describes the installed release: it is replaced once
+    // this list's release is in place.
     m_strVerifiedList = list.Bytes();
     Trace(TRACE_INFO, "GetVersionInfo : signature(%s) OK, serial %s", remoteSignature.c_str(),
           std::to_string(verdict.serial).c_str());
-    Trace(TRACE_INFO, "GetVersionInfo : DownloadFile(%s->%s) OK", c.remoteVersionFile.c_str(),
-          c.localVersionFile.c_str());
     return 1;
+}
+
+void CAULMgr::KeepVerifiedList() {
+    const std::string& path = m_config.localVersionFile;
+    const Win32Result written = ReplaceFileContent(path, m_strVerifiedList);
+    if (written.Ok())
+        Trace(TRACE_INFO, "KeepVerifiedList : local version list(%s) OK", path.c_str());
+    else
+        Trace(TRACE_ERROR, "KeepVerifiedList : ERROR, %s(%s) failed, EC=%d", written.FailedCall(),
+              path.c_str(), static_cast<int>(written.Error()));
 }
 
 int CAULMgr::ParseVersionInfo() {
@@ -265,10 +294,11 @@ void CAULMgr::AddModuleLine(const std::string& line) {
     auto record = std::make_unique<ModuleRecord>();
     if (!versionlist::ParseLine(*this, line, *record))
         return;
-    if (IsSigningOn() && record->sha256.empty()) {
-        // Only bytes the publisher's signature covers are installed.
+    if (IsSigningOn() && (record->sha256.empty() || record->size < 0)) {
+        // Only bytes the publisher's signature covers are installed, and a
+        // transfer must know where they end.
         Trace(TRACE_ERROR,
-              "ParseVersionInfo : ERROR, no SHA-256 in a signed list, skipped : %s | %s",
+              "ParseVersionInfo : ERROR, no SHA-256 or size in a signed list, skipped : %s | %s",
               record->localFile.c_str(), record->remoteFile.c_str());
         return;
     }
@@ -289,15 +319,30 @@ int CAULMgr::CompareVersionInfo() {
         Trace(TRACE_ERROR, "CompareVersionInfo :  ERROR, 버전 정보가 없습니다.");
         return 0;
     }
+    m_release.Reset(m_modules.size());
+    m_bReleaseFailed = false;
+    // What ended passes left beside the modules goes first; an installed file
+    // a pass ended in the middle of a swap had set aside comes back.
+    std::set<std::string> swept;
+    for (const auto& r : m_modules) {
+        const std::string folder = LocalFolderOf(r->localFile);
+        if (swept.insert(folder).second)
+            SweepLeftovers(r->localFile);
+    }
     for (size_t i = 0; i < m_modules.size(); ++i)
-        CompareModule(static_cast<int>(i + 1), *m_modules[i]);
+        CompareModule(i, *m_modules[i]);
+    // Nothing to fetch: the release is in place already.
+    if (IsSigningOn() && CountModulesToUpdate() == 0)
+        KeepVerifiedList();
     return 1;
 }
 
-void CAULMgr::CompareModule(int number, ModuleRecord& r) {
+void CAULMgr::CompareModule(size_t index, ModuleRecord& r) {
+    const int number = static_cast<int>(index + 1);
     DownloadFacts facts;
     facts.forced = HasUpdateOption(r, 'F');
     facts.listedSha256 = r.sha256;
+    facts.listedSize = r.size;
     if (facts.forced) {
         r.download = 1;
         Trace(TRACE_INFO,
@@ -306,10 +351,18 @@ void CAULMgr::CompareModule(int number, ModuleRecord& r) {
         return;
     }
     if (!r.sha256.empty()) {
-        // No server request: the listed digest alone says what the module must be.
+        // No server request: the listed digest alone says what the module must
+        // be. A signed pass keeps the file it checked held until it is used.
         std::string local;
-        if (HashFile(r.localFile, local))
+        unsigned long long size = 0;
+        if (IsSigningOn())
+            m_release.CheckInstalled(index, r, &local, &size);
+        else if (!HashFile(r.localFile, local, &size))
+            local.clear();
+        if (!local.empty()) {
             facts.localSha256 = local;
+            facts.localSize = static_cast<long long>(size);
+        }
         r.download = ShouldDownload(facts) ? 1 : 0;
         Trace(TRACE_INFO,
               "CompareVersionInfo : Module[%2d] : %s : Local SHA-256(%s) , Listed SHA-256(%s) -> "
@@ -344,6 +397,13 @@ int CAULMgr::DownloadNewFiles() {
         Trace(TRACE_ERROR, "DownloadNewFiles :  ERROR, 버전 정보가 없습니다.");
         return 0;
     }
+    if (IsSigningOn()) {
+        // One release, all or nothing; the local list follows it.
+        m_bReleaseFailed = !m_release.Install(m_modules);
+        if (!m_bReleaseFailed)
+            KeepVerifiedList();
+        return 1;
+    }
     for (const auto& record : m_modules) {
         const ModuleRecord& r = *record;
         if (!r.download)
@@ -365,27 +425,35 @@ int CAULMgr::DownloadNewFiles() {
 }
 
 int CAULMgr::DownloadModule(const ModuleRecord& r, DWORD size) {
-    if (r.sha256.empty())
+    if (r.sha256.empty() && r.size < 0)
         return m_downloader.DownloadFile(r.remoteFile, r.localFile, size);
     // The bytes are checked on their way to the partial file, which takes the
-    // module's place only when they have the listed digest.
-    CHashSink check(r.sha256);
+    // module's place only when they have the listed size and digest.
+    CSizeSink sized(static_cast<unsigned long long>(r.size));
+    CHashSink hashed(r.sha256, r.size < 0 ? nullptr : &sized);
+    IDownloadSink& check = r.sha256.empty() ? static_cast<IDownloadSink&>(sized) : hashed;
     if (m_downloader.DownloadFile(r.remoteFile, r.localFile, size, &check))
         return 1;
-    if (check.Refused())
+    if (!r.sha256.empty() && hashed.Refused())
         Trace(TRACE_ERROR,
               "DownloadNewFiles : ERROR, SHA-256 mismatch(%s) : received(%s) , listed(%s)",
-              r.remoteFile.c_str(), check.Received().c_str(), r.sha256.c_str());
+              r.remoteFile.c_str(), hashed.Received().c_str(), r.sha256.c_str());
     return 0;
 }
 
 int CAULMgr::RegisterModule() {
     SetStatus(STATUS_REGISTER);
-    for (const auto& record : m_modules) {
-        const ModuleRecord& r = *record;
+    for (size_t i = 0; i < m_modules.size(); ++i) {
+        const ModuleRecord& r = *m_modules[i];
         // Selected but not fetched still registers: the local file is there.
+        // A signed pass registers only what it put in place and holds.
         if (!HasUpdateOption(r, 'R') || !r.download)
             continue;
+        if (IsSigningOn() && !m_release.IsVerified(i)) {
+            Trace(TRACE_ERROR, "RegisterModule : ERROR, %s not installed and checked : skipped",
+                  r.localFile.c_str());
+            continue;
+        }
         if (_RegisterControl(r.localFile))
             Trace(TRACE_INFO, "RegisterModule : _RegisterControl(%s) OK", r.localFile.c_str());
         else
@@ -403,19 +471,38 @@ int CAULMgr::_RegisterControl(std::string path) {
     return 0;
 }
 
+namespace {
+
+// The program started, its outcome traced; it counts as tried either way.
+void Launch(CAULMgr& manager, const ModuleRecord& r) {
+    if (manager._ExecuteApp(r.localFile, std::string()))
+        manager.Trace(TRACE_INFO, "LaunchModule : _ExecuteApp(%s) OK", r.localFile.c_str());
+    else
+        manager.Trace(TRACE_ERROR, "LaunchModule : _ExecuteApp(%s) ", r.localFile.c_str());
+}
+
+} // namespace
+
 int CAULMgr::LaunchModule() {
     SetStatus(STATUS_LAUNCH);
     int tried = 0;
-    for (const auto& record : m_modules) {
-        const ModuleRecord& r = *record;
-        if (!HasUpdateOption(r, 'E'))
-            continue;
-        // A start that fails still counts: the default program is no stand-in.
-        ++tried;
-        if (_ExecuteApp(r.localFile, std::string()))
-            Trace(TRACE_INFO, "LaunchModule : _ExecuteApp(%s) OK", r.localFile.c_str());
-        else
-            Trace(TRACE_ERROR, "LaunchModule : _ExecuteApp(%s) ", r.localFile.c_str());
+    if (IsSigningOn() && m_bReleaseFailed) {
+        tried = LaunchInstalledRelease();
+    } else {
+        for (size_t i = 0; i < m_modules.size(); ++i) {
+            const ModuleRecord& r = *m_modules[i];
+            if (!HasUpdateOption(r, 'E'))
+                continue;
+            // A signed pass starts only what it checked and holds.
+            if (IsSigningOn() && !m_release.IsVerified(i)) {
+                Trace(TRACE_ERROR, "LaunchModule : ERROR, %s not installed and checked : skipped",
+                      r.localFile.c_str());
+                continue;
+            }
+            // A start that fails still counts: the default program is no stand-in.
+            ++tried;
+            Launch(*this, r);
+        }
     }
     if (tried > 0)
         return 1;
@@ -435,6 +522,38 @@ int CAULMgr::LaunchModule() {
     else
         Trace(TRACE_ERROR, "LaunchModule : _ExecuteApp(%s) ", defaultExec.c_str());
     return 1;
+}
+
+int CAULMgr::LaunchInstalledRelease() {
+    ModuleList installed;
+    if (FILE* file = std::fopen(m_config.localVersionFile.c_str(), "rt")) {
+        std::string line;
+        while (versionlist::ReadLine(file, line)) {
+            auto record = std::make_unique<ModuleRecord>();
+            if (versionlist::ParseLine(*this, line, *record))
+                installed.push_back(std::move(record));
+        }
+        std::fclose(file);
+    }
+    CRelease release(*this, m_downloader);
+    release.Reset(installed.size());
+    int tried = 0;
+    for (size_t i = 0; i < installed.size(); ++i) {
+        const ModuleRecord& r = *installed[i];
+        if (!HasUpdateOption(r, 'E'))
+            continue;
+        std::string digest;
+        unsigned long long size = 0;
+        if (r.sha256.empty() || !release.CheckInstalled(i, r, &digest, &size)) {
+            Trace(TRACE_ERROR,
+                  "LaunchModule : ERROR, %s is not as the local version list gives it : skipped",
+                  r.localFile.c_str());
+            continue;
+        }
+        ++tried;
+        Launch(*this, r);
+    }
+    return tried;
 }
 
 int CAULMgr::_ExecuteApp(std::string path, std::string arguments) {

@@ -5,7 +5,9 @@
 // decide, trace and report.
 
 #include "NetDownLoader.h"
+#include "PassLock.h"
 #include "ProgressThrottle.h"
+#include "Release.h"
 #include "TraceBase.h"
 #include "UpdateConfig.h"
 #include "UpdateView.h"
@@ -52,6 +54,11 @@ public:
     void ShowProgress(std::string name, DWORD total, DWORD done) override;
 
     int LoadConfig(std::string path);
+    // One pass at a time on the machine: waits (showing the stage that read
+    // the configuration) until no other pass runs, up to ten minutes; 0 when
+    // another still runs then. EndPass lets the next one go.
+    int BeginPass();
+    void EndPass();
     int ConnectServer();
     int GetVersionInfo();
     int ParseVersionInfo();
@@ -70,11 +77,16 @@ public:
     void AddModule(std::unique_ptr<ModuleRecord> record) { m_modules.push_back(std::move(record)); }
 
 private:
-    bool IsSigningOn() const { return !m_config.signingKey.empty(); }
+    bool IsSigningOn() const { return m_config.signingKey.has_value(); }
     int GetSignedVersionInfo();
     void AddModuleLine(const std::string& line);
-    void CompareModule(int number, ModuleRecord& record);
+    void CompareModule(size_t index, ModuleRecord& record);
     int DownloadModule(const ModuleRecord& record, DWORD size);
+    // The verified list becomes the local one once its release is in place.
+    void KeepVerifiedList();
+    // After a signed release failed: the programs of the release still
+    // installed, each only when it has the digest the local list gives it.
+    int LaunchInstalledRelease();
     void ClearModules();
 
     UpdateConfig m_config;
@@ -86,4 +98,8 @@ private:
     int m_nStatus;
     IUpdateView* m_pView;
     CProgressThrottle m_progressThrottle;
+    CPassLock m_passLock;
+    // The signed pass's modules as it checked them, held until it ends.
+    CRelease m_release{*this, m_downloader};
+    bool m_bReleaseFailed = false;
 };

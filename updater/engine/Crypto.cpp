@@ -51,21 +51,27 @@ bool CSha256::Finish(std::string& hex) {
     return true;
 }
 
-bool HashFile(const std::string& path, std::string& hex) {
+bool HashFile(const std::string& path, std::string& hex, unsigned long long* size) {
     unique_hfile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    return file && HashOpenFile(file.get(), hex, size);
+}
+
+bool HashOpenFile(HANDLE file, std::string& hex, unsigned long long* size) {
     CSha256 sha;
-    if (!file || !sha.Begin())
+    LARGE_INTEGER start = {};
+    if (!sha.Begin() || !::SetFilePointerEx(file, start, nullptr, FILE_BEGIN))
         return false;
     // Large reads: the comparison of a current module is this loop alone.
     std::vector<char> buffer(1 << 20);
+    *size = 0;
     for (;;) {
         DWORD count = 0;
-        if (!::ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &count,
-                        nullptr))
+        if (!::ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &count, nullptr))
             return false;
         if (count == 0)
             break;
+        *size += count;
         if (!sha.Add(buffer.data(), count))
             return false;
     }

@@ -36,8 +36,10 @@ private:
     unique_hcrypthash m_hash;
 };
 
-// SHA-256 of a whole file; false when it cannot be opened or read.
-bool HashFile(const std::string& path, std::string& hex);
+// SHA-256 and size of a whole file; false when it cannot be opened or read.
+bool HashFile(const std::string& path, std::string& hex, unsigned long long* size);
+// SHA-256 and size of an open file, read from its start.
+bool HashOpenFile(HANDLE file, std::string& hex, unsigned long long* size);
 
 // The publisher's public key, from the configuration's "Signing Key" text.
 class CSigningKey {

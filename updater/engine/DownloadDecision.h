@@ -16,6 +16,10 @@ struct DownloadFacts {
     // Without a digest the times decide, each when it could be had.
     std::optional<long long> localTime;
     std::optional<long long> serverTime;
+    // With the digest, the size the list gives (-1: none) must be the local
+    // file's too.
+    long long listedSize = -1;
+    std::optional<long long> localSize;
 };
 
 // True: fetch the module in this pass. Equal times keep the local file, and

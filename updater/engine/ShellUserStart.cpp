@@ -1,24 +1,13 @@
 #include "ShellUserStart.h"
+#include "Elevation.h"
 #include "Widen.h"
 
 #include <vector>
 
-namespace {
-
-// Before Vista there is no elevation: the query fails and nothing is elevated.
-bool IsElevated(HANDLE token) {
-    TOKEN_ELEVATION elevation = {};
-    DWORD size = 0;
-    return ::GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size) &&
-           elevation.TokenIsElevated;
-}
-
-} // namespace
-
 unique_handle ShellUserToken() {
     unique_handle own;
     if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, own.put()) ||
-        !IsElevated(own.get()))
+        !IsTokenElevated(own.get()))
         return unique_handle();
     DWORD shellProcessId = 0;
     HWND shell = ::GetShellWindow();
@@ -28,7 +17,7 @@ unique_handle ShellUserToken() {
     unique_handle shellToken;
     if (!shellProcess ||
         !::OpenProcessToken(shellProcess.get(), TOKEN_DUPLICATE | TOKEN_QUERY, shellToken.put()) ||
-        IsElevated(shellToken.get()))
+        IsTokenElevated(shellToken.get()))
         return unique_handle();
     unique_handle primary;
     if (!::DuplicateTokenEx(shellToken.get(),

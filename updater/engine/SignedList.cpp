@@ -16,8 +16,9 @@ SignedListVerdict Refused(std::string why) {
 } // namespace
 
 SignedListVerdict CheckSignedList(const std::string& list, const std::string& signature,
-                                  CSigningKey& key, const std::string& listPath,
-                                  const std::string& serialName) {
+                                  CSigningKey& key, const SignedListSource& source) {
+    const std::string& listPath = source.listPath;
+    const std::string& serialName = source.serialName;
     if (!key.Verify(list, signature))
         return Refused(FormatText("signature(%s.sig) does not verify, EC=%d", listPath.c_str(),
                                   static_cast<int>(::GetLastError())));
@@ -25,6 +26,21 @@ SignedListVerdict CheckSignedList(const std::string& list, const std::string& si
     unsigned long long serial = 0;
     if (versionlist::FindSerial(list, serial) != versionlist::SERIAL_FOUND)
         return Refused(FormatText("signed version list(%s) has no serial", listPath.c_str()));
+    std::string builtFor;
+    if (!versionlist::FindComment(list, "list", builtFor) ||
+        versionlist::TrimmedBlanks(builtFor) != versionlist::TrimmedBlanks(listPath))
+        return Refused(FormatText("signed version list(%s) was built for list(%s)",
+                                  listPath.c_str(), builtFor.c_str()));
+    std::string expires;
+    if (versionlist::FindComment(list, "expires", expires)) {
+        long long expiry = 0;
+        if (!versionlist::ParseUtcTime(expires, expiry))
+            return Refused(FormatText("signed version list(%s) has an unreadable expiry(%s)",
+                                      listPath.c_str(), expires.c_str()));
+        if (source.now >= expiry)
+            return Refused(FormatText("signed version list(%s) expired at %s", listPath.c_str(),
+                                      expires.c_str()));
+    }
     unsigned long long accepted = 0;
     const int kept = ReadAcceptedSerial(serialName, accepted);
     if (kept < 0)

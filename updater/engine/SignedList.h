@@ -1,9 +1,12 @@
 #pragma once
 // The checks a signed version list must pass before a pass uses it: the
-// publisher's signature over its exact bytes, and a serial no lower than the
-// one this machine accepted last for the same server and list. The serial of
-// an accepted list is kept before the verdict is given, so no pass acts on a
-// list whose serial was not recorded.
+// publisher's signature over its exact bytes; the list path it was built for
+// (";list=") the one this pass asked for, so a list of another channel or
+// product is not taken here; no expiry (";expires=") reached, so a server
+// cannot replay an old list for ever; and a serial no lower than the one this
+// machine accepted last for the same server and list. Only an accepted list's
+// serial is kept, before the verdict is given, so no pass acts on a list whose
+// serial was not recorded.
 
 #include <string>
 
@@ -16,9 +19,16 @@ struct SignedListVerdict {
     unsigned long long serial = 0;
 };
 
-// The key is the configured one, already imported. listPath names the list
-// on the server (its signature is listPath + ".sig"); serialName is the
-// list's value in the serial store.
+struct SignedListSource {
+    // The list path on the server as configured (its signature is this path
+    // with ".sig" appended).
+    std::string listPath;
+    // The list's value in the serial store.
+    std::string serialName;
+    // Now, in seconds since 1970 (UTC).
+    long long now = 0;
+};
+
+// The key is the configured one, already imported.
 SignedListVerdict CheckSignedList(const std::string& list, const std::string& signature,
-                                  CSigningKey& key, const std::string& listPath,
-                                  const std::string& serialName);
+                                  CSigningKey& key, const SignedListSource& source);

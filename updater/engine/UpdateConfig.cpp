@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -26,6 +27,18 @@ std::string ProfilePath(const std::string& path) {
     return path;
 }
 
+// Whether the section names the key at all: a value the profile functions
+// read as empty (blank, say) is not an absent one.
+bool HasKey(const char* section, const char* key, const std::string& path) {
+    std::vector<char> names(32768, '\0');
+    ::GetPrivateProfileStringA(section, nullptr, // every key name of the section
+                               "", names.data(), static_cast<DWORD>(names.size()), path.c_str());
+    for (const char* name = names.data(); *name; name += std::strlen(name) + 1)
+        if (_stricmp(name, key) == 0)
+            return true;
+    return false;
+}
+
 } // namespace
 
 UpdateConfig ReadUpdateConfig(const std::string& path) {
@@ -43,6 +56,7 @@ UpdateConfig ReadUpdateConfig(const std::string& path) {
     c.remoteVersionFile = ReadText(kServer, kRemoteVersionFile, "", profile);
     c.localVersionFile = ReadText(kLocal, kLocalVersionFile, "", profile);
     c.defaultExecFile = ReadText(kLocal, kDefaultExecFile, "", profile);
-    c.signingKey = ReadText(kServer, kSigningKey, "", profile, kSigningKeyBufferSize);
+    if (HasKey(kServer, kSigningKey, profile))
+        c.signingKey = ReadText(kServer, kSigningKey, "", profile, kSigningKeyBufferSize);
     return c;
 }

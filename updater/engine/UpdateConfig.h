@@ -1,6 +1,7 @@
 #pragma once
 // The updater's settings, as the configuration file gives them.
 
+#include <optional>
 #include <string>
 
 struct UpdateConfig {
@@ -12,9 +13,10 @@ struct UpdateConfig {
     std::string remoteVersionFile;
     std::string localVersionFile;
     std::string defaultExecFile;
-    // [SERVER] "Signing Key": base64 of the publisher's RSA public key. Empty:
-    // lists are not signed, and none is asked for.
-    std::string signingKey;
+    // [SERVER] "Signing Key": base64 of the publisher's RSA public key. Absent:
+    // lists are not signed, and none is asked for. Present, even empty or
+    // blank: only a list signed with it is taken.
+    std::optional<std::string> signingKey;
 };
 
 // Reads every setting of the file (which must exist) through the profile

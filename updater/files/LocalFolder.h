@@ -8,5 +8,7 @@
 // Makes the folder (a path that ends in a backslash) and every missing folder
 // above it: walks up until a folder can be made, then down again, at most 20
 // CreateDirectory calls. A folder that exists already costs one call. Only the
-// backslash separates; a path of MAX_PATH or more fails.
+// backslash separates; a path of MAX_PATH or more fails. When the process runs
+// elevated, the folders it makes get a protected security descriptor of their
+// own: SYSTEM and Administrators full control, Users read and execute.
 Win32Result MakeFolderChain(const std::string& folder);

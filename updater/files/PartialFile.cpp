@@ -1,4 +1,6 @@
 #include "PartialFile.h"
+
+#include "HeldFile.h"
 #include "Widen.h"
 
 #include <cwchar>
@@ -6,11 +8,15 @@
 
 namespace {
 
-// Partial files are named so that a later pass knows them for its own:
-// "TavUpdate.<process>.<number>.part" beside the target.
+// What a pass leaves beside a target is named so that a later pass knows it
+// for its own: "TavUpdate.<process>.<number>.part" (a partial file, stale once
+// its process has ended) and "<target name>.TavUpdate.<process>.<number>.old"
+// (an installed file set aside).
 const wchar_t kPartPattern[] = L"TavUpdate.*.part";
+const wchar_t kAsidePattern[] = L"*.TavUpdate.*.old";
+const wchar_t kAsideMark[] = L".TavUpdate.";
 
-// A scanner or indexer may hold a new file for a moment.
+// A scanner or indexer may hold a file for a moment.
 const int kSwapAttempts = 10;
 const DWORD kSwapPauseMs = 100;
 
@@ -34,72 +40,108 @@ std::wstring ExtendedFullPath(const std::string& path) {
     return L"\\\\?\\" + result;
 }
 
-bool IsPassingLock(DWORD error) {
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
-           error == ERROR_ACCESS_DENIED || error == ERROR_UNABLE_TO_REMOVE_REPLACED ||
-           error == ERROR_UNABLE_TO_MOVE_REPLACEMENT;
+std::wstring FolderOf(const std::wstring& path) {
+    return path.substr(0, path.rfind(L'\\') + 1);
 }
 
-// A partial file is stale when the pass that wrote it has ended: its name
-// carries that process's id (another updater running into the same folder
-// keeps its own).
-bool IsStale(const wchar_t* name) {
-    unsigned long process = 0;
-    if (std::swscanf(name, L"TavUpdate.%lx.", &process) != 1)
-        return false;
+bool IsPassingLock(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+           error == ERROR_ACCESS_DENIED;
+}
+
+bool HasEnded(unsigned long process) {
     if (process == ::GetCurrentProcessId())
-        return true;
+        return false;
     unique_handle running(::OpenProcess(SYNCHRONIZE, FALSE, process));
     return !running || ::WaitForSingleObject(running.get(), 0) != WAIT_TIMEOUT;
 }
 
-// False while another program holds the file so that it cannot be renamed
-// (with the error it gave); true otherwise, also when the swap itself is to
-// find out what else is wrong.
-bool IsFreeToSwap(const std::wstring& path, DWORD* error) {
-    unique_hfile probe(::CreateFileW(path.c_str(), DELETE,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, 0, nullptr));
-    if (probe)
-        return true;
-    *error = ::GetLastError();
-    return !IsPassingLock(*error);
+unsigned long NextNumber() {
+    static LONG s_counter = 0;
+    return static_cast<unsigned long>(::InterlockedIncrement(&s_counter));
+}
+
+// Renames with a pause for a program that holds the file for a moment.
+Win32Result MoveAside(const std::wstring& from, const std::wstring& to) {
+    for (int attempt = 0;; ++attempt) {
+        if (::MoveFileExW(from.c_str(), to.c_str(), 0))
+            return Win32Result();
+        const DWORD error = ::GetLastError();
+        if (!IsPassingLock(error) || attempt + 1 == kSwapAttempts)
+            return Win32Result::Failed("MoveFileEx", error);
+        ::Sleep(kSwapPauseMs);
+    }
+}
+
+void SweepFolder(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    unique_hfind parts(::FindFirstFileW((folder + kPartPattern).c_str(), &found));
+    for (bool more = static_cast<bool>(parts); more; more = ::FindNextFileW(parts.get(), &found)) {
+        unsigned long process = 0;
+        if (std::swscanf(found.cFileName, L"TavUpdate.%lx.", &process) == 1 && HasEnded(process))
+            ::DeleteFileW((folder + found.cFileName).c_str());
+    }
+    unique_hfind asides(::FindFirstFileW((folder + kAsidePattern).c_str(), &found));
+    for (bool more = static_cast<bool>(asides); more;
+         more = ::FindNextFileW(asides.get(), &found)) {
+        // One pass at a time: an aside copy found here is a finished pass's.
+        const std::wstring name = found.cFileName;
+        const size_t mark = name.rfind(kAsideMark);
+        if (mark == 0 || mark == std::wstring::npos)
+            continue;
+        const std::wstring aside = folder + name, target = folder + name.substr(0, mark);
+        // A program may still run it: then it stays for another pass.
+        if (::GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES)
+            ::MoveFileExW(aside.c_str(), target.c_str(), 0);
+        else
+            ::DeleteFileW(aside.c_str());
+    }
 }
 
 } // namespace
 
 CPartialFile::~CPartialFile() {
-    Close();
+    if (m_bSwapped) {
+        DropAside();
+        return;
+    }
+    m_file.reset();
+    m_held.reset();
     if (!m_strPath.empty())
         ::DeleteFileW(m_strPath.c_str());
 }
 
 Win32Result CPartialFile::Open(const std::string& target) {
-    if (::GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        unique_hfile probe(::CreateFileA(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!probe)
-            return Win32Result::Failed("CFile::Open");
+    const DWORD attributes = ::GetFileAttributesA(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        // Replaced by a rename, which a loaded library or a running program
+        // allows: a target that is read-only, a folder, or held by a program
+        // that forbids it for longer than a moment is refused before anything
+        // is received.
+        if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))
+            return Win32Result::Failed("CFile::Open", ERROR_ACCESS_DENIED);
+        for (int attempt = 0;; ++attempt) {
+            unique_hfile probe(::CreateFileA(
+                target.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (probe)
+                break;
+            const DWORD error = ::GetLastError();
+            if (!IsPassingLock(error) || attempt + 1 == kSwapAttempts)
+                return Win32Result::Failed("CFile::Open", error);
+            ::Sleep(kSwapPauseMs);
+        }
     }
     m_strTarget = ExtendedFullPath(target);
     const size_t slash = m_strTarget.rfind(L'\\');
     if (m_strTarget.empty() || slash == std::wstring::npos)
         return Win32Result::Failed("CFile::Open", ERROR_BAD_PATHNAME);
-    const std::wstring folder = m_strTarget.substr(0, slash + 1);
+    const std::wstring folder = FolderOf(m_strTarget);
+    SweepFolder(folder);
 
-    // Left by a pass that was ended half-way.
-    WIN32_FIND_DATAW found;
-    unique_hfind parts(::FindFirstFileW((folder + kPartPattern).c_str(), &found));
-    for (bool more = static_cast<bool>(parts); more; more = ::FindNextFileW(parts.get(), &found)) {
-        if (IsStale(found.cFileName))
-            ::DeleteFileW((folder + found.cFileName).c_str());
-    }
-
-    static LONG s_counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
         wchar_t name[64];
-        std::swprintf(name, 64, L"TavUpdate.%lx.%lx.part", ::GetCurrentProcessId(),
-                      static_cast<unsigned long>(::InterlockedIncrement(&s_counter)));
+        std::swprintf(name, 64, L"TavUpdate.%lx.%lx.part", ::GetCurrentProcessId(), NextNumber());
         const std::wstring path = folder + name;
         m_file.reset(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, // deny write
                                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -133,50 +175,80 @@ Win32Result CPartialFile::Close() {
     // Closed here, not by the owner, so a failing close is seen.
     const Win32Result closed =
         ::CloseHandle(m_file.release()) ? Win32Result() : Win32Result::Failed("CFile::Write");
-    return flushed.Ok() ? closed : flushed;
+    if (!flushed.Ok())
+        return flushed;
+    if (!closed.Ok())
+        return closed;
+    // From here on what is read back through the hold is what goes in.
+    return HoldFile(m_strPath, DELETE, m_held);
 }
 
-Win32Result CPartialFile::Commit() {
+Win32Result CPartialFile::SwapIn() {
+    if (!m_held)
+        return Win32Result::Failed("SwapIn", ERROR_INVALID_HANDLE);
     const DWORD attributes = ::GetFileAttributesW(m_strTarget.c_str());
-    BOOL swapped = FALSE;
-    const char* call = "MoveFileEx";
-    DWORD error = ERROR_SUCCESS;
-    for (int attempt = 0; attempt < kSwapAttempts && !swapped; ++attempt) {
-        if (attempt > 0)
-            ::Sleep(kSwapPauseMs);
-        // Asked afresh: a replace that could not rename the new file has
-        // already taken the old one away, and the new one must still go in.
-        const bool replacing = ::GetFileAttributesW(m_strTarget.c_str()) != INVALID_FILE_ATTRIBUTES;
-        call = replacing ? "ReplaceFile" : "MoveFileEx";
-        // Some platforms' replace leaves a file of its own behind when it
-        // fails on a held file: wait for the hold to pass instead.
-        if (!IsFreeToSwap(m_strPath, &error) || (replacing && !IsFreeToSwap(m_strTarget, &error)))
-            continue;
-        // Replacing keeps the installed file's attributes and security; a
-        // plain move would give it the partial file's.
-        swapped = replacing ? ::ReplaceFileW(m_strTarget.c_str(), m_strPath.c_str(),
-                                             nullptr, // no backup
-                                             REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
-                            : ::MoveFileExW(m_strPath.c_str(), m_strTarget.c_str(),
-                                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-        error = swapped ? ERROR_SUCCESS : ::GetLastError();
-        if (!swapped && !IsPassingLock(error))
-            break;
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        const std::wstring name = m_strTarget.substr(m_strTarget.rfind(L'\\') + 1);
+        wchar_t mark[64];
+        std::swprintf(mark, 64, L".TavUpdate.%lx.%lx.old", ::GetCurrentProcessId(), NextNumber());
+        const std::wstring aside = FolderOf(m_strTarget) + name + mark;
+        const Win32Result moved = MoveAside(m_strTarget, aside);
+        if (!moved.Ok())
+            return moved;
+        m_strAside = aside;
     }
-    if (!swapped) {
-        // With the installed file gone the new one is the only copy: it stays
-        // for a later pass rather than be deleted.
-        if (attributes != INVALID_FILE_ATTRIBUTES &&
-            ::GetFileAttributesW(m_strTarget.c_str()) == INVALID_FILE_ATTRIBUTES)
-            m_strPath.clear();
-        return Win32Result::Failed(call, error);
+    const Win32Result renamed = RenameHeld(m_held.get(), m_strTarget);
+    if (!renamed.Ok()) {
+        if (!m_strAside.empty() && ::MoveFileExW(m_strAside.c_str(), m_strTarget.c_str(), 0))
+            m_strAside.clear();
+        return renamed;
     }
-    m_strPath.clear();
-    // Not every platform's replace carries the attributes over.
+    m_bSwapped = true;
+    // Not every platform's rename carries the attributes over.
     if (attributes != INVALID_FILE_ATTRIBUTES &&
         ::GetFileAttributesW(m_strTarget.c_str()) != attributes)
         ::SetFileAttributesW(m_strTarget.c_str(), attributes);
     return Win32Result();
+}
+
+Win32Result CPartialFile::PutBack() {
+    if (!m_bSwapped)
+        return Win32Result();
+    const Win32Result out = RenameHeld(m_held.get(), m_strPath);
+    if (!out.Ok())
+        return out;
+    m_bSwapped = false;
+    if (!m_strAside.empty()) {
+        if (!::MoveFileExW(m_strAside.c_str(), m_strTarget.c_str(), 0))
+            return Win32Result::Failed("MoveFileEx");
+        m_strAside.clear();
+    }
+    return Win32Result();
+}
+
+void CPartialFile::DropAside() {
+    if (m_strAside.empty())
+        return;
+    // A loaded library or a running program cannot be deleted; a later pass
+    // (or the restart) takes it away.
+    if (!::DeleteFileW(m_strAside.c_str()))
+        ::MoveFileExW(m_strAside.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    m_strAside.clear();
+}
+
+Win32Result CPartialFile::Commit() {
+    Win32Result result = Close();
+    if (result.Ok())
+        result = SwapIn();
+    if (result.Ok())
+        DropAside();
+    return result;
+}
+
+void SweepLeftovers(const std::string& target) {
+    const std::wstring full = ExtendedFullPath(target);
+    if (full.rfind(L'\\') != std::wstring::npos)
+        SweepFolder(FolderOf(full));
 }
 
 Win32Result ReplaceFileContent(const std::string& target, const std::string& bytes) {
@@ -184,7 +256,5 @@ Win32Result ReplaceFileContent(const std::string& target, const std::string& byt
     Win32Result result = file.Open(target);
     if (result.Ok())
         result = file.Write(bytes.data(), static_cast<DWORD>(bytes.size()));
-    if (result.Ok())
-        result = file.Close();
     return result.Ok() ? file.Commit() : result;
 }

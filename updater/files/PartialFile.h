@@ -1,7 +1,10 @@
 #pragma once
 // The file a download is written to before it takes the target's place, so
 // the target is either the former file or the complete new one, never a
-// half-written module. Until Commit, the file is removed when this goes.
+// half-written module. Once closed it is held: nobody else can write, rename
+// or delete it until it has been used. The installed file is renamed aside in
+// its own folder rather than overwritten, so a module a program has loaded or
+// is running can be replaced; the aside copy stays until the swap is final.
 
 #include "UniqueHandle.h"
 #include "Win32Result.h"
@@ -15,25 +18,47 @@ public:
     CPartialFile() = default;
     CPartialFile(const CPartialFile&) = delete;
     CPartialFile& operator=(const CPartialFile&) = delete;
+    // Not swapped in: the partial file is removed. Swapped in: the swap stands
+    // and the aside copy goes.
     ~CPartialFile();
 
     // Fails when the target cannot be written (locked, read-only, a folder)
     // or no file can be made in its folder. A target that does not exist is
-    // not created here. Partial files that an ended pass left in that folder
-    // are removed first.
+    // not created here. What ended passes left in that folder goes first.
     Win32Result Open(const std::string& target);
     Win32Result Write(const char* data, DWORD size);
-    // Flushes and closes; a failure is seen here rather than after the swap.
+    // Flushes, closes and holds the file; a failure is seen here rather than
+    // after the swap.
     Win32Result Close();
-    // Puts the closed file in the target's place, keeping the installed
-    // file's attributes and security.
+    // The held file, to read back what was written.
+    HANDLE Held() const { return m_held.get(); }
+
+    // The installed file aside, this one into its place (through the hold),
+    // the installed file's attributes kept.
+    Win32Result SwapIn();
+    // Undoes SwapIn: this one out again, the installed file back.
+    Win32Result PutBack();
+    // The swap is final: the aside copy is deleted, at restart where a program
+    // still runs it (where the updater may ask for that), else by a later pass.
+    void DropAside();
+    // Close, SwapIn and DropAside: one module on its own.
     Win32Result Commit();
+    // Gives up the hold; the file stays where it is.
+    unique_hfile ReleaseHold() { return std::move(m_held); }
 
 private:
     unique_hfile m_file;
+    unique_hfile m_held;
     std::wstring m_strTarget; // full path
     std::wstring m_strPath;   // full path of the partial file, while it exists
+    std::wstring m_strAside;  // full path of the installed file set aside
+    bool m_bSwapped = false;
 };
+
+// Removes what ended passes left in the target's folder: partial files, and
+// aside copies no program holds any more (an aside copy whose target is
+// missing, left by a pass ended in the middle of a swap, is put back instead).
+void SweepLeftovers(const std::string& target);
 
 // The target's whole content replaced by the bytes, through a partial file.
 Win32Result ReplaceFileContent(const std::string& target, const std::string& bytes);

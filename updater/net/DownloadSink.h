@@ -49,6 +49,22 @@ private:
     CPartialFile& m_file;
 };
 
+// Exactly the listed number of bytes, on their way to another sink or to none:
+// the transfer stops as soon as it passes the size, and fails when it ends
+// short of it.
+class CSizeSink : public IDownloadSink {
+public:
+    explicit CSizeSink(unsigned long long size, IDownloadSink* inner = nullptr)
+        : m_size(size), m_inner(inner) {}
+    Win32Result Add(const char* data, DWORD size) override;
+    Win32Result Finish() override;
+
+private:
+    unsigned long long m_size;
+    unsigned long long m_received = 0;
+    IDownloadSink* m_inner;
+};
+
 // Every block to two sinks in turn: a check beside the file it vets.
 class CTeeSink : public IDownloadSink {
 public:

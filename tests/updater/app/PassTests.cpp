@@ -122,4 +122,28 @@ TEST_P(FetchTest, ModulesAreFetchedRegisteredAndStarted) {
 
 INSTANTIATE_TEST_SUITE_P(Protocols, FetchTest, ::testing::Values("HTTP", "FTP"));
 
+// Two pages, two tabs: two updaters at once. Faults: both fetch the same
+// modules into the same folders (each sweeping the other's partial files), or
+// one of them never ends.
+TEST_F(PassFixture, UpdatersStartedTogetherTakeTurns) {
+    FixtureServer server = FixtureServer::Nginx(serverDir);
+    ASSERT_TRUE(server.Ok()) << server.Error();
+    ASSERT_TRUE(testenv::WriteFile(Served("a.bin"), ScriptedBody(300000)));
+    ASSERT_TRUE(testenv::WriteFile(Served("b.bin"), ScriptedBody(200000)));
+    ASSERT_TRUE(testenv::WriteFile(Served("TavUpdate.ver"), Installed("a.bin") + "|/a.bin\n" +
+                                                                Installed("b.bin") + "|/b.bin\n"));
+    const std::string fallback = Copy("app_fixture_recorder.exe", Installed("default.exe"));
+    ASSERT_TRUE(
+        testenv::WriteFile(workDir + "\\pass.ini", Config("HTTP", server.Port(), fallback)));
+    AppProcess second;
+    ASSERT_TRUE(app.Start(workDir, workDir + "\\pass.ini"));
+    ASSERT_TRUE(second.Start(workDir, workDir + "\\pass.ini"));
+    EXPECT_TRUE(app.Ends(120));
+    EXPECT_TRUE(second.Ends(120));
+    EXPECT_EQ(1, server.CountRequests("GET /a.bin "));
+    EXPECT_EQ(1, server.CountRequests("GET /b.bin "));
+    EXPECT_TRUE(ScriptedBody(300000) == testenv::ReadFile(Installed("a.bin")));
+    EXPECT_TRUE(ScriptedBody(200000) == testenv::ReadFile(Installed("b.bin")));
+}
+
 } // namespace

@@ -1,4 +1,8 @@
+#include "Elevation.h"
 #include "NetTest.h"
+
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <thread>
@@ -20,12 +24,47 @@ protected:
     FixtureServer server = FixtureServer::Nginx(root);
 };
 
+// A folder's DACL as the file system keeps it.
+std::string FolderDacl(const std::string& folder) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    LPSTR text = nullptr;
+    if (::GetNamedSecurityInfoA(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS ||
+        !::ConvertSecurityDescriptorToStringSecurityDescriptorA(
+            descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr))
+        return "";
+    const std::string result = text;
+    ::LocalFree(text);
+    ::LocalFree(descriptor);
+    return result;
+}
+
+// Whether folders keep the security they are made with (Wine 8 keeps none).
+bool FoldersKeepTheirSecurity(const std::string& probe) {
+    const char sddl[] = "D:P(A;OICI;FA;;;SY)";
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor,
+                                                           nullptr);
+    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
+    ::CreateDirectoryA(probe.c_str(), &attributes);
+    ::LocalFree(descriptor);
+    const bool kept = FolderDacl(probe) == sddl;
+    ::RemoveDirectoryA(probe.c_str());
+    return kept;
+}
+
 // Faults: missing folders not made, or a folder too long for the buffer
-// overrunning it.
+// overrunning it; a folder the elevated updater makes inheriting what users
+// may be able to write from its parent.
 TEST_F(DownloadTest, MissingFoldersAreMadeWithinTheirBound) {
     const std::string nine = local + "\\1\\2\\3\\4\\5\\6\\7\\8\\9";
     ASSERT_TRUE(net.DownloadFile("/m.bin", nine + "\\x.dll", 0)) << trace.Dump();
     ExpectOnly(nine, "x.dll");
+    if (IsProcessElevated() && FoldersKeepTheirSecurity(local + "\\probe"))
+        EXPECT_EQ("D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)",
+                  FolderDacl(local + "\\1\\2"));
+    else
+        std::printf("folder security not checked: not elevated, or not kept here\n");
     const std::string wide = local + "\\" + std::string(258 - local.size(), 'g');
     EXPECT_EQ(0, net.DownloadFile("/m.bin", wide + "\\x.dll", 0));
     EXPECT_FALSE(testenv::FileExists(wide + "\\x.dll"));
@@ -44,7 +83,7 @@ TEST_F(DownloadTest, HeldTargetStaysAsItWas) {
     held.reset();
     EXPECT_EQ("former", testenv::ReadFile(target));
     EXPECT_EQ(std::vector<std::string>{"held.dll"}, testenv::ListFolder(local));
-    EXPECT_TRUE(trace.Has(1, "ERROR : Function(ReplaceFile) failed , EC=" +
+    EXPECT_TRUE(trace.Has(1, "ERROR : Function(CFile::Open) failed , EC=" +
                                  std::to_string(ERROR_SHARING_VIOLATION) + " ,  \n"))
         << trace.Dump();
 }
