@@ -8,6 +8,7 @@ CUpdateApp theApp;
 BOOL CUpdateApp::InitInstance() {
     if (!AfxSocketInit(nullptr)) {
         AfxMessageBox(IDS_SOCKETS_INIT_FAILED);
+        m_nExitCode = EXIT_NOT_STARTED;
         return FALSE;
     }
     AfxEnableControlContainer();
@@ -19,6 +20,7 @@ BOOL CUpdateApp::InitInstance() {
     m_pMainWnd = &dlg;
     dlg.DoModal();
     m_pMainWnd = nullptr;
+    m_nExitCode = dlg.PassResult();
     return FALSE;
 }
 

@@ -9,7 +9,12 @@ public:
     CUpdateApp() = default;
 
     BOOL InitInstance() override;
+    // The pass's exit code (PassExitCode.h).
+    int ExitInstance() override { return m_nExitCode; }
     // Esc and Enter go to the focused window untouched, so no dialog of the
     // program can be ended or have a button pressed with them.
     BOOL PreTranslateMessage(MSG* pMsg) override;
+
+private:
+    int m_nExitCode = 0;
 };

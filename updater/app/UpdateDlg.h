@@ -4,6 +4,7 @@
 
 #include "AULMgr.h"
 #include "Dialog.h"
+#include "PassExitCode.h"
 #include "UniqueHandle.h"
 #include "UpdateView.h"
 #include "Wnd.h"
@@ -29,6 +30,8 @@ public:
     LRESULT OnQueryDragIcon(WPARAM, LPARAM);
     LRESULT OnStartUpdate(WPARAM wParam, LPARAM lParam);
     int RunUpdate();
+    // The program's exit code, once the window has closed.
+    int PassResult() const { return m_nExitCode.load(); }
 
     // The engine's view, called from the worker: each control message is sent
     // to this window's thread, which delivers it from its modal loop. Controls
@@ -56,6 +59,8 @@ private:
     // waits for it before the engine goes.
     unique_handle m_hWorker;
     std::atomic<bool> m_bPassDone{false};
+    // Written by the worker before it posts its WM_CLOSE.
+    std::atomic<int> m_nExitCode{EXIT_PASS_OK};
     bool m_bCloseRequested = false;
     std::string m_strTitle;
 };

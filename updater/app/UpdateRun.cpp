@@ -15,6 +15,7 @@ LRESULT CUpdateDlg::OnStartUpdate(WPARAM, LPARAM) {
                                     UpdateThreadProc, this, 0, &threadId);
     if (!hThread) {
         // No worker will ever post the final close: close now.
+        m_nExitCode.store(EXIT_NOT_STARTED);
         m_manager.Trace(TRACE_ERROR, "OnStartUpdate : ERROR, CreateThread, EC=%d",
                         static_cast<int>(::GetLastError()));
         PostMessage(WM_CLOSE);
@@ -39,29 +40,41 @@ int CUpdateDlg::RunUpdate() {
 
     m_manager.AttachView(this);
 
-    int ok = m_manager.LoadConfig(path);
+    // The first stage that fails names the pass's exit code.
+    int exitCode = EXIT_PASS_OK;
+    const auto failedAs = [&exitCode](int ok, PassExitCode code) {
+        if (!ok && exitCode == EXIT_PASS_OK)
+            exitCode = code;
+        return ok;
+    };
+    int ok = failedAs(m_manager.LoadConfig(path), EXIT_NO_CONFIG);
     if (ok)
-        ok = m_manager.BeginPass();
+        ok = failedAs(m_manager.BeginPass(), EXIT_OTHER_PASS);
     if (ok)
-        ok = m_manager.ConnectServer();
+        ok = failedAs(m_manager.ConnectServer(), EXIT_NO_SERVER);
     ::Sleep(100);
-    if (ok)
+    if (ok) {
         ok = m_manager.GetVersionInfo();
+        // Over HTTP an unreachable server shows only now.
+        failedAs(ok, m_manager.ServerAnswered() ? EXIT_NO_LIST : EXIT_NO_SERVER);
+    }
     ::Sleep(100);
     if (ok)
-        ok = m_manager.ParseVersionInfo();
+        ok = failedAs(m_manager.ParseVersionInfo(), EXIT_NO_LIST);
     ::Sleep(100);
     if (ok)
-        ok = m_manager.CompareVersionInfo();
+        ok = failedAs(m_manager.CompareVersionInfo(), EXIT_NO_LIST);
     ::Sleep(100);
     if (ok && m_manager.CountModulesToUpdate() >= 1) {
         m_manager.DownloadNewFiles();
         m_manager.RegisterModule();
+        failedAs(m_manager.FailedModules() == 0, EXIT_MODULE_FAILED);
     }
     ::Sleep(100);
-    m_manager.LaunchModule();
+    failedAs(m_manager.LaunchModule() && m_manager.FailedStarts() == 0, EXIT_LAUNCH_FAILED);
     m_manager.EndPass();
     ::Sleep(100);
+    m_nExitCode.store(exitCode);
 
     // Once the pass is marked done the window may go at any moment: nothing
     // of it is touched after that.

@@ -400,7 +400,9 @@ int CAULMgr::DownloadNewFiles() {
     if (IsSigningOn()) {
         // One release, all or nothing; the local list follows it.
         m_bReleaseFailed = !m_release.Install(m_modules);
-        if (!m_bReleaseFailed)
+        if (m_bReleaseFailed)
+            ++m_nFailedModules;
+        else
             KeepVerifiedList();
         return 1;
     }
@@ -412,14 +414,17 @@ int CAULMgr::DownloadNewFiles() {
         if (!m_downloader.GetRemoteFileSize(r.remoteFile, &size)) {
             Trace(TRACE_ERROR, "DownloadNewFiles : GetRemoteFileSize(%s) ERROR",
                   r.remoteFile.c_str());
+            ++m_nFailedModules;
             continue;
         }
-        if (DownloadModule(r, size))
+        if (DownloadModule(r, size)) {
             Trace(TRACE_INFO, "DownloadNewFiles : DownloadFile(%s->%s) OK . %d Bytes",
                   r.remoteFile.c_str(), r.localFile.c_str(), static_cast<int>(size));
-        else
+        } else {
             Trace(TRACE_ERROR, "DownloadNewFiles : DownloadFile(%s->%s) ERROR",
                   r.remoteFile.c_str(), r.localFile.c_str());
+            ++m_nFailedModules;
+        }
     }
     return 1;
 }
@@ -452,12 +457,15 @@ int CAULMgr::RegisterModule() {
         if (IsSigningOn() && !m_release.IsVerified(i)) {
             Trace(TRACE_ERROR, "RegisterModule : ERROR, %s not installed and checked : skipped",
                   r.localFile.c_str());
+            ++m_nFailedModules;
             continue;
         }
-        if (_RegisterControl(r.localFile))
+        if (_RegisterControl(r.localFile)) {
             Trace(TRACE_INFO, "RegisterModule : _RegisterControl(%s) OK", r.localFile.c_str());
-        else
+        } else {
             Trace(TRACE_ERROR, "RegisterModule : _RegisterControl(%s) ", r.localFile.c_str());
+            ++m_nFailedModules;
+        }
     }
     return 1;
 }
@@ -559,6 +567,7 @@ int CAULMgr::LaunchInstalledRelease() {
 int CAULMgr::_ExecuteApp(std::string path, std::string arguments) {
     const Win32Result started = StartProgram(path, arguments);
     if (!started.Ok()) {
+        ++m_nFailedStarts;
         Trace(TRACE_ERROR, "%s : CreateProcess ERROR. EC=%d ", path.c_str(),
               static_cast<int>(started.Error()));
         return 0;

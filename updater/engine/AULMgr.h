@@ -71,6 +71,12 @@ public:
     int LaunchModule();
     int _ExecuteApp(std::string path, std::string arguments);
 
+    // What went wrong after the list was read, for the program's exit code:
+    // modules not installed or not registered, programs that did not start.
+    int FailedModules() const { return m_nFailedModules; }
+    int FailedStarts() const { return m_nFailedStarts; }
+    bool ServerAnswered() const { return m_downloader.ServerAnswered(); }
+
     const UpdateConfig& Config() const { return m_config; }
     void SetConfig(const UpdateConfig& config) { m_config = config; }
     const ModuleList& Modules() const { return m_modules; }
@@ -102,4 +108,6 @@ private:
     // The signed pass's modules as it checked them, held until it ends.
     CRelease m_release{*this, m_downloader};
     bool m_bReleaseFailed = false;
+    int m_nFailedModules = 0;
+    int m_nFailedStarts = 0;
 };

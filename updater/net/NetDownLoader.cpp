@@ -42,6 +42,7 @@ int CNetDownLoader::SetLoginInfo(std::string remoteAddress, int protocol, int po
 
 int CNetDownLoader::Connect() {
     Disconnect();
+    m_bServerAnswered = false;
 
     m_hInternet.reset(::InternetOpenA(AfxGetAppName().c_str(), INTERNET_OPEN_TYPE_PRECONFIG,
                                       nullptr, // no proxy name
@@ -73,6 +74,8 @@ int CNetDownLoader::Connect() {
         _ReportError("InternetConnect", "");
         return 0;
     }
+    // An FTP connection logs in at once; an HTTP one waits for its first request.
+    m_bServerAnswered = m_nProtocol == PROTOCOL_FTP;
     Trace(TRACE_INFO, "InternetConnect(%s , %d, %s, %s, %d) OK...", m_strRemoteAddress.c_str(),
           m_nRemotePort, m_strLoginName.c_str(), m_strLoginPassword.c_str(), m_nProtocol);
     return 1;

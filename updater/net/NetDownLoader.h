@@ -37,6 +37,10 @@ public:
     int Connect();
     void Disconnect();
     unsigned short RemotePort() const { return m_nRemotePort; }
+    // Whether the server answered since the last Connect: an FTP login, or an
+    // HTTP response of any status. An HTTP connection is made by the first
+    // request, so only then does an unreachable server show.
+    bool ServerAnswered() const { return m_bServerAnswered; }
     HINTERNET RootHandle() const { return m_hInternet.get(); }
 
     int GetRemoteFileSize(std::string remotePath, DWORD* size);
@@ -91,4 +95,5 @@ private:
     std::string m_strOpenedRemoteFile;
     IDownloadProgress* m_pOwner;
     DWORD m_dwTimeoutSeconds;
+    bool m_bServerAnswered = false;
 };

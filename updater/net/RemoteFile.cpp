@@ -104,6 +104,7 @@ unique_hinternet CNetDownLoader::_SendHttpRequest(const std::string& remotePath,
         _CloseInternetHandle(request);
         return unique_hinternet();
     }
+    m_bServerAnswered = true;
     long code = atol(status);
     if (statusCode)
         *statusCode = code;

@@ -14,10 +14,12 @@ bool AppProcess::Start(const std::string& folder, const std::string& arguments) 
     return static_cast<bool>(m_process);
 }
 
-bool AppProcess::Ends(int seconds) {
+int AppProcess::ExitCode(int seconds) {
     DWORD code = STILL_ACTIVE;
-    return m_process && ::WaitForSingleObject(m_process.get(), seconds * 1000) == WAIT_OBJECT_0 &&
-           ::GetExitCodeProcess(m_process.get(), &code) && code == 0;
+    if (!m_process || ::WaitForSingleObject(m_process.get(), seconds * 1000) != WAIT_OBJECT_0 ||
+        !::GetExitCodeProcess(m_process.get(), &code))
+        return -1;
+    return static_cast<int>(code);
 }
 
 HWND AppProcess::WaitDialog(const std::function<bool(HWND)>& accept, int seconds) const {

@@ -17,8 +17,10 @@ public:
     // Starts BinDir()\TavUpdate.exe in the folder, with the argument text
     // after the quoted program path (empty: no argument).
     bool Start(const std::string& folder, const std::string& arguments);
-    // Waits for the process to end with exit code 0.
-    bool Ends(int seconds);
+    // Waits for the process to end: its exit code, -1 when it did not end in
+    // time. Ends: with exit code 0.
+    int ExitCode(int seconds);
+    bool Ends(int seconds) { return ExitCode(seconds) == 0; }
     // A visible dialog of the process that the test accepts; null when none
     // appears in time.
     HWND WaitDialog(const std::function<bool(HWND)>& accept, int seconds) const;

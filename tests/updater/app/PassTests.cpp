@@ -1,3 +1,4 @@
+#include "PassExitCode.h"
 #include "PassFixture.h"
 
 #include <commctrl.h>
@@ -33,12 +34,13 @@ TEST_F(PassFixture, NothingToStartShowsTheOnlyBoxAndTheWindowWaitsBehindIt) {
     Settle(main);
     EXPECT_TRUE(::IsWindow(main));
     ::PostMessageA(box, WM_COMMAND, IDOK, 0);
-    EXPECT_TRUE(app.Ends(30));
+    EXPECT_EQ(EXIT_NO_CONFIG, app.ExitCode(30));
 }
 
 // A stage that fails skips the stages after it up to the launch, which still
 // runs: the default program starts, as nothing was listed, and the window
-// closes. A list from an earlier pass names a program that must not start.
+// closes; the exit code names the stage. A list from an earlier pass names a
+// program that must not start.
 class FailedStageTest : public PassFixture {
 protected:
     void SetUp() override {
@@ -49,12 +51,12 @@ protected:
         ASSERT_TRUE(testenv::WriteFile(workDir + "\\TavUpdate.ver", listed));
     }
     // The configuration is the working folder's TavUpdateInfo.ini.
-    void ExpectOnlyTheLaunch(const std::string& localList, const std::string& arguments) {
-        ASSERT_TRUE(
-            testenv::WriteFile(workDir + "\\TavUpdateInfo.ini",
-                               Config("HTTP", server.Port(), Installed("default.exe"), localList)));
+    void ExpectOnlyTheLaunch(const std::string& localList, const std::string& arguments,
+                             int exitCode = EXIT_NO_LIST) {
+        ASSERT_TRUE(testenv::WriteFile(workDir + "\\TavUpdateInfo.ini",
+                                       Config("HTTP", port, Installed("default.exe"), localList)));
         ASSERT_TRUE(app.Start(workDir, arguments));
-        ASSERT_TRUE(app.Ends(90));
+        ASSERT_EQ(exitCode, app.ExitCode(90));
         ExpectStartedOnce(Installed("default.exe"));
         EXPECT_EQ("", testenv::ReadFile(Installed("listed.exe") + ".ran"));
         EXPECT_EQ(0, server.CountRequests("/listed.exe"));
@@ -63,7 +65,14 @@ protected:
 
     const std::string listed = Installed("listed.exe") + " | /listed.exe | E\r\n";
     FixtureServer server = FixtureServer::Nginx(serverDir);
+    int port = server.Port();
 };
+
+// Nobody listens on the port.
+TEST_F(FailedStageTest, ConnectServer) {
+    server.Stop();
+    ExpectOnlyTheLaunch("", "", EXIT_NO_SERVER);
+}
 
 // No list on the server, no argument. Fault: the earlier pass's list read.
 TEST_F(FailedStageTest, GetVersionInfo) {
@@ -118,6 +127,13 @@ TEST_P(FetchTest, ModulesAreFetchedRegisteredAndStarted) {
     EXPECT_EQ("registered com=1\n", testenv::ReadFile(Installed("control.dll") + ".reg"));
     ExpectStartedOnce(Installed("client.exe"));
     ExpectNoLogFiles();
+}
+
+// A module the server does not have; the rest of the pass runs.
+TEST_F(FailedStageTest, DownloadNewFiles) {
+    ASSERT_TRUE(
+        testenv::WriteFile(Served("TavUpdate.ver"), Installed("gone.dll") + "|/gone.dll\r\n"));
+    ExpectOnlyTheLaunch("", "", EXIT_MODULE_FAILED);
 }
 
 INSTANTIATE_TEST_SUITE_P(Protocols, FetchTest, ::testing::Values("HTTP", "FTP"));

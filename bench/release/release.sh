@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Cost of a signed pass over a release of 50 modules of 1 MiB, published with
+# tavpublish (signed list, digests, sizes), served by nginx on loopback: the
+# pass that installs the whole release (received, checked, put in place
+# together) and the no-op pass that finds it current (each module hashed
+# through a hold). With BENCH_BASELINE=<another TavUpdate.exe> the same passes
+# run with that program too, in the same run, and the ratios are printed.
+# Each pass is timed from outside as a whole process under Wine; the median of
+# the runs counts.
+#   bench/release/release.sh   (BENCH_BUILD=folder to build elsewhere,
+#                               BENCH_RUNS=n runs of each pass, default 5)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+. "$root/cmake/shell-helpers.sh"
+runs=${BENCH_RUNS:-5}
+count=50
+
+bench_begin release TavUpdate
+cmake -S "$root" -B "$root/build/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build "$root/build/native" --target tavpublish >/dev/null
+tavpublish=$root/build/native/bin/tavpublish
+
+win() { echo "Z:${1//\//\\}"; }
+mkdir -p "$work/www/m" "$work/local"
+: >"$work/listing"
+for i in $(seq -w 1 $count); do
+    head -c $((1 << 20)) /dev/urandom >"$work/www/m/m$i.bin"
+    printf '%s | /m/m%s.bin | -\r\n' "$(win "$work/local/m$i.bin")" "$i" >>"$work/listing"
+done
+key=$("$tavpublish" keygen "$work/key.pem" | sed -n 's/^Signing Key=//p')
+"$tavpublish" build --key "$work/key.pem" "$work/listing" "$work/www" "$work/www/TavUpdate.ver" >/dev/null
+
+start_nginx "$work/nginx" "$work/www"
+start_xvfb
+wine_env "$build/wineprefix"
+"$root/cmake/wine-prefix" "$WINEPREFIX"
+wineserver -p60
+# The pass ends by starting a small system program, so no box waits.
+printf '[SERVER]\r\nRemote Address=127.0.0.1\r\nProtocol=HTTP\r\nRemote Port=%s\r\nRemote Version File=/TavUpdate.ver\r\nSigning Key=%s\r\n[LOCAL]\r\nLocal Version File=%s\r\nDefault Exec File=C:\\windows\\system32\\hostname.exe\r\n' \
+    "$nginx_port" "$key" "$(win "$work/TavUpdate.ver")" >"$work/pass.ini"
+
+# run <program> <kind>: median seconds of the runs; "install" passes start
+# from an empty local folder, "noop" passes from the installed release.
+run() {
+    local program=$1 kind=$2 times=() start end
+    for _ in $(seq "$runs"); do
+        [ "$kind" = noop ] || rm -f "$work/local"/* "$work/TavUpdate.ver"
+        start=$(date +%s.%N)
+        wine "$program" "$(win "$work/pass.ini")" >/dev/null 2>&1
+        end=$(date +%s.%N)
+        times+=("$(python3 -c "print('%.3f' % ($end - $start))")")
+    done
+    for f in "$work"/local/*.bin; do
+        cmp -s "$f" "$work/www/m/$(basename "$f")" || { echo "bench: $f not installed" >&2; exit 1; }
+    done
+    printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p"
+}
+
+echo "bench: $runs runs of each pass, a signed release of $count modules of 1 MiB"
+declare -A secs
+for kind in install noop; do
+    secs[$kind]=$(run "$build/bin/TavUpdate.exe" $kind)
+    if [ -n "${BENCH_BASELINE:-}" ]; then
+        secs[base-$kind]=$(run "$BENCH_BASELINE" $kind)
+        printf "%-8s this %6s s   baseline %6s s   this/baseline %s\n" $kind "${secs[$kind]}" \
+            "${secs[base-$kind]}" "$(python3 -c "print('%.2f' % (${secs[$kind]} / ${secs[base-$kind]}))")"
+    else
+        printf "%-8s %6s s\n" $kind "${secs[$kind]}"
+    fi
+done
