@@ -33,6 +33,7 @@ TEST(LogFileTest, ProcessesAppendingAtOnceLeaveWholeLinesAcrossTheRoll) {
         entries.push_back(entry);
     std::map<std::string, int> next{{"A", 0}, {"B", 0}};
     for (const std::string& entry : entries) {
+        ASSERT_GT(entry.size(), 12u) << entry;
         const std::string tag = entry.substr(12, 1);
         const std::string line =
             "LogWriter 3 " + tag + " " + std::to_string(next[tag]++) + " " + std::string(60, 'x');
