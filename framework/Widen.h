@@ -1,6 +1,6 @@
 #pragma once
-// Text of the ANSI code page as UTF-16, for the wide platform calls; a null
-// text is empty.
+// Text of the ANSI code page as UTF-16, for the wide platform calls, and back
+// (characters the code page lacks become '?'); a null text is empty.
 
 #include <windows.h>
 
@@ -16,4 +16,14 @@ inline std::wstring WidenAnsi(const char* text) {
     ::MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], n);
     wide.resize(static_cast<size_t>(n - 1));
     return wide;
+}
+
+inline std::string NarrowAnsi(const std::wstring& text) {
+    const int n = ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()),
+                                        nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0)
+        ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), &narrow[0], n,
+                              nullptr, nullptr);
+    return narrow;
 }

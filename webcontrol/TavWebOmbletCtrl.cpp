@@ -1,5 +1,6 @@
 #include "TavWebOmbletCtrl.h"
 #include "AllowedSites.h"
+#include "LogFile.h"
 #include "OleControlModule.h"
 #include "OleRegistry.h"
 #include "PropExchange.h"
@@ -7,6 +8,7 @@
 #include "TavWebOmblet.h"
 #include "TavWebOmbletPropPage.h"
 #include "TavWebOmblet_h.h"
+#include "Widen.h"
 
 static_assert(kTavWebOmbletMiscStatus ==
                   (OLEMISC_SETCLIENTSITEFIRST | OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_INSIDEOUT |
@@ -19,11 +21,8 @@ const DWORD kControlVersion = MAKELONG(0, 1); // 1.0
 
 using Method = long (*)(CTavWebOmbletCtrl& control, const char* const* args);
 
-// Decided afresh on every call, since the page can navigate. A refused call
-// does nothing: no start, no message, no stored login, and 0 for a result.
-template <Method method> long SiteLocked(COleControl& control, const char* const* args) {
-    CTavWebOmbletCtrl& self = static_cast<CTavWebOmbletCtrl&>(control);
-    return self.IsCallerAllowed() ? method(self, args) : 0;
+template <Method method> long Call(COleControl& control, const char* const* args) {
+    return method(static_cast<CTavWebOmbletCtrl&>(control), args);
 }
 
 long OBInstalled(CTavWebOmbletCtrl& c, const char* const*) {
@@ -61,16 +60,30 @@ long ShowAboutBox(CTavWebOmbletCtrl& c, const char* const*) {
 
 // DISPIDs 1 to 8 in this order, then the About box.
 const CDispatchEntry kDispatch[] = {
-    {1, L"TavOBInstalled", 0, true, SiteLocked<OBInstalled>},
-    {2, L"TavOmbletInstall", 0, false, SiteLocked<OmbletInstall>},
-    {3, L"TavStartOmblet", 3, false, SiteLocked<StartOmblet>},
-    {4, L"TavStopOmblet", 0, false, SiteLocked<StopOmblet>},
-    {5, L"TavOpenMeetingWindow", 3, true, SiteLocked<OpenMeetingWindow>},
-    {6, L"TavOpenP2PCall", 5, true, SiteLocked<OpenP2PCall>},
-    {7, L"TavOpenMeetingRoom", 4, true, SiteLocked<OpenMeetingRoom>},
-    {8, L"TavIntoMeetingRoom", 4, false, SiteLocked<IntoMeetingRoom>},
-    {DISPID_ABOUTBOX, L"AboutBox", 0, false, SiteLocked<ShowAboutBox>},
+    {1, L"TavOBInstalled", 0, true, Call<OBInstalled>},
+    {2, L"TavOmbletInstall", 0, false, Call<OmbletInstall>},
+    {3, L"TavStartOmblet", 3, false, Call<StartOmblet>},
+    {4, L"TavStopOmblet", 0, false, Call<StopOmblet>},
+    {5, L"TavOpenMeetingWindow", 3, true, Call<OpenMeetingWindow>},
+    {6, L"TavOpenP2PCall", 5, true, Call<OpenP2PCall>},
+    {7, L"TavOpenMeetingRoom", 4, true, Call<OpenMeetingRoom>},
+    {8, L"TavIntoMeetingRoom", 4, false, Call<IntoMeetingRoom>},
+    {DISPID_ABOUTBOX, L"AboutBox", 0, false, Call<ShowAboutBox>},
 };
+
+// Every method that takes the login takes it first: ID, name, password.
+const UINT kPasswordArgument = 2;
+
+// The call as the page made it, the password masked: Name("a", "b", "***").
+std::string CallText(const CDispatchEntry& entry, const char* const* args) {
+    std::string text = NarrowAnsi(entry.name) + "(";
+    for (UINT i = 0; i < entry.params; ++i) {
+        text += i ? ", \"" : "\"";
+        text += i == kPasswordArgument ? "***" : args[i];
+        text += "\"";
+    }
+    return text + ")";
+}
 
 INT_PTR CALLBACK AboutProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
@@ -102,7 +115,7 @@ HRESULT CTavWebOmbletCtrl::UpdateRegistry(const COleObjectFactory& factory, BOOL
                                       kTavWebOmbletMiscStatus, kTypeLibID, kVerMajor, kVerMinor);
 }
 
-bool CTavWebOmbletCtrl::IsCallerAllowed() const {
+bool CTavWebOmbletCtrl::IsCallerAllowed(std::string& refusal) const {
     if (!IsSafeForUntrustedCaller())
         return true;
     CAllowedSites sites;
@@ -112,9 +125,39 @@ bool CTavWebOmbletCtrl::IsCallerAllowed() const {
     // a listed page gets nothing; and a listed page framed by another site
     // gets nothing either.
     std::wstring url;
-    if (!GetPageUrl(url) || !sites.Allows(url))
+    if (!GetPageUrl(url)) {
+        refusal = "the page's address is unknown";
         return false;
-    return !GetTopPageUrl(url) || sites.Allows(url);
+    }
+    if (!sites.Allows(url)) {
+        refusal = "page " + NarrowAnsi(url) + " is not on an allowed site";
+        return false;
+    }
+    if (GetTopPageUrl(url) && !sites.Allows(url)) {
+        refusal = "top-level page " + NarrowAnsi(url) + " is not on an allowed site";
+        return false;
+    }
+    return true;
+}
+
+long CTavWebOmbletCtrl::CallMethod(const CDispatchEntry& entry, const char* const* args) {
+    // Decided afresh on every call, since the page can navigate. A refused
+    // call does nothing: no start, no message, no stored login, and 0 for a
+    // result.
+    std::string refusal;
+    long result = 0;
+    if (IsCallerAllowed(refusal))
+        result = entry.call(*this, args);
+    else if (Logs(LOG_ERROR))
+        Log(LOG_ERROR, "%s : ERROR, refused: %s", NarrowAnsi(entry.name).c_str(), refusal.c_str());
+    if (Logs(LOG_INFO)) {
+        const std::string call = CallText(entry, args);
+        if (entry.hasResult)
+            Log(LOG_INFO, "%s = %ld", call.c_str(), result);
+        else
+            Log(LOG_INFO, "%s", call.c_str());
+    }
+    return result;
 }
 
 void CTavWebOmbletCtrl::AboutBox() {

@@ -17,14 +17,15 @@ public:
     // Whether the caller of this scripted call may use the control: a page
     // in a browser only when it, and the top-level page around it, lie on
     // sites the deployment lists, if it lists any; a host that runs with the
-    // user's own rights always.
-    bool IsCallerAllowed() const;
+    // user's own rights always. A refusal says which page it judged.
+    bool IsCallerAllowed(std::string& refusal) const;
 
     // IPersist
     HRESULT STDMETHODCALLTYPE GetClassID(CLSID* pClsid) override;
 
 protected:
     const CDispatchEntry* GetDispatchTable(UINT& count) const override;
+    long CallMethod(const CDispatchEntry& entry, const char* const* args) override;
     HRESULT GetTypeLib(LCID lcid, ITypeLib** ppTypeLib) override;
     void DoPropExchange(CPropExchange* pPX) override;
     void OnResetState() override;

@@ -67,6 +67,9 @@ public:
 
     // The control class's part.
     virtual const CDispatchEntry* GetDispatchTable(UINT& count) const = 0;
+    // Runs one method of the table with its arguments as text; a control may
+    // check or record the call around it.
+    virtual long CallMethod(const CDispatchEntry& entry, const char* const* args);
     virtual HRESULT GetTypeLib(LCID lcid, ITypeLib** ppTypeLib) = 0;
     virtual void DoPropExchange(CPropExchange* pPX);
     virtual void OnResetState();

@@ -32,6 +32,10 @@ HRESULT ArgumentText(VARIANT* arg, std::string& out) {
 
 } // namespace
 
+long COleControl::CallMethod(const CDispatchEntry& entry, const char* const* args) {
+    return entry.call(*this, args);
+}
+
 HRESULT COleControl::LoadTypeInfo() {
     if (m_pDispInfo)
         return S_OK;
@@ -120,7 +124,7 @@ HRESULT STDMETHODCALLTYPE COleControl::Invoke(DISPID dispIdMember, REFIID riid, 
         // The page may drop its last reference while the method runs (a
         // modal box or a sent message lets its script run): keep ours.
         com_ptr<IDispatch> self(this);
-        long result = entry->call(*this, args.empty() ? nullptr : args.data());
+        long result = CallMethod(*entry, args.empty() ? nullptr : args.data());
         if (pVarResult) {
             ::VariantInit(pVarResult);
             if (entry->hasResult) {

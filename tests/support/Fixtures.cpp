@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <sstream>
 
 namespace testenv {
@@ -81,6 +82,16 @@ std::vector<std::string> ListFolder(const std::string& folder, const std::string
     return names;
 }
 
+std::vector<std::string> LogEntries(const std::string& path) {
+    static const std::regex stamped(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} \d+ \d+ (.*)\r)");
+    std::vector<std::string> entries;
+    std::istringstream in(ReadFile(path));
+    std::smatch m;
+    for (std::string line; std::getline(in, line);)
+        entries.push_back(std::regex_match(line, m, stamped) ? m[1].str() : "?" + line);
+    return entries;
+}
+
 unique_handle StartProcess(const std::string& commandLine, const std::string& folder,
                            HANDLE output) {
     STARTUPINFOA si = {};
@@ -123,6 +134,32 @@ int RunProcess(const std::string& commandLine, std::string* output, unsigned lon
 }
 
 } // namespace testenv
+
+LogPolicyValues::LogPolicyValues(const std::string& key, DWORD level, const std::string& file)
+    : key(key) {
+    unique_hkey k;
+    ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0,
+                      KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, k.put(), nullptr);
+    ::RegSetValueExA(k.get(), "TraceLevel", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&level),
+                     sizeof(level));
+    ::RegSetValueExA(k.get(), "TraceFile", 0, REG_EXPAND_SZ,
+                     reinterpret_cast<const BYTE*>(file.c_str()),
+                     static_cast<DWORD>(file.size() + 1));
+}
+
+LogPolicyValues::~LogPolicyValues() {
+    unique_hkey k;
+    DWORD subkeys = 0, values = 0;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY,
+                        k.put()) != ERROR_SUCCESS)
+        return;
+    ::RegDeleteValueA(k.get(), "TraceLevel");
+    ::RegDeleteValueA(k.get(), "TraceFile");
+    if (::RegQueryInfoKeyA(k.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                           nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+        subkeys == 0 && values == 0)
+        ::RegDeleteKeyA(k.get(), "");
+}
 
 std::string ScriptedBody(size_t size) {
     std::string data(size, '\0');

@@ -35,7 +35,21 @@ unique_handle StartProcess(const std::string& commandLine, const std::string& fo
 int RunProcess(const std::string& commandLine, std::string* output = nullptr,
                unsigned long timeoutMs = 120000);
 
+// The entries of a log file as "<source> <level> <text>", each line checked
+// for the stamp before them (date, time to the millisecond, process, thread);
+// a line without it, or without its line end, as "?" and the whole line.
+std::vector<std::string> LogEntries(const std::string& path);
+
 } // namespace testenv
+
+// The administrator's TraceLevel and TraceFile under HKLM\<key> (32-bit
+// registry view) for one scope; the values, and the key when it is left
+// empty, go with it.
+struct LogPolicyValues {
+    LogPolicyValues(const std::string& key, DWORD level, const std::string& file);
+    ~LogPolicyValues();
+    const std::string key;
+};
 
 // The body the scripted server sends for size=N: byte i is (i * 31 + 7) & 0xFF,
 // so every byte value (CR, LF and NUL too) occurs.

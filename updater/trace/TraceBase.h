@@ -1,20 +1,26 @@
 #pragma once
 // Common base of the update manager and the downloader: a class name, a trace
-// level and a log stream. Trace output is switched off in the shipped program:
-// Trace and OpenLog do nothing and no log file is ever created.
+// level and a log. Trace output is off unless the machine's policy asks for a
+// log (HKLM\SOFTWARE\Tav\TavUpdate, TraceLevel and TraceFile): then OpenLog
+// opens the one file both classes append to, and Trace writes the calls up
+// to that level. Without it no file is created and no text is formatted.
 
 #include <cstdarg>
-#include <cstdio>
+
+class CLogFile;
 
 class CTraceBase {
 public:
     CTraceBase();
     virtual ~CTraceBase();
+    CTraceBase(const CTraceBase&) = delete; // the log is owned once
+    CTraceBase& operator=(const CTraceBase&) = delete;
 
-    // The sink of one message; nothing in the program calls it.
+    // The sink of one message: formats it into the log.
     virtual void WriteTrace(int level, const char* format, va_list args);
 
     void Trace(int level, const char* format, ...);
+    // The policy names the file; the name given is not used.
     void OpenLog(const char* fileName);
 
     const char* ClassName() const { return m_szClassName; }
@@ -22,7 +28,7 @@ public:
 protected:
     char m_szClassName[20];
     int m_nTraceLevel;
-    FILE* m_pLogFile;
+    CLogFile* m_pLogFile; // owned; null without a log
 };
 
 // Trace levels.

@@ -1,6 +1,8 @@
 #include "OmbletClient.h"
 #include "ClientCommand.h"
 #include "ClientPayload.h"
+#include "FormatText.h"
+#include "LogFile.h"
 #include "UniqueHandle.h"
 
 #include <shellapi.h>
@@ -11,21 +13,53 @@ namespace {
 
 const char kAppPathsKey[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\OmbletPlus.exe";
+const char kLogPolicyKey[] = "SOFTWARE\\Tav\\TavWebOmblet";
+const char kDefaultLogPath[] = "%ProgramData%\\Tav\\TavWebOmblet.log";
+const char kLogSource[] = "CTavWebOmbletCtrl";
 
 // Long enough for a client that is busy, short enough for a page to bear.
 const UINT kSendTimeoutMs = 5000;
-
-void Launch(const std::string& program, const std::string& parameters) {
-    // Fire and forget: the page learns nothing of a failed start.
-    ::ShellExecuteA(nullptr, nullptr, // default verb
-                    program.c_str(), parameters.c_str(), nullptr, SW_SHOWNORMAL);
-}
 
 } // namespace
 
 COmbletClient::COmbletClient() {
     std::memset(m_szSystemDir, 0, sizeof(m_szSystemDir));
     ::GetSystemDirectoryA(m_szSystemDir, sizeof(m_szSystemDir));
+    try {
+        const LogPolicy policy = ReadLogPolicy(kLogPolicyKey, kDefaultLogPath);
+        if (policy.level != 0) {
+            m_pLogFile.reset(new CLogFile(policy.path));
+            m_nLogLevel = policy.level;
+        }
+    } catch (...) {
+        // No log: the control works as without one.
+    }
+}
+
+COmbletClient::~COmbletClient() = default;
+
+void COmbletClient::Log(int level, const char* format, ...) {
+    if (!Logs(level))
+        return;
+    va_list args;
+    va_start(args, format);
+    try {
+        m_pLogFile->Write(kLogSource, level, FormatTextV(format, args));
+    } catch (...) {
+    }
+    va_end(args);
+}
+
+void COmbletClient::Launch(const char* caller, const std::string& program,
+                           const std::string& parameters) {
+    // Fire and forget: the page learns nothing of a failed start. The
+    // parameters may carry the password and stay out of the log.
+    const INT_PTR code = reinterpret_cast<INT_PTR>(
+        ::ShellExecuteA(nullptr, nullptr, // default verb
+                        program.c_str(), parameters.c_str(), nullptr, SW_SHOWNORMAL));
+    if (code <= 32)
+        Log(LOG_ERROR, "%s : ERROR, ShellExecute(%s) failed, code %d", caller, program.c_str(),
+            static_cast<int>(code));
 }
 
 long COmbletClient::LocateClient() {
@@ -48,26 +82,31 @@ long COmbletClient::LocateClient() {
 void COmbletClient::InstallClient() {
     char systemDir[MAX_PATH] = {};
     ::GetSystemDirectoryA(systemDir, sizeof(systemDir));
-    Launch(std::string(m_szSystemDir) + kUpdaterProgram, std::string(systemDir) + kUpdaterConfig);
+    Launch("InstallClient", std::string(m_szSystemDir) + kUpdaterProgram,
+           std::string(systemDir) + kUpdaterConfig);
 }
 
 void COmbletClient::StartClient(const char* id, const char* name, const char* password) {
     std::string program;
-    if (CanStartWith(id, name, password) && ClientProgram(program))
-        Launch(program, BuildStartCommand(id, name, password));
+    if (!CanStartWith(id, name, password))
+        Log(LOG_ERROR, "StartClient : ERROR, a login value would end its argument early");
+    else if (ClientProgram(program))
+        Launch("StartClient", program, BuildStartCommand(id, name, password));
     StoreLogin(id, name, password);
 }
 
 void COmbletClient::StopClient() {
     std::string program;
     if (ClientProgram(program))
-        Launch(program, kStopCommand);
+        Launch("StopClient", program, kStopCommand);
 }
 
 void COmbletClient::JoinConference(const char* key) {
     std::string program;
-    if (IsBareArgumentSafe(key) && ClientProgram(program))
-        Launch(program, BuildJoinCommand(key));
+    if (!IsBareArgumentSafe(key))
+        Log(LOG_ERROR, "JoinConference : ERROR, the key would end its argument early");
+    else if (ClientProgram(program))
+        Launch("JoinConference", program, BuildJoinCommand(key));
 }
 
 void COmbletClient::StoreLogin(const char* id, const char* name, const char* password) {
@@ -92,13 +131,17 @@ bool COmbletClient::EnsureClientRunning() {
             return true;
         }
     }
+    Log(LOG_ERROR, "EnsureClientRunning : ERROR, no window \"%s\" after the start",
+        kClientWindowTitle);
     return false;
 }
 
 long COmbletClient::SendToClient(unsigned long code, const std::string& payload) {
     HWND client = _FindClientWindow();
-    if (!client)
+    if (!client) {
+        Log(LOG_ERROR, "SendToClient(%lu) : ERROR, no window \"%s\"", code, kClientWindowTitle);
         return 0;
+    }
     COPYDATASTRUCT data = {};
     data.dwData = code;
     data.cbData = static_cast<DWORD>(payload.size());
@@ -107,8 +150,11 @@ long COmbletClient::SendToClient(unsigned long code, const std::string& payload)
     // page's thread; what its window procedure answers is not looked at.
     DWORD_PTR answer = 0;
     if (!::SendMessageTimeoutA(client, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
-                               SMTO_NORMAL | SMTO_ABORTIFHUNG, kSendTimeoutMs, &answer))
+                               SMTO_NORMAL | SMTO_ABORTIFHUNG, kSendTimeoutMs, &answer)) {
+        Log(LOG_ERROR, "SendToClient(%lu) : ERROR, the window did not take it, EC=%d", code,
+            static_cast<int>(::GetLastError()));
         return 0;
+    }
     return 1;
 }
 
@@ -177,5 +223,9 @@ bool COmbletClient::ClientProgram(std::string& program) {
     if (!IsFullPath(m_strClientDir + kClientProgram))
         LocateClient();
     program = m_strClientDir + kClientProgram;
-    return IsFullPath(program);
+    if (IsFullPath(program))
+        return true;
+    Log(LOG_ERROR, "ClientProgram : ERROR, App Paths names no full path (folder \"%s\")",
+        m_strClientDir.c_str());
+    return false;
 }

@@ -5,11 +5,15 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
+
+class CLogFile;
 
 class COmbletClient {
 public:
     COmbletClient();
+    ~COmbletClient();
 
     // Scripted methods; text arrives in the ANSI code page.
     long TavOBInstalled();
@@ -46,9 +50,24 @@ public:
     // judged by it.
     unsigned m_nWindowLookups = 0;
 
+protected:
+    // The administrator's log (HKLM\SOFTWARE\Tav\TavWebOmblet, TraceLevel and
+    // TraceFile), read once per control. Below the level nothing is formatted.
+    bool Logs(int level) const { return m_pLogFile && level <= m_nLogLevel; }
+    void Log(int level, const char* format, ...)
+#if defined(__GNUC__)
+        __attribute__((format(printf, 3, 4)))
+#endif
+        ;
+
 private:
     HWND _FindClientWindow();
+    // Starts the program through the shell; a failure is only logged.
+    void Launch(const char* caller, const std::string& program, const std::string& parameters);
     // The client's program file; when its folder is not known as a full path
     // it is looked up first, and without one nothing may be started.
     bool ClientProgram(std::string& program);
+
+    std::unique_ptr<CLogFile> m_pLogFile;
+    int m_nLogLevel = 0;
 };

@@ -3,7 +3,9 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <ctime>
+#include <optional>
 
 namespace {
 
@@ -60,8 +62,11 @@ protected:
         ExpectStartedOnce(Installed("default.exe"));
         EXPECT_EQ("", testenv::ReadFile(Installed("listed.exe") + ".ran"));
         EXPECT_EQ(0, server.CountRequests("/listed.exe"));
-        ExpectNoLogFiles();
+        if (!policy)
+            ExpectNoLogFiles();
     }
+
+    std::optional<LogPolicyValues> policy;
 
     const std::string listed = Installed("listed.exe") + " | /listed.exe | E\r\n";
     FixtureServer server = FixtureServer::Nginx(serverDir);
@@ -77,6 +82,26 @@ TEST_F(FailedStageTest, ConnectServer) {
 // No list on the server, no argument. Fault: the earlier pass's list read.
 TEST_F(FailedStageTest, GetVersionInfo) {
     ExpectOnlyTheLaunch("", "");
+}
+
+// With the administrator's policy at level 1, both classes write their error
+// lines, and nothing else, to the file it names (its variable expanded, its
+// folder made).
+TEST_F(FailedStageTest, PolicyLogsTheErrorsOfTheFailedStage) {
+    const std::string dir = testenv::NewDir("log") + "\\made";
+    ASSERT_TRUE(::SetEnvironmentVariableA("TAV_TEST_LOG", dir.c_str()));
+    policy.emplace("SOFTWARE\\Tav\\TavUpdate", 1, "%TAV_TEST_LOG%\\pass.log");
+    ExpectOnlyTheLaunch("", "");
+    const std::vector<std::string> entries = testenv::LogEntries(dir + "\\pass.log");
+    const std::string failed = "CAULMgr 1 GetVersionInfo : DownloadFile(/TavUpdate.ver->" +
+                               workDir + "\\TavUpdate.ver) ERROR";
+    EXPECT_EQ(1, std::count(entries.begin(), entries.end(), failed));
+    EXPECT_TRUE(std::any_of(entries.begin(), entries.end(), [](const std::string& e) {
+        return e.rfind("CNetDownLoader 1 ", 0) == 0;
+    }));
+    for (const std::string& entry : entries)
+        EXPECT_TRUE(entry.rfind("CAULMgr 1 ", 0) == 0 || entry.rfind("CNetDownLoader 1 ", 0) == 0)
+            << entry;
 }
 
 // The list arrives where the runtime cannot open it, past MAX_PATH. An empty

@@ -176,6 +176,33 @@ TEST_F(SiteLockTest, RefusedPageStartsSendsAndStoresNothing) {
     EXPECT_EQ(standIn.Lines(), (std::vector<std::string>{"closed", empty}));
 }
 
+// With the administrator's policy a control made after it logs every call with
+// its arguments (the password masked, a line break kept off the line's end),
+// a refused and a failed start, and a refusal with the page it judged.
+TEST_F(SiteLockTest, PolicyLogsCallsFailedStartsAndRefusedPages) {
+    const std::string log = testenv::NewDir("log") + "\\control.log";
+    LogPolicyValues trace("SOFTWARE\\Tav\\TavWebOmblet", 3, log);
+    SetUp();
+    SetSite(&browser);
+    browser.url = L"https://portal.example.com/";
+    CallMethod(control.get(), 3, {L"kim", L"Kim\nfake", L"s3cret"});
+    CallMethod(control.get(), 4);
+    browser.url = L"https://evil.test/x?y";
+    EXPECT_EQ(0, Installed());
+    const std::string source = "CTavWebOmbletCtrl ";
+    EXPECT_EQ(testenv::LogEntries(log),
+              (std::vector<std::string>{
+                  source + "1 StartClient : ERROR, a login value would end its argument early",
+                  source + "3 TavStartOmblet(\"kim\", \"Kim fake\", \"***\")",
+                  source + "1 StopClient : ERROR, ShellExecute(C:\\Apps\\Omblet\\ombletplus.exe) "
+                           "failed, code 2",
+                  source + "3 TavStopOmblet()",
+                  source + "1 TavOBInstalled : ERROR, refused: page https://evil.test/x?y is not "
+                           "on an allowed site",
+                  source + "3 TavOBInstalled() = 0"}));
+    SetSite(nullptr);
+}
+
 // cscript never asks the control to be safe: it runs with the user's rights.
 TEST(SiteLockScriptHostTest, LocalScriptHostIsNotCheckedWithTheLockOn) {
     AllowedSites policy(std::string("https://portal.example.com\0", 27));

@@ -1,0 +1,168 @@
+#include "LogFile.h"
+
+#include "FormatText.h"
+
+#include <windows.h>
+#include <sddl.h>
+
+namespace {
+
+const long long kCapBytes = 1 << 20;
+// Texts are cut to fit: a file moved aside once it could not take another
+// line of this size never passes the cap.
+const size_t kMaxLine = 4096;
+// After a move that failed (a reader holds "<name>.1"), the file grows by this
+// much before the next try.
+const long long kRollRetryBytes = 64 << 10;
+// After a file that could not be opened, lines are dropped for this long.
+const DWORD kOpenRetryMs = 1000;
+// Appends land whole at the end on Windows, but not in every emulation of
+// it, and the size check belongs with the write: the writers of one file take
+// turns through a lock on one byte far past any end of it. A writer that
+// holds its turn longer than this is taken to be stuck.
+const OVERLAPPED kTurnByte = {0, 0, {{0, 0x40000000}}, nullptr};
+const DWORD kTurnWaitMs = 500;
+// SYSTEM and Administrators alone, nothing inherited: an elevated program
+// writes here, and no user may plant a link or a file of his own in its way.
+const char kFolderSecurity[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+
+std::string LineFor(const char* source, int level, const std::string& text) {
+    SYSTEMTIME t = {};
+    ::GetLocalTime(&t);
+    std::string line = FormatText("%04u-%02u-%02u %02u:%02u:%02u.%03u %lu %lu %.19s %d ", t.wYear,
+                                  t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds,
+                                  ::GetCurrentProcessId(), ::GetCurrentThreadId(), source, level);
+    const size_t room = kMaxLine - 5; // "...", CR, LF
+    size_t end = text.find_last_not_of("\r\n");
+    end = end == std::string::npos ? 0 : end + 1;
+    for (size_t i = 0; i < end; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        const bool pair = ::IsDBCSLeadByte(c) && i + 1 < end; // never split in two
+        if (line.size() + (pair ? 2 : 1) > room) {
+            line += "...";
+            break;
+        }
+        if (pair) {
+            line += text[i];
+            line += text[++i];
+        } else {
+            line += c < 0x20 || c == 0x7F ? ' ' : static_cast<char>(c);
+        }
+    }
+    return line + "\r\n";
+}
+
+// The missing folders above the file, each with the security above.
+bool CreateFolders(const std::string& file) {
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(kFolderSecurity, SDDL_REVISION_1,
+                                                                &sd, nullptr))
+        return false;
+    SECURITY_ATTRIBUTES sa = {sizeof(sa), sd, FALSE};
+    // Past "X:\", or past "\\server\share\".
+    size_t pos = file[1] == ':' ? 2 : file.find('\\', file.find('\\', 2) + 1);
+    bool made = true;
+    while (made && pos != std::string::npos &&
+           (pos = file.find('\\', pos + 1)) != std::string::npos)
+        made = ::CreateDirectoryA(file.substr(0, pos).c_str(), &sa) ||
+               ::GetLastError() == ERROR_ALREADY_EXISTS;
+    ::LocalFree(sd);
+    return made;
+}
+
+} // namespace
+
+bool CLogFile::Open() {
+    auto open = [this] {
+        // Appending only (reading for the lock); others may read, append,
+        // and move the file aside.
+        return ::CreateFileA(m_path.c_str(),
+                             FILE_APPEND_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr, // the folder's security
+                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    };
+    m_file.reset(open());
+    if (!m_file && ::GetLastError() == ERROR_PATH_NOT_FOUND && CreateFolders(m_path))
+        m_file.reset(open());
+    m_bOpenFailed = !m_file;
+    m_dwOpenFailedTick = ::GetTickCount();
+    return !m_bOpenFailed;
+}
+
+bool CLogFile::Roll() {
+    m_file.reset();
+    // One process moves the file at a time, and only the one it found full:
+    // a second finds the lock taken, or after it the new file, and leaves it.
+    // The lock goes with its handle, also when its process is ended.
+    unique_hfile lock(::CreateFileA((m_path + ".lock").c_str(), GENERIC_WRITE,
+                                    0, // no sharing: this is the lock
+                                    nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (!lock || !::GetFileAttributesExA(m_path.c_str(), GetFileExInfoStandard, &data))
+        return true;
+    const long long size = (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return size + static_cast<long long>(kMaxLine) <= kCapBytes ||
+           ::MoveFileExA(m_path.c_str(), (m_path + ".1").c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+bool CLogFile::TakeTurn() {
+    OVERLAPPED at = kTurnByte;
+    const DWORD start = ::GetTickCount();
+    for (int tries = 0;; ++tries) {
+        if (::LockFileEx(m_file.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY,
+                         0, // reserved
+                         1, 0, &at))
+            return m_bInTurn = true;
+        // A file system without locks: the appends alone.
+        if (::GetLastError() != ERROR_LOCK_VIOLATION)
+            return true;
+        if (::GetTickCount() - start > kTurnWaitMs)
+            return false;
+        ::Sleep(tries < 100 ? 0 : 1);
+    }
+}
+
+void CLogFile::EndTurn() {
+    OVERLAPPED at = kTurnByte;
+    if (m_bInTurn)
+        ::UnlockFileEx(m_file.get(), 0, 1, 0, &at);
+    m_bInTurn = false;
+}
+
+void CLogFile::Write(const char* source, int level, const std::string& text) noexcept {
+    if (!m_file && m_bOpenFailed && ::GetTickCount() - m_dwOpenFailedTick < kOpenRetryMs)
+        return;
+    std::string line;
+    try {
+        line = LineFor(source, level, text);
+    } catch (...) {
+        return; // out of memory: the line is dropped
+    }
+    for (bool mayRoll = true;; mayRoll = false) {
+        if (!m_file && !Open())
+            return;
+        if (!TakeTurn()) {
+            // The writer in turn is stuck: pause as after a failed open.
+            m_file.reset();
+            m_bOpenFailed = true;
+            m_dwOpenFailedTick = ::GetTickCount();
+            return;
+        }
+        // A file another process moved aside is full too: this finds the new one.
+        LARGE_INTEGER size = {};
+        if (mayRoll && ::GetFileSizeEx(m_file.get(), &size) &&
+            size.QuadPart + static_cast<long long>(kMaxLine) > kCapBytes &&
+            size.QuadPart >= m_llNextRollTry) {
+            EndTurn();
+            if (!Roll())
+                m_llNextRollTry = size.QuadPart + kRollRetryBytes;
+            continue;
+        }
+        DWORD written = 0;
+        ::WriteFile(m_file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        EndTurn();
+        return;
+    }
+}

@@ -1,0 +1,48 @@
+#pragma once
+// The log an administrator asks for: whole lines that any number of
+// processes append at once, the file moved aside once to "<name>.1" before it
+// passes its cap. A line that cannot be written is dropped; nothing of the
+// log ever reaches its caller.
+
+#include "UniqueHandle.h"
+
+#include <string>
+
+enum { LOG_ERROR = 1, LOG_WARNING = 2, LOG_INFO = 3, LOG_DETAIL = 4 };
+
+// Values under HKEY_LOCAL_MACHINE\<key>, in the 32-bit registry view:
+// TraceLevel (REG_DWORD, 1 to 4) and TraceFile (REG_SZ or REG_EXPAND_SZ, a
+// full path; environment variables are expanded in both). Level 0: no log.
+struct LogPolicy {
+    int level = 0;
+    std::string path;
+};
+LogPolicy ReadLogPolicy(const char* key, const char* defaultPath);
+
+// One owner uses it from one thread at a time.
+class CLogFile {
+public:
+    explicit CLogFile(std::string path) : m_path(std::move(path)) {}
+    CLogFile(const CLogFile&) = delete;
+    CLogFile& operator=(const CLogFile&) = delete;
+
+    // Local date and time to the millisecond, process and thread id, source,
+    // level and the text, on one line: line breaks and other control
+    // characters in the text are written as blanks.
+    void Write(const char* source, int level, const std::string& text) noexcept;
+
+private:
+    bool Open();
+    // False when another writer has held its turn too long.
+    bool TakeTurn();
+    void EndTurn();
+    // False when the file was due to be moved aside and could not be.
+    bool Roll();
+
+    const std::string m_path;
+    unique_hfile m_file;
+    bool m_bInTurn = false;
+    bool m_bOpenFailed = false;
+    unsigned long m_dwOpenFailedTick = 0;
+    long long m_llNextRollTry = 0;
+};
