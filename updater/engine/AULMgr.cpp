@@ -479,38 +479,33 @@ int CAULMgr::_RegisterControl(std::string path) {
     return 0;
 }
 
-namespace {
-
-// The program started, its outcome traced; it counts as tried either way.
-void Launch(CAULMgr& manager, const ModuleRecord& r) {
-    if (manager._ExecuteApp(r.localFile, std::string()))
-        manager.Trace(TRACE_INFO, "LaunchModule : _ExecuteApp(%s) OK", r.localFile.c_str());
-    else
-        manager.Trace(TRACE_ERROR, "LaunchModule : _ExecuteApp(%s) ", r.localFile.c_str());
-}
-
-} // namespace
-
 int CAULMgr::LaunchModule() {
     SetStatus(STATUS_LAUNCH);
+    // A signed pass starts only what it checked and holds: after a release
+    // that did not go in, the programs of the release still installed.
+    ModuleList installed;
+    CRelease installedRelease(*this, m_downloader);
+    const bool fallBack = IsSigningOn() && m_bReleaseFailed;
+    if (fallBack)
+        HoldInstalledRelease(installed, installedRelease);
+    const ModuleList& modules = fallBack ? installed : m_modules;
+    const CRelease& release = fallBack ? installedRelease : m_release;
     int tried = 0;
-    if (IsSigningOn() && m_bReleaseFailed) {
-        tried = LaunchInstalledRelease();
-    } else {
-        for (size_t i = 0; i < m_modules.size(); ++i) {
-            const ModuleRecord& r = *m_modules[i];
-            if (!HasUpdateOption(r, 'E'))
-                continue;
-            // A signed pass starts only what it checked and holds.
-            if (IsSigningOn() && !m_release.IsVerified(i)) {
-                Trace(TRACE_ERROR, "LaunchModule : ERROR, %s not installed and checked : skipped",
-                      r.localFile.c_str());
-                continue;
-            }
-            // A start that fails still counts: the default program is no stand-in.
-            ++tried;
-            Launch(*this, r);
+    for (size_t i = 0; i < modules.size(); ++i) {
+        const ModuleRecord& r = *modules[i];
+        if (!HasUpdateOption(r, 'E'))
+            continue;
+        if (IsSigningOn() && !release.IsVerified(i)) {
+            Trace(TRACE_ERROR, "LaunchModule : ERROR, %s not installed and checked : skipped",
+                  r.localFile.c_str());
+            continue;
         }
+        // A start that fails still counts: the default program is no stand-in.
+        ++tried;
+        if (_ExecuteApp(r.localFile, std::string()))
+            Trace(TRACE_INFO, "LaunchModule : _ExecuteApp(%s) OK", r.localFile.c_str());
+        else
+            Trace(TRACE_ERROR, "LaunchModule : _ExecuteApp(%s) ", r.localFile.c_str());
     }
     if (tried > 0)
         return 1;
@@ -532,36 +527,23 @@ int CAULMgr::LaunchModule() {
     return 1;
 }
 
-int CAULMgr::LaunchInstalledRelease() {
-    ModuleList installed;
+void CAULMgr::HoldInstalledRelease(ModuleList& modules, CRelease& release) {
     if (FILE* file = std::fopen(m_config.localVersionFile.c_str(), "rt")) {
         std::string line;
         while (versionlist::ReadLine(file, line)) {
             auto record = std::make_unique<ModuleRecord>();
-            if (versionlist::ParseLine(*this, line, *record))
-                installed.push_back(std::move(record));
+            if (versionlist::ParseLine(*this, line, *record) && !record->sha256.empty())
+                modules.push_back(std::move(record));
         }
         std::fclose(file);
     }
-    CRelease release(*this, m_downloader);
-    release.Reset(installed.size());
-    int tried = 0;
-    for (size_t i = 0; i < installed.size(); ++i) {
-        const ModuleRecord& r = *installed[i];
-        if (!HasUpdateOption(r, 'E'))
-            continue;
+    release.Reset(modules.size());
+    for (size_t i = 0; i < modules.size(); ++i) {
         std::string digest;
         unsigned long long size = 0;
-        if (r.sha256.empty() || !release.CheckInstalled(i, r, &digest, &size)) {
-            Trace(TRACE_ERROR,
-                  "LaunchModule : ERROR, %s is not as the local version list gives it : skipped",
-                  r.localFile.c_str());
-            continue;
-        }
-        ++tried;
-        Launch(*this, r);
+        if (HasUpdateOption(*modules[i], 'E'))
+            release.CheckInstalled(i, *modules[i], &digest, &size);
     }
-    return tried;
 }
 
 int CAULMgr::_ExecuteApp(std::string path, std::string arguments) {

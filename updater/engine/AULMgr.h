@@ -90,9 +90,10 @@ private:
     int DownloadModule(const ModuleRecord& record, DWORD size);
     // The verified list becomes the local one once its release is in place.
     void KeepVerifiedList();
-    // After a signed release failed: the programs of the release still
-    // installed, each only when it has the digest the local list gives it.
-    int LaunchInstalledRelease();
+    // After a signed release did not go in: the release the local list says
+    // is installed, its programs held where they have the digest and size
+    // the list gives them.
+    void HoldInstalledRelease(ModuleList& modules, CRelease& release);
     void ClearModules();
 
     UpdateConfig m_config;
