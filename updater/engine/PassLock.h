@@ -11,8 +11,8 @@
 
 class CPassLock {
 public:
-    // True once this thread holds the lock, false when it is still held
-    // elsewhere after the time-out (or cannot be had at all).
+    // False while another pass holds the lock after the time-out. A lock that
+    // cannot be made at all (a name another user took first) holds nobody up.
     bool Acquire(DWORD timeoutMs);
     // On the thread that acquired it.
     void Release();
