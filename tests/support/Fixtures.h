@@ -83,3 +83,13 @@ private:
 
 // Sends one line to the broker and returns its answer line.
 std::string BrokerCall(const std::string& line);
+
+// Polls until the predicate holds; false when the time runs out.
+template <typename F> bool WaitFor(F predicate, int seconds) {
+    for (int i = 0; i < seconds * 20; ++i) {
+        if (predicate())
+            return true;
+        ::Sleep(50);
+    }
+    return predicate();
+}

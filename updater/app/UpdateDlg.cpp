@@ -15,6 +15,9 @@ CUpdateDlg::~CUpdateDlg() {
     // its final WM_CLOSE); wait for it before the engine goes.
     if (m_hWorker)
         ::WaitForSingleObject(m_hWorker.get(), INFINITE);
+    // The engine goes after this window's part of the object: it shows
+    // nothing any more.
+    m_manager.AttachView(nullptr);
 }
 
 BEGIN_MESSAGE_MAP(CUpdateDlg)

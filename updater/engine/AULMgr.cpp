@@ -4,6 +4,7 @@
 #include "Crypto.h"
 #include "DownloadDecision.h"
 #include "HashSink.h"
+#include "LocalFolder.h"
 #include "ModuleStart.h"
 #include "NetText.h"
 #include "PartialFile.h"
@@ -43,6 +44,14 @@ const DWORD kMaxSignatureBytes = 512;
 // How long a pass waits for another one on the machine to end.
 const DWORD kOtherPassWaitMs = 10 * 60 * 1000;
 
+// The file a held module's name opens now: the loader's search or another
+// current folder must not find a different one.
+std::string FullPathOf(const std::string& path) {
+    char full[MAX_PATH];
+    const DWORD n = ::GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
+    return n > 0 && n < MAX_PATH ? std::string(full, n) : path;
+}
+
 std::string ShownTime(const std::optional<long long>& value) {
     const std::string text = value ? FormatLocalTime(static_cast<time_t>(*value)) : "";
     return text.empty() ? kUnknown : text;
@@ -60,11 +69,6 @@ std::optional<long long> LocalFileTime(const std::string& path) {
 }
 
 } // namespace
-
-bool HasUpdateOption(const ModuleRecord& record, char letter) {
-    return versionlist::HasOption(record.updateOption, letter,
-                                  [](unsigned char c) { return ::IsDBCSLeadByte(c) != FALSE; });
-}
 
 const char* StatusText(int code) {
     if (code < STATUS_INIT || code > STATUS_FINISH)
@@ -244,19 +248,29 @@ int CAULMgr::GetSignedVersionInfo() {
     // The local list describes the installed release: it is replaced once
     // this list's release is in place.
     m_strVerifiedList = list.Bytes();
+    m_strVerifiedSignature = signature.Bytes();
     Trace(TRACE_INFO, "GetVersionInfo : signature(%s) OK, serial %s", remoteSignature.c_str(),
           std::to_string(verdict.serial).c_str());
     return 1;
 }
 
 void CAULMgr::KeepVerifiedList() {
+    // With its signature, so that what a later pass reads back as the
+    // installed release is checked again, not taken on trust.
     const std::string& path = m_config.localVersionFile;
-    const Win32Result written = ReplaceFileContent(path, m_strVerifiedList);
+    const std::string folder = LocalFolderOf(path);
+    Win32Result written = folder.empty() ? Win32Result() : MakeFolderChain(folder);
     if (written.Ok())
+        written = ReplaceFileContent(path + ".sig", m_strVerifiedSignature);
+    if (written.Ok())
+        written = ReplaceFileContent(path, m_strVerifiedList);
+    if (written.Ok()) {
         Trace(TRACE_INFO, "KeepVerifiedList : local version list(%s) OK", path.c_str());
-    else
-        Trace(TRACE_ERROR, "KeepVerifiedList : ERROR, %s(%s) failed, EC=%d", written.FailedCall(),
-              path.c_str(), static_cast<int>(written.Error()));
+        return;
+    }
+    Trace(TRACE_ERROR, "KeepVerifiedList : ERROR, %s(%s) failed, EC=%d", written.FailedCall(),
+          path.c_str(), static_cast<int>(written.Error()));
+    ++m_nFailedModules;
 }
 
 int CAULMgr::ParseVersionInfo() {
@@ -460,7 +474,7 @@ int CAULMgr::RegisterModule() {
             ++m_nFailedModules;
             continue;
         }
-        if (_RegisterControl(r.localFile)) {
+        if (_RegisterControl(IsSigningOn() ? FullPathOf(r.localFile) : r.localFile)) {
             Trace(TRACE_INFO, "RegisterModule : _RegisterControl(%s) OK", r.localFile.c_str());
         } else {
             Trace(TRACE_ERROR, "RegisterModule : _RegisterControl(%s) ", r.localFile.c_str());
@@ -502,10 +516,11 @@ int CAULMgr::LaunchModule() {
         }
         // A start that fails still counts: the default program is no stand-in.
         ++tried;
-        if (_ExecuteApp(r.localFile, std::string()))
-            Trace(TRACE_INFO, "LaunchModule : _ExecuteApp(%s) OK", r.localFile.c_str());
+        const std::string program = IsSigningOn() ? FullPathOf(r.localFile) : r.localFile;
+        if (_ExecuteApp(program, std::string()))
+            Trace(TRACE_INFO, "LaunchModule : _ExecuteApp(%s) OK", program.c_str());
         else
-            Trace(TRACE_ERROR, "LaunchModule : _ExecuteApp(%s) ", r.localFile.c_str());
+            Trace(TRACE_ERROR, "LaunchModule : _ExecuteApp(%s) ", program.c_str());
     }
     if (tried > 0)
         return 1;
@@ -513,7 +528,9 @@ int CAULMgr::LaunchModule() {
     const std::string& defaultExec = m_config.defaultExecFile;
     if (defaultExec.empty() || _access(defaultExec.c_str(), 0) != 0) {
         Trace(TRACE_ERROR, "LaunchModule :  %s", kNothingToRun);
-        // The worker waits here until the user dismisses it.
+        // The worker waits here until the user dismisses it; the next pass
+        // need not.
+        m_passLock.Release();
         if (m_pView)
             m_pView->ShowNothingToRun(kNothingToRun);
         return 0;
@@ -528,14 +545,23 @@ int CAULMgr::LaunchModule() {
 }
 
 void CAULMgr::HoldInstalledRelease(ModuleList& modules, CRelease& release) {
-    if (FILE* file = std::fopen(m_config.localVersionFile.c_str(), "rt")) {
-        std::string line;
-        while (versionlist::ReadLine(file, line)) {
-            auto record = std::make_unique<ModuleRecord>();
-            if (versionlist::ParseLine(*this, line, *record) && !record->sha256.empty())
-                modules.push_back(std::move(record));
-        }
-        std::fclose(file);
+    const std::string& path = m_config.localVersionFile;
+    std::string list, signature;
+    CSigningKey key;
+    std::string why;
+    if (!ReadWholeFile(path, list, kMaxListBytes) ||
+        !ReadWholeFile(path + ".sig", signature, kMaxSignatureBytes) ||
+        !key.Import(*m_config.signingKey, why) || !key.Verify(list, signature)) {
+        Trace(TRACE_ERROR, "LaunchModule : ERROR, local version list(%s) not signed by the key",
+              path.c_str());
+        return;
+    }
+    size_t position = 0;
+    std::string line;
+    while (versionlist::ReadTextLine(list, position, line)) {
+        auto record = std::make_unique<ModuleRecord>();
+        if (versionlist::ParseLine(*this, line, *record) && !record->sha256.empty())
+            modules.push_back(std::move(record));
     }
     release.Reset(modules.size());
     for (size_t i = 0; i < modules.size(); ++i) {

@@ -4,6 +4,7 @@
 // gives it. The work of each stage lies in units of its own; the stages here
 // decide, trace and report.
 
+#include "ModuleOptions.h"
 #include "NetDownLoader.h"
 #include "PassLock.h"
 #include "ProgressThrottle.h"
@@ -32,8 +33,6 @@ enum {
 
 const char* StatusText(int code);
 
-// The option letter in the record's option field, read in the ANSI code page.
-bool HasUpdateOption(const ModuleRecord& record, char letter);
 
 class CAULMgr : public CTraceBase, public IDownloadProgress {
 public:
@@ -100,6 +99,7 @@ private:
     // The bytes of the list whose signature a signed pass checked; the pass
     // reads its modules from these, never from the file again.
     std::string m_strVerifiedList;
+    std::string m_strVerifiedSignature;
     ModuleList m_modules;
     CNetDownLoader m_downloader;
     int m_nStatus;

@@ -3,6 +3,7 @@
 #include "Crypto.h"
 #include "HeldFile.h"
 #include "LocalFolder.h"
+#include "ModuleOptions.h"
 #include "NetText.h"
 #include "PartialFile.h"
 
@@ -14,6 +15,7 @@ struct CRelease::Staged {
 void CRelease::Reset(size_t moduleCount) {
     m_holds.clear();
     m_holds.resize(moduleCount);
+    m_verified.assign(moduleCount, false);
 }
 
 bool CRelease::CheckInstalled(size_t index, const ModuleRecord& r, std::string* localSha256,
@@ -23,7 +25,9 @@ bool CRelease::CheckInstalled(size_t index, const ModuleRecord& r, std::string* 
         return false;
     if (*localSha256 != r.sha256 || *localSize != static_cast<unsigned long long>(r.size))
         return false;
-    m_holds[index] = std::move(held);
+    if (IsUsedByThePass(r))
+        m_holds[index] = std::move(held);
+    m_verified[index] = true;
     return true;
 }
 
@@ -101,7 +105,9 @@ bool CRelease::Install(const ModuleList& modules) {
     }
     for (const auto& s : staged) {
         s->file.DropAside();
-        m_holds[s->index] = s->file.ReleaseHold();
+        if (IsUsedByThePass(*modules[s->index]))
+            m_holds[s->index] = s->file.ReleaseHold();
+        m_verified[s->index] = true;
     }
     return true;
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The modules of one signed release as this pass checked them. A module the
-// pass verified, found current or received, checked and put in place, stays
-// held until the pass ends, so the bytes that were checked are the bytes that
-// are registered or started. Received modules go in all together or not at
+// pass verified (found current, or received, checked and put in place) that
+// it registers or starts stays held until the pass ends, so the bytes that
+// were checked are the bytes that are used. Received modules go in all together or not at
 // all: each is checked in its partial file first, and when one cannot be put
 // in place the ones before it are put back.
 
@@ -24,15 +24,16 @@ public:
 
     // Forgets every module and lets go of every hold.
     void Reset(size_t moduleCount);
-    // Hashes the installed file through a hold; the hold is kept when it has
-    // the listed digest and size. The local digest, when one could be had,
+    // Hashes the installed file through a hold; true when it has the listed
+    // digest and size, and then the hold is kept for a module to register or
+    // start. The local digest, when one could be had,
     // goes to localSha256 (and its size to localSize).
     bool CheckInstalled(size_t index, const ModuleRecord& record, std::string* localSha256,
                         unsigned long long* localSize);
     // Every selected module received and checked, then all put in place in
     // list order. False, with the modules as they were, when any failed.
     bool Install(const ModuleList& modules);
-    bool IsVerified(size_t index) const { return index < m_holds.size() && m_holds[index]; }
+    bool IsVerified(size_t index) const { return index < m_verified.size() && m_verified[index]; }
 
 private:
     struct Staged;
@@ -40,5 +41,7 @@ private:
 
     CTraceBase& m_trace;
     CNetDownLoader& m_downloader;
+    // Of the verified modules, those the pass registers or starts stay held.
     std::vector<unique_hfile> m_holds;
+    std::vector<bool> m_verified;
 };

@@ -7,9 +7,23 @@
 
 #include <string>
 
+// The errors of a file that another program holds for a moment (a virus
+// scanner, an indexer).
+bool IsPassingHold(DWORD error);
+
+// Makes the attempt again while it fails because another program holds the
+// file, up to about a second in all.
+template <typename Attempt> Win32Result RetryWhileHeld(Attempt attempt) {
+    for (int tries = 1;; ++tries) {
+        const Win32Result result = attempt();
+        if (result.Ok() || !IsPassingHold(result.Error()) || tries == 10)
+            return result;
+        ::Sleep(100);
+    }
+}
+
 // Opens the file for reading (and the extra access asked for), sharing it for
-// reading only. A program that holds the file for a moment (a scanner, an
-// indexer) is waited for, up to about a second.
+// reading only; waits for a passing hold.
 Win32Result HoldFile(const std::wstring& path, DWORD extraAccess, unique_hfile& held);
 Win32Result HoldFile(const std::string& path, DWORD extraAccess, unique_hfile& held);
 

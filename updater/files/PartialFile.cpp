@@ -4,6 +4,8 @@
 #include "Widen.h"
 
 #include <cwchar>
+#include <mutex>
+#include <set>
 #include <vector>
 
 namespace {
@@ -15,10 +17,6 @@ namespace {
 const wchar_t kPartPattern[] = L"TavUpdate.*.part";
 const wchar_t kAsidePattern[] = L"*.TavUpdate.*.old";
 const wchar_t kAsideMark[] = L".TavUpdate.";
-
-// A scanner or indexer may hold a file for a moment.
-const int kSwapAttempts = 10;
-const DWORD kSwapPauseMs = 100;
 
 // The path as the platform resolves it (forward slashes, a drive's own
 // current folder, the process's current folder), in the extended form, so a
@@ -44,16 +42,41 @@ std::wstring FolderOf(const std::wstring& path) {
     return path.substr(0, path.rfind(L'\\') + 1);
 }
 
-bool IsPassingLock(DWORD error) {
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
-           error == ERROR_ACCESS_DENIED;
-}
-
+// A process this one may not look at is taken to run still.
 bool HasEnded(unsigned long process) {
     if (process == ::GetCurrentProcessId())
         return false;
     unique_handle running(::OpenProcess(SYNCHRONIZE, FALSE, process));
-    return !running || ::WaitForSingleObject(running.get(), 0) != WAIT_TIMEOUT;
+    if (!running)
+        return ::GetLastError() != ERROR_ACCESS_DENIED;
+    return ::WaitForSingleObject(running.get(), 0) != WAIT_TIMEOUT;
+}
+
+// The aside copies of this process that a swap may still put back; the
+// sweep leaves them.
+class CLiveAsides {
+public:
+    void Add(const std::wstring& path) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_paths.insert(path);
+    }
+    void Remove(const std::wstring& path) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_paths.erase(path);
+    }
+    bool Has(const std::wstring& path) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_paths.count(path) != 0;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::set<std::wstring> m_paths;
+};
+
+CLiveAsides& LiveAsides() {
+    static CLiveAsides asides;
+    return asides;
 }
 
 unsigned long NextNumber() {
@@ -61,16 +84,9 @@ unsigned long NextNumber() {
     return static_cast<unsigned long>(::InterlockedIncrement(&s_counter));
 }
 
-// Renames with a pause for a program that holds the file for a moment.
-Win32Result MoveAside(const std::wstring& from, const std::wstring& to) {
-    for (int attempt = 0;; ++attempt) {
-        if (::MoveFileExW(from.c_str(), to.c_str(), 0))
-            return Win32Result();
-        const DWORD error = ::GetLastError();
-        if (!IsPassingLock(error) || attempt + 1 == kSwapAttempts)
-            return Win32Result::Failed("MoveFileEx", error);
-        ::Sleep(kSwapPauseMs);
-    }
+Win32Result Move(const std::wstring& from, const std::wstring& to) {
+    return ::MoveFileExW(from.c_str(), to.c_str(), 0) ? Win32Result()
+                                                       : Win32Result::Failed("MoveFileEx");
 }
 
 void SweepFolder(const std::wstring& folder) {
@@ -84,12 +100,17 @@ void SweepFolder(const std::wstring& folder) {
     unique_hfind asides(::FindFirstFileW((folder + kAsidePattern).c_str(), &found));
     for (bool more = static_cast<bool>(asides); more;
          more = ::FindNextFileW(asides.get(), &found)) {
-        // One pass at a time: an aside copy found here is a finished pass's.
+        // Only a finished swap's: another pass's (should two run after all)
+        // and one this process may still put back stay.
         const std::wstring name = found.cFileName;
         const size_t mark = name.rfind(kAsideMark);
-        if (mark == 0 || mark == std::wstring::npos)
+        unsigned long process = 0;
+        const std::wstring aside = folder + name;
+        if (mark == 0 || mark == std::wstring::npos ||
+            std::swscanf(name.c_str() + mark + wcslen(kAsideMark), L"%lx.", &process) != 1 ||
+            (process == ::GetCurrentProcessId() ? LiveAsides().Has(aside) : !HasEnded(process)))
             continue;
-        const std::wstring aside = folder + name, target = folder + name.substr(0, mark);
+        const std::wstring target = folder + name.substr(0, mark);
         // A program may still run it: then it stays for another pass.
         if (::GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES)
             ::MoveFileExW(aside.c_str(), target.c_str(), 0);
@@ -120,17 +141,14 @@ Win32Result CPartialFile::Open(const std::string& target) {
         // is received.
         if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))
             return Win32Result::Failed("CFile::Open", ERROR_ACCESS_DENIED);
-        for (int attempt = 0;; ++attempt) {
+        const Win32Result free = RetryWhileHeld([&] {
             unique_hfile probe(::CreateFileA(
                 target.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-            if (probe)
-                break;
-            const DWORD error = ::GetLastError();
-            if (!IsPassingLock(error) || attempt + 1 == kSwapAttempts)
-                return Win32Result::Failed("CFile::Open", error);
-            ::Sleep(kSwapPauseMs);
-        }
+            return probe ? Win32Result() : Win32Result::Failed("CFile::Open");
+        });
+        if (!free.Ok())
+            return free;
     }
     m_strTarget = ExtendedFullPath(target);
     const size_t slash = m_strTarget.rfind(L'\\');
@@ -192,15 +210,22 @@ Win32Result CPartialFile::SwapIn() {
         wchar_t mark[64];
         std::swprintf(mark, 64, L".TavUpdate.%lx.%lx.old", ::GetCurrentProcessId(), NextNumber());
         const std::wstring aside = FolderOf(m_strTarget) + name + mark;
-        const Win32Result moved = MoveAside(m_strTarget, aside);
-        if (!moved.Ok())
+        LiveAsides().Add(aside);
+        const Win32Result moved = RetryWhileHeld([&] { return Move(m_strTarget, aside); });
+        if (!moved.Ok()) {
+            LiveAsides().Remove(aside);
             return moved;
+        }
         m_strAside = aside;
     }
     const Win32Result renamed = RenameHeld(m_held.get(), m_strTarget);
     if (!renamed.Ok()) {
-        if (!m_strAside.empty() && ::MoveFileExW(m_strAside.c_str(), m_strTarget.c_str(), 0))
+        // The installed file goes back; where it cannot, the next pass's
+        // sweep puts it back (its name says where).
+        if (!m_strAside.empty() && Move(m_strAside, m_strTarget).Ok()) {
+            LiveAsides().Remove(m_strAside);
             m_strAside.clear();
+        }
         return renamed;
     }
     m_bSwapped = true;
@@ -217,12 +242,17 @@ Win32Result CPartialFile::PutBack() {
     const Win32Result out = RenameHeld(m_held.get(), m_strPath);
     if (!out.Ok())
         return out;
-    m_bSwapped = false;
     if (!m_strAside.empty()) {
-        if (!::MoveFileExW(m_strAside.c_str(), m_strTarget.c_str(), 0))
-            return Win32Result::Failed("MoveFileEx");
+        const Win32Result back = Move(m_strAside, m_strTarget);
+        if (!back.Ok()) {
+            // The new module stays rather than leave the target empty.
+            RenameHeld(m_held.get(), m_strTarget);
+            return back;
+        }
+        LiveAsides().Remove(m_strAside);
         m_strAside.clear();
     }
+    m_bSwapped = false;
     return Win32Result();
 }
 
@@ -233,6 +263,7 @@ void CPartialFile::DropAside() {
     // (or the restart) takes it away.
     if (!::DeleteFileW(m_strAside.c_str()))
         ::MoveFileExW(m_strAside.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    LiveAsides().Remove(m_strAside);
     m_strAside.clear();
 }
 
@@ -257,4 +288,17 @@ Win32Result ReplaceFileContent(const std::string& target, const std::string& byt
     if (result.Ok())
         result = file.Write(bytes.data(), static_cast<DWORD>(bytes.size()));
     return result.Ok() ? file.Commit() : result;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& bytes, DWORD limit) {
+    unique_hfile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    LARGE_INTEGER size = {};
+    if (!file || !::GetFileSizeEx(file.get(), &size) || size.QuadPart > limit)
+        return false;
+    bytes.resize(static_cast<size_t>(size.QuadPart));
+    DWORD read = 0;
+    return bytes.empty() ||
+           (::ReadFile(file.get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr) &&
+            read == bytes.size());
 }

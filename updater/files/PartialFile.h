@@ -62,3 +62,5 @@ void SweepLeftovers(const std::string& target);
 
 // The target's whole content replaced by the bytes, through a partial file.
 Win32Result ReplaceFileContent(const std::string& target, const std::string& bytes);
+// A file's whole content, when it has at most limit bytes.
+bool ReadWholeFile(const std::string& path, std::string& bytes, DWORD limit);

@@ -33,13 +33,3 @@ std::string WindowText(HWND hWnd);
 std::string ItemText(HWND dialog, int id);
 // Lets the window's thread handle everything already posted to it.
 void Settle(HWND hWnd);
-
-// Polls until the predicate holds; false when the time runs out.
-template <typename F> bool WaitFor(F predicate, int seconds) {
-    for (int i = 0; i < seconds * 20; ++i) {
-        if (predicate())
-            return true;
-        ::Sleep(50);
-    }
-    return predicate();
-}

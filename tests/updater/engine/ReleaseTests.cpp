@@ -37,10 +37,11 @@ TEST_F(SignedTest, OnlyVerifiedBytesAreRegisteredOrStarted) {
         if (c.held)
             holder.reset(::CreateFileA(installed.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                        OPEN_EXISTING, 0, nullptr));
+        trace.Clear();
         FullPass();
         holder.reset();
-        ::Sleep(500); // a start would have logged by now
         EXPECT_EQ("", testenv::ReadFile(installed + c.shows)) << trace.Dump();
+        EXPECT_FALSE(trace.Has(3, "LaunchModule : _ExecuteApp(" + installed + ") OK"));
         EXPECT_TRUE(before == testenv::ReadFile(installed));
     }
 }
@@ -112,9 +113,39 @@ TEST_F(SignedTest, ModuleInUseIsReplacedAndItsAsideCopyGoesLater) {
     ASSERT_NE(nullptr, loaded);
     FullPass();
     EXPECT_TRUE("the new module" == testenv::ReadFile(installed)) << trace.Dump();
+    EXPECT_EQ(1u, testenv::ListFolder(local, "a.dll.TavUpdate.*.old").size());
     ::FreeLibrary(loaded);
     FullPass();
     EXPECT_EQ(std::vector<std::string>{"a.dll"}, Others());
+}
+
+// A release that does not go in leaves the one installed, whose program
+// still starts. Faults: the installed program not started (or the default in
+// its place); a local list someone rewrote taken on trust, so the elevated
+// updater starts what it names.
+TEST_F(SignedTest, RefusedReleaseStartsOnlyTheInstalledReleasesCheckedPrograms) {
+    const std::string client = local + "\\client.exe";
+    const std::string program = testenv::ReadFile(testenv::BinDir() + "\\app_fixture_recorder.exe");
+    const auto starts = [&] {
+        std::string log = testenv::ReadFile(client + ".ran");
+        return std::count(log.begin(), log.end(), '\n');
+    };
+    Publish(Head(1) + Module("client.exe", program, "E") + Module("data.bin", "data 1"));
+    FullPass();
+    ASSERT_TRUE(WaitFor([&] { return starts() == 1; }, 30)) << trace.Dump();
+
+    Publish(Head(2) + Module("client.exe", program, "E") + Module("data.bin", "data 2"));
+    ASSERT_TRUE(testenv::WriteFile(root + "\\data.bin", "data X"));
+    FullPass();
+    EXPECT_TRUE(WaitFor([&] { return starts() == 2; }, 30)) << trace.Dump();
+    EXPECT_EQ("data 1", testenv::ReadFile(local + "\\data.bin"));
+
+    ASSERT_TRUE(testenv::WriteFile(list, testenv::ReadFile(list) + "; rewritten\r\n"));
+    trace.Clear();
+    FullPass();
+    EXPECT_FALSE(trace.Has(3, "LaunchModule : _ExecuteApp(" + client + ") OK")) << trace.Dump();
+    EXPECT_TRUE(
+        trace.Has(1, "LaunchModule : ERROR, local version list(" + list + ") not signed", true));
 }
 
 } // namespace

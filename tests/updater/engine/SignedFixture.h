@@ -98,11 +98,12 @@ protected:
         manager.LaunchModule();
         manager.EndPass();
     }
-    // The local folder besides the INI file and the list: modules and any
+    // The local folder besides the INI file and the list with its signature:
+    // modules and any
     // received file left behind.
     std::vector<std::string> Others() const {
         std::vector<std::string> names = testenv::ListFolder(local);
-        for (const char* own : {"TavUpdateInfo.ini", "TavUpdate.ver"})
+        for (const char* own : {"TavUpdateInfo.ini", "TavUpdate.ver", "TavUpdate.ver.sig"})
             names.erase(std::remove(names.begin(), names.end(), own), names.end());
         std::sort(names.begin(), names.end());
         return names;
