@@ -15,6 +15,8 @@ struct UpdateConfig {
     // [SERVER] "Signing Key": base64 of the publisher's RSA public key. Empty:
     // lists are not signed, and none is asked for.
     std::string signingKey;
+    // [SERVER] "Passive Mode": non-zero for passive FTP data connections.
+    bool passiveMode = false;
 };
 
 // Reads every setting of the file (which must exist) through the profile

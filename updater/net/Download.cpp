@@ -10,7 +10,7 @@ const DWORD kBlockSize = 4096;
 }
 
 DWORD CNetDownLoader::_ExpectedBodySize(DWORD expectedSize) {
-    if (expectedSize || m_nProtocol != PROTOCOL_HTTP)
+    if (expectedSize || !IsHttp())
         return expectedSize;
     // Without a size from the caller the response's own length is the bound.
     DWORD length = 0;
