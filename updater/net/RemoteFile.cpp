@@ -17,8 +17,8 @@ bool SamePath(const std::string& a, const std::string& b) {
                    reinterpret_cast<const unsigned char*>(b.c_str())) == 0;
 }
 
-// The path as a server reads it: a name of the list, in the ANSI code page,
-// has its other characters sent as UTF-8, percent-escaped.
+// The path as a server reads it: the list's characters beyond ASCII (in the
+// ANSI code page) as UTF-8, percent-escaped.
 bool RequestPath(const std::string& remotePath, std::string& path) {
     const int wide = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, remotePath.data(),
                                            static_cast<int>(remotePath.size()), nullptr, 0);
