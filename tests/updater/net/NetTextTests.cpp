@@ -22,8 +22,9 @@ TEST(RequestPath, HighBytesAreEscapedAndEverythingElseStays) {
     for (const auto& c : cases) {
         std::string bytes;
         EXPECT_EQ(c.ok, PercentDecode(c.text, bytes)) << c.text;
-        if (c.ok)
+        if (c.ok) {
             EXPECT_EQ(c.bytes, bytes) << c.text;
+        }
     }
 }
 

@@ -1,0 +1,11 @@
+#include "ReadSize.h"
+
+void CReadSize::Took(unsigned long milliseconds) {
+    if (milliseconds < kQuickMs) {
+        if (m_size < kLargest)
+            m_size *= 2;
+        return;
+    }
+    for (unsigned long time = milliseconds; time > kSlowMs && m_size > kSmallest; time /= 2)
+        m_size /= 2;
+}
