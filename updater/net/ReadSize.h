@@ -4,7 +4,9 @@
 // move more bytes; but it returns only when its whole buffer is full, so on
 // a slow link a large read would hold the progress display still. The size
 // starts at 4 KiB, doubles while reads come back quickly and halves when one
-// is slow, within 4 KiB and 1 MiB.
+// is slow, within 4 KiB and 1 MiB. It doubles after two quick reads in a
+// row: one alone may only have found bytes the library held already, as on
+// a link that sends in bursts.
 
 class CReadSize {
 public:
@@ -23,4 +25,5 @@ public:
 
 private:
     unsigned long m_size = kSmallest;
+    int m_quickReads = 0;
 };
