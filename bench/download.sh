@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Download throughput over loopback from nginx, side by side:
 #   the whole pass (TavUpdate.exe, one forced module, timed from outside),
-#   DownloadFile under Wine (size query + download, as the update pass does),
-#   a bare WinINet loop of 4096-byte reads and writes under Wine,
-#   and curl.
+#   the same pass with the module listed with its SHA-256 (hashed as it
+#   arrives), DownloadFile under Wine (size query + download, as the update
+#   pass does), a bare WinINet loop of 1 MiB reads and writes under Wine (the
+#   largest read of a transfer), and curl.
 # Each is run on a 16 MiB and a 512 MiB file, 3 times (the median counts);
 # throughput is taken over the difference (496 MiB), so start-up and the
 # first request cancel out. Prints the figures and the ratios; also each
@@ -49,6 +50,9 @@ pass_ini() { # <list folder> <port> <remote list> <name>
 for file in small.bin large.bin; do
     printf '%s|/%s|F\r\n' "$(win "$work/out/$file")" "$file" >"$work/www/$file.ver"
     pass_ini www "$port" "/$file.ver" "$file"
+    printf '%s|/%s|F|sha256=%s\r\n' "$(win "$work/out/$file")" "$file" \
+        "$(sha256sum "$work/www/$file" | cut -d' ' -f1)" >"$work/www/$file.sha.ver"
+    pass_ini www "$port" "/$file.sha.ver" "$file.sha"
 done
 
 # run <name> <file>: prints "seconds peak_kib", once the copy is checked
@@ -64,18 +68,22 @@ run_once() {
     local name=$1 file=$2 line out start end
     case $name in
     download_file | bare_loop)
-        wine "$build/bin/bench_$name.exe" "$port" "/$file" "$winout\\$file" | tr -d '\r' \
-            >"$work/$name.$file.txt"
+        local size=""
+        [ $name = bare_loop ] && size=$((1 << 20))
+        wine "$build/bin/bench_$name.exe" "$port" "/$file" "$winout\\$file" $size |
+            tr -d '\r' >"$work/$name.$file.txt"
         line=$(grep '^ok=' "$work/$name.$file.txt")
         grep '^reads=' "$work/$name.$file.txt" >"$work/split.$name.$file.txt" || true
         [[ $line == ok=1* ]] || { echo "bench: $name failed: $line" >&2; exit 1; }
         local secs=${line#*seconds=} peak=${line#*peak_ws_kib=}
         echo "${secs%% *} ${peak%% *}"
         ;;
-    pass)
+    pass | pass_sha256)
+        local ini=$file
+        [ $name = pass_sha256 ] && ini=$file.sha
         start=$(date +%s.%N)
         /usr/bin/time -f "%M" -o "$work/pass.peak" wine "$build/bin/TavUpdate.exe" \
-            "$(win "$work/$file.ini")" >/dev/null 2>&1 || true
+            "$(win "$work/$ini.ini")" >/dev/null 2>&1 || true
         end=$(date +%s.%N)
         echo "$(python3 -c "print('%.3f' % ($end - $start))") $(tail -1 "$work/pass.peak")"
         ;;
@@ -88,7 +96,7 @@ run_once() {
 }
 
 declare -A secs peak
-programs="pass download_file bare_loop curl"
+programs="pass pass_sha256 download_file bare_loop curl"
 for name in $programs; do
     for file in small.bin large.bin; do
         times=()
@@ -113,19 +121,12 @@ for name in $programs; do
         "${secs[$name.large.bin]}" "$rate" "${peak[$name.small.bin]}" "${peak[$name.large.bin]}"
 done
 python3 -c "print('pass / curl:              %.3f' % ($rate_pass / $rate_curl))"
+python3 -c "print('pass (SHA-256) / curl:    %.3f' % ($rate_pass_sha256 / $rate_curl))"
 python3 -c "print('DownloadFile / curl:      %.3f' % ($rate_download_file / $rate_curl))"
 python3 -c "print('DownloadFile / bare loop: %.2f' % ($rate_download_file / $rate_bare_loop))"
-# The bare loop's time split for the large file (reads, seconds in
-# InternetReadFile, seconds in WriteFile) and the cost of one read.
-split=$(cat "$work/split.bare_loop.large.bin.txt")
-echo "bare loop, ${large} MiB: $split"
-python3 - "$split" <<'PY'
-import sys
-f = dict(kv.split("=") for kv in sys.argv[1].split())
-print("per 4096-byte block: %.1f us in InternetReadFile, %.1f us in WriteFile"
-      % (1e6 * float(f["read_seconds"]) / int(f["reads"]),
-         1e6 * float(f["write_seconds"]) / int(f["reads"])))
-PY
+# The bare loop's time split for the large file: reads, seconds in
+# InternetReadFile, seconds in WriteFile.
+echo "bare loop (1 MiB reads), ${large} MiB: $(cat "$work/split.bare_loop.large.bin.txt")"
 
 # The slow link: 600 KiB in 10 KiB pieces every 100 ms (about 6 s).
 script_log=$work/slow/requests.log
