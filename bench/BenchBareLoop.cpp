@@ -1,14 +1,17 @@
-// The platform's own limit for a 4096-byte block design: one GET, then
-// InternetReadFile and WriteFile in 4096-byte blocks, nothing else.
-//   bench_bare_loop.exe <port> <remote path> <local file>
+// The platform's own limit for a fixed read size: one GET, then
+// InternetReadFile and WriteFile in blocks of that size (4096 bytes unless
+// given), nothing else.
+//   bench_bare_loop.exe <port> <remote path> <local file> [read size]
 #include "BenchCommon.h"
 
 #include <wininet.h>
 #include <cstdlib>
+#include <vector>
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: bench_bare_loop <port> <remote path> <local file>\n");
+    if (argc != 4 && argc != 5) {
+        std::fprintf(stderr,
+                     "usage: bench_bare_loop <port> <remote path> <local file> [read size]\n");
         return 2;
     }
     HINTERNET root = ::InternetOpenA("bench", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
@@ -28,11 +31,12 @@ int main(int argc, char** argv) {
     unsigned long long total = 0;
     unsigned long long reads = 0;
     double readSeconds = 0, writeSeconds = 0;
-    char buffer[4096];
+    const DWORD size = argc == 5 ? static_cast<DWORD>(std::atoi(argv[4])) : 4096;
+    std::vector<char> buffer(size);
     while (ok) {
         DWORD count = 0, written = 0;
         double before = BenchSeconds();
-        BOOL read = ::InternetReadFile(request, buffer, sizeof(buffer), &count);
+        BOOL read = ::InternetReadFile(request, buffer.data(), size, &count);
         double between = BenchSeconds();
         readSeconds += between - before;
         ++reads;
@@ -43,7 +47,7 @@ int main(int argc, char** argv) {
         if (count == 0)
             break;
         total += count;
-        ok = ::WriteFile(file, buffer, count, &written, nullptr) && written == count;
+        ok = ::WriteFile(file, buffer.data(), count, &written, nullptr) && written == count;
         writeSeconds += BenchSeconds() - between;
     }
     ::CloseHandle(file);

@@ -1,89 +1,175 @@
 #!/usr/bin/env bash
 # Download throughput over loopback from nginx, side by side:
-#   DownloadFile under Wine (size query + download, as the update pass does),
-#   a bare WinINet loop of 4096-byte reads and writes under Wine,
-#   and curl.
-# Each is run on a 16 MiB and a 512 MiB file; throughput is taken over the
-# difference (496 MiB), so start-up and the first request cancel out.
-# Prints the figures and the ratios; also each program's peak memory.
+#   the whole pass (TavUpdate.exe, one forced module, timed from outside),
+#   the same pass with the module listed with its SHA-256 (hashed as it
+#   arrives), DownloadFile under Wine (size query + download, as the update
+#   pass does), a bare WinINet loop of 1 MiB reads and writes under Wine (the
+#   largest read of a transfer), and curl.
+# Each is run on a 16 MiB and a 512 MiB file, 3 times (the median counts);
+# throughput is taken over the difference (496 MiB), so start-up and the
+# first request cancel out. Prints the figures and the ratios; also each
+# program's peak memory (the pass's and curl's as the largest resident size
+# of the process).
+# Then a slow link: the pass against the scripted server sending 10 KiB every
+# 100 ms, with the largest gap between two growths of the module's partial
+# file (sampled every 2 ms).
 #   bench/download.sh            (BENCH_BUILD=folder to build elsewhere,
-#                                 BENCH_LARGE_MIB=n for another large size)
+#                                 BENCH_LARGE_MIB=n for another large size,
+#                                 BENCH_RUNS=n runs of each)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/cmake/shell-helpers.sh"
 large=${BENCH_LARGE_MIB:-512}
 small=16
+runs=${BENCH_RUNS:-3}
 
-bench_begin download bench_download_file bench_bare_loop
+bench_begin download TavUpdate bench_download_file bench_bare_loop
 
-mkdir -p "$work/www" "$work/out" "$work/nginx"
+mkdir -p "$work/www" "$work/out" "$work/nginx" "$work/slow"
 head -c $((small << 20)) /dev/urandom >"$work/www/small.bin"
 head -c $((large << 20)) /dev/urandom >"$work/www/large.bin"
 
 start_nginx "$work/nginx" "$work/www"
 port=$nginx_port
 
+start_xvfb
 # One display and one running wineserver for all Wine runs, so none of them
 # pays for starting Wine inside its timed part.
 wine_env "$build/wineprefix"
 "$root/cmake/wine-prefix" "$WINEPREFIX"
 wineserver -p60
-winout=$(sed 's|/|\\|g' <<<"Z:$work/out")
+win() { echo "Z:${1//\//\\}"; }
+winout=$(win "$work/out")
 
-# run <name> <size name>: prints "seconds peak_kib"
+# The pass's configuration and list per file; the pass ends by starting a
+# small system program, so no message box waits for a user.
+pass_ini() { # <list folder> <port> <remote list> <name>
+    printf '[SERVER]\r\nRemote Address=127.0.0.1\r\nProtocol=HTTP\r\nRemote Port=%s\r\nRemote Version File=%s\r\n[LOCAL]\r\nLocal Version File=%s\r\nDefault Exec File=C:\\windows\\system32\\hostname.exe\r\n' \
+        "$2" "$3" "$(win "$work/$4.ver")" >"$work/$4.ini"
+}
+for file in small.bin large.bin; do
+    printf '%s|/%s|F\r\n' "$(win "$work/out/$file")" "$file" >"$work/www/$file.ver"
+    pass_ini www "$port" "/$file.ver" "$file"
+    printf '%s|/%s|F|sha256=%s\r\n' "$(win "$work/out/$file")" "$file" \
+        "$(sha256sum "$work/www/$file" | cut -d' ' -f1)" >"$work/www/$file.sha.ver"
+    pass_ini www "$port" "/$file.sha.ver" "$file.sha"
+done
+
+# run <name> <file>: prints "seconds peak_kib", once the copy is checked
 run() {
-    local name=$1 file=$2 line
+    local name=$1 file=$2 result
     rm -f "$work/out/$file"
+    result=$(run_once "$name" "$file")
+    cmp -s "$work/www/$file" "$work/out/$file" || { echo "bench: $name: $file differs" >&2; exit 1; }
+    echo "$result"
+}
+
+run_once() {
+    local name=$1 file=$2 line out start end
     case $name in
     download_file | bare_loop)
-        wine "$build/bin/bench_$name.exe" "$port" "/$file" "$winout\\$file" | tr -d '\r' \
-            >"$work/$name.$file.txt"
+        local size=""
+        [ $name = bare_loop ] && size=$((1 << 20))
+        wine "$build/bin/bench_$name.exe" "$port" "/$file" "$winout\\$file" $size |
+            tr -d '\r' >"$work/$name.$file.txt"
         line=$(grep '^ok=' "$work/$name.$file.txt")
         grep '^reads=' "$work/$name.$file.txt" >"$work/split.$name.$file.txt" || true
         [[ $line == ok=1* ]] || { echo "bench: $name failed: $line" >&2; exit 1; }
         local secs=${line#*seconds=} peak=${line#*peak_ws_kib=}
         echo "${secs%% *} ${peak%% *}"
         ;;
+    pass | pass_sha256)
+        local ini=$file
+        [ $name = pass_sha256 ] && ini=$file.sha
+        start=$(date +%s.%N)
+        /usr/bin/time -f "%M" -o "$work/pass.peak" wine "$build/bin/TavUpdate.exe" \
+            "$(win "$work/$ini.ini")" >/dev/null 2>&1 || true
+        end=$(date +%s.%N)
+        echo "$(python3 -c "print('%.3f' % ($end - $start))") $(tail -1 "$work/pass.peak")"
+        ;;
     curl)
-        local out
         out=$( { /usr/bin/time -f "%M" curl -s --noproxy "*" -o "$work/out/$file" -w "%{time_total}\n" \
             "http://127.0.0.1:$port/$file"; } 2>&1)
         echo "$(head -1 <<<"$out") $(tail -1 <<<"$out")"
         ;;
     esac
-    cmp -s "$work/www/$file" "$work/out/$file" || { echo "bench: $name: $file differs" >&2; exit 1; }
 }
 
 declare -A secs peak
-for name in download_file bare_loop curl; do
+programs="pass pass_sha256 download_file bare_loop curl"
+for name in $programs; do
     for file in small.bin large.bin; do
-        read -r s p < <(run $name $file)
-        secs[$name.$file]=$s
-        peak[$name.$file]=$p
+        times=()
+        peak[$name.$file]=0
+        for _ in $(seq "$runs"); do
+            run $name $file >"$work/run.txt"
+            read -r s p <"$work/run.txt"
+            times+=("$s")
+            [ "$p" -gt "${peak[$name.$file]}" ] && peak[$name.$file]=$p
+        done
+        secs[$name.$file]=$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p")
     done
 done
-wineserver -k || true
 
 mib=$((large - small))
 printf "%-14s %10s %10s %12s %14s %14s\n" program "${small}MiB_s" "${large}MiB_s" "MiB/s" \
     "peak_${small}MiB" "peak_${large}MiB"
-for name in download_file bare_loop curl; do
+for name in $programs; do
     rate=$(python3 -c "print('%.1f' % ($mib / (${secs[$name.large.bin]} - ${secs[$name.small.bin]})))")
     declare "rate_$name=$rate"
     printf "%-14s %10s %10s %12s %11s KiB %10s KiB\n" "$name" "${secs[$name.small.bin]}" \
         "${secs[$name.large.bin]}" "$rate" "${peak[$name.small.bin]}" "${peak[$name.large.bin]}"
 done
-python3 -c "print('DownloadFile / bare loop: %.2f' % ($rate_download_file / $rate_bare_loop))"
+python3 -c "print('pass / curl:              %.3f' % ($rate_pass / $rate_curl))"
+python3 -c "print('pass (SHA-256) / curl:    %.3f' % ($rate_pass_sha256 / $rate_curl))"
 python3 -c "print('DownloadFile / curl:      %.3f' % ($rate_download_file / $rate_curl))"
-python3 -c "print('bare loop / curl:         %.3f' % ($rate_bare_loop / $rate_curl))"
-# The bare loop's time split for the large file (reads, seconds in
-# InternetReadFile, seconds in WriteFile) and the cost of one read.
-split=$(cat "$work/split.bare_loop.large.bin.txt")
-echo "bare loop, ${large} MiB: $split"
-python3 - "$split" <<'PY'
-import sys
-f = dict(kv.split("=") for kv in sys.argv[1].split())
-print("per 4096-byte block: %.1f us in InternetReadFile, %.1f us in WriteFile"
-      % (1e6 * float(f["read_seconds"]) / int(f["reads"]),
-         1e6 * float(f["write_seconds"]) / int(f["reads"])))
+python3 -c "print('DownloadFile / bare loop: %.2f' % ($rate_download_file / $rate_bare_loop))"
+# The bare loop's time split for the large file: reads, seconds in
+# InternetReadFile, seconds in WriteFile.
+echo "bare loop (1 MiB reads), ${large} MiB: $(cat "$work/split.bare_loop.large.bin.txt")"
+
+# The slow link: 600 KiB in 10 KiB pieces every 100 ms (about 6 s).
+script_log=$work/slow/requests.log
+python3 -u -c "
+import sys, time
+sys.path.insert(0, '$root/tests/fixtures')
+import scripted_http
+server = scripted_http.start('$work/slow', '$script_log')
+print(server.server_address[1])
+time.sleep(600)
+" >"$work/slow/port" &
+script_pid=$!
+for _ in $(seq 100); do [ -s "$work/slow/port" ] && break; sleep 0.05; done
+mkdir -p "$work/slowout"
+printf '%s|/slow.bin?size=614400&slow=100&piece=10240|F\r\n' "$(win "$work/slowout/slow.bin")" \
+    >"$work/slow/slow.ver"
+pass_ini slow "$(cat "$work/slow/port")" /slow.ver slow
+# Samples the partial file's size until the pass ends; prints the largest
+# gap between two growths and how many there were.
+python3 - "$work/slowout" >"$work/slow/gaps" <<'PY' &
+import glob, os, sys, time
+folder, last, growths, gap, seen = sys.argv[1], -1, 0, 0.0, None
+end = time.time() + 120
+while time.time() < end and not os.path.exists(os.path.join(folder, "slow.bin")):
+    try:
+        size = os.path.getsize(glob.glob(os.path.join(folder, "*.part"))[0])
+    except (IndexError, OSError):  # not there yet, or just renamed
+        size = -1
+    now = time.monotonic()
+    if size > last and size > 0:
+        if seen is not None:
+            gap = max(gap, now - seen)
+        seen, last, growths = now, size, growths + 1
+    time.sleep(0.002)
+print("%.0f %d" % (gap * 1000, growths))
 PY
+watch_pid=$!
+wine "$build/bin/TavUpdate.exe" "$(win "$work/slow.ini")" >/dev/null 2>&1 || true
+wait $watch_pid
+kill $script_pid 2>/dev/null || true
+python3 -c "import sys; sys.path.insert(0, '$root/tests/fixtures'); import scripted_http; \
+open('$work/slow/expected', 'wb').write(scripted_http.pattern(614400))"
+cmp -s "$work/slow/expected" "$work/slowout/slow.bin" || { echo "bench: slow.bin differs" >&2; exit 1; }
+read -r gap growths <"$work/slow/gaps"
+echo "slow link (10 KiB every 100 ms, 600 KiB): largest gap between growths of the partial file ${gap} ms, ${growths} growths"
+wineserver -k || true

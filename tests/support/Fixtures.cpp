@@ -4,6 +4,7 @@
 #include "UnixTime.h"
 
 #include <windows.h>
+#include <wincrypt.h>
 
 #include <algorithm>
 #include <atomic>
@@ -168,6 +169,22 @@ std::string ScriptedBody(size_t size) {
     return data;
 }
 
+bool TrustTestCa() {
+    const std::string answer = BrokerCall("testca");
+    if (answer.compare(0, 3, "ok ") != 0)
+        return false;
+    const std::string der = testenv::ReadFile(testenv::ToWindows(answer.substr(3)));
+    HCERTSTORE root =
+        ::CertOpenStore(CERT_STORE_PROV_SYSTEM_A, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, "Root");
+    const bool added =
+        root && ::CertAddEncodedCertificateToStore(
+                    root, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
+                    static_cast<DWORD>(der.size()), CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
+    if (root)
+        ::CertCloseStore(root, 0);
+    return added;
+}
+
 std::string BrokerCall(const std::string& line) {
     static const bool started = [] {
         WSADATA data;
@@ -205,12 +222,14 @@ FixtureServer::FixtureServer(const std::string& command) {
         m_log = testenv::ToWindows(log);
 }
 
-FixtureServer FixtureServer::Ftp(const std::string& rootDir, const std::string& user,
-                                 const std::string& password) {
-    return FixtureServer("ftp " + testenv::ToUnix(rootDir) + " " + user + " " + password);
+FixtureServer FixtureServer::Ftp(const std::string& rootDir, const std::string& variant) {
+    return FixtureServer("ftp " + testenv::ToUnix(rootDir) + " tav secret " + variant);
 }
-FixtureServer FixtureServer::Nginx(const std::string& rootDir) {
-    return FixtureServer("nginx " + testenv::ToUnix(rootDir));
+FixtureServer FixtureServer::Vsftpd(const std::string& rootDir, const std::string& variant) {
+    return FixtureServer("vsftpd " + testenv::ToUnix(rootDir) + " " + variant);
+}
+FixtureServer FixtureServer::Nginx(const std::string& rootDir, const std::string& variant) {
+    return FixtureServer("nginx " + testenv::ToUnix(rootDir) + " " + variant);
 }
 FixtureServer FixtureServer::Script(const std::string& rootDir) {
     return FixtureServer("script " + testenv::ToUnix(rootDir));

@@ -55,11 +55,16 @@ struct LogPolicyValues {
 // so every byte value (CR, LF and NUL too) occurs.
 std::string ScriptedBody(size_t size);
 
+// Puts the broker's test CA into this Wine prefix's machine Root store, so the
+// "tls" server's certificate is trusted here, and nowhere else.
+bool TrustTestCa();
+
+// Variants: see tests/fixtures/broker.py.
 class FixtureServer {
 public:
-    static FixtureServer Ftp(const std::string& rootDir, const std::string& user = "tav",
-                             const std::string& password = "secret");
-    static FixtureServer Nginx(const std::string& rootDir);
+    static FixtureServer Ftp(const std::string& rootDir, const std::string& variant = "");
+    static FixtureServer Vsftpd(const std::string& rootDir, const std::string& variant = "");
+    static FixtureServer Nginx(const std::string& rootDir, const std::string& variant = "");
     static FixtureServer Script(const std::string& rootDir);
 
     FixtureServer(FixtureServer&& other) noexcept;

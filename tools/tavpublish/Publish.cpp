@@ -1,5 +1,10 @@
 #include "Publish.h"
 
+#include "NetText.h"
+
+#include <iconv.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -14,12 +19,38 @@ namespace publish {
 namespace {
 // The reader's traces go nowhere here.
 class Reader : public CTraceBase {};
+
+// The text in another encoding; false with the offset of the first byte that
+// has no place there.
+bool Convert(const std::string& text, const char* from, const char* to, std::string& out,
+             size_t& failedAt) {
+    iconv_t converter = ::iconv_open(to, from);
+    if (converter == reinterpret_cast<iconv_t>(-1)) {
+        failedAt = 0;
+        return false;
+    }
+    out.assign(text.size() * 4, '\0');
+    char* in = const_cast<char*>(text.data());
+    char* next = &out[0];
+    size_t inLeft = text.size(), outLeft = out.size();
+    const bool ok = ::iconv(converter, &in, &inLeft, &next, &outLeft) != static_cast<size_t>(-1);
+    ::iconv_close(converter);
+    failedAt = text.size() - inLeft;
+    out.resize(out.size() - outLeft);
+    return ok;
+}
 } // namespace
 
 bool ResolveRemote(const std::string& folder, const std::string& remote, std::string& path,
                    std::string& error) {
+    std::string utf8, name;
+    size_t failedAt = 0;
+    if (!Convert(remote, "CP949", "UTF-8", utf8, failedAt) || !PercentDecode(utf8, name)) {
+        error = remote + ": not a path in code page 949 with whole percent escapes";
+        return false;
+    }
     std::vector<std::string> parts;
-    std::stringstream in(remote);
+    std::stringstream in(name);
     std::string part;
     while (std::getline(in, part, '/')) {
         if (part.empty() || part == ".")
@@ -83,9 +114,26 @@ std::string UtcTimeText(long long seconds) {
     return text;
 }
 
-bool ReadModules(const std::string& path, std::vector<ListedModule>& modules,
+bool ReadModules(const std::string& path, bool utf8, std::vector<ListedModule>& modules,
                  std::vector<int>& skippedLines, std::string& error) {
-    FILE* file = std::fopen(path.c_str(), "r");
+    std::string bytes, converted;
+    if (!ReadFile(path, bytes, error))
+        return false;
+    if (utf8) {
+        if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
+            bytes.erase(0, 3); // the mark some editors put first
+        size_t failedAt = 0;
+        if (!Convert(bytes, "UTF-8", "CP949", converted, failedAt)) {
+            const long line = 1 + std::count(bytes.begin(), bytes.begin() + failedAt, '\n');
+            error = path + ":" + std::to_string(line) +
+                    ": not UTF-8, or a character code page 949 lacks";
+            return false;
+        }
+        bytes = converted;
+    }
+    if (bytes.empty())
+        return true;
+    FILE* file = ::fmemopen(&bytes[0], bytes.size(), "r");
     if (!file) {
         error = path + ": " + std::strerror(errno);
         return false;

@@ -9,9 +9,10 @@
 
 namespace publish {
 
-// The file a remote path names below the folder, as the server resolves it:
-// "." and empty parts are dropped, ".." goes up. False, with the reason, when
-// the path leaves the folder.
+// The file a remote path of the list (code page 949, as the updater reads it)
+// names below the folder, as an HTTP server resolves it: by its UTF-8 name,
+// percent escapes decoded; "." and empty parts are dropped, ".." goes up.
+// False, with the reason, when the path leaves the folder or cannot be read.
 bool ResolveRemote(const std::string& folder, const std::string& remote, std::string& path,
                    std::string& error);
 
@@ -30,13 +31,15 @@ std::string UtcTimeText(long long seconds);
 // True when the updater reads the line back as exactly this module.
 bool ReadsBackAs(const std::string& line, const ModuleRecord& record);
 
-// Module records of a listing or list file, with their line numbers. False
-// when the file cannot be read.
+// Module records of a listing (UTF-8, taken into code page 949, the list's
+// and the updater's) or of a list file (code page 949), with their line
+// numbers. False when the file cannot be read, or a listing is not UTF-8 or
+// holds a character code page 949 lacks.
 struct ListedModule {
     int line;
     ModuleRecord record;
 };
-bool ReadModules(const std::string& path, std::vector<ListedModule>& modules,
+bool ReadModules(const std::string& path, bool utf8, std::vector<ListedModule>& modules,
                  std::vector<int>& skippedLines, std::string& error);
 
 bool ReadFile(const std::string& path, std::string& bytes, std::string& error);

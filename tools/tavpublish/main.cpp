@@ -35,17 +35,19 @@ const char kKeygenHelp[] =
 const char kBuildHelp[] =
     "Usage: tavpublish build [--key KEYFILE] [--serial N] [--list-path PATH]\n"
     "                        [--expires-days N | --no-expiry] LISTING SERVER_DIR LIST\n"
-    "Writes the version list LIST from LISTING, a file of lines\n"
+    "Writes the version list LIST from LISTING, a UTF-8 file of lines\n"
     "  local path | remote path | options\n"
     "(\";\" starts a comment; options are the letters F, R, E, or nothing). Every\n"
     "remote path must name a file below SERVER_DIR, the folder the update server\n"
-    "serves. LIST gets each module's SHA-256 and size and a serial one above the\n"
-    "list it replaces (1 for a new list; --serial N sets it, always above the old\n"
-    "one). It names the list path it is for (\";list=\": LIST's path below\n"
-    "SERVER_DIR, or --list-path PATH, the \"Remote Version File\" of the updaters\n"
-    "it serves): updaters of another list path refuse it. It expires after\n"
-    "--expires-days N days (default 90; \";expires=\"), after which updaters refuse\n"
-    "it: publish again before then. --no-expiry writes none.\n"
+    "serves, by its UTF-8 name (percent escapes are decoded, as HTTP servers do).\n"
+    "LIST, in code page 949 (the updater's), gets each module's SHA-256 and size\n"
+    "and a serial one above the list it replaces (1 for a new list; --serial N\n"
+    "sets it, always above the old one). It names the list path it is for\n"
+    "(\";list=\": LIST's path below SERVER_DIR, or --list-path PATH, the \"Remote\n"
+    "Version File\" of the updaters it serves): updaters of another list path\n"
+    "refuse it. It expires after --expires-days N days (default 90; \";expires=\"),\n"
+    "after which updaters refuse it: publish again before then. --no-expiry\n"
+    "writes none.\n"
     "With --key, LIST.sig gets the signature that updaters configured with the\n"
     "key's \"Signing Key\" check; without it, a LIST.sig left from before is\n"
     "removed. Nothing is written when anything is wrong.\n";
@@ -150,7 +152,7 @@ int Build(const Args& args) {
 
     std::vector<publish::ListedModule> modules;
     std::vector<int> skipped;
-    if (!publish::ReadModules(listing, modules, skipped, error))
+    if (!publish::ReadModules(listing, true, modules, skipped, error))
         return Fail(error);
     std::vector<std::string> problems;
     for (int line : skipped)
@@ -307,7 +309,7 @@ int Verify(const Args& args) {
 
     std::vector<publish::ListedModule> modules;
     std::vector<int> skipped;
-    if (!publish::ReadModules(listPath, modules, skipped, error))
+    if (!publish::ReadModules(listPath, false, modules, skipped, error))
         return Fail(error);
     for (int line : skipped)
         std::printf("%s:%d: not a module line; updaters skip it\n", listPath.c_str(), line);

@@ -154,6 +154,8 @@ int CAULMgr::LoadConfig(std::string path) {
     if (IsSigningOn())
         Trace(TRACE_INFO, "LoadConfig : [SERVER] Signing Key            = %s",
               c.signingKey->c_str());
+    if (c.passiveMode)
+        Trace(TRACE_INFO, "LoadConfig : [SERVER] Passive Mode           = 1");
     return 1;
 }
 
@@ -185,6 +187,7 @@ int CAULMgr::ConnectServer() {
               c.loginPassword.c_str());
         return 0;
     }
+    m_downloader.SetPassiveMode(c.passiveMode);
     const int connected = m_downloader.Connect();
     if (connected)
         Trace(TRACE_INFO, "ConnectServer(%s, %d, %d, %s, %s) : OK", c.remoteAddress.c_str(),

@@ -17,11 +17,16 @@ bool Succeeded(LONG result) {
 
 std::string SerialValueName(int protocol, const std::string& address, int port,
                             const std::string& listPath) {
-    const bool ftp = protocol == PROTOCOL_FTP;
+    // HTTPS has a value of its own: a list taken over TLS is not one over HTTP.
+    const bool ftp = protocol == PROTOCOL_FTP, https = protocol == PROTOCOL_HTTPS;
     if (port == 0)
-        port = ftp ? INTERNET_DEFAULT_FTP_PORT : INTERNET_DEFAULT_HTTP_PORT;
-    return std::string(ftp ? "FTP " : "HTTP ") + address + ":" + std::to_string(port) + " " +
-           listPath;
+        port = ftp     ? INTERNET_DEFAULT_FTP_PORT
+               : https ? INTERNET_DEFAULT_HTTPS_PORT
+                       : INTERNET_DEFAULT_HTTP_PORT;
+    return std::string(ftp     ? "FTP "
+                       : https ? "HTTPS "
+                               : "HTTP ") +
+           address + ":" + std::to_string(port) + " " + listPath;
 }
 
 int ReadAcceptedSerial(const std::string& name, unsigned long long& serial) {

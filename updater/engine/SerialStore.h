@@ -2,7 +2,7 @@
 // The highest version list serial this machine accepted, one value per server
 // and list path, kept where only an administrator can change it:
 // HKEY_LOCAL_MACHINE\SOFTWARE\Tav\TavUpdate (the 32-bit view), a REG_QWORD
-// named "<FTP|HTTP> <address>:<port> <list path>".
+// named "<FTP|HTTP|HTTPS> <address>:<port> <list path>".
 
 #include <string>
 

@@ -46,9 +46,10 @@ UpdateConfig ReadUpdateConfig(const std::string& path) {
     const std::string profile = ProfilePath(path);
     UpdateConfig c;
     c.remoteAddress = ReadText(kServer, kRemoteAddress, "", profile);
-    c.protocol = _stricmp(ReadText(kServer, kProtocol, kFtp, profile).c_str(), kFtp) == 0
-                     ? PROTOCOL_FTP
-                     : PROTOCOL_HTTP;
+    const std::string protocol = ReadText(kServer, kProtocol, kFtp, profile);
+    c.protocol = _stricmp(protocol.c_str(), kFtp) == 0     ? PROTOCOL_FTP
+                 : _stricmp(protocol.c_str(), kHttps) == 0 ? PROTOCOL_HTTPS
+                                                           : PROTOCOL_HTTP;
     c.remotePort =
         static_cast<int>(::GetPrivateProfileIntA(kServer, kRemotePort, 0, profile.c_str()));
     c.loginName = ReadText(kServer, kLoginName, "", profile);
@@ -58,5 +59,6 @@ UpdateConfig ReadUpdateConfig(const std::string& path) {
     c.defaultExecFile = ReadText(kLocal, kDefaultExecFile, "", profile);
     if (HasKey(kServer, kSigningKey, profile))
         c.signingKey = ReadText(kServer, kSigningKey, "", profile, kSigningKeyBufferSize);
+    c.passiveMode = ::GetPrivateProfileIntA(kServer, kPassiveMode, 0, profile.c_str()) != 0;
     return c;
 }

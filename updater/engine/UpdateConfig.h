@@ -17,6 +17,8 @@ struct UpdateConfig {
     // lists are not signed, and none is asked for. Present, even empty or
     // blank: only a list signed with it is taken.
     std::optional<std::string> signingKey;
+    // [SERVER] "Passive Mode": non-zero for passive FTP data connections.
+    bool passiveMode = false;
 };
 
 // Reads every setting of the file (which must exist) through the profile

@@ -2,15 +2,14 @@
 #include "LocalFolder.h"
 #include "NetDownLoader.h"
 #include "NetText.h"
+#include "ReadSize.h"
 
+#include <memory>
+#include <new>
 #include <optional>
 
-namespace {
-const DWORD kBlockSize = 4096;
-}
-
 DWORD CNetDownLoader::_ExpectedBodySize(DWORD expectedSize) {
-    if (expectedSize || m_nProtocol != PROTOCOL_HTTP)
+    if (expectedSize || !IsHttp())
         return expectedSize;
     // Without a size from the caller the response's own length is the bound.
     DWORD length = 0;
@@ -29,15 +28,23 @@ int CNetDownLoader::_ReceiveInto(const std::string& context, IDownloadSink& sink
     const unique_hinternet remote = std::move(m_hRemoteFile);
     m_strOpenedRemoteFile.clear();
 
-    char buffer[kBlockSize];
+    // One buffer for the whole transfer, of the largest read.
+    const std::unique_ptr<char[]> buffer(new (std::nothrow) char[CReadSize::kLargest]);
+    if (!buffer) {
+        Report(Win32Result::Failed("InternetReadFile", ERROR_NOT_ENOUGH_MEMORY));
+        return 0;
+    }
+    CReadSize readSize;
     int block = 0;
     DWORD sum = 0;
     for (;;) {
         DWORD count = 0;
-        if (!::InternetReadFile(remote.get(), buffer, kBlockSize, &count)) {
+        const DWORD started = ::GetTickCount();
+        if (!::InternetReadFile(remote.get(), buffer.get(), readSize.Current(), &count)) {
             _ReportError("InternetReadFile", "");
             return 0;
         }
+        readSize.Took(::GetTickCount() - started);
         if (count == 0)
             break;
         ++block;
@@ -46,7 +53,7 @@ int CNetDownLoader::_ReceiveInto(const std::string& context, IDownloadSink& sink
               static_cast<int>(count));
         if (expectedSize && m_pOwner)
             m_pOwner->ShowProgress(block == 1 ? progressName : std::string(), expectedSize, sum);
-        const Win32Result added = sink.Add(buffer, count);
+        const Win32Result added = sink.Add(buffer.get(), count);
         if (!added.Ok()) {
             Report(added);
             return 0;

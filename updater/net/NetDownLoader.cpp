@@ -7,7 +7,8 @@
 #include <cstring>
 
 CNetDownLoader::CNetDownLoader()
-    : m_nProtocol(-1), m_nRemotePort(0xFFFF), m_pOwner(nullptr), m_dwTimeoutSeconds(30) {
+    : m_nProtocol(-1), m_nRemotePort(0xFFFF), m_pOwner(nullptr), m_dwTimeoutSeconds(30),
+      m_bPassive(false), m_bFtpListing(false), m_bFtpBinary(false) {
     m_nTraceLevel = 0;
     strcpy(m_szClassName, "CNetDownLoader");
     OpenLog("NetDownLoader.log");
@@ -30,6 +31,8 @@ int CNetDownLoader::SetLoginInfo(std::string remoteAddress, int protocol, int po
         chosen = low ? low : INTERNET_DEFAULT_FTP_PORT;
     else if (protocol == PROTOCOL_HTTP)
         chosen = low ? low : INTERNET_DEFAULT_HTTP_PORT;
+    else if (protocol == PROTOCOL_HTTPS)
+        chosen = low ? low : INTERNET_DEFAULT_HTTPS_PORT;
     else
         return 0;
     m_strRemoteAddress = remoteAddress;
@@ -63,12 +66,15 @@ int CNetDownLoader::Connect() {
 
     // An empty login name means no credentials at all (FTP: anonymous).
     const bool credentials = !m_strLoginName.empty();
+    const bool ftp = m_nProtocol == PROTOCOL_FTP;
+    m_bFtpListing = false;
+    m_bFtpBinary = false;
     m_hConnect.reset(::InternetConnectA(
         m_hInternet.get(), m_strRemoteAddress.c_str(), m_nRemotePort,
         credentials ? m_strLoginName.c_str() : nullptr,
-        credentials ? m_strLoginPassword.c_str() : nullptr, static_cast<DWORD>(m_nProtocol),
-        0, // FTP: active-mode data connections
-        reinterpret_cast<DWORD_PTR>(this)));
+        credentials ? m_strLoginPassword.c_str() : nullptr,
+        ftp ? INTERNET_SERVICE_FTP : INTERNET_SERVICE_HTTP,
+        ftp && m_bPassive ? INTERNET_FLAG_PASSIVE : 0, reinterpret_cast<DWORD_PTR>(this)));
     if (!m_hConnect) {
         // The root handle stays open; the next Connect or Disconnect closes it.
         _ReportError("InternetConnect", "");

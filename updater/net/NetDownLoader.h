@@ -1,5 +1,5 @@
 #pragma once
-// The updater's FTP/HTTP client: one session to the update server, one cached
+// The updater's FTP/HTTP(S) client: one session to the update server, one cached
 // remote file handle, remote size and time, and the transfer of a remote
 // file's body into a local file or any other sink.
 
@@ -12,10 +12,16 @@
 #include <windows.h>
 #include <wininet.h>
 #include <ctime>
+#include <functional>
 #include <string>
 
-// Protocol codes are WinINet's own service numbers.
-enum { PROTOCOL_FTP = INTERNET_SERVICE_FTP, PROTOCOL_HTTP = INTERNET_SERVICE_HTTP };
+// Protocol codes are WinINet's own service numbers. HTTPS, HTTP over TLS, has
+// no service of its own and takes WinINet's number for the scheme.
+enum {
+    PROTOCOL_FTP = INTERNET_SERVICE_FTP,
+    PROTOCOL_HTTP = INTERNET_SERVICE_HTTP,
+    PROTOCOL_HTTPS = INTERNET_SCHEME_HTTPS
+};
 
 class CNetDownLoader : public CTraceBase {
 public:
@@ -31,6 +37,9 @@ public:
     // Seconds the internet library waits to connect, send or receive before a
     // step fails; a stalled server must not hold the pass forever.
     void SetTimeout(DWORD seconds) { m_dwTimeoutSeconds = seconds; }
+    // FTP data connections made by the client (passive mode) instead of the
+    // server; from the next Connect on.
+    void SetPassiveMode(bool passive) { m_bPassive = passive; }
 
     int SetLoginInfo(std::string remoteAddress, int protocol, int port, std::string loginName,
                      std::string loginPassword);
@@ -59,6 +68,7 @@ private:
     int _CreateLocalFolder(const char* folder);
     void _ReportError(std::string function, std::string detail);
     bool IsConnected() const { return m_hInternet && m_hConnect; }
+    bool IsHttp() const { return m_nProtocol == PROTOCOL_HTTP || m_nProtocol == PROTOCOL_HTTPS; }
     // The one error report of the downloader, for a failure handed back.
     void Report(const Win32Result& failure);
     void _CloseInternetHandle(unique_hinternet& handle);
@@ -70,12 +80,26 @@ private:
                                       long* statusCode = nullptr);
     // Lists one FTP file (closing a running transfer first); 0 after the report.
     int _FindFtpFile(const std::string& remotePath, WIN32_FIND_DATAA* found);
+    // A call that makes an FTP data connection, bounded by the time-out: the
+    // library times neither the connect nor the accept. A call still blocked
+    // then gives the connection up; null with the report either way.
+    unique_hinternet MakeFtpDataConnection(const char* function, std::function<HINTERNET()> call);
+    // One command on the FTP control connection: false when no reply came
+    // (the last error says why), else the reply's code and text.
+    bool SendFtpCommand(const std::string& command, int& code, std::string& text);
+    // Asks the server SIZE or MDTM of a file (closing a running transfer
+    // first): 1 with the answer, 0 after the report (a missing file too), -1
+    // when it knows no such command, and this connection lists files from then.
+    int AskFtpServer(const char* command, const std::string& remotePath, const std::string& context,
+                     std::string& answer);
+    int FtpFileSize(const std::string& remotePath, const std::string& context, DWORD* size);
     // The handle whose headers answer a query (the connection for FTP). Given
     // headRequest, a path whose GET is not open is asked with a HEAD request of
     // its own, which the caller owns.
     HINTERNET _BeginRemoteQuery(const std::string& remotePath, const std::string& context,
                                 unique_hinternet* headRequest = nullptr);
     int _FtpFileTime(const std::string& remotePath, const std::string& context, time_t* time);
+    int FtpListedFileTime(const std::string& remotePath, const std::string& context, time_t* time);
     int _HttpFileTime(HINTERNET response, const std::string& context, time_t* time);
     // Reads the open remote file to its end into the sink, with progress; the
     // handle, read from, is closed whatever happens.
@@ -95,5 +119,11 @@ private:
     std::string m_strOpenedRemoteFile;
     IDownloadProgress* m_pOwner;
     DWORD m_dwTimeoutSeconds;
+    bool m_bPassive;
+    // Decided once per connection: SIZE and MDTM refused (500 or 502), so
+    // sizes and times come from folder listings.
+    bool m_bFtpListing;
+    // TYPE I sent: some servers answer SIZE only for binary transfers.
+    bool m_bFtpBinary;
     bool m_bServerAnswered = false;
 };

@@ -10,3 +10,29 @@
 // backslash, or begins with one (a network path): those get no folder step.
 // Only the backslash separates; a forward slash is an ordinary character.
 std::string LocalFolderOf(const std::string& localPath);
+
+// An HTTP request path from one in UTF-8: every byte at or above 0x80 as
+// "%XX" (RFC 3986); every other byte as written, so an escape the path holds
+// already ("%20") reaches the server as it stands.
+std::string PercentEncodeHighBytes(const std::string& utf8Path);
+
+// The bytes a percent-escaped path names, as a server decodes it. False for
+// a "%" not followed by two hexadecimal digits.
+bool PercentDecode(const std::string& text, std::string& bytes);
+
+// An FTP server's reply ("213 20250601123456"): the three-digit code and the
+// text after the blank of its last line, without the line end. False when
+// that line does not begin with a code.
+bool SplitFtpReply(const std::string& line, int& code, std::string& text);
+
+// A calendar time in UTC, as an FTP server gives it.
+struct FtpTime {
+    int year, month, day, hour, minute, second;
+};
+
+// MDTM's answer (RFC 3659): "YYYYMMDDHHMMSS", perhaps with a fraction of a
+// second, which is dropped.
+bool ParseFtpTime(const std::string& text, FtpTime& time);
+
+// SIZE's answer: a decimal byte count.
+bool ParseFtpSize(const std::string& text, unsigned long long& size);

@@ -4,6 +4,7 @@
 #include "TimeValue.h"
 
 #include <cstdlib>
+#include <memory>
 #include <mbstring.h>
 
 namespace {
@@ -14,6 +15,24 @@ static_assert(sizeof(SYSTEMTIME) == 16, "SYSTEMTIME layout");
 bool SamePath(const std::string& a, const std::string& b) {
     return _mbscmp(reinterpret_cast<const unsigned char*>(a.c_str()),
                    reinterpret_cast<const unsigned char*>(b.c_str())) == 0;
+}
+
+// The path as a server reads it: the list's characters beyond ASCII (in the
+// ANSI code page) as UTF-8, percent-escaped.
+bool RequestPath(const std::string& remotePath, std::string& path) {
+    const int wide = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, remotePath.data(),
+                                           static_cast<int>(remotePath.size()), nullptr, 0);
+    if (wide <= 0 && !remotePath.empty())
+        return false;
+    std::wstring text(static_cast<size_t>(wide), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, remotePath.data(), static_cast<int>(remotePath.size()),
+                          &text[0], wide);
+    const int length =
+        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), wide, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(length), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), wide, &utf8[0], length, nullptr, nullptr);
+    path = PercentEncodeHighBytes(utf8);
+    return true;
 }
 
 } // namespace
@@ -28,7 +47,7 @@ int CNetDownLoader::_IsRemoteFileOpened(std::string remotePath) {
 
     if (m_nProtocol == PROTOCOL_FTP)
         m_hRemoteFile = _OpenFtpFile(remotePath);
-    else if (m_nProtocol == PROTOCOL_HTTP)
+    else if (IsHttp())
         m_hRemoteFile = _OpenHttpFile(remotePath);
     else
         return 0;
@@ -47,13 +66,14 @@ unique_hinternet CNetDownLoader::_OpenFtpFile(std::string remotePath) {
         return unique_hinternet();
     _CloseInternetHandle(m_hRemoteFile);
 
-    unique_hinternet file(::FtpOpenFileA(m_hConnect.get(), remotePath.c_str(), GENERIC_READ,
-                                         FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD,
-                                         reinterpret_cast<DWORD_PTR>(this)));
-    if (!file) {
-        _ReportError("FtpOpenFile", "");
+    const HINTERNET connection = m_hConnect.get();
+    const DWORD_PTR context = reinterpret_cast<DWORD_PTR>(this); // never read back
+    unique_hinternet file = MakeFtpDataConnection("FtpOpenFile", [=] {
+        return ::FtpOpenFileA(connection, remotePath.c_str(), GENERIC_READ,
+                              FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD, context);
+    });
+    if (!file)
         return file;
-    }
     Trace(TRACE_INFO, "FtpOpenFile(%s) OK...", remotePath.c_str());
     m_strOpenedRemoteFile = remotePath;
     return file;
@@ -72,12 +92,21 @@ unique_hinternet CNetDownLoader::_OpenHttpFile(std::string remotePath) {
 
 unique_hinternet CNetDownLoader::_SendHttpRequest(const std::string& remotePath, const char* verb,
                                                   long* statusCode) {
+    std::string objectName;
+    if (!RequestPath(remotePath, objectName)) {
+        _ReportError("MultiByteToWideChar", "");
+        return unique_hinternet();
+    }
     const char* acceptTypes[] = {"*/*", nullptr};
+    // Secure: the server's certificate must chain to a root this machine
+    // trusts and name the host; nothing turns either check off.
+    const DWORD secure = m_nProtocol == PROTOCOL_HTTPS ? INTERNET_FLAG_SECURE : 0;
     unique_hinternet request(::HttpOpenRequestA(
-        m_hConnect.get(), verb, remotePath.c_str(), nullptr, // the library's HTTP version
+        m_hConnect.get(), verb, objectName.c_str(), nullptr, // the library's HTTP version
         nullptr,                                             // no referrer
         acceptTypes,
-        INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION,
+        INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION |
+            secure,
         reinterpret_cast<DWORD_PTR>(this)));
     if (!request) {
         _ReportError("HttpOpenRequest", "");
@@ -122,13 +151,18 @@ unique_hinternet CNetDownLoader::_SendHttpRequest(const std::string& remotePath,
 int CNetDownLoader::_FindFtpFile(const std::string& remotePath, WIN32_FIND_DATAA* found) {
     // The connection carries one transfer at a time: a running one goes first.
     _CloseInternetHandle(m_hRemoteFile);
-    unique_hinternet find(::FtpFindFirstFileA(
-        m_hConnect.get(), remotePath.c_str(), found,
-        INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_NO_CACHE_WRITE, 0));
-    if (!find) {
-        _ReportError("FtpFindFirstFile", "");
+    // Filled by a call that may outlive this one.
+    const auto record = std::make_shared<WIN32_FIND_DATAA>();
+    const HINTERNET connection = m_hConnect.get();
+    unique_hinternet find = MakeFtpDataConnection("FtpFindFirstFile", [=] {
+        return ::FtpFindFirstFileA(connection, remotePath.c_str(), record.get(),
+                                   INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_CONNECT |
+                                       INTERNET_FLAG_NO_CACHE_WRITE,
+                                   0);
+    });
+    if (!find)
         return 0;
-    }
+    *found = *record;
     _CloseInternetHandle(find);
     return 1;
 }
@@ -145,7 +179,7 @@ HINTERNET CNetDownLoader::_BeginRemoteQuery(const std::string& remotePath,
         Trace(TRACE_ERROR, "%s : ERROR, server does not connected..", context.c_str());
         return nullptr;
     }
-    if (m_nProtocol != PROTOCOL_HTTP)
+    if (!IsHttp())
         return m_hConnect.get();
     const bool open = m_hRemoteFile && SamePath(m_strOpenedRemoteFile, remotePath);
     long status = 0;
@@ -167,16 +201,9 @@ int CNetDownLoader::GetRemoteFileSize(std::string remotePath, DWORD* size) {
     if (!_BeginRemoteQuery(remotePath, context))
         return 0;
 
-    if (m_nProtocol == PROTOCOL_FTP) {
-        WIN32_FIND_DATAA found = {};
-        if (!_FindFtpFile(remotePath, &found))
-            return 0;
-        *size = found.nFileSizeLow;
-        Trace(TRACE_INFO, "%s : FtpFindFirstFile  size = %d ", context.c_str(),
-              static_cast<int>(*size));
-        return 1;
-    }
-    if (m_nProtocol == PROTOCOL_HTTP) {
+    if (m_nProtocol == PROTOCOL_FTP)
+        return FtpFileSize(remotePath, context, size);
+    if (IsHttp()) {
         char text[32] = {};
         DWORD length = sizeof(text);
         if (!::HttpQueryInfoA(m_hRemoteFile.get(), HTTP_QUERY_CONTENT_LENGTH, text, &length,
@@ -200,25 +227,9 @@ int CNetDownLoader::GetRemoteFileTime(std::string remotePath, time_t* time) {
         return 0;
     if (m_nProtocol == PROTOCOL_FTP)
         return _FtpFileTime(remotePath, context, time);
-    if (m_nProtocol == PROTOCOL_HTTP)
+    if (IsHttp())
         return _HttpFileTime(response, context, time);
     return 0;
-}
-
-int CNetDownLoader::_FtpFileTime(const std::string& remotePath, const std::string& context,
-                                 time_t* time) {
-    WIN32_FIND_DATAA found = {};
-    if (!_FindFtpFile(remotePath, &found))
-        return 0;
-    // The listing shows the server's wall clock; it is taken as ours.
-    FILETIME utc;
-    time_t value;
-    if (!::LocalFileTimeToFileTime(&found.ftLastWriteTime, &utc) || !TimeFromFileTime(utc, &value))
-        return 0;
-    *time = value;
-    Trace(TRACE_INFO, "%s : FtpFindFirstFile  date = %s ", context.c_str(),
-          FormatLocalTime(value).c_str());
-    return 1;
 }
 
 int CNetDownLoader::_HttpFileTime(HINTERNET response, const std::string& context, time_t* time) {

@@ -49,4 +49,20 @@ if "$tool" verify --key pub.pem www/TavUpdate.ver www >verify.out; then
 fi
 grep -q '/app/a.dll: SHA-256 is' verify.out || fail "verify did not name the changed module: $(cat verify.out)"
 grep -q 'client.exe' verify.out && fail "verify blamed an unchanged module: $(cat verify.out)"
+
+# Names in any language: a UTF-8 listing, a list in code page 949 (what the
+# updater reads), server files found by their UTF-8 names, percent escapes
+# too. Faults: the listing's bytes copied as they are, an escaped path not
+# found, a character code page 949 lacks written all the same.
+mkdir -p www/한글
+printf 'k' >'www/한글/모듈 1.dll'
+printf 'C:\\App\\모듈.dll | /한글/모듈 1.dll\r\nC:\\App\\b.dll | /%%ED%%95%%9C%%EA%%B8%%80/%%EB%%AA%%A8%%EB%%93%%88%%201.dll\r\n' >names
+"$tool" build names www names.ver >/dev/null
+iconv -f CP949 -t UTF-8 names.ver | grep -qF 'C:\App\모듈.dll | /한글/모듈 1.dll | - | sha256=' ||
+    fail "the list is not the listing in code page 949: $(cat names.ver)"
+"$tool" verify names.ver www >/dev/null || fail "verify did not find the files by their names"
+printf 'C:\\App\\\xF0\x9F\x98\x80.dll | /app/a.dll\r\n' >lacking
+if "$tool" build lacking www lacking.ver 2>/dev/null || [ -e lacking.ver ]; then
+    fail "a character code page 949 lacks was written"
+fi
 echo "tavpublish round trip OK"

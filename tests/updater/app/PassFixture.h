@@ -21,12 +21,15 @@ protected:
     std::string Installed(const std::string& name) const { return installDir + "\\" + name; }
     std::string Served(const std::string& name) const { return serverDir + "\\" + name; }
 
-    std::string Config(const char* protocol, int port, const std::string& defaultExec = "",
-                       const std::string& localList = "") const {
-        return std::string("[SERVER]\r\nRemote Address=127.0.0.1\r\nProtocol=") + protocol +
+    // The server lines give the address and the login, and any further keys.
+    std::string
+    Config(const std::string& protocol, int port, const std::string& defaultExec = "",
+           const std::string& localList = "",
+           const std::string& server = "Remote Address=127.0.0.1\r\n"
+                                       "Login Name=tav\r\nLogin Password=secret\r\n") const {
+        return "[SERVER]\r\n" + server + "Protocol=" + protocol +
                "\r\nRemote Port=" + std::to_string(port) +
-               "\r\nLogin Name=tav\r\nLogin Password=secret\r\n"
-               "Remote Version File=/TavUpdate.ver\r\n[LOCAL]\r\nLocal Version File=" +
+               "\r\nRemote Version File=/TavUpdate.ver\r\n[LOCAL]\r\nLocal Version File=" +
                (localList.empty() ? workDir + "\\TavUpdate.ver" : localList) +
                "\r\nDefault Exec File=" + defaultExec + "\r\n";
     }

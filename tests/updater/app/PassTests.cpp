@@ -124,26 +124,40 @@ TEST_F(FailedStageTest, CompareVersionInfo) {
     EXPECT_EQ(1, server.CountRequests("GET /TavUpdate.ver "));
 }
 
-// A pass over each protocol that fetches: a missing program marked E, a
-// missing library marked R and a forced module whose local copy is newer. Each
-// lands whole, the library is registered once, the program starts once.
+// A pass over each transport that fetches: a missing program marked E, a
+// missing library marked R and a forced module, named with a blank, whose
+// local copy is newer. Each lands whole, the library is registered once, the
+// program starts once. Faults: a name with a blank lost to an FTP listing,
+// passive mode not asked for from a server that refuses active mode, HTTPS
+// read as plain HTTP.
 class FetchTest : public PassFixture, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(FetchTest, ModulesAreFetchedRegisteredAndStarted) {
     const std::string client = Copy("app_fixture_recorder.exe", Served("client.exe"));
     const std::string control = Copy("app_fixture_regserver.dll", Served("control.dll"));
-    ASSERT_TRUE(testenv::WriteFile(Served("data.bin"), ScriptedBody(300000)));
+    ASSERT_TRUE(testenv::WriteFile(Served("data file.bin"), ScriptedBody(300000)));
     ASSERT_TRUE(testenv::WriteFile(Served("TavUpdate.ver"),
                                    Installed("client.exe") + "|/client.exe|E\n" +
                                        Installed("control.dll") + "|/control.dll|R\n" +
-                                       Installed("data.bin") + "|/data.bin|F\n"));
+                                       Installed("data.bin") + "|/data file.bin|F\n"));
     ASSERT_TRUE(testenv::WriteFile(Installed("data.bin"), "local, newer"));
     ASSERT_TRUE(testenv::SetFileTime(Installed("data.bin"), std::time(nullptr) + 86400));
 
-    const bool http = std::string(GetParam()) == "HTTP";
-    FixtureServer server = http ? FixtureServer::Nginx(serverDir) : FixtureServer::Ftp(serverDir);
+    const std::string kind = GetParam();
+    FixtureServer server = kind == "HTTP"    ? FixtureServer::Nginx(serverDir)
+                           : kind == "HTTPS" ? FixtureServer::Nginx(serverDir, "tls")
+                           : kind == "FTP"   ? FixtureServer::Ftp(serverDir)
+                                             : FixtureServer::Vsftpd(serverDir, "noport");
     ASSERT_TRUE(server.Ok()) << server.Error();
-    ASSERT_TRUE(testenv::WriteFile(workDir + "\\pass.ini", Config(GetParam(), server.Port())));
+    std::string config = Config(kind, server.Port());
+    if (kind == "HTTPS") {
+        ASSERT_TRUE(TrustTestCa());
+        config = Config(kind, server.Port(), "", "", "Remote Address=localhost\r\n");
+    } else if (kind == "PassiveFTP") {
+        config =
+            Config("FTP", server.Port(), "", "", "Remote Address=127.0.0.1\r\nPassive Mode=1\r\n");
+    }
+    ASSERT_TRUE(testenv::WriteFile(workDir + "\\pass.ini", config));
     ASSERT_TRUE(app.Start(workDir, workDir + "\\pass.ini"));
     ASSERT_TRUE(app.Ends(120));
     EXPECT_EQ(testenv::ReadFile(client), testenv::ReadFile(Installed("client.exe")));
@@ -161,7 +175,8 @@ TEST_F(FailedStageTest, DownloadNewFiles) {
     ExpectOnlyTheLaunch("", "", EXIT_MODULE_FAILED);
 }
 
-INSTANTIATE_TEST_SUITE_P(Protocols, FetchTest, ::testing::Values("HTTP", "FTP"));
+INSTANTIATE_TEST_SUITE_P(Transports, FetchTest,
+                         ::testing::Values("HTTP", "FTP", "PassiveFTP", "HTTPS"));
 
 // Two pages, two tabs: two updaters at once. Faults: both fetch the same
 // modules into the same folders (each sweeping the other's partial files), or

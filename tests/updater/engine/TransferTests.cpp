@@ -4,21 +4,27 @@
 
 namespace {
 
-// Recent and to the minute: FTP listings show recent files without seconds.
-const time_t kStamp = (std::time(nullptr) - 10 * 86400) / 60 * 60;
+// An hour ago, to the minute: FTP listings show recent files without seconds.
+const time_t kStamp = (std::time(nullptr) - 3600) / 60 * 60;
+
+// An unsigned configuration for a server, without credentials.
+UpdateConfig ServerConfig(const std::string& host, int protocol, int port,
+                          const std::string& remoteList = "", const std::string& localList = "") {
+    UpdateConfig config;
+    config.remoteAddress = host;
+    config.protocol = protocol;
+    config.remotePort = port;
+    config.remoteVersionFile = remoteList;
+    config.localVersionFile = localList;
+    return config;
+}
 
 class ServerTest : public ::testing::Test {
 protected:
+    // Anonymous for FTP.
     void Connect(const FixtureServer& server, int protocol) {
         ASSERT_TRUE(server.Ok()) << server.Error();
-        const bool ftp = protocol == PROTOCOL_FTP;
-        UpdateConfig config;
-        config.remoteAddress = "127.0.0.1";
-        config.protocol = protocol;
-        config.remotePort = server.Port();
-        config.loginName = ftp ? "tav" : "";
-        config.loginPassword = ftp ? "secret" : "";
-        manager.SetConfig(config);
+        manager.SetConfig(ServerConfig("127.0.0.1", protocol, server.Port()));
         ASSERT_EQ(1, manager.ConnectServer()) << trace.Dump();
     }
 
@@ -27,28 +33,35 @@ protected:
     CAULMgr manager;
 };
 
-// Against FTP (pyftpdlib, times from its listing) and HTTP (nginx, HEAD).
-class CompareTest : public ServerTest, public ::testing::WithParamInterface<int> {
+// Against an FTP server that gives times in UTC (vsftpd as Debian ships it;
+// the runner's zone is UTC+9), one that knows no SIZE or MDTM and lists local
+// times (pyftpdlib so set), and HTTP (nginx, HEAD).
+class CompareTest : public ServerTest, public ::testing::WithParamInterface<const char*> {
 protected:
-    FixtureServer server =
-        GetParam() == PROTOCOL_FTP ? FixtureServer::Ftp(root) : FixtureServer::Nginx(root);
+    const std::string kind = GetParam();
+    FixtureServer server = kind == "vsftpd"    ? FixtureServer::Vsftpd(root)
+                           : kind == "listing" ? FixtureServer::Ftp(root, "listing")
+                                               : FixtureServer::Nginx(root);
 };
 
-// Faults: equal times taken for newer, the comparison turned round, a missing
-// local file kept missing, the forced option ignored or read in lower case, a
-// module whose server time is unknown left stale, an earlier decision kept.
+// Faults: equal times taken for newer, the comparison turned round, a module
+// replaced an hour ago kept over a copy four hours old (a UTC time read as
+// local), a missing local file kept missing, the forced option ignored or
+// read in lower case, a module whose server time is unknown left stale, an
+// earlier decision kept.
 TEST_P(CompareTest, LocalAndServerTimesDecideWhatIsFetched) {
-    Connect(server, GetParam());
+    Connect(server, kind == "nginx" ? PROTOCOL_HTTP : PROTOCOL_FTP);
     const struct {
         const char* name;
         bool local, served;
         time_t offset;
         const char* option;
         int download;
-    } cases[] = {{"equal.dll", true, true, 0, "", 0},     {"older.dll", true, true, -60, "", 1},
-                 {"newer.dll", true, true, 3600, "", 0},  {"missing.dll", false, true, 0, "", 1},
-                 {"forced.dll", true, true, 0, "FRE", 1}, {"lower.dll", true, true, 0, "f", 0},
-                 {"gone.dll", true, false, 0, "", 1}};
+    } cases[] = {
+        {"equal.dll", true, true, 0, "", 0},     {"older.dll", true, true, -3 * 3600, "", 1},
+        {"newer.dll", true, true, 3600, "", 0},  {"missing.dll", false, true, 0, "", 1},
+        {"forced.dll", true, true, 0, "FRE", 1}, {"lower.dll", true, true, 0, "f", 0},
+        {"gone.dll", true, false, 0, "", 1}};
     for (const auto& c : cases) {
         const std::string served = root + "\\" + c.name, path = local + "\\" + c.name;
         if (c.served) {
@@ -67,8 +80,7 @@ TEST_P(CompareTest, LocalAndServerTimesDecideWhatIsFetched) {
     EXPECT_EQ(4, manager.CountModulesToUpdate());
 }
 
-INSTANTIATE_TEST_SUITE_P(Protocols, CompareTest,
-                         ::testing::Values(int(PROTOCOL_FTP), int(PROTOCOL_HTTP)));
+INSTANTIATE_TEST_SUITE_P(Servers, CompareTest, ::testing::Values("vsftpd", "listing", "nginx"));
 
 class DownloadLoopTest : public ServerTest {
 protected:
@@ -78,8 +90,11 @@ protected:
 
 // Faults: an unselected module fetched, a module whose size is unknown
 // fetched all the same, a failed size query or transfer ending the loop or
-// dropping the module's selection (its registration still follows).
+// dropping the module's selection (its registration still follows), a
+// Korean name (code page 949 in the list) asked for in other bytes than the
+// server's UTF-8 file name.
 TEST_F(DownloadLoopTest, SelectedModulesAreFetchedInTurnWhateverBefallsTheOthers) {
+    ASSERT_TRUE(testenv::WriteFile(root + "\\모듈 한글.bin", ScriptedBody(7000)));
     const struct {
         const char* remote;
         int download;
@@ -88,7 +103,8 @@ TEST_F(DownloadLoopTest, SelectedModulesAreFetchedInTurnWhateverBefallsTheOthers
                  {"/gone.dll", 1, 0},
                  {"/unsized?size=5000&nolength=1", 1, 0},
                  {"/cut?size=20000&cut=5000", 1, 0},
-                 {"/whole?size=6000", 1, 6000}};
+                 {"/whole?size=6000", 1, 6000},
+                 {"/모듈 한글.bin", 1, 7000}};
     for (const auto& c : cases)
         AddModule(manager, local + "\\" + std::to_string(&c - cases) + ".dll", c.remote, "",
                   c.download);
@@ -119,6 +135,32 @@ TEST_F(DownloadLoopTest, BodyFarLongerThanItsListedSizeIsStoppedNearIt) {
     EXPECT_GE(read, listed);
     // Stopped within a read of the size, whatever the read size.
     EXPECT_LT(read, listed + (1u << 20)) << trace.Dump();
+// Over HTTPS only a certificate this machine trusts, for the host asked for,
+// lets the list in. Faults: the certificate of an unknown issuer, or one for
+// another host, taken as with its errors ignored; a trusted one refused.
+TEST(HttpsTest, OnlyATrustedCertificateForTheHostLetsTheListIn) {
+    ASSERT_TRUE(TrustTestCa());
+    const std::string root = testenv::NewDir("server"), list = testenv::NewDir("local") + "\\v";
+    ASSERT_TRUE(testenv::WriteFile(root + "\\v", "a | /a\r\n"));
+    FixtureServer trusted = FixtureServer::Nginx(root, "tls"),
+                  self = FixtureServer::Nginx(root, "self");
+    const struct {
+        const char* host;
+        const FixtureServer& server;
+        int fetched;
+    } cases[] = {{"localhost", trusted, 1}, {"127.0.0.1", trusted, 0}, {"localhost", self, 0}};
+    for (const auto& c : cases) {
+        ASSERT_TRUE(c.server.Ok()) << c.server.Error();
+        TraceRecorder trace;
+        CAULMgr manager;
+        manager.SetConfig(ServerConfig(c.host, PROTOCOL_HTTPS, c.server.Port(), "/v", list));
+        ASSERT_EQ(1, manager.ConnectServer());
+        EXPECT_EQ(c.fetched, manager.GetVersionInfo()) << c.host << trace.Dump();
+        EXPECT_EQ(c.fetched == 1, ::DeleteFileA(list.c_str()) != FALSE) << c.host;
+        EXPECT_EQ(c.fetched == 0,
+                  trace.Has(1, "ERROR : Function(HttpSendRequest) failed , EC=120", true))
+            << c.host << trace.Dump();
+    }
 }
 
 } // namespace

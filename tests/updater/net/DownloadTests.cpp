@@ -158,20 +158,33 @@ protected:
 // Bodies a stock server does not send, with and without a size from the
 // caller, each replace the target whole. Faults: a body cut at the size
 // announced, a chunked or empty one refused or half kept, progress reported
-// without a size (the display divides by it).
+// without a size (the display divides by it), bytes lost or repeated where
+// the reads grow to their largest.
 TEST_F(BodyTest, EveryWholeBodyReplacesTheTarget) {
     const struct {
         const char* path;
         DWORD expected;
         size_t bytes;
-    } cases[] = {
-        {"/m?size=10000", 5000, 10000}, {"/m?size=5000&nolength=1", 0, 5000}, {"/m?size=0", 0, 0}};
+    } cases[] = {{"/m?size=10000", 5000, 10000},
+                 {"/m?size=5000&nolength=1", 0, 5000},
+                 {"/m?size=0", 0, 0},
+                 {"/m?size=3000000", 3000000, 3000000}};
     for (const auto& c : cases) {
         progress.clear();
         EXPECT_EQ(1, net.DownloadFile(c.path, target, c.expected)) << c.path << trace.Dump();
         EXPECT_TRUE(ScriptedBody(c.bytes) == testenv::ReadFile(target)) << c.path;
         EXPECT_EQ(c.expected == 0, progress.empty()) << c.path;
     }
+}
+
+// Fault: a read that waits for the whole of a body arriving slowly (a read
+// returns only when its buffer is full), so nothing moves until its end.
+TEST_F(BodyTest, SlowBodyShowsProgressBeforeItEnds) {
+    ASSERT_EQ(1, net.DownloadFile("/m?size=40960&slow=100&piece=2048", target, 40960))
+        << trace.Dump();
+    ASSERT_FALSE(progress.empty());
+    EXPECT_LT(progress.front().done, 40960u);
+    EXPECT_TRUE(ScriptedBody(40960) == testenv::ReadFile(target));
 }
 
 // A reset mid-body, an orderly close before the announced length (with or

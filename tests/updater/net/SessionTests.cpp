@@ -38,6 +38,22 @@ TEST_F(SessionTest, NextConnectClosesTheRootHandleAFailedOneLeft) {
     EXPECT_FALSE(open && mark == 12345) << "the first root handle is still open";
 }
 
+// Fault: a data connection the server never makes (it takes PORT and RETR,
+// and connects nowhere) holding the pass past the time-out; the library
+// times no such wait itself. The connection is given up after it.
+TEST_F(SessionTest, DataConnectionNeverMadeEndsWithinTheTimeOut) {
+    FixtureServer deaf = FixtureServer::Ftp(root, "deaf");
+    ASSERT_TRUE(testenv::WriteFile(root + "\\m.bin", "module"));
+    net.SetTimeout(2);
+    Connect(deaf, PROTOCOL_FTP);
+    EXPECT_EQ(0, net.DownloadFile("/m.bin", local + "\\m.bin", 0));
+    EXPECT_TRUE(trace.Has(1, "ERROR : Function(FtpOpenFile) failed , EC=" +
+                                 std::to_string(ERROR_INTERNET_TIMEOUT) + " ,  \n"))
+        << trace.Dump();
+    EXPECT_EQ(0, net.DownloadFile("/m.bin", local + "\\m.bin", 0));
+    EXPECT_TRUE(trace.Has(1, "_IsRemoteFileOpened : ERROR, server does not connected.."));
+}
+
 class HttpTest : public NetTest {
 protected:
     void SetUp() override {
