@@ -135,6 +135,8 @@ TEST_F(DownloadLoopTest, BodyFarLongerThanItsListedSizeIsStoppedNearIt) {
     EXPECT_GE(read, listed);
     // Stopped within a read of the size, whatever the read size.
     EXPECT_LT(read, listed + (1u << 20)) << trace.Dump();
+}
+
 // Over HTTPS only a certificate this machine trusts, for the host asked for,
 // lets the list in. Faults: the certificate of an unknown issuer, or one for
 // another host, taken as with its errors ignored; a trusted one refused.
