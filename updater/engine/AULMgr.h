@@ -33,7 +33,6 @@ enum {
 
 const char* StatusText(int code);
 
-
 class CAULMgr : public CTraceBase, public IDownloadProgress {
 public:
     using ModuleList = std::vector<std::unique_ptr<ModuleRecord>>;

@@ -50,8 +50,8 @@ bool IsPassingHold(DWORD error) {
 
 Win32Result HoldFile(const std::wstring& path, DWORD extraAccess, unique_hfile& held) {
     return RetryWhileHeld([&] {
-        held.reset(::CreateFileW(path.c_str(), GENERIC_READ | extraAccess, FILE_SHARE_READ,
-                                 nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        held.reset(::CreateFileW(path.c_str(), GENERIC_READ | extraAccess, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         return held ? Win32Result() : Win32Result::Failed("CreateFile");
     });
 }
@@ -75,8 +75,7 @@ Win32Result RenameHeld(HANDLE held, const std::wstring& path) {
             return Win32Result::Failed("SetFileInformationByHandle");
         return Win32Result();
     }
-    static const auto setNative =
-        Export<NtSetInformationFile>("ntdll.dll", "NtSetInformationFile");
+    static const auto setNative = Export<NtSetInformationFile>("ntdll.dll", "NtSetInformationFile");
     IoStatus io = {};
     const LONG status = setNative ? setNative(held, &io, info, static_cast<ULONG>(buffer.size()),
                                               kFileRenameInformation)

@@ -86,7 +86,7 @@ unsigned long NextNumber() {
 
 Win32Result Move(const std::wstring& from, const std::wstring& to) {
     return ::MoveFileExW(from.c_str(), to.c_str(), 0) ? Win32Result()
-                                                       : Win32Result::Failed("MoveFileEx");
+                                                      : Win32Result::Failed("MoveFileEx");
 }
 
 void SweepFolder(const std::wstring& folder) {
