@@ -57,10 +57,10 @@ grep -q 'client.exe' verify.out && fail "verify blamed an unchanged module: $(ca
 mkdir -p www/한글
 printf 'k' >'www/한글/모듈 1.dll'
 printf 'C:\\App\\모듈.dll | /한글/모듈 1.dll\r\nC:\\App\\b.dll | /%%ED%%95%%9C%%EA%%B8%%80/%%EB%%AA%%A8%%EB%%93%%88%%201.dll\r\n' >names
-"$tool" build names www names.ver >/dev/null
+"$tool" build --list-path /names.ver names www names.ver >/dev/null
 iconv -f CP949 -t UTF-8 names.ver | grep -qF 'C:\App\모듈.dll | /한글/모듈 1.dll | - | sha256=' ||
     fail "the list is not the listing in code page 949: $(cat names.ver)"
-"$tool" verify names.ver www >/dev/null || fail "verify did not find the files by their names"
+"$tool" verify --list-path /names.ver names.ver www >/dev/null || fail "verify did not find the files by their names"
 printf 'C:\\App\\\xF0\x9F\x98\x80.dll | /app/a.dll\r\n' >lacking
 if "$tool" build lacking www lacking.ver 2>/dev/null || [ -e lacking.ver ]; then
     fail "a character code page 949 lacks was written"
