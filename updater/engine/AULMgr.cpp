@@ -3,7 +3,6 @@
 #include "AppName.h"
 #include "Crypto.h"
 #include "DownloadDecision.h"
-#include "HashSink.h"
 #include "LocalFolder.h"
 #include "ModuleStart.h"
 #include "NetText.h"
@@ -449,18 +448,15 @@ int CAULMgr::DownloadNewFiles() {
 int CAULMgr::DownloadModule(const ModuleRecord& r, DWORD size) {
     if (r.sha256.empty() && r.size < 0)
         return m_downloader.DownloadFile(r.remoteFile, r.localFile, size);
-    // The bytes are checked on their way to the partial file, which takes the
-    // module's place only when they have the listed size and digest.
-    CSizeSink sized(static_cast<unsigned long long>(r.size));
-    CHashSink hashed(r.sha256, r.size < 0 ? nullptr : &sized);
-    IDownloadSink& check = r.sha256.empty() ? static_cast<IDownloadSink&>(sized) : hashed;
-    if (m_downloader.DownloadFile(r.remoteFile, r.localFile, size, &check))
-        return 1;
-    if (!r.sha256.empty() && hashed.Refused())
-        Trace(TRACE_ERROR,
-              "DownloadNewFiles : ERROR, SHA-256 mismatch(%s) : received(%s) , listed(%s)",
-              r.remoteFile.c_str(), hashed.Received().c_str(), r.sha256.c_str());
-    return 0;
+    // Checked as a signed release checks its modules, then put in place alone.
+    std::unique_ptr<CPartialFile> received = ReceiveModule(*this, m_downloader, r, size);
+    if (!received)
+        return 0;
+    const Win32Result placed = received->Commit();
+    if (!placed.Ok())
+        Trace(TRACE_ERROR, "DownloadNewFiles : ERROR, %s(%s) failed, EC=%d", placed.FailedCall(),
+              r.localFile.c_str(), static_cast<int>(placed.Error()));
+    return placed.Ok() ? 1 : 0;
 }
 
 int CAULMgr::RegisterModule() {

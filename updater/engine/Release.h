@@ -15,6 +15,15 @@
 #include <string>
 #include <vector>
 
+class CPartialFile;
+
+// One selected module received into a partial file beside it, closed and
+// held, and checked against its line through the hold: the size on the way
+// in, the digest (where listed) once the file is whole. Null, with its
+// traces, when anything failed; size is what the server gave for it.
+std::unique_ptr<CPartialFile> ReceiveModule(CTraceBase& trace, CNetDownLoader& downloader,
+                                            const ModuleRecord& record, DWORD size);
+
 class CRelease {
 public:
     using ModuleList = std::vector<std::unique_ptr<ModuleRecord>>;
@@ -36,9 +45,6 @@ public:
     bool IsVerified(size_t index) const { return index < m_verified.size() && m_verified[index]; }
 
 private:
-    struct Staged;
-    std::unique_ptr<Staged> Receive(size_t index, const ModuleRecord& record);
-
     CTraceBase& m_trace;
     CNetDownLoader& m_downloader;
     // Of the verified modules, those the pass registers or starts stay held.

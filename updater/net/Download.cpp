@@ -83,22 +83,22 @@ int CNetDownLoader::ReadRemoteFile(const std::string& remotePath, IDownloadSink&
     return _ReceiveInto(context, sink, expectedSize, progressName);
 }
 
-int CNetDownLoader::DownloadFile(std::string remotePath, std::string localPath, DWORD expectedSize,
-                                 IDownloadSink* check) {
-    std::string context = FormatText("DownloadFile(%s->%s)", remotePath.c_str(), localPath.c_str());
+int CNetDownLoader::ReceiveFile(const std::string& remotePath, const std::string& localPath,
+                                DWORD expectedSize, long long exactSize, CPartialFile& local) {
+    const std::string context =
+        FormatText("DownloadFile(%s->%s)", remotePath.c_str(), localPath.c_str());
     if (!_IsRemoteFileOpened(remotePath)) {
         Trace(TRACE_ERROR, "%s : ERROR, remote file could not opened..", context.c_str());
         return 0;
     }
 
-    std::string folder = LocalFolderOf(localPath);
+    const std::string folder = LocalFolderOf(localPath);
     if (!folder.empty() && !_CreateLocalFolder(folder.c_str())) {
         Trace(TRACE_ERROR, "%s : ERROR, could not create local folder(%s)", context.c_str(),
               folder.c_str());
         return 0;
     }
 
-    CPartialFile local;
     const Win32Result opened = local.Open(localPath);
     if (!opened.Ok()) {
         Report(opened);
@@ -109,13 +109,20 @@ int CNetDownLoader::DownloadFile(std::string remotePath, std::string localPath, 
     Trace(TRACE_INFO, "%s : Local File open OK : %s", context.c_str(), localPath.c_str());
 
     CFileSink file(local);
-    std::optional<CTeeSink> checked;
-    if (check)
-        checked.emplace(*check, file);
-    if (!_ReceiveInto(context, checked ? static_cast<IDownloadSink&>(*checked) : file, expectedSize,
-                      localPath))
-        return 0;
+    std::optional<CSizeSink> sized;
+    if (exactSize >= 0)
+        sized.emplace(static_cast<unsigned long long>(exactSize), &file);
+    return _ReceiveInto(context, sized ? static_cast<IDownloadSink&>(*sized) : file, expectedSize,
+                        localPath);
+}
 
+int CNetDownLoader::DownloadFile(std::string remotePath, std::string localPath,
+                                 DWORD expectedSize) {
+    CPartialFile local;
+    if (!ReceiveFile(remotePath, localPath, expectedSize, -1, local))
+        return 0;
+    const std::string context =
+        FormatText("DownloadFile(%s->%s)", remotePath.c_str(), localPath.c_str());
     const Win32Result swapped = local.Commit();
     if (!swapped.Ok()) {
         Report(swapped);

@@ -23,17 +23,3 @@ Win32Result CSizeSink::Finish() {
     return m_received == m_size ? Win32Result()
                                 : Win32Result::Failed("size limit", ERROR_HANDLE_EOF);
 }
-
-Win32Result CTeeSink::Add(const char* data, DWORD size) {
-    const Win32Result first = m_first.Add(data, size);
-    return first.Ok() ? m_second.Add(data, size) : first;
-}
-
-Win32Result CTeeSink::Finish() {
-    // The second (the file) is finished first, whatever the first (the check)
-    // will say, so a refused file is a closed one.
-    const Win32Result second = m_second.Finish();
-    if (!second.Ok())
-        return second;
-    return m_first.Finish();
-}

@@ -1,7 +1,7 @@
 #pragma once
 // Where a transfer's body goes. The transfer hands each block over as it
 // arrives and says when the data has ended; what the bytes become (a partial
-// file, a buffer of limited size, a digest wrapped around either) is the
+// file, a buffer of limited size, with a size kept to on the way) is the
 // sink's to decide.
 
 #include "PartialFile.h"
@@ -13,9 +13,8 @@
 
 class IDownloadSink {
 public:
-    // A failure stops the transfer and fails the download. A check that
-    // refuses the bytes fails with ERROR_INVALID_DATA, a limit that is passed
-    // with ERROR_FILE_TOO_LARGE.
+    // A failure stops the transfer and fails the download; a limit that is
+    // passed fails with ERROR_FILE_TOO_LARGE.
     virtual Win32Result Add(const char* data, DWORD size) = 0;
     // The data has ended whole; a failure refuses what arrived.
     virtual Win32Result Finish() = 0;
@@ -63,16 +62,4 @@ private:
     unsigned long long m_size;
     unsigned long long m_received = 0;
     IDownloadSink* m_inner;
-};
-
-// Every block to two sinks in turn: a check beside the file it vets.
-class CTeeSink : public IDownloadSink {
-public:
-    CTeeSink(IDownloadSink& first, IDownloadSink& second) : m_first(first), m_second(second) {}
-    Win32Result Add(const char* data, DWORD size) override;
-    Win32Result Finish() override;
-
-private:
-    IDownloadSink& m_first;
-    IDownloadSink& m_second;
 };

@@ -55,9 +55,14 @@ public:
     int GetRemoteFileSize(std::string remotePath, DWORD* size);
     int GetRemoteFileTime(std::string remotePath, time_t* time);
     // Into the local file, which takes the target's place only when the whole
-    // body arrived; with a check beside it, only when the check accepts it too.
-    int DownloadFile(std::string remotePath, std::string localPath, DWORD expectedSize,
-                     IDownloadSink* check = nullptr);
+    // body arrived.
+    int DownloadFile(std::string remotePath, std::string localPath, DWORD expectedSize);
+    // The same steps up to the swap: the body into a new partial file beside
+    // the local path (its folders made), closed and held when the whole body
+    // arrived, and, with an exact size of 0 or more, exactly that many bytes
+    // (the transfer stops past it). The caller puts it in place.
+    int ReceiveFile(const std::string& remotePath, const std::string& localPath, DWORD expectedSize,
+                    long long exactSize, CPartialFile& file);
     // The body into the sink. Progress is shown under the name given when the
     // expected size is not 0.
     int ReadRemoteFile(const std::string& remotePath, IDownloadSink& sink, DWORD expectedSize,
