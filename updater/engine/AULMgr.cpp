@@ -215,9 +215,8 @@ int CAULMgr::GetVersionInfo() {
 
 int CAULMgr::GetSignedVersionInfo() {
     const UpdateConfig& c = m_config;
-    CSigningKey key;
     std::string why;
-    if (!key.Import(*c.signingKey, why)) {
+    if (!m_signingKey.Import(*c.signingKey, why)) {
         Trace(TRACE_ERROR, "GetVersionInfo : ERROR, Signing Key unusable : %s", why.c_str());
         return 0;
     }
@@ -242,7 +241,8 @@ int CAULMgr::GetSignedVersionInfo() {
         SerialValueName(c.protocol, c.remoteAddress, static_cast<unsigned short>(c.remotePort),
                         c.remoteVersionFile);
     source.now = static_cast<long long>(std::time(nullptr));
-    const SignedListVerdict verdict = CheckSignedList(list.Bytes(), signature.Bytes(), key, source);
+    const SignedListVerdict verdict =
+        CheckSignedList(list.Bytes(), signature.Bytes(), m_signingKey, source);
     if (!verdict.accepted) {
         Trace(TRACE_ERROR, "GetVersionInfo : ERROR, %s", verdict.why.c_str());
         return 0;
@@ -545,12 +545,11 @@ int CAULMgr::LaunchModule() {
 
 void CAULMgr::HoldInstalledRelease(ModuleList& modules, CRelease& release) {
     const std::string& path = m_config.localVersionFile;
+    // The key this pass's list was checked with (a release only fails after that).
     std::string list, signature;
-    CSigningKey key;
-    std::string why;
     if (!ReadWholeFile(path, list, kMaxListBytes) ||
         !ReadWholeFile(path + ".sig", signature, kMaxSignatureBytes) ||
-        !key.Import(*m_config.signingKey, why) || !key.Verify(list, signature)) {
+        !m_signingKey.Verify(list, signature)) {
         Trace(TRACE_ERROR, "LaunchModule : ERROR, local version list(%s) not signed by the key",
               path.c_str());
         return;

@@ -4,6 +4,7 @@
 // gives it. The work of each stage lies in units of its own; the stages here
 // decide, trace and report.
 
+#include "Crypto.h"
 #include "ModuleOptions.h"
 #include "NetDownLoader.h"
 #include "PassLock.h"
@@ -99,6 +100,8 @@ private:
     // reads its modules from these, never from the file again.
     std::string m_strVerifiedList;
     std::string m_strVerifiedSignature;
+    // The configured key, once the version stage has imported it.
+    CSigningKey m_signingKey;
     ModuleList m_modules;
     CNetDownLoader m_downloader;
     int m_nStatus;
