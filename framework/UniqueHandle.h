@@ -75,6 +75,9 @@ struct close_hkey {
 struct free_library {
     void operator()(HMODULE h) const { ::FreeLibrary(h); }
 };
+struct local_free {
+    void operator()(HLOCAL h) const { ::LocalFree(h); }
+};
 struct close_internet_handle {
     bool operator()(HINTERNET h) const { return ::InternetCloseHandle(h) != FALSE; }
 };
@@ -85,4 +88,7 @@ using unique_hfind = unique_any<HANDLE, close_find, invalid_or_null_is_empty>;
 using unique_hkey = unique_any<HKEY, close_hkey>;
 using unique_hmodule = unique_any<HMODULE, free_library>;
 using unique_hinternet = unique_any<HINTERNET, close_internet_handle>;
+// What the platform hands over in LocalAlloc memory (decoded objects,
+// security descriptors).
+using unique_hlocal = unique_any<HLOCAL, local_free>;
 #endif

@@ -1,9 +1,9 @@
 #include "LogFile.h"
 
 #include "FormatText.h"
+#include "SecurityAttributes.h"
 
 #include <windows.h>
-#include <sddl.h>
 
 namespace {
 
@@ -54,19 +54,16 @@ std::string LineFor(const char* source, int level, const std::string& text) {
 
 // The missing folders above the file, each with the security above.
 bool CreateFolders(const std::string& file) {
-    PSECURITY_DESCRIPTOR sd = nullptr;
-    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(kFolderSecurity, SDDL_REVISION_1,
-                                                                &sd, nullptr))
+    CSecurityAttributes security(kFolderSecurity);
+    if (!security.get())
         return false;
-    SECURITY_ATTRIBUTES sa = {sizeof(sa), sd, FALSE};
     // Past "X:\", or past "\\server\share\".
     size_t pos = file[1] == ':' ? 2 : file.find('\\', file.find('\\', 2) + 1);
     bool made = true;
     while (made && pos != std::string::npos &&
            (pos = file.find('\\', pos + 1)) != std::string::npos)
-        made = ::CreateDirectoryA(file.substr(0, pos).c_str(), &sa) ||
+        made = ::CreateDirectoryA(file.substr(0, pos).c_str(), security.get()) ||
                ::GetLastError() == ERROR_ALREADY_EXISTS;
-    ::LocalFree(sd);
     return made;
 }
 

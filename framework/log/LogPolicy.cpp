@@ -1,3 +1,4 @@
+#include "FullPath.h"
 #include "LogFile.h"
 
 #include <windows.h>
@@ -32,13 +33,6 @@ std::string PathValue(HKEY key) {
     return Expanded(value.data());
 }
 
-// A drive or a server and share: a relative name would follow the folder the
-// program happens to be started in.
-bool IsFullPath(const std::string& path) {
-    auto slash = [&](size_t i) { return path.size() > i && (path[i] == '\\' || path[i] == '/'); };
-    return (path.size() > 2 && path[1] == ':' && slash(2)) || (slash(0) && slash(1));
-}
-
 } // namespace
 
 LogPolicy ReadLogPolicy(const char* key, const char* defaultPath) {
@@ -57,6 +51,7 @@ LogPolicy ReadLogPolicy(const char* key, const char* defaultPath) {
     if (path.empty())
         path = Expanded(defaultPath);
     char full[MAX_PATH] = {};
+    // A relative name would follow the folder the program happens to start in.
     const DWORD n = ::GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
     if (!IsFullPath(path) || n == 0 || n >= MAX_PATH)
         return policy;

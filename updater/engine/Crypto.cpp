@@ -24,10 +24,6 @@ bool NewHash(HCRYPTPROV prov, unique_hcrypthash& hash) {
     return ::CryptCreateHash(prov, CALG_SHA_256, 0, 0, hash.put()) != FALSE;
 }
 
-struct local_free {
-    void operator()(void* p) const { ::LocalFree(p); }
-};
-
 const DWORD kMinKeyBits = 2048;
 const DWORD kMaxKeyBits = 4096;
 
@@ -93,7 +89,7 @@ bool CSigningKey::Import(const std::string& base64, std::string& why) {
         why = FormatText("CryptDecodeObjectEx failed, EC=%d", static_cast<int>(::GetLastError()));
         return false;
     }
-    unique_any<void*, local_free> info(decoded);
+    unique_hlocal info(decoded);
     if (!decoded->Algorithm.pszObjId || std::strcmp(decoded->Algorithm.pszObjId, szOID_RSA_RSA)) {
         why = "not an RSA key";
         return false;

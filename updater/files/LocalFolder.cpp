@@ -1,9 +1,9 @@
 #include "LocalFolder.h"
 
 #include "Elevation.h"
+#include "SecurityAttributes.h"
 
 #include <windows.h>
-#include <sddl.h>
 
 #include <cstring>
 
@@ -16,30 +16,6 @@ const int kMaxCalls = 20;
 // may be able to write.
 const char kProtectedFolder[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
 
-struct local_free {
-    void operator()(void* p) const { ::LocalFree(p); }
-};
-
-// Folders an elevated updater makes hold what it installs and starts with
-// administrator rights: they get their own security. Otherwise (null) they
-// inherit their parent's, as any folder the user makes.
-class CFolderSecurity {
-public:
-    CFolderSecurity() {
-        PSECURITY_DESCRIPTOR descriptor = nullptr;
-        if (IsProcessElevated() && ::ConvertStringSecurityDescriptorToSecurityDescriptorA(
-                                       kProtectedFolder, SDDL_REVISION_1, &descriptor, nullptr)) {
-            m_descriptor.reset(descriptor);
-            m_attributes.lpSecurityDescriptor = descriptor;
-        }
-    }
-    LPSECURITY_ATTRIBUTES get() { return m_descriptor ? &m_attributes : nullptr; }
-
-private:
-    unique_any<void*, local_free> m_descriptor;
-    SECURITY_ATTRIBUTES m_attributes = {sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
-};
-
 } // namespace
 
 Win32Result MakeFolderChain(const std::string& folder) {
@@ -50,7 +26,10 @@ Win32Result MakeFolderChain(const std::string& folder) {
     char* const end = buffer + folder.size();
     char* cursor = end;
 
-    CFolderSecurity security;
+    // Folders an elevated updater makes hold what it installs and starts with
+    // administrator rights: they get their own security. Otherwise they
+    // inherit their parent's, as any folder the user makes.
+    CSecurityAttributes security(IsProcessElevated() ? kProtectedFolder : nullptr);
     for (int calls = 0;;) {
         const BOOL created = ::CreateDirectoryA(buffer, security.get());
         const DWORD error = created ? ERROR_SUCCESS : ::GetLastError();

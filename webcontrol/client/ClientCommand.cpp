@@ -39,19 +39,6 @@ std::string ClientDirFromPath(const std::string& programPath) {
     return slash == std::string::npos ? std::string() : programPath.substr(0, slash);
 }
 
-bool IsFullPath(const std::string& path) {
-    const auto isLetter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
-    if (path.size() >= 3 && isLetter(path[0]) && path[1] == ':' && path[2] == '\\')
-        return true;
-    if (path.compare(0, 2, "\\\\") != 0)
-        return false;
-    const std::size_t share = path.find('\\', 2);
-    if (share == std::string::npos || share == 2)
-        return false;
-    const std::size_t rest = path.find('\\', share + 1);
-    return rest != std::string::npos && rest > share + 1;
-}
-
 void MergeLogin(std::string& storedId, std::string& storedName, std::string& storedPassword,
                 const char* id, const char* name, const char* password) {
     // Copies first: the control restarts the client with its own stored

@@ -25,11 +25,6 @@ bool CanStartWith(const char* id, const char* name, const char* password);
 // Folder of the program path: everything before the last backslash, or empty.
 std::string ClientDirFromPath(const std::string& programPath);
 
-// A path that names its drive (C:\...) or its server and share
-// (\\server\share\...): never one that depends on the current drive or
-// folder, such as the client program of a folder that is empty or relative.
-bool IsFullPath(const std::string& path);
-
 // An empty id or password keeps the stored one; an empty name becomes the
 // (new) stored id.
 void MergeLogin(std::string& storedId, std::string& storedName, std::string& storedPassword,

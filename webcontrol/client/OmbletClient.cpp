@@ -1,5 +1,6 @@
 #include "OmbletClient.h"
 #include "ClientCommand.h"
+#include "FullPath.h"
 #include "ClientPayload.h"
 #include "FormatText.h"
 #include "LogFile.h"

@@ -1,5 +1,6 @@
 #include "Elevation.h"
 #include "NetTest.h"
+#include "SecurityAttributes.h"
 
 #include <aclapi.h>
 #include <sddl.h>
@@ -26,28 +27,21 @@ protected:
 
 // A folder's DACL as the file system keeps it.
 std::string FolderDacl(const std::string& folder) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    LPSTR text = nullptr;
+    unique_hlocal descriptor, text;
     if (::GetNamedSecurityInfoA(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                                nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS ||
+                                nullptr, nullptr, nullptr, descriptor.put()) != ERROR_SUCCESS ||
         !::ConvertSecurityDescriptorToStringSecurityDescriptorA(
-            descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr))
+            descriptor.get(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+            reinterpret_cast<LPSTR*>(text.put()), nullptr))
         return "";
-    const std::string result = text;
-    ::LocalFree(text);
-    ::LocalFree(descriptor);
-    return result;
+    return static_cast<const char*>(text.get());
 }
 
 // Whether folders keep the security they are made with (Wine 8 keeps none).
 bool FoldersKeepTheirSecurity(const std::string& probe) {
     const char sddl[] = "D:P(A;OICI;FA;;;SY)";
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    ::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor,
-                                                           nullptr);
-    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
-    ::CreateDirectoryA(probe.c_str(), &attributes);
-    ::LocalFree(descriptor);
+    CSecurityAttributes security(sddl);
+    ::CreateDirectoryA(probe.c_str(), security.get());
     const bool kept = FolderDacl(probe) == sddl;
     ::RemoveDirectoryA(probe.c_str());
     return kept;

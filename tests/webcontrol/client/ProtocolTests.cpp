@@ -1,4 +1,5 @@
 #include "ClientCommand.h"
+#include "FullPath.h"
 #include "ListTokenizer.h"
 
 #include <gtest/gtest.h>
