@@ -172,7 +172,7 @@ o.TavStopOmblet();
           "start /messenger /conference:join /key:room-42", "start /messenger /s:off", "closed"})
         EXPECT_TRUE(standIn.WaitForLine(line)) << line << "\n" << standIn.Log();
     // The updater closes by itself after the pass; removal must not find it running.
-    EXPECT_TRUE(WaitUntil([] {
+    EXPECT_TRUE(WaitFor([] {
         unique_hfile processes(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
         PROCESSENTRY32 entry = {};
         entry.dwSize = sizeof(entry);

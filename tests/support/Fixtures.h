@@ -90,7 +90,7 @@ private:
 std::string BrokerCall(const std::string& line);
 
 // Polls until the predicate holds; false when the time runs out.
-template <typename F> bool WaitFor(F predicate, int seconds) {
+template <typename F> bool WaitFor(F predicate, int seconds = 20) {
     for (int i = 0; i < seconds * 20; ++i) {
         if (predicate())
             return true;

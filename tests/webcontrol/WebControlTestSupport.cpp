@@ -57,12 +57,6 @@ void DeleteTree(HKEY root, const std::string& path) {
     ::SHDeleteKeyA(root, path.c_str());
 }
 
-bool WaitUntil(const std::function<bool()>& done, int seconds) {
-    for (int i = 0; i < seconds * 20 && !done(); ++i)
-        ::Sleep(50);
-    return done();
-}
-
 std::vector<std::string> NonEmptyLines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
@@ -93,7 +87,7 @@ ScopedFile::ScopedFile(std::string at, const std::string& from)
     : path(std::move(at)), ok(::CopyFileA(from.c_str(), path.c_str(), FALSE)) {}
 
 ScopedFile::~ScopedFile() {
-    WaitUntil(
+    WaitFor(
         [this] { return ::DeleteFileA(path.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND; });
 }
 
@@ -249,7 +243,7 @@ HRESULT STDMETHODCALLTYPE Site::OnPosRectChange(LPCRECT) {
 }
 
 bool StandIn::Close() {
-    return WaitUntil(
+    return WaitFor(
         [] {
             HWND window = ::FindWindowA(nullptr, "OmbletPlus");
             if (window)
@@ -268,7 +262,7 @@ void StandIn::SetHung(bool on) {
 }
 
 bool StandIn::WaitForWindow() {
-    return WaitUntil([] { return ::FindWindowA(nullptr, "OmbletPlus") != nullptr; });
+    return WaitFor([] { return ::FindWindowA(nullptr, "OmbletPlus") != nullptr; });
 }
 
 StandIn::StandIn(std::string folder) : dir(std::move(folder)) {
@@ -306,7 +300,7 @@ bool StandIn::Start() const {
 }
 
 bool StandIn::WaitForLine(const std::string& wanted) const {
-    return WaitUntil([&] {
+    return WaitFor([&] {
         const std::vector<std::string> lines = Lines();
         return std::find(lines.begin(), lines.end(), wanted) != lines.end();
     });

@@ -10,7 +10,6 @@
 #include "ComPtr.h"
 #include "Fixtures.h"
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,7 +30,6 @@ bool KeyExists(HKEY root, const std::string& path);
 // The value's bytes (a string's up to its end), or "<missing>".
 std::string ReadValue(HKEY root, const std::string& path, const char* name);
 void DeleteTree(HKEY root, const std::string& path);
-bool WaitUntil(const std::function<bool()>& done, int seconds = 20);
 std::vector<std::string> NonEmptyLines(const std::string& text);
 
 // A value under HKEY_LOCAL_MACHINE for one scope; its key goes with it.

@@ -132,7 +132,7 @@ TEST_F(ClientTest, HungClientWindowDoesNotHoldThePage) {
     ASSERT_TRUE(standIn.Start());
     std::atomic<long> result{-1};
     std::thread page([&] { result = client.TavOpenP2PCall("kim", "Kim", "pw", "lee", "Lee"); });
-    const bool returned = WaitUntil([&] { return result != -1; }, 60);
+    const bool returned = WaitFor([&] { return result != -1; }, 60);
     DWORD id = 0;
     ::GetWindowThreadProcessId(::FindWindowA(nullptr, "OmbletPlus"), &id);
     unique_handle hung(::OpenProcess(PROCESS_TERMINATE, FALSE, id));
