@@ -16,8 +16,7 @@ protected:
     // bounded while, since the program runs on its own.
     static std::string Started(const std::string& program) {
         const std::string log = program + ".ran";
-        for (int i = 0; i < 600 && testenv::ReadFile(log).empty(); ++i)
-            ::Sleep(50);
+        WaitFor([&] { return !testenv::ReadFile(log).empty(); }, 30);
         const std::string text = testenv::ReadFile(log);
         return text.substr(0, text.find('\n'));
     }
