@@ -8,7 +8,7 @@
 #include <new>
 #include <optional>
 
-DWORD CNetDownLoader::_ExpectedBodySize(DWORD expectedSize) {
+DWORD CNetDownLoader::ExpectedBodySize(DWORD expectedSize) {
     if (expectedSize || !IsHttp())
         return expectedSize;
     // Without a size from the caller the response's own length is the bound.
@@ -20,9 +20,9 @@ DWORD CNetDownLoader::_ExpectedBodySize(DWORD expectedSize) {
     return length;
 }
 
-int CNetDownLoader::_ReceiveInto(const std::string& context, IDownloadSink& sink,
-                                 DWORD expectedSize, const std::string& progressName) {
-    const DWORD leastSize = _ExpectedBodySize(expectedSize);
+int CNetDownLoader::ReceiveInto(const std::string& context, IDownloadSink& sink, DWORD expectedSize,
+                                const std::string& progressName) {
+    const DWORD leastSize = ExpectedBodySize(expectedSize);
     // Read from, the handle is of no use under its path any more: a second
     // download of the path must fetch the file again.
     const unique_hinternet remote = std::move(m_hRemoteFile);
@@ -80,7 +80,7 @@ int CNetDownLoader::ReadRemoteFile(const std::string& remotePath, IDownloadSink&
         Trace(TRACE_ERROR, "%s : ERROR, remote file could not opened..", context.c_str());
         return 0;
     }
-    return _ReceiveInto(context, sink, expectedSize, progressName);
+    return ReceiveInto(context, sink, expectedSize, progressName);
 }
 
 int CNetDownLoader::ReceiveFile(const std::string& remotePath, const std::string& localPath,
@@ -112,8 +112,8 @@ int CNetDownLoader::ReceiveFile(const std::string& remotePath, const std::string
     std::optional<CSizeSink> sized;
     if (exactSize >= 0)
         sized.emplace(static_cast<unsigned long long>(exactSize), &file);
-    return _ReceiveInto(context, sized ? static_cast<IDownloadSink&>(*sized) : file, expectedSize,
-                        localPath);
+    return ReceiveInto(context, sized ? static_cast<IDownloadSink&>(*sized) : file, expectedSize,
+                       localPath);
 }
 
 int CNetDownLoader::DownloadFile(std::string remotePath, std::string localPath,

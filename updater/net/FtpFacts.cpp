@@ -91,7 +91,7 @@ int CNetDownLoader::FtpFileSize(const std::string& remotePath, const std::string
         return 1;
     }
     WIN32_FIND_DATAA found = {};
-    if (!_FindFtpFile(remotePath, &found))
+    if (!FindFtpFile(remotePath, &found))
         return 0;
     *size = found.nFileSizeLow;
     Trace(TRACE_INFO, "%s : FtpFindFirstFile  size = %d ", context.c_str(),
@@ -99,8 +99,8 @@ int CNetDownLoader::FtpFileSize(const std::string& remotePath, const std::string
     return 1;
 }
 
-int CNetDownLoader::_FtpFileTime(const std::string& remotePath, const std::string& context,
-                                 time_t* time) {
+int CNetDownLoader::FtpFileTime(const std::string& remotePath, const std::string& context,
+                                time_t* time) {
     std::string answer;
     const int asked = m_bFtpListing ? -1 : AskFtpServer("MDTM", remotePath, context, answer);
     if (asked == 0)
@@ -133,7 +133,7 @@ int CNetDownLoader::_FtpFileTime(const std::string& remotePath, const std::strin
 int CNetDownLoader::FtpListedFileTime(const std::string& remotePath, const std::string& context,
                                       time_t* time) {
     WIN32_FIND_DATAA found = {};
-    if (!_FindFtpFile(remotePath, &found))
+    if (!FindFtpFile(remotePath, &found))
         return 0;
     // The listing shows the server's wall clock; it is taken as ours.
     FILETIME utc;

@@ -81,10 +81,10 @@ private:
     unique_hinternet _OpenHttpFile(std::string remotePath);
     // The response of one request, status 200 only; statusCode gets the
     // status when one arrived.
-    unique_hinternet _SendHttpRequest(const std::string& remotePath, const char* verb,
-                                      long* statusCode = nullptr);
+    unique_hinternet SendHttpRequest(const std::string& remotePath, const char* verb,
+                                     long* statusCode = nullptr);
     // Lists one FTP file (closing a running transfer first); 0 after the report.
-    int _FindFtpFile(const std::string& remotePath, WIN32_FIND_DATAA* found);
+    int FindFtpFile(const std::string& remotePath, WIN32_FIND_DATAA* found);
     // A call that makes an FTP data connection, bounded by the time-out: the
     // library times neither the connect nor the accept. A call still blocked
     // then gives the connection up; null with the report either way.
@@ -101,17 +101,17 @@ private:
     // The handle whose headers answer a query (the connection for FTP). Given
     // headRequest, a path whose GET is not open is asked with a HEAD request of
     // its own, which the caller owns.
-    HINTERNET _BeginRemoteQuery(const std::string& remotePath, const std::string& context,
-                                unique_hinternet* headRequest = nullptr);
-    int _FtpFileTime(const std::string& remotePath, const std::string& context, time_t* time);
+    HINTERNET BeginRemoteQuery(const std::string& remotePath, const std::string& context,
+                               unique_hinternet* headRequest = nullptr);
+    int FtpFileTime(const std::string& remotePath, const std::string& context, time_t* time);
     int FtpListedFileTime(const std::string& remotePath, const std::string& context, time_t* time);
-    int _HttpFileTime(HINTERNET response, const std::string& context, time_t* time);
+    int HttpFileTime(HINTERNET response, const std::string& context, time_t* time);
     // Reads the open remote file to its end into the sink, with progress; the
     // handle, read from, is closed whatever happens.
-    int _ReceiveInto(const std::string& context, IDownloadSink& sink, DWORD expectedSize,
-                     const std::string& progressName);
+    int ReceiveInto(const std::string& context, IDownloadSink& sink, DWORD expectedSize,
+                    const std::string& progressName);
     // Fewest body bytes that make the transfer complete.
-    DWORD _ExpectedBodySize(DWORD expectedSize);
+    DWORD ExpectedBodySize(DWORD expectedSize);
 
     std::string m_strRemoteAddress;
     int m_nProtocol;

@@ -84,14 +84,14 @@ unique_hinternet CNetDownLoader::_OpenHttpFile(std::string remotePath) {
     if (!IsConnected())
         return unique_hinternet();
     _CloseInternetHandle(m_hRemoteFile);
-    unique_hinternet request = _SendHttpRequest(remotePath, nullptr); // GET
+    unique_hinternet request = SendHttpRequest(remotePath, nullptr); // GET
     if (request)
         m_strOpenedRemoteFile = remotePath;
     return request;
 }
 
-unique_hinternet CNetDownLoader::_SendHttpRequest(const std::string& remotePath, const char* verb,
-                                                  long* statusCode) {
+unique_hinternet CNetDownLoader::SendHttpRequest(const std::string& remotePath, const char* verb,
+                                                 long* statusCode) {
     std::string objectName;
     if (!RequestPath(remotePath, objectName)) {
         _ReportError("MultiByteToWideChar", "");
@@ -148,7 +148,7 @@ unique_hinternet CNetDownLoader::_SendHttpRequest(const std::string& remotePath,
     return request;
 }
 
-int CNetDownLoader::_FindFtpFile(const std::string& remotePath, WIN32_FIND_DATAA* found) {
+int CNetDownLoader::FindFtpFile(const std::string& remotePath, WIN32_FIND_DATAA* found) {
     // The connection carries one transfer at a time: a running one goes first.
     _CloseInternetHandle(m_hRemoteFile);
     // Filled by a call that may outlive this one.
@@ -172,9 +172,9 @@ int CNetDownLoader::_FindFtpFile(const std::string& remotePath, WIN32_FIND_DATAA
 // whose body a download then reads. The time query reads the GET when it is
 // open already, else asks with HEAD: a GET closed unread makes the library
 // read its whole body first, so a pass over current modules would fetch them.
-HINTERNET CNetDownLoader::_BeginRemoteQuery(const std::string& remotePath,
-                                            const std::string& context,
-                                            unique_hinternet* headRequest) {
+HINTERNET CNetDownLoader::BeginRemoteQuery(const std::string& remotePath,
+                                           const std::string& context,
+                                           unique_hinternet* headRequest) {
     if (!IsConnected()) {
         Trace(TRACE_ERROR, "%s : ERROR, server does not connected..", context.c_str());
         return nullptr;
@@ -184,7 +184,7 @@ HINTERNET CNetDownLoader::_BeginRemoteQuery(const std::string& remotePath,
     const bool open = m_hRemoteFile && SamePath(m_strOpenedRemoteFile, remotePath);
     long status = 0;
     if (headRequest && !open) {
-        *headRequest = _SendHttpRequest(remotePath, "HEAD", &status);
+        *headRequest = SendHttpRequest(remotePath, "HEAD", &status);
         if (*headRequest)
             return headRequest->get();
     }
@@ -198,7 +198,7 @@ HINTERNET CNetDownLoader::_BeginRemoteQuery(const std::string& remotePath,
 
 int CNetDownLoader::GetRemoteFileSize(std::string remotePath, DWORD* size) {
     std::string context = FormatText("GetRemoteFileSize(%s)", remotePath.c_str());
-    if (!_BeginRemoteQuery(remotePath, context))
+    if (!BeginRemoteQuery(remotePath, context))
         return 0;
 
     if (m_nProtocol == PROTOCOL_FTP)
@@ -222,17 +222,17 @@ int CNetDownLoader::GetRemoteFileSize(std::string remotePath, DWORD* size) {
 int CNetDownLoader::GetRemoteFileTime(std::string remotePath, time_t* time) {
     std::string context = FormatText("GetRemoteFileTime(%s)", remotePath.c_str());
     unique_hinternet headRequest;
-    HINTERNET response = _BeginRemoteQuery(remotePath, context, &headRequest);
+    HINTERNET response = BeginRemoteQuery(remotePath, context, &headRequest);
     if (!response)
         return 0;
     if (m_nProtocol == PROTOCOL_FTP)
-        return _FtpFileTime(remotePath, context, time);
+        return FtpFileTime(remotePath, context, time);
     if (IsHttp())
-        return _HttpFileTime(response, context, time);
+        return HttpFileTime(response, context, time);
     return 0;
 }
 
-int CNetDownLoader::_HttpFileTime(HINTERNET response, const std::string& context, time_t* time) {
+int CNetDownLoader::HttpFileTime(HINTERNET response, const std::string& context, time_t* time) {
     SYSTEMTIME modified = {};
     DWORD length = sizeof(modified);
     if (!::HttpQueryInfoA(response, HTTP_QUERY_LAST_MODIFIED | HTTP_QUERY_FLAG_SYSTEMTIME,

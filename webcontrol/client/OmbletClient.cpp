@@ -115,7 +115,7 @@ void COmbletClient::StoreLogin(const char* id, const char* name, const char* pas
 }
 
 bool COmbletClient::EnsureClientRunning() {
-    if (_FindClientWindow())
+    if (FindClientWindow())
         return true;
     // Nothing can be started from an unknown place, so nothing to wait for.
     std::string program;
@@ -124,7 +124,7 @@ bool COmbletClient::EnsureClientRunning() {
     StartClient(m_strUserID.c_str(), m_strUserName.c_str(), m_strPassword.c_str());
     ::Sleep(1000);
     for (int lookup = 0; lookup < 3; ++lookup) {
-        if (_FindClientWindow()) {
+        if (FindClientWindow()) {
             // The client has just come up; give it time to get ready.
             HCURSOR previous = ::SetCursor(::LoadCursor(nullptr, IDC_WAIT));
             ::Sleep(3000);
@@ -138,7 +138,7 @@ bool COmbletClient::EnsureClientRunning() {
 }
 
 long COmbletClient::SendToClient(unsigned long code, const std::string& payload) {
-    HWND client = _FindClientWindow();
+    HWND client = FindClientWindow();
     if (!client) {
         Log(LOG_ERROR, "SendToClient(%lu) : ERROR, no window \"%s\"", code, kClientWindowTitle);
         return 0;
@@ -215,7 +215,7 @@ void COmbletClient::TavIntoMeetingRoom(const char* strID, const char* strName,
         JoinConference(strkey);
 }
 
-HWND COmbletClient::_FindClientWindow() {
+HWND COmbletClient::FindClientWindow() {
     ++m_nWindowLookups;
     return ::FindWindowA(nullptr, kClientWindowTitle);
 }

@@ -61,7 +61,7 @@ protected:
         ;
 
 private:
-    HWND _FindClientWindow();
+    HWND FindClientWindow();
     // Starts the program through the shell; a failure is only logged.
     void Launch(const char* caller, const std::string& program, const std::string& parameters);
     // The client's program file; when its folder is not known as a full path
