@@ -1,22 +1,14 @@
 #include "ConfigWriter.h"
 
 #include "ConfigFile.h"
-
-#include <iconv.h>
+#include "TextConvert.h"
 
 bool ToCodePage949(const std::string& utf8, std::string& bytes) {
-    iconv_t cd = ::iconv_open("CP949", "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return false;
-    std::string in = utf8;
-    bytes.assign(in.size() + 1, '\0'); // code page 949 takes no more bytes than UTF-8
-    char* from = &in[0];
-    char* to = &bytes[0];
-    size_t fromLeft = in.size(), toLeft = bytes.size();
-    bool ok = ::iconv(cd, &from, &fromLeft, &to, &toLeft) != static_cast<size_t>(-1);
-    ::iconv_close(cd);
-    bytes.resize(ok ? bytes.size() - toLeft : 0);
-    return ok;
+    size_t failedAt = 0;
+    if (ConvertText(utf8, "UTF-8", "CP949", bytes, failedAt))
+        return true;
+    bytes.clear();
+    return false;
 }
 
 std::string ConfigFileBytes(const PackageSettings& s) {

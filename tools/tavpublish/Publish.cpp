@@ -1,8 +1,7 @@
 #include "Publish.h"
 
 #include "NetText.h"
-
-#include <iconv.h>
+#include "TextConvert.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -20,32 +19,13 @@ namespace {
 // The reader's traces go nowhere here.
 class Reader : public CTraceBase {};
 
-// The text in another encoding; false with the offset of the first byte that
-// has no place there.
-bool Convert(const std::string& text, const char* from, const char* to, std::string& out,
-             size_t& failedAt) {
-    iconv_t converter = ::iconv_open(to, from);
-    if (converter == reinterpret_cast<iconv_t>(-1)) {
-        failedAt = 0;
-        return false;
-    }
-    out.assign(text.size() * 4, '\0');
-    char* in = const_cast<char*>(text.data());
-    char* next = &out[0];
-    size_t inLeft = text.size(), outLeft = out.size();
-    const bool ok = ::iconv(converter, &in, &inLeft, &next, &outLeft) != static_cast<size_t>(-1);
-    ::iconv_close(converter);
-    failedAt = text.size() - inLeft;
-    out.resize(out.size() - outLeft);
-    return ok;
-}
 } // namespace
 
 bool ResolveRemote(const std::string& folder, const std::string& remote, std::string& path,
                    std::string& error) {
     std::string utf8, name;
     size_t failedAt = 0;
-    if (!Convert(remote, "CP949", "UTF-8", utf8, failedAt) || !PercentDecode(utf8, name)) {
+    if (!ConvertText(remote, "CP949", "UTF-8", utf8, failedAt) || !PercentDecode(utf8, name)) {
         error = remote + ": not a path in code page 949 with whole percent escapes";
         return false;
     }
@@ -123,7 +103,7 @@ bool ReadModules(const std::string& path, bool utf8, std::vector<ListedModule>& 
         if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
             bytes.erase(0, 3); // the mark some editors put first
         size_t failedAt = 0;
-        if (!Convert(bytes, "UTF-8", "CP949", converted, failedAt)) {
+        if (!ConvertText(bytes, "UTF-8", "CP949", converted, failedAt)) {
             const long line = 1 + std::count(bytes.begin(), bytes.begin() + failedAt, '\n');
             error = path + ":" + std::to_string(line) +
                     ": not UTF-8, or a character code page 949 lacks";
