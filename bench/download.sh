@@ -38,14 +38,12 @@ start_xvfb
 wine_env "$build/wineprefix"
 "$root/cmake/wine-prefix" "$WINEPREFIX"
 wineserver -p60
-win() { echo "Z:${1//\//\\}"; }
 winout=$(win "$work/out")
 
 # The pass's configuration and list per file; the pass ends by starting a
 # small system program, so no message box waits for a user.
 pass_ini() { # <list folder> <port> <remote list> <name>
-    printf '[SERVER]\r\nRemote Address=127.0.0.1\r\nProtocol=HTTP\r\nRemote Port=%s\r\nRemote Version File=%s\r\n[LOCAL]\r\nLocal Version File=%s\r\nDefault Exec File=C:\\windows\\system32\\hostname.exe\r\n' \
-        "$2" "$3" "$(win "$work/$4.ver")" >"$work/$4.ini"
+    bench_config "$work/$4.ini" HTTP "$2" "$3" "$(win "$work/$4.ver")"
 }
 for file in small.bin large.bin; do
     printf '%s|/%s|F\r\n' "$(win "$work/out/$file")" "$file" >"$work/www/$file.ver"
@@ -107,7 +105,7 @@ for name in $programs; do
             times+=("$s")
             [ "$p" -gt "${peak[$name.$file]}" ] && peak[$name.$file]=$p
         done
-        secs[$name.$file]=$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p")
+        secs[$name.$file]=$(median "${times[@]}")
     done
 done
 

@@ -90,6 +90,22 @@ CONF
     return 1
 }
 
+# win PATH: the Unix path as a program under Wine names it (Z:\...).
+win() { echo "Z:${1//\//\\}"; }
+
+# bench_config FILE PROTOCOL PORT REMOTE_LIST LOCAL_LIST [SIGNING_KEY]: the
+# INI file a benchmark's pass reads, ending by starting a small system
+# program so that no box waits.
+bench_config() {
+    local key=""
+    [ -z "${6:-}" ] || key="Signing Key=$6\r\n"
+    printf '[SERVER]\r\nRemote Address=127.0.0.1\r\nProtocol=%s\r\nRemote Port=%s\r\nRemote Version File=%s\r\n%b[LOCAL]\r\nLocal Version File=%s\r\nDefault Exec File=C:\\windows\\system32\\hostname.exe\r\n' \
+        "$2" "$3" "$4" "$key" "$5" >"$1"
+}
+
+# median NUMBER...: the middle one (the lower middle of an even count).
+median() { printf '%s\n' "$@" | sort -n | sed -n "$((($# + 1) / 2))p"; }
+
 # bench_begin NAME TARGET...: for the benchmarks. Builds the targets in the
 # Windows build this machine runs (or BENCH_BUILD), sets build, and makes a
 # scratch folder work; the folder, the benchmark's nginx and Xvfb (nginx_pid,

@@ -21,7 +21,6 @@ count=50
 
 bench_begin noop TavUpdate bench_hash_file
 
-win() { echo "Z:${1//\//\\}"; }
 for size in large small; do
     mkdir -p "$work/www/$size" "$work/local/$size"
     bytes=1024
@@ -46,10 +45,8 @@ wine_env "$build/wineprefix"
 "$root/cmake/wine-prefix" "$WINEPREFIX"
 wineserver -p60
 
-# The pass ends by starting a small system program, so no box waits.
 for list in large-hash small-hash large-time small-time; do
-    printf '[SERVER]\r\nRemote Address=127.0.0.1\r\nProtocol=HTTP\r\nRemote Port=%s\r\nRemote Version File=/%s.ver\r\n[LOCAL]\r\nLocal Version File=%s\r\nDefault Exec File=C:\\windows\\system32\\hostname.exe\r\n' \
-        "$port" "$list" "$(win "$work/$list.ver")" >"$work/$list.ini"
+    bench_config "$work/$list.ini" HTTP "$port" "/$list.ver" "$(win "$work/$list.ver")"
 done
 
 # pass <list>: median wall-clock seconds of the runs; requests and body bytes
@@ -67,7 +64,7 @@ pass() {
             awk '{ sum += $10 } END { print sum + 0 }')
         times+=("$(python3 -c "print('%.3f' % ($end - $start))")")
     done
-    secs[$list]=$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p")
+    secs[$list]=$(median "${times[@]}")
     echo "  $list: ${times[*]} s"
 }
 

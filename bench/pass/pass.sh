@@ -28,14 +28,12 @@ start_xvfb
 wine_env "$build/wineprefix"
 "$root/cmake/wine-prefix" "$WINEPREFIX"
 wineserver -p60
-win() { echo "Z:${1//\//\\}"; }
 
 # One configuration and version list per file; the pass ends by starting a
 # small system program, so no message box waits for a user.
 for file in small.bin large.bin; do
     printf '%s|/%s|F\r\n' "$(win "$work/out/$file")" "$file" >"$work/www/$file.ver"
-    printf '[SERVER]\r\nRemote Address=127.0.0.1\r\nProtocol=HTTP\r\nRemote Port=%s\r\nRemote Version File=/%s.ver\r\n[LOCAL]\r\nLocal Version File=%s\r\nDefault Exec File=C:\\windows\\system32\\hostname.exe\r\n' \
-        "$port" "$file" "$(win "$work/$file.ver")" >"$work/$file.ini"
+    bench_config "$work/$file.ini" HTTP "$port" "/$file.ver" "$(win "$work/$file.ver")"
 done
 
 # run <name> <file>: prints the wall-clock seconds of the whole process

@@ -20,7 +20,6 @@ cmake -S "$root" -B "$root/build/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev
 cmake --build "$root/build/native" --target tavpublish >/dev/null
 tavpublish=$root/build/native/bin/tavpublish
 
-win() { echo "Z:${1//\//\\}"; }
 mkdir -p "$work/www/m" "$work/local"
 : >"$work/listing"
 for i in $(seq -w 1 $count); do
@@ -35,9 +34,7 @@ start_xvfb
 wine_env "$build/wineprefix"
 "$root/cmake/wine-prefix" "$WINEPREFIX"
 wineserver -p60
-# The pass ends by starting a small system program, so no box waits.
-printf '[SERVER]\r\nRemote Address=127.0.0.1\r\nProtocol=HTTP\r\nRemote Port=%s\r\nRemote Version File=/TavUpdate.ver\r\nSigning Key=%s\r\n[LOCAL]\r\nLocal Version File=%s\r\nDefault Exec File=C:\\windows\\system32\\hostname.exe\r\n' \
-    "$nginx_port" "$key" "$(win "$work/TavUpdate.ver")" >"$work/pass.ini"
+bench_config "$work/pass.ini" HTTP "$nginx_port" /TavUpdate.ver "$(win "$work/TavUpdate.ver")" "$key"
 
 # run <program> <kind>: median seconds of the runs; "install" passes start
 # from an empty local folder, "noop" passes from the installed release.
@@ -53,7 +50,7 @@ run() {
     for f in "$work"/local/*.bin; do
         cmp -s "$f" "$work/www/m/$(basename "$f")" || { echo "bench: $f not installed" >&2; exit 1; }
     done
-    printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p"
+    median "${times[@]}"
 }
 
 echo "bench: $runs runs of each pass, a signed release of $count modules of 1 MiB"

@@ -15,7 +15,6 @@ runs=${BENCH_RUNS:-3}
 
 bench_begin transport TavUpdate
 
-win() { echo "Z:${1//\//\\}"; }
 mkdir -p "$work/www/mods" "$work/local"
 for i in $(seq -w 1 200); do
     head -c 1024 /dev/urandom >"$work/www/mods/m$i.bin"
@@ -56,13 +55,12 @@ wine_env "$build/wineprefix"
 "$root/cmake/wine-prefix" "$WINEPREFIX"
 wineserver -p60
 
-# The pass ends by starting a small system program, so no box waits.
 for count in 40 200; do
     for protocol in FTP HTTP; do
         port=$http_port
         [ $protocol = FTP ] && port=$ftp_port
-        printf '[SERVER]\r\nRemote Address=127.0.0.1\r\nProtocol=%s\r\nRemote Port=%s\r\nRemote Version File=/list%s.ver\r\n[LOCAL]\r\nLocal Version File=%s\r\nDefault Exec File=C:\\windows\\system32\\hostname.exe\r\n' \
-            "$protocol" "$port" "$count" "$(win "$work/$protocol$count.ver")" >"$work/$protocol$count.ini"
+        bench_config "$work/$protocol$count.ini" "$protocol" "$port" "/list$count.ver" \
+            "$(win "$work/$protocol$count.ver")"
     done
 done
 
@@ -77,7 +75,7 @@ for count in 40 200; do
             end=$(date +%s.%N)
             times+=("$(python3 -c "print('%.3f' % ($end - $start))")")
         done
-        secs[$protocol$count]=$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p")
+        secs[$protocol$count]=$(median "${times[@]}")
         echo "  $protocol, $count modules: ${times[*]} s"
     done
 done

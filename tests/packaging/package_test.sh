@@ -15,7 +15,6 @@ fail() {
     echo "FAILED: $*"
     failed=1
 }
-windows_path() { echo "Z:${1//\//\\}"; }
 package() {
     "$root/scripts/package" --binaries "$build/bin" --server 127.0.0.1 \
         --remote-version-file /version.txt "$@"
@@ -55,7 +54,7 @@ package --protocol HTTP --port "$nginx_port" --login 관리자 --password "비�
     --cert "$scratch/signer.pem" --cert-key "$scratch/signer.key" \
     --publisher-url https://tav.example.com/ --out "$scratch/a" >/dev/null
 said=$(package --protocol http --port "$nginx_port" --any-site --unsigned-updates \
-    --local-version-file "$(windows_path "$scratch/list.txt")" --out "$scratch/b")
+    --local-version-file "$(win "$scratch/list.txt")" --out "$scratch/b")
 [[ $said == *"unsigned: no --cert given"* ]] || fail "an unsigned package was not named so: $said"
 
 # The CAB holds exactly the control and its INF.
@@ -77,10 +76,10 @@ cmp -s "$scratch/msi/TavUpdate.exe" "$scratch/changed.exe" && fail "the byte did
 ! verify "$scratch/changed.exe" || fail "a changed file still verifies"
 
 # The real installer.
-TAV_PACKAGE_A=$(windows_path "$scratch/a/TavSetup.msi") \
-    TAV_PACKAGE_B=$(windows_path "$scratch/b/TavSetup.msi") \
-    TAV_PACKAGE_PORT=$nginx_port TAV_PACKAGE_WEB=$(windows_path "$scratch/web") \
-    TAV_PACKAGE_KEY=$signing_key TAV_PACKAGE_INF=$(windows_path "$scratch/cab/TavWebOmblet.inf") \
+TAV_PACKAGE_A=$(win "$scratch/a/TavSetup.msi") \
+    TAV_PACKAGE_B=$(win "$scratch/b/TavSetup.msi") \
+    TAV_PACKAGE_PORT=$nginx_port TAV_PACKAGE_WEB=$(win "$scratch/web") \
+    TAV_PACKAGE_KEY=$signing_key TAV_PACKAGE_INF=$(win "$scratch/cab/TavWebOmblet.inf") \
     "$root/cmake/wine-run" --prefix "$build/wineprefix" "$build/bin/packaging_install_test.exe" ||
     fail "packaging_install_test"
 
