@@ -1,5 +1,6 @@
 #include "FullPath.h"
 #include "LogFile.h"
+#include "MachinePolicy.h"
 
 #include <windows.h>
 
@@ -7,8 +8,6 @@
 
 namespace {
 
-// The machine's policy, as a 32-bit program sees it on any Windows.
-const REGSAM kPolicyAccess = KEY_QUERY_VALUE | KEY_WOW64_32KEY;
 // Far above any path; a value that is no path is not read whole.
 const DWORD kMaxPathValue = 32 * 1024;
 
@@ -20,34 +19,17 @@ std::string Expanded(const std::string& text) {
     return n == 0 || n >= out.size() - 1 ? std::string() : std::string(out.data());
 }
 
-std::string PathValue(HKEY key) {
-    DWORD type = 0;
-    DWORD size = 0;
-    if (::RegQueryValueExA(key, "TraceFile", nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ) || size > kMaxPathValue)
-        return std::string();
-    std::vector<char> value(size + 1, '\0'); // a stored value may lack its zero
-    if (::RegQueryValueExA(key, "TraceFile", nullptr, &type, reinterpret_cast<BYTE*>(value.data()),
-                           &size) != ERROR_SUCCESS)
-        return std::string();
-    return Expanded(value.data());
-}
-
 } // namespace
 
 LogPolicy ReadLogPolicy(const char* key, const char* defaultPath) {
     LogPolicy policy;
-    unique_hkey hkey;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, kPolicyAccess, hkey.put()) != ERROR_SUCCESS)
-        return policy;
-    DWORD type = 0;
+    const CMachinePolicy values(key);
     DWORD level = 0;
-    DWORD size = sizeof(level);
-    if (::RegQueryValueExA(hkey.get(), "TraceLevel", nullptr, &type,
-                           reinterpret_cast<BYTE*>(&level), &size) != ERROR_SUCCESS ||
-        type != REG_DWORD || level < 1 || level > LOG_DETAIL)
+    if (values.ReadDword("TraceLevel", level) != ERROR_SUCCESS || level < 1 || level > LOG_DETAIL)
         return policy;
-    std::string path = PathValue(hkey.get());
+    std::string path;
+    if (values.ReadText("TraceFile", kMaxPathValue, path) == ERROR_SUCCESS)
+        path = Expanded(path);
     if (path.empty())
         path = Expanded(defaultPath);
     char full[MAX_PATH] = {};

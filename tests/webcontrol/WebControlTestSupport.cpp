@@ -67,17 +67,22 @@ std::vector<std::string> NonEmptyLines(const std::string& text) {
 }
 
 MachineValue::MachineValue(const std::string& key, const char* name, DWORD type,
-                           const std::string& data)
-    : key(key) {
+                           const std::string& data, REGSAM view)
+    : key(key), view(view) {
     unique_hkey handle;
-    ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+    ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr,
                       handle.put(), nullptr);
     ::RegSetValueExA(handle.get(), name, 0, type, reinterpret_cast<const BYTE*>(data.c_str()),
                      static_cast<DWORD>(data.size() + 1));
 }
 
 MachineValue::~MachineValue() {
-    DeleteTree(HKEY_LOCAL_MACHINE, key);
+    unique_hkey handle;
+    if (!view)
+        DeleteTree(HKEY_LOCAL_MACHINE, key);
+    else if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_ALL_ACCESS | view,
+                             handle.put()) == ERROR_SUCCESS)
+        ::RegDeleteKeyA(handle.get(), ""); // a key of one value, no subkeys
 }
 
 AppPathsEntry::AppPathsEntry(const std::string& program)

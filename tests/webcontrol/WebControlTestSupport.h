@@ -32,11 +32,14 @@ std::string ReadValue(HKEY root, const std::string& path, const char* name);
 void DeleteTree(HKEY root, const std::string& path);
 std::vector<std::string> NonEmptyLines(const std::string& text);
 
-// A value under HKEY_LOCAL_MACHINE for one scope; its key goes with it.
+// A value under HKEY_LOCAL_MACHINE for one scope, in the registry view given
+// (0: the program's own); its key goes with it.
 struct MachineValue {
-    MachineValue(const std::string& key, const char* name, DWORD type, const std::string& data);
+    MachineValue(const std::string& key, const char* name, DWORD type, const std::string& data,
+                 REGSAM view = 0);
     ~MachineValue();
     const std::string key;
+    const REGSAM view;
 };
 
 struct AppPathsEntry : MachineValue {

@@ -1,5 +1,5 @@
 #include "AllowedSites.h"
-#include "UniqueHandle.h"
+#include "MachinePolicy.h"
 
 #include <windows.h>
 #include <shlwapi.h>
@@ -7,7 +7,7 @@
 
 namespace {
 
-const wchar_t kAllowedSitesKey[] = L"SOFTWARE\\Tav\\TavWebOmblet";
+const char kAllowedSitesKey[] = "SOFTWARE\\Tav\\TavWebOmblet";
 const wchar_t kAllowedSitesValue[] = L"AllowedSites";
 
 // Rules and host names are ASCII; anything else never matches, so it is
@@ -69,32 +69,18 @@ bool CrackPageUrl(const std::wstring& url, PageAddress& page) {
 
 bool CAllowedSites::Load() {
     m_rules.clear();
-    unique_hkey key;
-    LONG rc = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAllowedSitesKey, 0, KEY_QUERY_VALUE, key.put());
+    std::vector<std::wstring> entries;
+    const LONG rc = CMachinePolicy(kAllowedSitesKey).ReadList(kAllowedSitesValue, entries);
     if (rc == ERROR_FILE_NOT_FOUND)
         return false;
+    // A value that cannot be read, or of another type than a list of
+    // strings, is a mistake of the deployment; it locks rather than opens.
     if (rc != ERROR_SUCCESS)
         return true;
-    DWORD type = 0;
-    DWORD size = 0;
-    rc = ::RegQueryValueExW(key.get(), kAllowedSitesValue, nullptr, &type, nullptr, &size);
-    if (rc == ERROR_FILE_NOT_FOUND)
-        return false;
-    // Another type than a list of strings is a mistake of the deployment;
-    // it locks rather than opens.
-    if (rc != ERROR_SUCCESS || type != REG_MULTI_SZ)
-        return true;
-    // Two spare zeros end the list even when the stored value lacks them.
-    std::wstring data(size / sizeof(wchar_t) + 2, L'\0');
-    size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
-    rc = ::RegQueryValueExW(key.get(), kAllowedSitesValue, nullptr, &type,
-                            reinterpret_cast<BYTE*>(&data[0]), &size);
-    if (rc != ERROR_SUCCESS || type != REG_MULTI_SZ)
-        return true;
-    for (const wchar_t* entry = data.c_str(); *entry; entry += wcslen(entry) + 1) {
+    for (const std::wstring& entry : entries) {
         std::string text;
         SiteRule rule;
-        if (Ascii(entry, wcslen(entry), text) && ParseSiteRule(text, &rule))
+        if (Ascii(entry.c_str(), entry.size(), text) && ParseSiteRule(text, &rule))
             m_rules.push_back(rule);
     }
     return true;

@@ -1,8 +1,8 @@
 #pragma once
 // The deployment's list of the sites whose pages may script the control:
 // HKEY_LOCAL_MACHINE\SOFTWARE\Tav\TavWebOmblet, value AllowedSites
-// (REG_MULTI_SZ, one scheme://host[:port] a line), read in the control's
-// own registry view.
+// (REG_MULTI_SZ, one scheme://host[:port] a line), in the 32-bit registry
+// view like every value an administrator sets for the deliverables.
 
 #include "SiteRule.h"
 

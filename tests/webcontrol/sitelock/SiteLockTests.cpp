@@ -16,7 +16,8 @@ namespace {
 
 struct AllowedSites : MachineValue {
     explicit AllowedSites(const std::string& list)
-        : MachineValue("SOFTWARE\\Tav\\TavWebOmblet", "AllowedSites", REG_MULTI_SZ, list) {}
+        : MachineValue("SOFTWARE\\Tav\\TavWebOmblet", "AllowedSites", REG_MULTI_SZ, list,
+                       KEY_WOW64_32KEY) {}
 };
 
 const char kList[] = "https://portal.example.com\0https://*.example.net\0portal.example.org\0"
