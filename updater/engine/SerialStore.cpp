@@ -1,6 +1,6 @@
 #include "SerialStore.h"
 
-#include "NetDownLoader.h"
+#include "Protocol.h"
 #include "UniqueHandle.h"
 
 namespace {
@@ -20,9 +20,7 @@ std::string SerialValueName(int protocol, const std::string& address, int port,
     // HTTPS has a value of its own: a list taken over TLS is not one over HTTP.
     const bool ftp = protocol == PROTOCOL_FTP, https = protocol == PROTOCOL_HTTPS;
     if (port == 0)
-        port = ftp     ? INTERNET_DEFAULT_FTP_PORT
-               : https ? INTERNET_DEFAULT_HTTPS_PORT
-                       : INTERNET_DEFAULT_HTTP_PORT;
+        port = DefaultPort(ftp || https ? protocol : PROTOCOL_HTTP);
     return std::string(ftp     ? "FTP "
                        : https ? "HTTPS "
                                : "HTTP ") +

@@ -1,7 +1,7 @@
 #include "UpdateConfig.h"
 
 #include "ConfigFile.h"
-#include "NetDownLoader.h"
+#include "Protocol.h"
 
 #include <windows.h>
 

@@ -57,3 +57,10 @@ Win32Result MakeFolderChain(const std::string& folder) {
             return Win32Result::Failed("CreateDirectory", ERROR_PATH_NOT_FOUND);
     }
 }
+
+std::string LocalFolderOf(const std::string& localPath) {
+    const size_t first = localPath.find('\\');
+    if (first == std::string::npos || first == 0)
+        return "";
+    return localPath.substr(0, localPath.rfind('\\') + 1);
+}

@@ -1,5 +1,6 @@
 #pragma once
-// Making the folder chain a local file needs before it can be written.
+// The folder a local file lies in, and making the folder chain it needs
+// before it can be written.
 
 #include "Win32Result.h"
 
@@ -12,3 +13,9 @@
 // elevated, the folders it makes get a protected security descriptor of their
 // own: SYSTEM and Administrators full control, Users read and execute.
 Win32Result MakeFolderChain(const std::string& folder);
+
+// The folder a download must make sure of before it writes the local file:
+// the path up to and including its last backslash. Empty when the path has no
+// backslash, or begins with one (a network path): those get no folder step.
+// Only the backslash separates; a forward slash is an ordinary character.
+std::string LocalFolderOf(const std::string& localPath);

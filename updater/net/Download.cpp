@@ -1,28 +1,16 @@
 // A remote file's body into a sink, and the download into a local file.
+#include "FormatText.h"
 #include "LocalFolder.h"
 #include "NetDownLoader.h"
-#include "NetText.h"
 #include "ReadSize.h"
 
 #include <memory>
 #include <new>
 #include <optional>
 
-DWORD CNetDownLoader::ExpectedBodySize(DWORD expectedSize) {
-    if (expectedSize || !IsHttp())
-        return expectedSize;
-    // Without a size from the caller the response's own length is the bound.
-    DWORD length = 0;
-    DWORD size = sizeof(length);
-    if (!::HttpQueryInfoA(m_hRemoteFile.get(), HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER,
-                          &length, &size, nullptr))
-        return 0;
-    return length;
-}
-
 int CNetDownLoader::ReceiveInto(const std::string& context, IDownloadSink& sink, DWORD expectedSize,
                                 const std::string& progressName) {
-    const DWORD leastSize = ExpectedBodySize(expectedSize);
+    const DWORD leastSize = m_pProtocol->LeastBodySize(m_hRemoteFile.get(), expectedSize);
     // Read from, the handle is of no use under its path any more: a second
     // download of the path must fetch the file again.
     const unique_hinternet remote = std::move(m_hRemoteFile);
@@ -31,7 +19,7 @@ int CNetDownLoader::ReceiveInto(const std::string& context, IDownloadSink& sink,
     // One buffer for the whole transfer, of the largest read.
     const std::unique_ptr<char[]> buffer(new (std::nothrow) char[CReadSize::kLargest]);
     if (!buffer) {
-        Report(Win32Result::Failed("InternetReadFile", ERROR_NOT_ENOUGH_MEMORY));
+        ReportFailure(Win32Result::Failed("InternetReadFile", ERROR_NOT_ENOUGH_MEMORY));
         return 0;
     }
     CReadSize readSize;
@@ -55,7 +43,7 @@ int CNetDownLoader::ReceiveInto(const std::string& context, IDownloadSink& sink,
             m_pOwner->ShowProgress(block == 1 ? progressName : std::string(), expectedSize, sum);
         const Win32Result added = sink.Add(buffer.get(), count);
         if (!added.Ok()) {
-            Report(added);
+            ReportFailure(added);
             return 0;
         }
     }
@@ -67,7 +55,7 @@ int CNetDownLoader::ReceiveInto(const std::string& context, IDownloadSink& sink,
     }
     const Win32Result finished = sink.Finish();
     if (!finished.Ok()) {
-        Report(finished);
+        ReportFailure(finished);
         return 0;
     }
     return 1;
@@ -101,7 +89,7 @@ int CNetDownLoader::ReceiveFile(const std::string& remotePath, const std::string
 
     const Win32Result opened = local.Open(localPath);
     if (!opened.Ok()) {
-        Report(opened);
+        ReportFailure(opened);
         Trace(TRACE_ERROR, "%s : ERROR, could not create(open) local file(%s)", context.c_str(),
               localPath.c_str());
         return 0;
@@ -125,7 +113,7 @@ int CNetDownLoader::DownloadFile(std::string remotePath, std::string localPath,
         FormatText("DownloadFile(%s->%s)", remotePath.c_str(), localPath.c_str());
     const Win32Result swapped = local.Commit();
     if (!swapped.Ok()) {
-        Report(swapped);
+        ReportFailure(swapped);
         Trace(TRACE_ERROR, "%s : ERROR, could not replace local file(%s)", context.c_str(),
               localPath.c_str());
         return 0;

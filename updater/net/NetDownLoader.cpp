@@ -8,7 +8,7 @@
 
 CNetDownLoader::CNetDownLoader()
     : m_nProtocol(-1), m_nRemotePort(0xFFFF), m_pOwner(nullptr), m_dwTimeoutSeconds(30),
-      m_bPassive(false), m_bFtpListing(false), m_bFtpBinary(false) {
+      m_bPassive(false) {
     m_nTraceLevel = 0;
     strcpy(m_szClassName, "CNetDownLoader");
     OpenLog("NetDownLoader.log");
@@ -25,19 +25,11 @@ void CNetDownLoader::WriteTrace(int level, const char* format, va_list args) {
 
 int CNetDownLoader::SetLoginInfo(std::string remoteAddress, int protocol, int port,
                                  std::string loginName, std::string loginPassword) {
-    unsigned short low = static_cast<unsigned short>(port & 0xFFFF);
-    unsigned short chosen;
-    if (protocol == PROTOCOL_FTP)
-        chosen = low ? low : INTERNET_DEFAULT_FTP_PORT;
-    else if (protocol == PROTOCOL_HTTP)
-        chosen = low ? low : INTERNET_DEFAULT_HTTP_PORT;
-    else if (protocol == PROTOCOL_HTTPS)
-        chosen = low ? low : INTERNET_DEFAULT_HTTPS_PORT;
-    else
+    if (!DefaultPort(protocol))
         return 0;
     m_strRemoteAddress = remoteAddress;
     m_nProtocol = protocol;
-    m_nRemotePort = chosen;
+    m_nRemotePort = ServerPort(protocol, port);
     m_strLoginName = loginName;
     m_strLoginPassword = loginPassword;
     return 1;
@@ -66,22 +58,21 @@ int CNetDownLoader::Connect() {
 
     // An empty login name means no credentials at all (FTP: anonymous).
     const bool credentials = !m_strLoginName.empty();
-    const bool ftp = m_nProtocol == PROTOCOL_FTP;
-    m_bFtpListing = false;
-    m_bFtpBinary = false;
+    m_pProtocol = MakeRemoteProtocol(m_nProtocol, *this, m_bPassive);
+    if (!m_pProtocol)
+        return 0; // no login information taken
     m_hConnect.reset(::InternetConnectA(
         m_hInternet.get(), m_strRemoteAddress.c_str(), m_nRemotePort,
         credentials ? m_strLoginName.c_str() : nullptr,
-        credentials ? m_strLoginPassword.c_str() : nullptr,
-        ftp ? INTERNET_SERVICE_FTP : INTERNET_SERVICE_HTTP,
-        ftp && m_bPassive ? INTERNET_FLAG_PASSIVE : 0, reinterpret_cast<DWORD_PTR>(this)));
+        credentials ? m_strLoginPassword.c_str() : nullptr, m_pProtocol->Service(),
+        m_pProtocol->ConnectFlags(), reinterpret_cast<DWORD_PTR>(this)));
     if (!m_hConnect) {
         // The root handle stays open; the next Connect or Disconnect closes it.
         _ReportError("InternetConnect", "");
         return 0;
     }
     // An FTP connection logs in at once; an HTTP one waits for its first request.
-    m_bServerAnswered = m_nProtocol == PROTOCOL_FTP;
+    m_bServerAnswered = m_pProtocol->AnswersOnConnect();
     Trace(TRACE_INFO, "InternetConnect(%s , %d, %s, %s, %d) OK...", m_strRemoteAddress.c_str(),
           m_nRemotePort, m_strLoginName.c_str(), m_strLoginPassword.c_str(), m_nProtocol);
     return 1;
@@ -99,14 +90,19 @@ void CNetDownLoader::_CloseInternetHandle(unique_hinternet& handle) {
         _ReportError("InternetCloseHandle", "");
 }
 
-// Right after the platform call that failed, while its error is the last one.
+namespace {
+void WriteErrorReport(CTraceBase& trace, const char* function, DWORD error,
+                      const std::string& detail) {
+    trace.Trace(TRACE_ERROR, "ERROR : Function(%s) failed , EC=%d , %s \n", function,
+                static_cast<int>(error), detail.c_str());
+}
+} // namespace
+
 void CNetDownLoader::_ReportError(std::string function, std::string detail) {
     const DWORD error = ::GetLastError();
-    Trace(TRACE_ERROR, "ERROR : Function(%s) failed , EC=%d , %s \n", function.c_str(),
-          static_cast<int>(error), detail.c_str());
+    WriteErrorReport(*this, function.c_str(), error, detail);
 }
 
-void CNetDownLoader::Report(const Win32Result& failure) {
-    ::SetLastError(failure.Error());
-    _ReportError(failure.FailedCall(), "");
+void CNetDownLoader::ReportFailure(const Win32Result& failure, const std::string& detail) {
+    WriteErrorReport(*this, failure.FailedCall(), failure.Error(), detail);
 }

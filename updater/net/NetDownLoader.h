@@ -5,6 +5,8 @@
 
 #include "DownloadProgress.h"
 #include "DownloadSink.h"
+#include "Protocol.h"
+#include "RemoteProtocol.h"
 #include "TraceBase.h"
 #include "UniqueHandle.h"
 #include "Win32Result.h"
@@ -12,18 +14,10 @@
 #include <windows.h>
 #include <wininet.h>
 #include <ctime>
-#include <functional>
+#include <memory>
 #include <string>
 
-// Protocol codes are WinINet's own service numbers. HTTPS, HTTP over TLS, has
-// no service of its own and takes WinINet's number for the scheme.
-enum {
-    PROTOCOL_FTP = INTERNET_SERVICE_FTP,
-    PROTOCOL_HTTP = INTERNET_SERVICE_HTTP,
-    PROTOCOL_HTTPS = INTERNET_SCHEME_HTTPS
-};
-
-class CNetDownLoader : public CTraceBase {
+class CNetDownLoader : public CTraceBase, private IProtocolHost {
 public:
     CNetDownLoader();
     ~CNetDownLoader() override;
@@ -70,48 +64,38 @@ public:
 
 private:
     int _IsRemoteFileOpened(std::string remotePath);
+    // The cached remote file's common steps around the protocol's opener.
+    unique_hinternet _OpenRemoteFile(std::string remotePath);
     int _CreateLocalFolder(const char* folder);
+    // Right after the platform call that failed, while its error is the last one.
     void _ReportError(std::string function, std::string detail);
-    bool IsConnected() const { return m_hInternet && m_hConnect; }
-    bool IsHttp() const { return m_nProtocol == PROTOCOL_HTTP || m_nProtocol == PROTOCOL_HTTPS; }
-    // The one error report of the downloader, for a failure handed back.
-    void Report(const Win32Result& failure);
+    // The same report for a failure handed back with its error.
+    void ReportFailure(const Win32Result& failure, const std::string& detail = "");
     void _CloseInternetHandle(unique_hinternet& handle);
-    unique_hinternet _OpenFtpFile(std::string remotePath);
-    unique_hinternet _OpenHttpFile(std::string remotePath);
-    // The response of one request, status 200 only; statusCode gets the
-    // status when one arrived.
-    unique_hinternet SendHttpRequest(const std::string& remotePath, const char* verb,
-                                     long* statusCode = nullptr);
-    // Lists one FTP file (closing a running transfer first); 0 after the report.
-    int FindFtpFile(const std::string& remotePath, WIN32_FIND_DATAA* found);
-    // A call that makes an FTP data connection, bounded by the time-out: the
-    // library times neither the connect nor the accept. A call still blocked
-    // then gives the connection up; null with the report either way.
-    unique_hinternet MakeFtpDataConnection(const char* function, std::function<HINTERNET()> call);
-    // One command on the FTP control connection: false when no reply came
-    // (the last error says why), else the reply's code and text.
-    bool SendFtpCommand(const std::string& command, int& code, std::string& text);
-    // Asks the server SIZE or MDTM of a file (closing a running transfer
-    // first): 1 with the answer, 0 after the report (a missing file too), -1
-    // when it knows no such command, and this connection lists files from then.
-    int AskFtpServer(const char* command, const std::string& remotePath, const std::string& context,
-                     std::string& answer);
-    int FtpFileSize(const std::string& remotePath, const std::string& context, DWORD* size);
-    // The handle whose headers answer a query (the connection for FTP). Given
-    // headRequest, a path whose GET is not open is asked with a HEAD request of
-    // its own, which the caller owns.
-    HINTERNET BeginRemoteQuery(const std::string& remotePath, const std::string& context,
-                               unique_hinternet* headRequest = nullptr);
-    int FtpFileTime(const std::string& remotePath, const std::string& context, time_t* time);
-    int FtpListedFileTime(const std::string& remotePath, const std::string& context, time_t* time);
-    int HttpFileTime(HINTERNET response, const std::string& context, time_t* time);
+    bool IsConnected() const { return m_hInternet && m_hConnect; }
+    bool IsOpenFor(const std::string& remotePath) const;
+    // The connected state for a query, traced under the context when missing.
+    bool CheckConnected(const std::string& context);
     // Reads the open remote file to its end into the sink, with progress; the
     // handle, read from, is closed whatever happens.
     int ReceiveInto(const std::string& context, IDownloadSink& sink, DWORD expectedSize,
                     const std::string& progressName);
-    // Fewest body bytes that make the transfer complete.
-    DWORD ExpectedBodySize(DWORD expectedSize);
+
+    // What the protocol unit asks of the downloader.
+    HINTERNET Connection() const override { return m_hConnect.get(); }
+    DWORD TimeoutSeconds() const override { return m_dwTimeoutSeconds; }
+    CTraceBase& Tracer() override { return *this; }
+    void Report(const Win32Result& failure, const std::string& detail) override {
+        ReportFailure(failure, detail);
+    }
+    void CloseHandle(unique_hinternet& handle) override { _CloseInternetHandle(handle); }
+    void CloseRemoteFile() override { _CloseInternetHandle(m_hRemoteFile); }
+    HINTERNET OpenRemoteFile(const std::string& remotePath) override;
+    bool IsRemoteFileOpen(const std::string& remotePath) const override {
+        return IsOpenFor(remotePath);
+    }
+    void GiveUpConnection() override { _CloseInternetHandle(m_hConnect); }
+    void MarkServerAnswered() override { m_bServerAnswered = true; }
 
     std::string m_strRemoteAddress;
     int m_nProtocol;
@@ -125,10 +109,7 @@ private:
     IDownloadProgress* m_pOwner;
     DWORD m_dwTimeoutSeconds;
     bool m_bPassive;
-    // Decided once per connection: SIZE and MDTM refused (500 or 502), so
-    // sizes and times come from folder listings.
-    bool m_bFtpListing;
-    // TYPE I sent: some servers answer SIZE only for binary transfers.
-    bool m_bFtpBinary;
+    // The server's protocol, made anew by every Connect.
+    std::unique_ptr<IRemoteProtocol> m_pProtocol;
     bool m_bServerAnswered = false;
 };

@@ -25,13 +25,6 @@ bool AllDigits(const std::string& text) {
 
 } // namespace
 
-std::string LocalFolderOf(const std::string& localPath) {
-    size_t first = localPath.find('\\');
-    if (first == std::string::npos || first == 0)
-        return "";
-    return localPath.substr(0, localPath.rfind('\\') + 1);
-}
-
 std::string PercentEncodeHighBytes(const std::string& utf8Path) {
     static const char kDigits[] = "0123456789ABCDEF";
     std::string path;

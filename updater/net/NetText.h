@@ -5,12 +5,6 @@
 
 #include <string>
 
-// The folder a download must make sure of before it writes the local file:
-// the path up to and including its last backslash. Empty when the path has no
-// backslash, or begins with one (a network path): those get no folder step.
-// Only the backslash separates; a forward slash is an ordinary character.
-std::string LocalFolderOf(const std::string& localPath);
-
 // An HTTP request path from one in UTF-8: every byte at or above 0x80 as
 // "%XX" (RFC 3986); every other byte as written, so an escape the path holds
 // already ("%20") reaches the server as it stands.

@@ -1,0 +1,187 @@
+#include "FtpSession.h"
+
+#include "BoundedCall.h"
+#include "FormatText.h"
+#include "NetText.h"
+#include "TimeValue.h"
+
+#include <memory>
+
+namespace {
+const int kFtpAnswer = 213;
+
+bool CommandUnknown(int code) {
+    return code == 500 || code == 502;
+}
+} // namespace
+
+unique_hinternet CFtpSession::MakeDataConnection(const char* function,
+                                                 std::function<HINTERNET()> call) {
+    const DWORD seconds = m_host.TimeoutSeconds();
+    BoundedCall made = CallWithin(seconds * 1000, function, std::move(call));
+    if (!made.finished) {
+        m_host.Tracer().Trace(TRACE_ERROR,
+                              "%s : ERROR, no data connection within %u s, connection closed",
+                              function, static_cast<unsigned>(seconds));
+        m_host.GiveUpConnection();
+    }
+    if (!made.handle)
+        m_host.Report(made.failure, "");
+    return std::move(made.handle);
+}
+
+unique_hinternet CFtpSession::OpenFile(const std::string& remotePath) {
+    const HINTERNET connection = m_host.Connection();
+    const DWORD_PTR context = reinterpret_cast<DWORD_PTR>(&m_host); // never read back
+    unique_hinternet file = MakeDataConnection("FtpOpenFile", [=] {
+        return ::FtpOpenFileA(connection, remotePath.c_str(), GENERIC_READ,
+                              FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD, context);
+    });
+    if (file)
+        m_host.Tracer().Trace(TRACE_INFO, "FtpOpenFile(%s) OK...", remotePath.c_str());
+    return file;
+}
+
+Win32Result CFtpSession::SendCommand(const std::string& command, Reply& reply) {
+    // A refusal fails the call with the reply kept; anything else got none.
+    if (!::FtpCommandA(m_host.Connection(), FALSE, // no data connection
+                       FTP_TRANSFER_TYPE_BINARY, command.c_str(), 0, nullptr)) {
+        const Win32Result failed = Win32Result::Failed("FtpCommand");
+        if (failed.Error() != ERROR_INTERNET_EXTENDED_ERROR)
+            return failed;
+    }
+    char text[1024] = {};
+    DWORD length = sizeof(text) - 1;
+    DWORD error = 0;
+    if (!::InternetGetLastResponseInfoA(&error, text, &length))
+        return Win32Result::Failed("FtpCommand");
+    if (!SplitFtpReply(std::string(text, length), reply.code, reply.text))
+        return Win32Result::Failed("FtpCommand", ERROR_INTERNET_EXTENDED_ERROR);
+    return Win32Result();
+}
+
+Win32Result CFtpSession::Ask(const char* command, const std::string& remotePath,
+                             const std::string& context, Reply& reply) {
+    // The connection carries one transfer at a time: a running one goes first.
+    m_host.CloseRemoteFile();
+    if (!m_bBinary) {
+        Reply ignored;
+        m_bBinary = SendCommand("TYPE I", ignored).Ok();
+    }
+    const std::string line = std::string(command) + " " + remotePath;
+    Win32Result sent = SendCommand(line, reply);
+    if (!sent.Ok()) {
+        m_host.Report(sent, line);
+        return sent;
+    }
+    if (CommandUnknown(reply.code)) {
+        m_bListing = true;
+        m_host.Tracer().Trace(TRACE_INFO,
+                              "%s : %s not understood (%d), sizes and times from listings",
+                              context.c_str(), command, reply.code);
+        return sent;
+    }
+    if (reply.code != kFtpAnswer) {
+        const Win32Result refused =
+            Win32Result::Failed("FtpCommand", ERROR_INTERNET_EXTENDED_ERROR);
+        m_host.Report(refused,
+                      FormatText("%s : %d %s", line.c_str(), reply.code, reply.text.c_str()));
+        return refused;
+    }
+    return sent;
+}
+
+int CFtpSession::FindFile(const std::string& remotePath, WIN32_FIND_DATAA* found) {
+    // The connection carries one transfer at a time: a running one goes first.
+    m_host.CloseRemoteFile();
+    // Filled by a call that may outlive this one.
+    const auto record = std::make_shared<WIN32_FIND_DATAA>();
+    const HINTERNET connection = m_host.Connection();
+    unique_hinternet find = MakeDataConnection("FtpFindFirstFile", [=] {
+        return ::FtpFindFirstFileA(connection, remotePath.c_str(), record.get(),
+                                   INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_CONNECT |
+                                       INTERNET_FLAG_NO_CACHE_WRITE,
+                                   0);
+    });
+    if (!find)
+        return 0;
+    *found = *record;
+    m_host.CloseHandle(find);
+    return 1;
+}
+
+int CFtpSession::FileSize(const std::string& remotePath, const std::string& context, DWORD* size) {
+    Reply reply;
+    if (!m_bListing) {
+        if (!Ask("SIZE", remotePath, context, reply).Ok())
+            return 0;
+    }
+    if (!m_bListing) {
+        unsigned long long value = 0;
+        if (!ParseFtpSize(reply.text, value)) {
+            m_host.Tracer().Trace(TRACE_ERROR, "%s : ERROR, SIZE answered : %s", context.c_str(),
+                                  reply.text.c_str());
+            return 0;
+        }
+        // The low 32 bits, as from a listing.
+        *size = static_cast<DWORD>(value);
+        m_host.Tracer().Trace(TRACE_INFO, "%s : FtpCommand(SIZE)  size = %d ", context.c_str(),
+                              static_cast<int>(*size));
+        return 1;
+    }
+    WIN32_FIND_DATAA found = {};
+    if (!FindFile(remotePath, &found))
+        return 0;
+    *size = found.nFileSizeLow;
+    m_host.Tracer().Trace(TRACE_INFO, "%s : FtpFindFirstFile  size = %d ", context.c_str(),
+                          static_cast<int>(*size));
+    return 1;
+}
+
+int CFtpSession::FileTime(const std::string& remotePath, const std::string& context, time_t* time) {
+    Reply reply;
+    if (!m_bListing) {
+        if (!Ask("MDTM", remotePath, context, reply).Ok())
+            return 0;
+    }
+    if (m_bListing)
+        return ListedFileTime(remotePath, context, time);
+    // UTC to the second, as HTTP's Last-Modified: the same conversion.
+    FtpTime t = {};
+    SYSTEMTIME fields = {};
+    FILETIME utc;
+    time_t value;
+    if (ParseFtpTime(reply.text, t)) {
+        fields.wYear = static_cast<WORD>(t.year);
+        fields.wMonth = static_cast<WORD>(t.month);
+        fields.wDay = static_cast<WORD>(t.day);
+        fields.wHour = static_cast<WORD>(t.hour);
+        fields.wMinute = static_cast<WORD>(t.minute);
+        fields.wSecond = static_cast<WORD>(t.second);
+    }
+    if (!fields.wYear || !::SystemTimeToFileTime(&fields, &utc) || !TimeFromFileTime(utc, &value)) {
+        m_host.Tracer().Trace(TRACE_ERROR, "%s : ERROR, MDTM answered : %s", context.c_str(),
+                              reply.text.c_str());
+        return 0;
+    }
+    *time = value;
+    m_host.Tracer().Trace(TRACE_INFO, "%s : FtpCommand(MDTM)  date = %s ", context.c_str(),
+                          FormatLocalTime(value).c_str());
+    return 1;
+}
+
+int CFtpSession::ListedFileTime(const std::string& remotePath, const std::string& context,
+                                time_t* time) {
+    WIN32_FIND_DATAA found = {};
+    if (!FindFile(remotePath, &found))
+        return 0;
+    // The listing shows the server's wall clock; it is taken as ours.
+    FILETIME utc;
+    time_t value;
+    if (!::LocalFileTimeToFileTime(&found.ftLastWriteTime, &utc) || !TimeFromFileTime(utc, &value))
+        return 0;
+    *time = value;
+    m_host.Tracer().Trace(TRACE_INFO, "%s : FtpFindFirstFile  date = %s ", context.c_str(),
+                          FormatLocalTime(value).c_str());
+    return 1;
+}

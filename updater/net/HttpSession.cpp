@@ -1,0 +1,169 @@
+#include "HttpSession.h"
+
+#include "NetText.h"
+#include "TimeValue.h"
+
+#include <cstdlib>
+
+namespace {
+
+// The library is told the record is 16 bytes long, its size on every platform.
+static_assert(sizeof(SYSTEMTIME) == 16, "SYSTEMTIME layout");
+
+// The path as a server reads it: the list's characters beyond ASCII (in the
+// ANSI code page) as UTF-8, percent-escaped.
+Win32Result RequestPath(const std::string& remotePath, std::string& path) {
+    const int wide = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, remotePath.data(),
+                                           static_cast<int>(remotePath.size()), nullptr, 0);
+    if (wide <= 0 && !remotePath.empty())
+        return Win32Result::Failed("MultiByteToWideChar");
+    std::wstring text(static_cast<size_t>(wide), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, remotePath.data(), static_cast<int>(remotePath.size()),
+                          &text[0], wide);
+    const int length =
+        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), wide, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(length), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), wide, &utf8[0], length, nullptr, nullptr);
+    path = PercentEncodeHighBytes(utf8);
+    return Win32Result();
+}
+
+} // namespace
+
+unique_hinternet CHttpSession::OpenFile(const std::string& remotePath) {
+    return SendRequest(remotePath, nullptr); // GET
+}
+
+unique_hinternet CHttpSession::SendRequest(const std::string& remotePath, const char* verb,
+                                           long* statusCode) {
+    CTraceBase& trace = m_host.Tracer();
+    std::string objectName;
+    const Win32Result converted = RequestPath(remotePath, objectName);
+    if (!converted.Ok()) {
+        m_host.Report(converted, "");
+        return unique_hinternet();
+    }
+    const char* acceptTypes[] = {"*/*", nullptr};
+    unique_hinternet request(::HttpOpenRequestA(
+        m_host.Connection(), verb, objectName.c_str(), nullptr, // the library's HTTP version
+        nullptr,                                                // no referrer
+        acceptTypes,
+        INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION |
+            (m_bSecure ? INTERNET_FLAG_SECURE : 0),
+        reinterpret_cast<DWORD_PTR>(&m_host)));
+    if (!request) {
+        m_host.Report(Win32Result::Failed("HttpOpenRequest"), "");
+        return request;
+    }
+    trace.Trace(TRACE_INFO, "HttpOpenRequest(%s) OK...", remotePath.c_str());
+    // Windows hands the root handle's time-outs down to the request; Wine's
+    // library does not, and would wait for a stalled body forever.
+    DWORD timeout = m_host.TimeoutSeconds() * 1000;
+    ::InternetSetOptionA(request.get(), INTERNET_OPTION_SEND_TIMEOUT, &timeout, sizeof(timeout));
+    ::InternetSetOptionA(request.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof(timeout));
+
+    if (!::HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) {
+        m_host.Report(Win32Result::Failed("HttpSendRequest"), "");
+        m_host.CloseHandle(request);
+        return unique_hinternet();
+    }
+    trace.Trace(TRACE_INFO, "HttpSendRequest(%s) OK...", remotePath.c_str());
+
+    char status[32] = {};
+    DWORD length = sizeof(status);
+    if (!::HttpQueryInfoA(request.get(), HTTP_QUERY_STATUS_CODE, status, &length, nullptr)) {
+        m_host.Report(Win32Result::Failed("HttpQueryInfo"), "");
+        m_host.CloseHandle(request);
+        return unique_hinternet();
+    }
+    m_host.MarkServerAnswered();
+    const long code = atol(status);
+    if (statusCode)
+        *statusCode = code;
+    if (code != HTTP_STATUS_OK) {
+        trace.Trace(TRACE_ERROR, "HttpSendRequest(%s)  STAUS = %d ERROR...", remotePath.c_str(),
+                    static_cast<int>(code));
+        m_host.CloseHandle(request);
+        return unique_hinternet();
+    }
+    trace.Trace(TRACE_INFO, "HttpSendRequest(%s)  STAUS = %d OK...", remotePath.c_str(),
+                static_cast<int>(code));
+    return request;
+}
+
+int CHttpSession::FileSize(const std::string& remotePath, const std::string& context, DWORD* size) {
+    // The size query opens the module's GET, whose body a download then reads.
+    const HINTERNET response = m_host.OpenRemoteFile(remotePath);
+    if (!response) {
+        m_host.Tracer().Trace(TRACE_ERROR, "%s : ERROR, remote file could not opened..",
+                              context.c_str());
+        return 0;
+    }
+    char text[32] = {};
+    DWORD length = sizeof(text);
+    if (!::HttpQueryInfoA(response, HTTP_QUERY_CONTENT_LENGTH, text, &length, nullptr)) {
+        m_host.Report(Win32Result::Failed("HttpQueryInfo"), "");
+        return 0;
+    }
+    *size = static_cast<DWORD>(atol(text));
+    m_host.Tracer().Trace(TRACE_INFO, "%s : HttpQueryInfo : size =%d", context.c_str(),
+                          static_cast<int>(*size));
+    return 1;
+}
+
+int CHttpSession::FileTime(const std::string& remotePath, const std::string& context,
+                           time_t* time) {
+    // The GET when it is open already, else HEAD: a GET closed unread makes
+    // the library read its whole body first, so a pass over current modules
+    // would fetch them.
+    unique_hinternet head;
+    HINTERNET response = nullptr;
+    long status = 0;
+    if (!m_host.IsRemoteFileOpen(remotePath)) {
+        head = SendRequest(remotePath, "HEAD", &status);
+        response = head.get();
+    }
+    // A server that will not answer HEAD is asked with the GET after all; a
+    // path it does not have is not asked twice.
+    if (!response && status != HTTP_STATUS_NOT_FOUND)
+        response = m_host.OpenRemoteFile(remotePath);
+    CTraceBase& trace = m_host.Tracer();
+    if (!response) {
+        trace.Trace(TRACE_ERROR, "%s : ERROR, remote file could not opened..", context.c_str());
+        return 0;
+    }
+    SYSTEMTIME modified = {};
+    DWORD length = sizeof(modified);
+    if (!::HttpQueryInfoA(response, HTTP_QUERY_LAST_MODIFIED | HTTP_QUERY_FLAG_SYSTEMTIME,
+                          &modified, &length, nullptr)) {
+        m_host.Report(Win32Result::Failed("HttpQueryInfo"), "");
+        return 0;
+    }
+    trace.Trace(TRACE_INFO, "%s : HttpQueryInfo date = %04d-%02d-%02d %02d:%02d:%02d",
+                context.c_str(), modified.wYear, modified.wMonth, modified.wDay, modified.wHour,
+                modified.wMinute, modified.wSecond);
+    FILETIME utc;
+    if (!::SystemTimeToFileTime(&modified, &utc)) {
+        m_host.Report(Win32Result::Failed("SystemTimeToFileTime"), "");
+        return 0;
+    }
+    time_t value;
+    if (!TimeFromFileTime(utc, &value))
+        return 0;
+    *time = value;
+    trace.Trace(TRACE_INFO, "%s : Converted DateTime = %s", context.c_str(),
+                FormatLocalTime(value).c_str());
+    return 1;
+}
+
+DWORD CHttpSession::LeastBodySize(HINTERNET file, DWORD expectedSize) {
+    if (expectedSize)
+        return expectedSize;
+    // Without a size from the caller the response's own length is the bound.
+    DWORD length = 0;
+    DWORD size = sizeof(length);
+    if (!::HttpQueryInfoA(file, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &size,
+                          nullptr))
+        return 0;
+    return length;
+}

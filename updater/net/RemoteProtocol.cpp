@@ -1,0 +1,25 @@
+#include "RemoteProtocol.h"
+
+#include "FtpSession.h"
+#include "HttpSession.h"
+#include "Protocol.h"
+
+std::unique_ptr<IRemoteProtocol> MakeRemoteProtocol(int protocol, IProtocolHost& host,
+                                                    bool passive) {
+    switch (protocol) {
+    case PROTOCOL_FTP:
+        return std::make_unique<CFtpSession>(host, passive);
+    case PROTOCOL_HTTP:
+    case PROTOCOL_HTTPS:
+        return std::make_unique<CHttpSession>(host, protocol == PROTOCOL_HTTPS);
+    default:
+        return nullptr;
+    }
+}
+
+static_assert(PROTOCOL_FTP == INTERNET_SERVICE_FTP && PROTOCOL_HTTP == INTERNET_SERVICE_HTTP &&
+                  PROTOCOL_HTTPS == INTERNET_SCHEME_HTTPS,
+              "protocol codes are the library's numbers");
+static_assert(INTERNET_DEFAULT_FTP_PORT == 21 && INTERNET_DEFAULT_HTTP_PORT == 80 &&
+                  INTERNET_DEFAULT_HTTPS_PORT == 443,
+              "default ports are the library's");

@@ -1,0 +1,67 @@
+#pragma once
+// The seam between the downloader and the protocol its server speaks: FTP
+// (CFtpSession) or HTTP(S) (CHttpSession), chosen once per connection. The
+// downloader keeps the connection and the one cached remote file; a protocol
+// unit asks it for them through IProtocolHost.
+
+#include "TraceBase.h"
+#include "UniqueHandle.h"
+#include "Win32Result.h"
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <ctime>
+#include <memory>
+#include <string>
+
+class IProtocolHost {
+public:
+    virtual HINTERNET Connection() const = 0;
+    virtual DWORD TimeoutSeconds() const = 0;
+    virtual CTraceBase& Tracer() = 0;
+    // The one error report, for a failure already taken from its call.
+    virtual void Report(const Win32Result& failure, const std::string& detail) = 0;
+    // Closes a handle the unit owns; one that will not close is kept and reported.
+    virtual void CloseHandle(unique_hinternet& handle) = 0;
+    // The cached remote file: a running transfer closed, or the one open for
+    // the path (opened now unless it is; null after the report).
+    virtual void CloseRemoteFile() = 0;
+    virtual HINTERNET OpenRemoteFile(const std::string& remotePath) = 0;
+    virtual bool IsRemoteFileOpen(const std::string& remotePath) const = 0;
+    // A call given up still holds the connection: it is closed, and the next
+    // Connect makes another.
+    virtual void GiveUpConnection() = 0;
+    virtual void MarkServerAnswered() = 0;
+
+protected:
+    ~IProtocolHost() = default;
+};
+
+class IRemoteProtocol {
+public:
+    virtual ~IRemoteProtocol() = default;
+
+    // The library's service number and connection flags for InternetConnect.
+    virtual DWORD Service() const = 0;
+    virtual DWORD ConnectFlags() const = 0;
+    // Whether the connection itself reaches the server (an FTP login); an
+    // HTTP connection is made by the first request.
+    virtual bool AnswersOnConnect() const = 0;
+
+    // The remote file ready to read: an FTP transfer, or a GET whose status
+    // was 200; null after the report.
+    virtual unique_hinternet OpenFile(const std::string& remotePath) = 0;
+    // Connected already; the context begins every trace line. 0 after the
+    // report, nothing stored.
+    virtual int FileSize(const std::string& remotePath, const std::string& context,
+                         DWORD* size) = 0;
+    virtual int FileTime(const std::string& remotePath, const std::string& context,
+                         time_t* time) = 0;
+    // Fewest body bytes of the open file that make its transfer complete.
+    virtual DWORD LeastBodySize(HINTERNET file, DWORD expectedSize) = 0;
+};
+
+// The unit for a protocol code; null for a code that is no protocol.
+std::unique_ptr<IRemoteProtocol> MakeRemoteProtocol(int protocol, IProtocolHost& host,
+                                                    bool passive);
