@@ -1,0 +1,30 @@
+#pragma once
+// The commands of tavpublish and what they share: the parsed arguments and
+// the small checks every command makes.
+
+#include <string>
+#include <vector>
+
+struct Args {
+    std::vector<std::string> positional;
+    std::string key, serial, listPath, expiresDays;
+    bool noExpiry = false;
+    bool help = false;
+};
+
+int Keygen(const Args& args);
+int Build(const Args& args);
+int Verify(const Args& args);
+
+// Prints "tavpublish: <message>" to stderr; returns the failing exit status.
+int Fail(const std::string& message);
+
+bool IsRegularFile(const std::string& path);
+
+// A whole number up to 2^64 - 1, read as the list's ";serial=" is.
+bool ParseSerial(const std::string& text, unsigned long long& serial);
+
+// The list path updaters ask for: --list-path, else the list's path below the
+// server folder.
+bool ListPathOf(const Args& args, const std::string& folder, const std::string& list,
+                std::string& listPath);
