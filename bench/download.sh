@@ -25,19 +25,12 @@ runs=${BENCH_RUNS:-3}
 
 bench_begin download TavUpdate bench_download_file bench_bare_loop
 
-mkdir -p "$work/www" "$work/out" "$work/nginx" "$work/slow"
+mkdir -p "$work/www" "$work/out" "$work/slow"
 head -c $((small << 20)) /dev/urandom >"$work/www/small.bin"
 head -c $((large << 20)) /dev/urandom >"$work/www/large.bin"
 
-start_nginx "$work/nginx" "$work/www"
+bench_servers "$work/www"
 port=$nginx_port
-
-start_xvfb
-# One display and one running wineserver for all Wine runs, so none of them
-# pays for starting Wine inside its timed part.
-wine_env "$build/wineprefix"
-"$root/cmake/wine-prefix" "$WINEPREFIX"
-wineserver -p60
 winout=$(win "$work/out")
 
 # The pass's configuration and list per file; the pass ends by starting a
@@ -68,7 +61,7 @@ run_once() {
     download_file | bare_loop)
         local size=""
         [ $name = bare_loop ] && size=$((1 << 20))
-        wine "$build/bin/bench_$name.exe" "$port" "/$file" "$winout\\$file" $size |
+        "$wine_loader" "$build/bin/bench_$name.exe" "$port" "/$file" "$winout\\$file" $size |
             tr -d '\r' >"$work/$name.$file.txt"
         line=$(grep '^ok=' "$work/$name.$file.txt")
         grep '^reads=' "$work/$name.$file.txt" >"$work/split.$name.$file.txt" || true
@@ -80,7 +73,7 @@ run_once() {
         local ini=$file
         [ $name = pass_sha256 ] && ini=$file.sha
         start=$(date +%s.%N)
-        /usr/bin/time -f "%M" -o "$work/pass.peak" wine "$build/bin/TavUpdate.exe" \
+        /usr/bin/time -f "%M" -o "$work/pass.peak" "$wine_loader" "$build/bin/TavUpdate.exe" \
             "$(win "$work/$ini.ini")" >/dev/null 2>&1 || true
         end=$(date +%s.%N)
         echo "$(python3 -c "print('%.3f' % ($end - $start))") $(tail -1 "$work/pass.peak")"
@@ -162,7 +155,7 @@ while time.time() < end and not os.path.exists(os.path.join(folder, "slow.bin"))
 print("%.0f %d" % (gap * 1000, growths))
 PY
 watch_pid=$!
-wine "$build/bin/TavUpdate.exe" "$(win "$work/slow.ini")" >/dev/null 2>&1 || true
+"$wine_loader" "$build/bin/TavUpdate.exe" "$(win "$work/slow.ini")" >/dev/null 2>&1 || true
 wait $watch_pid
 kill $script_pid 2>/dev/null || true
 python3 -c "import sys; sys.path.insert(0, '$root/tests/fixtures'); import scripted_http; \

@@ -25,11 +25,23 @@ configure_windows_build() {
 }
 
 # The Wine environment every run uses: a 64-bit prefix (32-bit programs run in
-# it through WoW64), code page 949, no Mono or Gecko.
+# it through WoW64), code page 949, no Mono or Gecko. Sets wine_loader, the
+# command that starts a Windows program (wine_loader program.exe args...):
+# for the x86_64 build the 64-bit loader itself, since the wine wrapper picks
+# the 32-bit loader wherever wine32 is installed, also where the kernel
+# refuses to start it; for the i686 build the wrapper, which starts WoW64.
 wine_env() {
     export WINEPREFIX=$1 WINEARCH=win64 WINEDEBUG=${WINEDEBUG:--all}
     export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
     export LC_ALL=ko_KR.UTF-8
+    read_windows_arch || return 1
+    if [ "$windows_arch" = x86_64 ]; then
+        wine_loader=/usr/lib/wine/wine64
+        # Processes a program starts come up under the same loader.
+        export WINELOADER=$wine_loader
+    else
+        wine_loader=wine
+    fi
 }
 
 # When no display is set, starts Xvfb on a free display number and exports
@@ -122,6 +134,18 @@ bench_begin() {
     nginx_pid=""
     xvfb_pid=""
     trap bench_end EXIT
+}
+
+# bench_servers ROOT [ACCESS_LOG] [SERVER_LINES]: what every benchmark's runs
+# stand on: nginx serving ROOT (its files in work/nginx; sets nginx_port), a
+# display, and the Wine prefix of the build with one wineserver kept running,
+# so no timed run pays for starting Wine.
+bench_servers() {
+    start_nginx "$work/nginx" "$@"
+    start_xvfb
+    wine_env "$build/wineprefix"
+    "$(dirname "${BASH_SOURCE[0]}")/wine-prefix" "$WINEPREFIX"
+    wineserver -p60 2>/dev/null || true # the benchmark that runs this one keeps one already
 }
 
 bench_end() {

@@ -39,12 +39,8 @@ for size in large small; do
     done
 done
 
-start_nginx "$work/nginx" "$work/www" "$work/nginx/access.log"
+bench_servers "$work/www" "$work/nginx/access.log"
 port=$nginx_port
-start_xvfb
-wine_env "$build/wineprefix"
-"$root/cmake/wine-prefix" "$WINEPREFIX"
-wineserver -p60
 
 for list in large-hash small-hash large-time small-time; do
     bench_config "$work/$list.ini" HTTP "$port" "/$list.ver" "$(win "$work/$list.ver")"
@@ -58,7 +54,7 @@ pass() {
     for _ in $(seq "$runs"); do
         before=$(wc -l <"$work/nginx/access.log")
         start=$(date +%s.%N)
-        wine "$build/bin/TavUpdate.exe" "$(win "$work/$list.ini")" >/dev/null 2>&1
+        "$wine_loader" "$build/bin/TavUpdate.exe" "$(win "$work/$list.ini")" >/dev/null 2>&1
         end=$(date +%s.%N)
         requests[$list]=$(($(wc -l <"$work/nginx/access.log") - before))
         body[$list]=$(tail -n +"$((before + 1))" "$work/nginx/access.log" |
@@ -89,7 +85,7 @@ python3 -c "print('hashing in the pass: %.0f MiB/s' % ($count * 8 / (${secs[larg
     echo "hashing in the pass: too fast to tell from the noise"
 files=()
 for f in "$work"/local/large/*.bin; do files+=("$(win "$f")"); done
-echo "hashing alone (bench_hash_file): $(wine "$build/bin/bench_hash_file.exe" "${files[@]}" | head -n 1)"
+echo "hashing alone (bench_hash_file): $("$wine_loader" "$build/bin/bench_hash_file.exe" "${files[@]}" | head -n 1)"
 
 # The same for a signed release: 50 modules found current by their digests,
 # each held from its check to the end of the pass (BENCH_BASELINE compares).

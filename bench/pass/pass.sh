@@ -16,18 +16,12 @@ small=16
 
 bench_begin pass TavUpdate bench_bare_loop
 
-mkdir -p "$work/www" "$work/out" "$work/nginx"
+mkdir -p "$work/www" "$work/out"
 head -c $((small << 20)) /dev/urandom >"$work/www/small.bin"
 head -c $((large << 20)) /dev/urandom >"$work/www/large.bin"
 
-start_nginx "$work/nginx" "$work/www"
+bench_servers "$work/www"
 port=$nginx_port
-
-start_xvfb
-# One running wineserver for all runs, so none pays for starting Wine.
-wine_env "$build/wineprefix"
-"$root/cmake/wine-prefix" "$WINEPREFIX"
-wineserver -p60
 
 # One configuration and version list per file; the pass ends by starting a
 # small system program, so no message box waits for a user.
@@ -42,8 +36,8 @@ run() {
     rm -f "$work/out/$file"
     start=$(date +%s.%N)
     case $name in
-    pass) wine "$build/bin/TavUpdate.exe" "$(win "$work/$file.ini")" >/dev/null 2>&1 ;;
-    bare_loop) wine "$build/bin/bench_bare_loop.exe" "$port" "/$file" "$(win "$work/out/$file")" >/dev/null ;;
+    pass) "$wine_loader" "$build/bin/TavUpdate.exe" "$(win "$work/$file.ini")" >/dev/null 2>&1 ;;
+    bare_loop) "$wine_loader" "$build/bin/bench_bare_loop.exe" "$port" "/$file" "$(win "$work/out/$file")" >/dev/null ;;
     esac
     end=$(date +%s.%N)
     cmp -s "$work/www/$file" "$work/out/$file" || { echo "bench: $name: $file differs" >&2; exit 1; }

@@ -29,11 +29,7 @@ done
 key=$("$tavpublish" keygen "$work/key.pem" | sed -n 's/^Signing Key=//p')
 "$tavpublish" build --key "$work/key.pem" "$work/listing" "$work/www" "$work/www/TavUpdate.ver" >/dev/null
 
-start_nginx "$work/nginx" "$work/www"
-start_xvfb
-wine_env "$build/wineprefix"
-"$root/cmake/wine-prefix" "$WINEPREFIX"
-wineserver -p60 2>/dev/null || true # the no-op benchmark's may run already
+bench_servers "$work/www"
 bench_config "$work/pass.ini" HTTP "$nginx_port" /TavUpdate.ver "$(win "$work/TavUpdate.ver")" "$key"
 
 # run <program> <kind>: median seconds of the runs; "install" passes start
@@ -43,7 +39,7 @@ run() {
     for _ in $(seq "$runs"); do
         [ "$kind" = noop ] || rm -f "$work/local"/* "$work/TavUpdate.ver"
         start=$(date +%s.%N)
-        wine "$program" "$(win "$work/pass.ini")" >/dev/null 2>&1
+        "$wine_loader" "$program" "$(win "$work/pass.ini")" >/dev/null 2>&1
         end=$(date +%s.%N)
         times+=("$(python3 -c "print('%.3f' % ($end - $start))")")
     done

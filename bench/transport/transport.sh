@@ -26,7 +26,7 @@ for count in 40 200; do
     done >"$work/www/list$count.ver"
 done
 
-start_nginx "$work/nginx" "$work/www"
+bench_servers "$work/www"
 http_port=$nginx_port
 # vsftpd as Debian builds it, anonymous, serving the same folder.
 ftp_port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
@@ -50,11 +50,6 @@ for _ in $(seq 100); do
     sleep 0.05
 done
 
-start_xvfb
-wine_env "$build/wineprefix"
-"$root/cmake/wine-prefix" "$WINEPREFIX"
-wineserver -p60
-
 for count in 40 200; do
     for protocol in FTP HTTP; do
         port=$http_port
@@ -71,7 +66,7 @@ for count in 40 200; do
         times=()
         for _ in $(seq "$runs"); do
             start=$(date +%s.%N)
-            wine "$build/bin/TavUpdate.exe" "$(win "$work/$protocol$count.ini")" >/dev/null 2>&1 || true
+            "$wine_loader" "$build/bin/TavUpdate.exe" "$(win "$work/$protocol$count.ini")" >/dev/null 2>&1 || true
             end=$(date +%s.%N)
             times+=("$(python3 -c "print('%.3f' % ($end - $start))")")
         done
