@@ -28,6 +28,7 @@ bool ReadListing(const std::string& listing, std::vector<publish::ListedModule>&
                            ": not \"local path | remote path | options\"");
     if (modules.empty() && skipped.empty())
         problems.push_back(listing + ": no module lines");
+    CheckLocalFiles(listing, modules, problems);
     return true;
 }
 

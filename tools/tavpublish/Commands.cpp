@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 
 int Fail(const std::string& message) {
@@ -28,6 +29,18 @@ bool ListPathOf(const Args& args, const std::string& folder, const std::string& 
         return true;
     }
     return publish::ListPathBelow(folder, list, listPath);
+}
+
+void CheckLocalFiles(const std::string& file, const std::vector<publish::ListedModule>& modules,
+                     std::vector<std::string>& problems) {
+    for (const std::pair<int, int>& r : publish::RepeatedLocalFiles(modules)) {
+        const auto m =
+            std::find_if(modules.begin(), modules.end(),
+                         [&](const publish::ListedModule& x) { return x.line == r.first; });
+        problems.push_back(file + ":" + std::to_string(r.first) + ": " + m->record.localFile +
+                           " is the local file of line " + std::to_string(r.second) +
+                           " too; one file cannot hold two modules");
+    }
 }
 
 int Keygen(const Args& args) {

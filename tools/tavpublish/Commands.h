@@ -2,6 +2,8 @@
 // The commands of tavpublish and what they share: the parsed arguments and
 // the small checks every command makes.
 
+#include "Publish.h"
+
 #include <string>
 #include <vector>
 
@@ -28,3 +30,7 @@ bool ParseSerial(const std::string& text, unsigned long long& serial);
 // server folder.
 bool ListPathOf(const Args& args, const std::string& folder, const std::string& list,
                 std::string& listPath);
+
+// A problem for each module that names the local file of an earlier one.
+void CheckLocalFiles(const std::string& file, const std::vector<publish::ListedModule>& modules,
+                     std::vector<std::string>& problems);

@@ -4,12 +4,16 @@
 #include "TextConvert.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <cwctype>
 #include <fstream>
+#include <locale.h>
+#include <map>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,7 +23,73 @@ namespace {
 // The reader's traces go nowhere here.
 class Reader : public CTraceBase {};
 
+// Windows compares file names without letter case, non-ASCII letters too
+// (full-width Latin, Greek and Cyrillic ones are in code page 949).
+std::u32string FoldedCase(const std::string& cp949) {
+    static const locale_t unicode = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
+    std::string utf32;
+    size_t failedAt = 0;
+    std::u32string text;
+    if (ConvertText(cp949, "CP949", "UTF-32LE", utf32, failedAt)) {
+        for (size_t i = 0; i + 4 <= utf32.size(); i += 4)
+            text += static_cast<char32_t>(static_cast<unsigned char>(utf32[i]) |
+                                          static_cast<unsigned char>(utf32[i + 1]) << 8 |
+                                          static_cast<unsigned char>(utf32[i + 2]) << 16 |
+                                          static_cast<unsigned char>(utf32[i + 3]) << 24);
+    } else {
+        for (unsigned char c : cp949) // not code page 949: the bytes as they are
+            text += c;
+    }
+    for (char32_t& c : text)
+        c = unicode ? ::towlower_l(c, unicode) : (c < 128 ? std::tolower(c) : c);
+    return text;
+}
+
+// The local path as Windows resolves it, in one letter case.
+std::u32string LocalFileKey(const std::string& localFile) {
+    const std::u32string text = FoldedCase(localFile);
+    std::vector<std::u32string> parts;
+    std::u32string part;
+    const bool rooted = !text.empty() && (text[0] == U'\\' || text[0] == U'/' ||
+                                          (text.size() > 1 && text[1] == U':'));
+    for (size_t i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && text[i] != U'\\' && text[i] != U'/') {
+            part += text[i];
+            continue;
+        }
+        if (part == U"..") {
+            // Nothing goes above a drive or the root.
+            if (!parts.empty() && parts.back() != U".." &&
+                !(rooted && parts.size() == 1 && parts[0].back() == U':'))
+                parts.pop_back();
+            else if (!rooted)
+                parts.push_back(part);
+        } else if (part != U".") {
+            while (!part.empty() && (part.back() == U'.' || part.back() == U' '))
+                part.pop_back();
+            if (!part.empty())
+                parts.push_back(part);
+        }
+        part.clear();
+    }
+    std::u32string key = text.empty() || (text[0] != U'\\' && text[0] != U'/') ? U"" : U"\\";
+    for (const std::u32string& p : parts)
+        key += p + U"\\";
+    return key;
+}
+
 } // namespace
+
+std::vector<std::pair<int, int>> RepeatedLocalFiles(const std::vector<ListedModule>& modules) {
+    std::vector<std::pair<int, int>> repeated;
+    std::map<std::u32string, int> first;
+    for (const ListedModule& m : modules) {
+        const auto seen = first.emplace(LocalFileKey(m.record.localFile), m.line);
+        if (!seen.second)
+            repeated.emplace_back(m.line, seen.first->second);
+    }
+    return repeated;
+}
 
 bool ResolveRemote(const std::string& folder, const std::string& remote, std::string& path,
                    std::string& error) {

@@ -5,6 +5,7 @@
 #include "VersionList.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace publish {
@@ -41,6 +42,12 @@ struct ListedModule {
 };
 bool ReadModules(const std::string& path, bool utf8, std::vector<ListedModule>& modules,
                  std::vector<int>& skippedLines, std::string& error);
+
+// Modules whose local path names the file an earlier module's names, as
+// Windows resolves paths: letters in one case, "/" as "\\", empty and "."
+// parts dropped, ".." going up, the dots and blanks that end a name dropped.
+// Each as its line and the earlier module's line.
+std::vector<std::pair<int, int>> RepeatedLocalFiles(const std::vector<ListedModule>& modules);
 
 bool ReadFile(const std::string& path, std::string& bytes, std::string& error);
 // Writes beside the target and renames it into place: the target is the old

@@ -103,6 +103,7 @@ bool CheckModules(const std::string& listPath, const std::string& folder, size_t
         std::printf("%s:%d: not a module line; updaters skip it\n", listPath.c_str(), line);
     if (modules.empty())
         problems.push_back(listPath + ": no module lines");
+    CheckLocalFiles(listPath, modules, problems);
     for (const publish::ListedModule& m : modules) {
         const std::string problem = ModuleProblem(folder, m.record);
         if (!problem.empty())

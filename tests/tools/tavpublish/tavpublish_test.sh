@@ -2,7 +2,7 @@
 # The publisher's round trip, keygen -> build -> verify, with openssl's own
 # check of the signature against the printed "Signing Key" value (the format
 # the updater checks), the list path, expiry and sizes a list names, and verify
-# naming a module changed after the build.
+# naming a module changed after the build, and one local file listed twice.
 #   tavpublish_test.sh path/to/tavpublish
 set -euo pipefail
 tool=$1
@@ -65,4 +65,15 @@ printf 'C:\\App\\\xF0\x9F\x98\x80.dll | /app/a.dll\r\n' >lacking
 if "$tool" build lacking www lacking.ver 2>/dev/null || [ -e lacking.ver ]; then
     fail "a character code page 949 lacks was written"
 fi
+# Fault: one local file listed twice (letter case, "/", "." and ".." aside),
+# which would install two modules into one file.
+printf 'C:\\App\\a.dll | /app/a.dll\r\nc:/app/./x/../A.DLL | /app/client.exe\r\n' >twice
+if "$tool" build --list-path /twice.ver twice www twice.ver 2>/dev/null || [ -e twice.ver ]; then
+    fail "build took one local file twice"
+fi
+(cat names.ver && LC_ALL=C grep -a sha256= names.ver | LC_ALL=C sed 's/^C:/c:/') >twice.ver
+if "$tool" verify --list-path /names.ver twice.ver www >verify.out; then
+    fail "verify passed one local file listed twice"
+fi
+grep -q 'is the local file of line 5 too' verify.out || fail "verify did not name the repeat: $(cat verify.out)"
 echo "tavpublish round trip OK"
