@@ -3,6 +3,7 @@
 #include "Commands.h"
 #include "Keys.h"
 #include "Publish.h"
+#include "Store.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -32,24 +33,44 @@ bool ReadListing(const std::string& listing, std::vector<publish::ListedModule>&
     return true;
 }
 
-// Gives the module the SHA-256 and size of its server file and returns its
-// list line; an empty line, with the problem, when it has none.
-std::string ModuleLine(const std::string& folder, ModuleRecord& r, std::string& problem) {
-    std::string path;
-    if (!publish::ResolveRemote(folder, r.remoteFile, path, problem))
-        return "";
-    if (!IsRegularFile(path)) {
-        problem = r.remoteFile + ": no file " + path;
-        return "";
+// A module copied into the store: from the release folder to its stored path.
+struct Copy {
+    std::string from, to, sha256;
+};
+
+// Gives the module the SHA-256 and size of the file it names below the folder;
+// false, with the problem, when there is none.
+bool Describe(const std::string& folder, ModuleRecord& r, std::string& file, std::string& problem) {
+    if (!publish::ResolveRemote(folder, r.remoteFile, file, problem))
+        return false;
+    if (!IsRegularFile(file)) {
+        problem = r.remoteFile + ": no file " + file;
+        return false;
     }
-    if (!Sha256File(path, r.sha256, problem))
-        return "";
+    if (!Sha256File(file, r.sha256, problem))
+        return false;
     struct stat st;
-    r.size = ::stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
+    r.size = ::stat(file.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
     if (r.updateOption == "-")
         r.updateOption.clear();
+    return true;
+}
+
+// Moves the module to its stored path below the store folder.
+bool Store(const std::string& folder, ModuleRecord& r, const std::string& file,
+           std::vector<Copy>& copies, std::string& problem) {
+    r.remoteFile = store::StoredRemotePath(r.remoteFile, r.sha256);
+    std::string to;
+    if (!publish::ResolveRemote(folder, r.remoteFile, to, problem))
+        return false;
+    copies.push_back({file, to, r.sha256});
+    return true;
+}
+
+// The module's list line; empty, with the problem, when the updater would
+// not read it back as this very module.
+std::string LineOf(const ModuleRecord& r, std::string& problem) {
     std::string line = publish::ModuleLine(r);
-    // What the updater reads back must be this very module.
     if (line.size() > kMaxLineText || !publish::ReadsBackAs(line, r)) {
         problem = "the updater would not read this module back as written";
         return "";
@@ -57,13 +78,17 @@ std::string ModuleLine(const std::string& folder, ModuleRecord& r, std::string& 
     return line;
 }
 
-std::string ModuleLines(const std::string& listing, const std::string& folder,
-                        std::vector<publish::ListedModule>& modules,
-                        std::vector<std::string>& problems) {
+// The list lines of the modules found in the source folder; when storing,
+// each at its stored path, with the copy to make.
+std::string ModuleLines(const std::string& listing, const std::string& source,
+                        const std::string& storeFolder, std::vector<publish::ListedModule>& modules,
+                        std::vector<Copy>& copies, std::vector<std::string>& problems) {
     std::string lines;
     for (publish::ListedModule& m : modules) {
-        std::string problem;
-        const std::string line = ModuleLine(folder, m.record, problem);
+        std::string file, problem, line;
+        if (Describe(source, m.record, file, problem) &&
+            (storeFolder.empty() || Store(storeFolder, m.record, file, copies, problem)))
+            line = LineOf(m.record, problem);
         if (line.empty())
             problems.push_back(listing + ":" + std::to_string(m.line) + ": " + problem);
         else
@@ -83,8 +108,15 @@ bool NextSerial(const Args& args, const std::string& listPath, unsigned long lon
     const bool replacing = IsRegularFile(listPath);
     if (replacing && !publish::ReadFile(listPath, old, error))
         return false;
-    const bool havePrevious =
+    bool havePrevious =
         replacing && versionlist::FindSerial(old, previous) == versionlist::SERIAL_FOUND;
+    // A kept list's serial is never taken again, whatever the list now holds.
+    const std::vector<store::KeptList> kept =
+        args.store.empty() ? std::vector<store::KeptList>() : store::KeptLists(listPath);
+    if (!kept.empty() && (!havePrevious || kept[0].serial > previous)) {
+        previous = kept[0].serial;
+        havePrevious = true;
+    }
     if (!args.serial.empty()) {
         if (!ParseSerial(args.serial, serial))
             problems.push_back("--serial " + args.serial + ": not a number up to 2^64 - 1");
@@ -109,17 +141,76 @@ void ExpiryDays(const Args& args, unsigned long long& days, std::vector<std::str
         problems.push_back("--expires-days " + text + ": not a number of days from 1 to 36500");
 }
 
-std::string ListText(const Args& args, unsigned long long serial, const std::string& listPathText,
-                     unsigned long long days, const std::string& lines) {
+// The ";rollout=" value: its start (now, or --rollout-start) and days.
+void Rollout(const Args& args, std::string& rollout, std::vector<std::string>& problems) {
+    if (args.rolloutDays.empty()) {
+        if (!args.rolloutStart.empty())
+            problems.push_back("--rollout-start needs --rollout-days");
+        return;
+    }
+    unsigned long long days = 0;
+    long long start = 0;
+    if (!ParseSerial(args.rolloutDays, days) || days > 3650)
+        problems.push_back("--rollout-days " + args.rolloutDays +
+                           ": not a whole number of days from 0 to 3650");
+    else if (!args.rolloutStart.empty() && !versionlist::ParseUtcTime(args.rolloutStart, start))
+        problems.push_back("--rollout-start " + args.rolloutStart +
+                           ": not YYYY-MM-DDTHH:MM:SSZ (UTC)");
+    else
+        rollout = (args.rolloutStart.empty()
+                       ? publish::UtcTimeText(static_cast<long long>(std::time(nullptr)))
+                       : args.rolloutStart) +
+                  "/" + std::to_string(days);
+}
+
+// The ";next-key=" value: the "Signing Key" form of the announced key.
+void NextKey(const Args& args, EVP_PKEY* signing, std::string& nextKey,
+             std::vector<std::string>& problems) {
+    if (args.nextKey.empty())
+        return;
+    std::string error;
+    EvpKey key = LoadKey(args.nextKey, false, error);
+    if (!key)
+        problems.push_back("--next-key " + args.nextKey + ": " + error);
+    else if (!signing)
+        problems.push_back("--next-key needs --key: only a signed list can announce a key");
+    else if ((nextKey = SigningKeyValue(key.get())) == SigningKeyValue(signing))
+        problems.push_back("--next-key " + args.nextKey + " is the key that signs this list");
+}
+
+struct Header {
+    unsigned long long serial = 1, days = 0;
+    std::string listPath, rollout, nextKey;
+};
+
+std::string ListText(const Args& args, const Header& h, const std::string& lines) {
     std::string text =
-        "; TavUpdate version list, written by tavpublish\r\n;serial=" + std::to_string(serial) +
-        "\r\n;list=" + listPathText + "\r\n";
+        "; TavUpdate version list, written by tavpublish\r\n;serial=" + std::to_string(h.serial) +
+        "\r\n;list=" + h.listPath + "\r\n";
     if (!args.noExpiry)
         text += ";expires=" +
                 publish::UtcTimeText(static_cast<long long>(std::time(nullptr)) +
-                                     static_cast<long long>(days) * 86400) +
+                                     static_cast<long long>(h.days) * 86400) +
                 "\r\n";
+    if (!h.rollout.empty())
+        text += ";rollout=" + h.rollout + "\r\n";
+    if (!h.nextKey.empty())
+        text += ";next-key=" + h.nextKey + "\r\n";
     return text + lines;
+}
+
+// The stored modules, then the kept copy of the list: files that are only
+// ever added, before the list that names them.
+bool StoreRelease(const std::vector<Copy>& copies, const std::string& keptPath,
+                  const std::string& text, EVP_PKEY* key, std::string& error) {
+    for (const Copy& c : copies) {
+        if (!store::StoreFile(c.from, c.to, c.sha256, error))
+            return false;
+    }
+    std::string signature;
+    return (!key || Sign(key, text, signature, error)) &&
+           store::WriteNewFile(keptPath, text, error) &&
+           (!key || store::WriteNewFile(keptPath + ".sig", signature, error));
 }
 
 // The list, then its signature (or, unsigned, no signature left from before).
@@ -143,7 +234,10 @@ int Build(const Args& args) {
     if (args.positional.size() != 3)
         return Fail("build wants LISTING SERVER_DIR LIST (see tavpublish build --help)");
     const std::string& listing = args.positional[0];
-    const std::string& folder = args.positional[1];
+    // With --store the modules are read from a release folder and the server
+    // folder is the store's.
+    const std::string& source = args.positional[1];
+    const std::string& folder = args.store.empty() ? source : args.store;
     const std::string& listPath = args.positional[2];
     std::string error;
     EvpKey key;
@@ -154,24 +248,34 @@ int Build(const Args& args) {
     std::vector<std::string> problems;
     if (!ReadListing(listing, modules, problems, error))
         return Fail(error);
-    const std::string lines = ModuleLines(listing, folder, modules, problems);
-    unsigned long long serial = 1, days = 0;
-    if (!NextSerial(args, listPath, serial, problems, error))
+    std::vector<Copy> copies;
+    const std::string lines = ModuleLines(listing, source, args.store, modules, copies, problems);
+    Header header;
+    if (!NextSerial(args, listPath, header.serial, problems, error))
         return Fail(error);
-    std::string listPathText;
-    if (!ListPathOf(args, folder, listPath, listPathText))
+    if (!ListPathOf(args, folder, listPath, header.listPath))
         problems.push_back(listPath + " is not below " + folder +
                            ": give --list-path, the Remote Version File of the updaters");
-    ExpiryDays(args, days, problems);
+    ExpiryDays(args, header.days, problems);
+    Rollout(args, header.rollout, problems);
+    NextKey(args, key.get(), header.nextKey, problems);
     if (!problems.empty()) {
         for (const std::string& p : problems)
             std::fprintf(stderr, "tavpublish: %s\n", p.c_str());
         return Fail("nothing written");
     }
 
-    if (!WriteList(listPath, ListText(args, serial, listPathText, days, lines), key.get(), error))
+    const std::string text = ListText(args, header, lines);
+    const std::string keptPath = listPath + "." + std::to_string(header.serial);
+    if (!args.store.empty() && !StoreRelease(copies, keptPath, text, key.get(), error))
         return Fail(error);
-    std::printf("wrote %s: serial %llu, %zu modules%s\n", listPath.c_str(), serial, modules.size(),
+    if (!WriteList(listPath, text, key.get(), error))
+        return Fail(error);
+    if (!args.store.empty())
+        std::printf("stored %zu modules in %s; the list kept as %s\n", copies.size(),
+                    folder.c_str(), keptPath.c_str());
+    std::printf("wrote %s: serial %llu, %zu modules%s\n", listPath.c_str(), header.serial,
+                modules.size(),
                 key ? (", signed in " + listPath + ".sig").c_str() : ", not signed");
     return 0;
 }

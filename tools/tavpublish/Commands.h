@@ -10,6 +10,7 @@
 struct Args {
     std::vector<std::string> positional;
     std::string key, serial, listPath, expiresDays;
+    std::string store, rolloutDays, rolloutStart, nextKey, keep;
     bool noExpiry = false;
     bool help = false;
 };
@@ -17,6 +18,7 @@ struct Args {
 int Keygen(const Args& args);
 int Build(const Args& args);
 int Verify(const Args& args);
+int Prune(const Args& args);
 
 // Prints "tavpublish: <message>" to stderr; returns the failing exit status.
 int Fail(const std::string& message);

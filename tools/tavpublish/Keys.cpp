@@ -87,6 +87,17 @@ std::string SigningKeyValue(EVP_PKEY* key) {
     return text;
 }
 
+std::string KeyFingerprint(EVP_PKEY* key) {
+    unsigned char* der = nullptr;
+    const int size = i2d_PUBKEY(key, &der);
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    const bool ok = size > 0 && EVP_Digest(der, static_cast<size_t>(size), digest, &length,
+                                           EVP_sha256(), nullptr) == 1;
+    OPENSSL_free(der);
+    return ok ? encoding::HexText(digest, 8) : std::string("(no key)");
+}
+
 EvpKey PublicKeyFromDer(const std::string& der, std::string& error) {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(der.data());
     const unsigned char* end = p + der.size();

@@ -22,6 +22,10 @@ bool WritePrivateKey(EVP_PKEY* key, const std::string& path, std::string& error)
 // The "Signing Key" value: base64 of the DER SubjectPublicKeyInfo.
 std::string SigningKeyValue(EVP_PKEY* key);
 
+// A short name for a key: the first 16 hexadecimal digits of the SHA-256 of
+// its DER SubjectPublicKeyInfo.
+std::string KeyFingerprint(EVP_PKEY* key);
+
 // The public key a DER SubjectPublicKeyInfo holds, with nothing after it.
 // Refuses what the updater refuses: anything but RSA of 2048 to 4096 bits.
 EvpKey PublicKeyFromDer(const std::string& der, std::string& error);

@@ -1,6 +1,7 @@
 // tavpublish verify: a list checked as the updater checks it, against the
 // files the server folder holds.
 #include "Commands.h"
+#include "Encoding.h"
 #include "Keys.h"
 #include "Publish.h"
 
@@ -11,14 +12,14 @@
 
 namespace {
 
-// False when the key cannot be used at all.
+// False when the key cannot be used at all. The key stays in key.
 bool CheckSignature(const Args& args, const std::string& listPath, const std::string& list,
-                    std::vector<std::string>& problems, std::string& error) {
+                    EvpKey& key, std::vector<std::string>& problems, std::string& error) {
     if (args.key.empty()) {
         std::printf("signature: not checked (no --key)\n");
         return true;
     }
-    EvpKey key = LoadKey(args.key, false, error);
+    key = LoadKey(args.key, false, error);
     if (!key)
         return false;
     std::string signature;
@@ -27,7 +28,66 @@ bool CheckSignature(const Args& args, const std::string& listPath, const std::st
     else if (!Verify(key.get(), list, signature))
         problems.push_back(listPath + ".sig: not a signature of " + listPath +
                            " by this key (list changed, or another key)");
+    else
+        std::printf("keys: signed by key %s\n", KeyFingerprint(key.get()).c_str());
     return true;
+}
+
+// The key the list announces for the lists after it, if any.
+void CheckNextKey(const std::string& listPath, const std::string& list, EVP_PKEY* signing,
+                  std::vector<std::string>& problems) {
+    std::string value, der, error;
+    if (!versionlist::FindComment(list, "next-key", value))
+        return;
+    EvpKey next;
+    if (!encoding::DecodeBase64(value, der) || !(next = PublicKeyFromDer(der, error))) {
+        problems.push_back(listPath + ": \";next-key=\" is not a \"Signing Key\" value " +
+                           "updaters can use" + (error.empty() ? "" : " (" + error + ")"));
+        return;
+    }
+    const std::string name = KeyFingerprint(next.get());
+    if (signing && name == KeyFingerprint(signing))
+        std::printf("keys: announces the key that signs it, %s: nothing changes\n", name.c_str());
+    else
+        std::printf("keys: announces next key %s: updaters that accept this list trust it for "
+                    "this list path too, and the signing key no longer once they accept a list "
+                    "signed by it\n  Signing Key=%s\n",
+                    name.c_str(), value.c_str());
+}
+
+// Where a staged rollout stands: desktops with an earlier release take the
+// list once now >= start + bucket x days, bucket in [0, 1) per desktop.
+void CheckRollout(const std::string& listPath, const std::string& list,
+                  std::vector<std::string>& problems) {
+    std::string value;
+    if (!versionlist::FindComment(list, "rollout", value)) {
+        std::printf("rollout: none; every desktop takes this release at once\n");
+        return;
+    }
+    const size_t slash = value.find('/');
+    long long start = 0;
+    unsigned long long days = 0;
+    if (slash == std::string::npos || !versionlist::ParseUtcTime(value.substr(0, slash), start) ||
+        value.find_first_not_of("0123456789", slash + 1) != std::string::npos ||
+        !ParseSerial(value.substr(slash + 1), days) || days > 3650) {
+        problems.push_back(listPath + ": \";rollout=" + value +
+                           "\" is not YYYY-MM-DDTHH:MM:SSZ/<days from 0 to 3650>");
+        return;
+    }
+    const long long now = static_cast<long long>(std::time(nullptr));
+    const long long span = static_cast<long long>(days) * 86400;
+    const std::string end = publish::UtcTimeText(start + span);
+    if (now < start)
+        std::printf("rollout: starts at %s, over %llu days (all by %s); until then only "
+                    "desktops without a release take it\n",
+                    value.substr(0, slash).c_str(), days, end.c_str());
+    else if (now >= start + span)
+        std::printf("rollout: complete since %s; every desktop takes this release\n", end.c_str());
+    else
+        std::printf("rollout: %.1f %% of desktops take this release now, all by %s (started "
+                    "%s, over %llu days)\n",
+                    100.0 * static_cast<double>(now - start) / static_cast<double>(span),
+                    end.c_str(), value.substr(0, slash).c_str(), days);
 }
 
 void CheckSerial(const std::string& listPath, const std::string& list, unsigned long long& serial,
@@ -124,8 +184,11 @@ int Verify(const Args& args) {
     if (!publish::ReadFile(listPath, list, error))
         return Fail(error);
     std::vector<std::string> problems;
-    if (!CheckSignature(args, listPath, list, problems, error))
+    EvpKey key;
+    if (!CheckSignature(args, listPath, list, key, problems, error))
         return Fail(error);
+    CheckNextKey(listPath, list, key.get(), problems);
+    CheckRollout(listPath, list, problems);
     unsigned long long serial = 0;
     CheckSerial(listPath, list, serial, problems);
     CheckListPath(args, folder, listPath, list, problems);

@@ -1,5 +1,5 @@
-// tavpublish: makes signing keys, builds signed version lists for TavUpdate
-// and checks them against the server folder.
+// tavpublish: makes signing keys, builds signed version lists for TavUpdate,
+// checks them against the server folder and prunes stored releases.
 #include "Commands.h"
 
 #include <cstdio>
@@ -11,11 +11,15 @@ const char kUsage[] =
     "Usage:\n"
     "  tavpublish keygen KEYFILE\n"
     "  tavpublish build [--key KEYFILE] [--serial N] [--list-path PATH]\n"
-    "                   [--expires-days N | --no-expiry] LISTING SERVER_DIR LIST\n"
+    "                   [--expires-days N | --no-expiry] [--store SERVER_DIR]\n"
+    "                   [--rollout-days N [--rollout-start TIME]] [--next-key KEYFILE]\n"
+    "                   LISTING SERVER_DIR|RELEASE_DIR LIST\n"
     "  tavpublish verify [--key KEY] [--list-path PATH] LIST SERVER_DIR\n"
+    "  tavpublish prune --keep N LIST SERVER_DIR\n"
     "  tavpublish COMMAND --help\n"
     "Makes a signing key, builds a version list with each module's SHA-256, a\n"
-    "serial and its signature (LIST.sig), and checks a list as TavUpdate would.\n";
+    "serial and its signature (LIST.sig), checks a list as TavUpdate would, and\n"
+    "deletes stored modules no recent list names.\n";
 
 const char kKeygenHelp[] =
     "Usage: tavpublish keygen KEYFILE\n"
@@ -27,7 +31,9 @@ const char kKeygenHelp[] =
 
 const char kBuildHelp[] =
     "Usage: tavpublish build [--key KEYFILE] [--serial N] [--list-path PATH]\n"
-    "                        [--expires-days N | --no-expiry] LISTING SERVER_DIR LIST\n"
+    "                        [--expires-days N | --no-expiry] [--store SERVER_DIR]\n"
+    "                        [--rollout-days N [--rollout-start TIME]]\n"
+    "                        [--next-key KEYFILE] LISTING SERVER_DIR|RELEASE_DIR LIST\n"
     "Writes the version list LIST from LISTING, a UTF-8 file of lines\n"
     "  local path | remote path | options\n"
     "(\";\" starts a comment; options are the letters F, R, E, or nothing). Every\n"
@@ -40,10 +46,20 @@ const char kBuildHelp[] =
     "Version File\" of the updaters it serves): updaters of another list path\n"
     "refuse it. It expires after --expires-days N days (default 90; \";expires=\"),\n"
     "after which updaters refuse it: publish again before then. --no-expiry\n"
-    "writes none.\n"
+    "writes none. Two lines may not name one local file.\n"
     "With --key, LIST.sig gets the signature that updaters configured with the\n"
     "key's \"Signing Key\" check; without it, a LIST.sig left from before is\n"
-    "removed. Nothing is written when anything is wrong.\n";
+    "removed. Nothing is written when anything is wrong.\n"
+    "--store SERVER_DIR: a release that cannot tear in a cache. The modules are\n"
+    "read from RELEASE_DIR at their remote paths and copied into SERVER_DIR at\n"
+    "paths that name their content (<folder>/<sha256>/<name>), which the list\n"
+    "gives; a stored file is never rewritten. LIST (below SERVER_DIR) and\n"
+    "LIST.sig are written last, and kept also as LIST.<serial> and its .sig.\n"
+    "--rollout-days N: desktops take the release spread over N days from now\n"
+    "(or from --rollout-start YYYY-MM-DDTHH:MM:SSZ); desktops without it take it\n"
+    "at once. Widening or stopping a rollout is a new list.\n"
+    "--next-key KEYFILE (a PEM key, private or public): announces the key that\n"
+    "signs the next lists; updaters that accept this list trust it from then on.\n";
 
 const char kVerifyHelp[] =
     "Usage: tavpublish verify [--key KEY] [--list-path PATH] LIST SERVER_DIR\n"
@@ -51,34 +67,59 @@ const char kVerifyHelp[] =
     "signature in LIST.sig (KEY is the private or public key file, or the\n"
     "\"Signing Key\" value; without --key the signature is not checked), the\n"
     "serial, the list path it names (LIST's path below SERVER_DIR, or --list-path\n"
-    "PATH), its expiry, and the SHA-256 and size of every module. Names\n"
-    "everything that is wrong.\n"
+    "PATH), its expiry, its rollout, and the SHA-256 and size of every module.\n"
+    "Prints the rollout's state and the keys in play (the one checked, the next\n"
+    "one announced). Names everything that is wrong.\n"
     "Exit status 0 when nothing is, 1 otherwise.\n";
 
+const char kPruneHelp[] =
+    "Usage: tavpublish prune --keep N LIST SERVER_DIR\n"
+    "Deletes from SERVER_DIR the stored modules (files in a folder named by a\n"
+    "SHA-256, as build --store writes them) that none of the newest N kept lists\n"
+    "(LIST.<serial>) nor LIST names, and the kept lists older than those N with\n"
+    "their signatures. Updaters still working from one of the N lists find\n"
+    "every module it names. Deletes nothing when a kept list cannot be read.\n";
+
 // Options anywhere among the arguments; false on an unknown one or one the
-// command does not take.
-bool ParseArgs(int argc, char** argv, bool building, Args& args) {
+// command does not take (options: the ones it takes, each between blanks).
+bool ParseArgs(int argc, char** argv, const std::string& options, Args& args) {
+    struct {
+        const char* name;
+        std::string Args::*value;
+    } const valued[] = {{"--key", &Args::key},
+                        {"--list-path", &Args::listPath},
+                        {"--serial", &Args::serial},
+                        {"--expires-days", &Args::expiresDays},
+                        {"--store", &Args::store},
+                        {"--rollout-days", &Args::rolloutDays},
+                        {"--rollout-start", &Args::rolloutStart},
+                        {"--next-key", &Args::nextKey},
+                        {"--keep", &Args::keep}};
     for (int i = 2; i < argc; ++i) {
-        std::string a = argv[i];
-        const bool value = i + 1 < argc;
+        const std::string a = argv[i];
+        const bool takes = options.find(" " + a + " ") != std::string::npos;
         if (a == "--help" || a == "-h") {
             args.help = true;
-        } else if (a == "--key" && value) {
-            args.key = argv[++i];
-        } else if (a == "--list-path" && value) {
-            args.listPath = argv[++i];
-        } else if (building && a == "--serial" && value) {
-            args.serial = argv[++i];
-        } else if (building && a == "--expires-days" && value) {
-            args.expiresDays = argv[++i];
-        } else if (building && a == "--no-expiry") {
+            continue;
+        }
+        if (takes && a == "--no-expiry") {
             args.noExpiry = true;
-        } else if (a.size() > 1 && a[0] == '-') {
+            continue;
+        }
+        bool known = false;
+        for (const auto& v : valued) {
+            if (takes && a == v.name && i + 1 < argc) {
+                args.*v.value = argv[++i];
+                known = true;
+            }
+        }
+        if (known)
+            continue;
+        if (a.size() > 1 && a[0] == '-') {
             std::fprintf(stderr, "tavpublish: unknown option %s\n", a.c_str());
             return false;
-        } else {
-            args.positional.push_back(a);
         }
+        args.positional.push_back(a);
     }
     return true;
 }
@@ -95,15 +136,18 @@ int main(int argc, char** argv) {
         const char* name;
         const char* help;
         int (*run)(const Args&);
-        bool building;
-    } commands[] = {{"keygen", kKeygenHelp, Keygen, false},
-                    {"build", kBuildHelp, Build, true},
-                    {"verify", kVerifyHelp, Verify, false}};
+        const char* options;
+    } commands[] = {{"keygen", kKeygenHelp, Keygen, " --key --list-path "},
+                    {"build", kBuildHelp, Build,
+                     " --key --list-path --serial --expires-days --no-expiry --store "
+                     "--rollout-days --rollout-start --next-key "},
+                    {"verify", kVerifyHelp, Verify, " --key --list-path "},
+                    {"prune", kPruneHelp, Prune, " --keep "}};
     for (const auto& c : commands) {
         if (command != c.name)
             continue;
         Args args;
-        if (!ParseArgs(argc, argv, c.building, args)) {
+        if (!ParseArgs(argc, argv, c.options, args)) {
             std::fputs(c.help, stderr);
             return 2;
         }

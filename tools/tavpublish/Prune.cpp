@@ -1,0 +1,101 @@
+// tavpublish prune: stored modules that no recent list names, and the kept
+// lists older than those, go.
+#include "Commands.h"
+#include "Publish.h"
+#include "Store.h"
+
+#include <ftw.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <set>
+
+namespace {
+
+// What the walk found: stored modules and the folders that held them.
+std::vector<std::string>* g_stored;
+std::vector<std::string>* g_folders;
+
+int Visit(const char* path, const struct stat*, int type, struct FTW*) {
+    if (type == FTW_F && store::IsStoredPath(path))
+        g_stored->push_back(path);
+    else if (type == FTW_DP)
+        g_folders->push_back(path);
+    return 0;
+}
+
+// The server files the list names; false when it cannot be read.
+bool AddNamedFiles(const std::string& list, const std::string& folder, std::set<std::string>& named,
+                   std::string& error) {
+    std::vector<publish::ListedModule> modules;
+    std::vector<int> skipped;
+    if (!publish::ReadModules(list, false, modules, skipped, error))
+        return false;
+    for (const publish::ListedModule& m : modules) {
+        std::string path, unused;
+        if (publish::ResolveRemote(folder, m.record.remoteFile, path, unused))
+            named.insert(path);
+    }
+    return true;
+}
+
+} // namespace
+
+int Prune(const Args& args) {
+    if (args.positional.size() != 2)
+        return Fail("prune wants LIST SERVER_DIR (see tavpublish prune --help)");
+    const std::string& list = args.positional[0];
+    std::string folder = args.positional[1];
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    unsigned long long keep = 0;
+    if (!ParseSerial(args.keep, keep) || keep == 0 || keep > 1000000)
+        return Fail("--keep " + args.keep + ": not a number of lists from 1 up");
+
+    const std::vector<store::KeptList> kept = store::KeptLists(list);
+    std::set<std::string> named;
+    std::string error;
+    if (IsRegularFile(list) && !AddNamedFiles(list, folder, named, error))
+        return Fail(error + "; nothing deleted");
+    for (size_t i = 0; i < kept.size() && i < keep; ++i) {
+        if (!AddNamedFiles(kept[i].path, folder, named, error))
+            return Fail(error + "; nothing deleted");
+    }
+
+    std::vector<std::string> stored, folders;
+    g_stored = &stored;
+    g_folders = &folders;
+    if (::nftw(folder.c_str(), Visit, 16, FTW_PHYS | FTW_DEPTH) != 0)
+        return Fail(folder + ": cannot be walked; nothing deleted");
+    size_t removed = 0;
+    int failed = 0;
+    for (const std::string& path : stored) {
+        if (named.count(path))
+            continue;
+        if (::unlink(path.c_str()) == 0) {
+            ++removed;
+        } else {
+            std::perror(path.c_str());
+            failed = 1;
+        }
+    }
+    // Digest folders left empty go too; others stay as they are.
+    for (const std::string& path : folders) {
+        if (store::IsStoredPath(path + "/x"))
+            ::rmdir(path.c_str());
+    }
+    for (size_t i = keep; i < kept.size(); ++i) {
+        if (::unlink(kept[i].path.c_str()) != 0) {
+            std::perror(kept[i].path.c_str());
+            failed = 1;
+        }
+        ::unlink((kept[i].path + ".sig").c_str());
+    }
+    const size_t lists = std::min<size_t>(keep, kept.size());
+    std::printf("pruned %s: %zu stored modules removed, %zu kept (named by %s and the newest %zu "
+                "kept lists); %zu older kept lists removed\n",
+                folder.c_str(), removed, stored.size() - removed, list.c_str(), lists,
+                kept.size() - lists);
+    return failed;
+}
