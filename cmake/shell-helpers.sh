@@ -102,6 +102,38 @@ CONF
     return 1
 }
 
+# start_edge DIR PORT ORIGIN_PORT LIST_SECONDS: a caching edge (varnish) on
+# 127.0.0.1:PORT in front of the origin, with the cache rules of a stored
+# release: version lists (".ver") and their signatures for LIST_SECONDS, no
+# stale copy served after; everything else for a year. DIR must be readable by
+# varnish's own user. Sets edge_pid; ready on return.
+start_edge() {
+    local dir=$1 port=$2 origin=$3 ttl=$4
+    mkdir -p "$dir"
+    chmod 755 "$dir"
+    cat >"$dir/edge.vcl" <<VCL
+vcl 4.1;
+backend origin { .host = "127.0.0.1"; .port = "$origin"; }
+sub vcl_backend_response {
+    if (bereq.url ~ "\\.ver(\\.sig)?\$") {
+        set beresp.ttl = ${ttl}s;
+        set beresp.grace = 0s;
+    } else {
+        set beresp.ttl = 365d;
+    }
+}
+VCL
+    /usr/sbin/varnishd -F -a "127.0.0.1:$port" -f "$dir/edge.vcl" -n "$dir/state" \
+        -s malloc,256m >"$dir/varnishd.log" 2>&1 &
+    edge_pid=$!
+    for _ in $(seq 200); do
+        (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && return 0
+        sleep 0.05
+    done
+    echo "varnish did not start: $(cat "$dir/varnishd.log")" >&2
+    return 1
+}
+
 # win PATH: the Unix path as a program under Wine names it (Z:\...).
 win() { echo "Z:${1//\//\\}"; }
 
