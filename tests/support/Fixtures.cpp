@@ -231,8 +231,9 @@ FixtureServer FixtureServer::Vsftpd(const std::string& rootDir, const std::strin
 FixtureServer FixtureServer::Nginx(const std::string& rootDir, const std::string& variant) {
     return FixtureServer("nginx " + testenv::ToUnix(rootDir) + " " + variant);
 }
-FixtureServer FixtureServer::Script(const std::string& rootDir) {
-    return FixtureServer("script " + testenv::ToUnix(rootDir));
+FixtureServer FixtureServer::Script(const std::string& rootDir, const std::string& variant) {
+    return FixtureServer("script " + testenv::ToUnix(rootDir) +
+                         (variant.empty() ? "" : " " + variant));
 }
 
 FixtureServer::FixtureServer(FixtureServer&& other) noexcept

@@ -65,7 +65,7 @@ public:
     static FixtureServer Ftp(const std::string& rootDir, const std::string& variant = "");
     static FixtureServer Vsftpd(const std::string& rootDir, const std::string& variant = "");
     static FixtureServer Nginx(const std::string& rootDir, const std::string& variant = "");
-    static FixtureServer Script(const std::string& rootDir);
+    static FixtureServer Script(const std::string& rootDir, const std::string& variant = "");
 
     FixtureServer(FixtureServer&& other) noexcept;
     FixtureServer& operator=(FixtureServer&&) = delete;

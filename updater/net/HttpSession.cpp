@@ -3,7 +3,9 @@
 #include "NetText.h"
 #include "TimeValue.h"
 
+#include <cctype>
 #include <cstdlib>
+#include <iterator>
 
 namespace {
 
@@ -28,6 +30,16 @@ Win32Result RequestPath(const std::string& remotePath, std::string& path) {
     return Win32Result();
 }
 
+bool IsRedirect(long status) {
+    return status == HTTP_STATUS_MOVED || status == HTTP_STATUS_REDIRECT ||
+           status == HTTP_STATUS_REDIRECT_METHOD || status == HTTP_STATUS_REDIRECT_KEEP_VERB ||
+           status == 308;
+}
+
+// Hops after the first request: a chain longer than this is a loop, or
+// nothing the updater should follow.
+const int kMostHops = 5;
+
 } // namespace
 
 unique_hinternet CHttpSession::OpenFile(const std::string& remotePath) {
@@ -37,19 +49,80 @@ unique_hinternet CHttpSession::OpenFile(const std::string& remotePath) {
 unique_hinternet CHttpSession::SendRequest(const std::string& remotePath, const char* verb,
                                            long* statusCode) {
     CTraceBase& trace = m_host.Tracer();
-    std::string objectName;
-    const Win32Result converted = RequestPath(remotePath, objectName);
+    UrlPlace place;
+    const Win32Result converted = RequestPath(remotePath, place.path);
     if (!converted.Ok()) {
         m_host.Report(converted, "");
         return unique_hinternet();
     }
+    place.secure = m_bSecure;
+    place.host = m_host.RemoteAddress();
+    place.port = m_host.RemotePort();
+    for (int hop = 0;; ++hop) {
+        unique_hinternet request = SendTo(place, remotePath, verb);
+        if (!request)
+            return request;
+        char status[32] = {};
+        DWORD length = sizeof(status);
+        if (!::HttpQueryInfoA(request.get(), HTTP_QUERY_STATUS_CODE, status, &length, nullptr)) {
+            m_host.Report(Win32Result::Failed("HttpQueryInfo"), "");
+            m_host.CloseHandle(request);
+            return unique_hinternet();
+        }
+        const long code = atol(status);
+        if (!IsRedirect(code)) {
+            m_host.MarkServerAnswered();
+            if (statusCode)
+                *statusCode = code;
+            if (code != HTTP_STATUS_OK) {
+                trace.Trace(TRACE_ERROR, "HttpSendRequest(%s)  STAUS = %d ERROR...",
+                            remotePath.c_str(), static_cast<int>(code));
+                m_host.CloseHandle(request);
+                return unique_hinternet();
+            }
+            trace.Trace(TRACE_INFO, "HttpSendRequest(%s)  STAUS = %d OK...", remotePath.c_str(),
+                        static_cast<int>(code));
+            return request;
+        }
+        // A redirect that is refused counts as a server not reached: what
+        // answered is not where the list and the modules are.
+        std::string location(2048, '\0');
+        length = static_cast<DWORD>(location.size());
+        UrlPlace next;
+        const bool located =
+            ::HttpQueryInfoA(request.get(), HTTP_QUERY_LOCATION, &location[0], &length, nullptr);
+        location.resize(located ? length : 0);
+        m_host.CloseHandle(request);
+        const char* refusal = !located                                  ? "no Location"
+                              : !ResolveRedirect(place, location, next) ? "not an HTTP URL"
+                              : place.secure && !next.secure            ? "leaves TLS"
+                              : hop == kMostHops                        ? "too many hops"
+                                                                        : nullptr;
+        if (refusal) {
+            trace.Trace(TRACE_ERROR, "HttpSendRequest(%s) : ERROR, redirect refused (%s) : %d %s",
+                        remotePath.c_str(), refusal, static_cast<int>(code), location.c_str());
+            return unique_hinternet();
+        }
+        trace.Trace(TRACE_INFO, "HttpSendRequest(%s) : redirected (%d) to %s://%s:%u%s",
+                    remotePath.c_str(), static_cast<int>(code), next.secure ? "https" : "http",
+                    next.host.c_str(), static_cast<unsigned>(next.port), next.path.c_str());
+        place = next;
+    }
+}
+
+unique_hinternet CHttpSession::SendTo(const UrlPlace& place, const std::string& remotePath,
+                                      const char* verb) {
+    CTraceBase& trace = m_host.Tracer();
+    const HINTERNET connection = ConnectionTo(place);
+    if (!connection)
+        return unique_hinternet();
     const char* acceptTypes[] = {"*/*", nullptr};
     unique_hinternet request(::HttpOpenRequestA(
-        m_host.Connection(), verb, objectName.c_str(), nullptr, // the library's HTTP version
-        nullptr,                                                // no referrer
+        connection, verb, place.path.c_str(), nullptr, // the library's HTTP version
+        nullptr,                                       // no referrer
         acceptTypes,
         INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION |
-            (m_bSecure ? INTERNET_FLAG_SECURE : 0),
+            INTERNET_FLAG_NO_AUTO_REDIRECT | (place.secure ? INTERNET_FLAG_SECURE : 0),
         reinterpret_cast<DWORD_PTR>(&m_host)));
     if (!request) {
         m_host.Report(Win32Result::Failed("HttpOpenRequest"), "");
@@ -68,27 +141,34 @@ unique_hinternet CHttpSession::SendRequest(const std::string& remotePath, const 
         return unique_hinternet();
     }
     trace.Trace(TRACE_INFO, "HttpSendRequest(%s) OK...", remotePath.c_str());
-
-    char status[32] = {};
-    DWORD length = sizeof(status);
-    if (!::HttpQueryInfoA(request.get(), HTTP_QUERY_STATUS_CODE, status, &length, nullptr)) {
-        m_host.Report(Win32Result::Failed("HttpQueryInfo"), "");
-        m_host.CloseHandle(request);
-        return unique_hinternet();
-    }
-    m_host.MarkServerAnswered();
-    const long code = atol(status);
-    if (statusCode)
-        *statusCode = code;
-    if (code != HTTP_STATUS_OK) {
-        trace.Trace(TRACE_ERROR, "HttpSendRequest(%s)  STAUS = %d ERROR...", remotePath.c_str(),
-                    static_cast<int>(code));
-        m_host.CloseHandle(request);
-        return unique_hinternet();
-    }
-    trace.Trace(TRACE_INFO, "HttpSendRequest(%s)  STAUS = %d OK...", remotePath.c_str(),
-                static_cast<int>(code));
     return request;
+}
+
+HINTERNET CHttpSession::ConnectionTo(const UrlPlace& place) {
+    if (place.secure == m_bSecure && place.port == m_host.RemotePort() &&
+        _stricmp(place.host.c_str(), m_host.RemoteAddress().c_str()) == 0)
+        return m_host.Connection();
+    std::string key = place.host;
+    for (char& c : key)
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    key = (place.secure ? "https://" : "http://") + key + ":" + std::to_string(place.port);
+    unique_hinternet& connection = m_hops[key];
+    if (!connection) {
+        connection.reset(::InternetConnectA(m_host.Root(), place.host.c_str(), place.port,
+                                            nullptr, // no login to a host a redirect named
+                                            nullptr, INTERNET_SERVICE_HTTP, 0,
+                                            reinterpret_cast<DWORD_PTR>(&m_host)));
+        if (!connection)
+            m_host.Report(Win32Result::Failed("InternetConnect"), "");
+    }
+    return connection.get();
+}
+
+void CHttpSession::CloseConnections() {
+    for (auto it = m_hops.begin(); it != m_hops.end();) {
+        m_host.CloseHandle(it->second);
+        it = it->second ? std::next(it) : m_hops.erase(it);
+    }
 }
 
 int CHttpSession::FileSize(const std::string& remotePath, const std::string& context, DWORD* size) {

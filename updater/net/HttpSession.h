@@ -2,8 +2,14 @@
 // HTTP and HTTPS over the downloader's connection: a remote file is the
 // response to a GET, status 200 only; its size and time come from that
 // response's headers, so a module's size query and download share one GET.
+// Redirects are followed here, each hop checked: to another host or path on
+// a connection of its own, at most five hops, never from HTTPS to another
+// scheme.
 
+#include "NetText.h"
 #include "RemoteProtocol.h"
+
+#include <map>
 
 class CHttpSession : public IRemoteProtocol {
 public:
@@ -17,15 +23,22 @@ public:
     int FileSize(const std::string& remotePath, const std::string& context, DWORD* size) override;
     int FileTime(const std::string& remotePath, const std::string& context, time_t* time) override;
     DWORD LeastBodySize(HINTERNET file, DWORD expectedSize) override;
+    void CloseConnections() override;
 
 private:
     // The response of one request, status 200 only; statusCode gets the
     // status when one arrived.
     unique_hinternet SendRequest(const std::string& remotePath, const char* verb,
                                  long* statusCode = nullptr);
+    // One request to one place; null after the report.
+    unique_hinternet SendTo(const UrlPlace& place, const std::string& remotePath, const char* verb);
+    // The connection to a place: the downloader's own for its server, else
+    // one kept per place that a redirect led to (no login sent there).
+    HINTERNET ConnectionTo(const UrlPlace& place);
 
     IProtocolHost& m_host;
     // The server's certificate must chain to a root this machine trusts and
     // name the host; nothing turns either check off.
     const bool m_bSecure;
+    std::map<std::string, unique_hinternet> m_hops;
 };

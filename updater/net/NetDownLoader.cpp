@@ -73,13 +73,17 @@ int CNetDownLoader::Connect() {
     }
     // An FTP connection logs in at once; an HTTP one waits for its first request.
     m_bServerAnswered = m_pProtocol->AnswersOnConnect();
+    // The log is a file on disk: the password stays out of it.
     Trace(TRACE_INFO, "InternetConnect(%s , %d, %s, %s, %d) OK...", m_strRemoteAddress.c_str(),
-          m_nRemotePort, m_strLoginName.c_str(), m_strLoginPassword.c_str(), m_nProtocol);
+          m_nRemotePort, m_strLoginName.c_str(), "***", m_nProtocol);
     return 1;
 }
 
 void CNetDownLoader::Disconnect() {
     _CloseInternetHandle(m_hRemoteFile);
+    // A redirect's connections go before the root handle that holds them.
+    if (m_pProtocol)
+        m_pProtocol->CloseConnections();
     _CloseInternetHandle(m_hConnect);
     _CloseInternetHandle(m_hInternet);
 }

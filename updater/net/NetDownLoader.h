@@ -39,7 +39,7 @@ public:
                      std::string loginPassword);
     int Connect();
     void Disconnect();
-    unsigned short RemotePort() const { return m_nRemotePort; }
+    unsigned short RemotePort() const override { return m_nRemotePort; }
     // Whether the server answered since the last Connect: an FTP login, or an
     // HTTP response of any status. An HTTP connection is made by the first
     // request, so only then does an unreachable server show.
@@ -83,6 +83,8 @@ private:
 
     // What the protocol unit asks of the downloader.
     HINTERNET Connection() const override { return m_hConnect.get(); }
+    HINTERNET Root() const override { return m_hInternet.get(); }
+    const std::string& RemoteAddress() const override { return m_strRemoteAddress; }
     DWORD TimeoutSeconds() const override { return m_dwTimeoutSeconds; }
     CTraceBase& Tracer() override { return *this; }
     void Report(const Win32Result& failure, const std::string& detail) override {

@@ -94,3 +94,57 @@ bool ParseFtpSize(const std::string& text, unsigned long long& size) {
     size = std::stoull(text);
     return true;
 }
+
+bool ResolveRedirect(const UrlPlace& from, const std::string& location, UrlPlace& to) {
+    UrlPlace next = from;
+    std::string rest = location;
+    const size_t colon = rest.find(':');
+    const size_t slash = rest.find('/');
+    if (colon != std::string::npos && (slash == std::string::npos || colon < slash)) {
+        std::string scheme = rest.substr(0, colon);
+        for (char& c : scheme)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (scheme != "http" && scheme != "https")
+            return false;
+        next.secure = scheme == "https";
+        rest = rest.substr(colon + 1);
+        if (rest.compare(0, 2, "//") != 0)
+            return false;
+        next.port = 0; // the scheme's own unless the URL names one
+    }
+    if (rest.compare(0, 2, "//") == 0) {
+        const size_t end = rest.find_first_of("/?#", 2);
+        const std::string authority = rest.substr(2, end == std::string::npos ? end : end - 2);
+        rest = end == std::string::npos ? "/" : rest.substr(end);
+        if (authority.empty() || authority.find('@') != std::string::npos)
+            return false;
+        // An IPv6 literal keeps its colons inside the brackets.
+        const size_t close = authority.rfind(']');
+        const size_t portAt = authority.rfind(':');
+        next.host = authority;
+        next.port = 0;
+        if (portAt != std::string::npos && (close == std::string::npos || portAt > close)) {
+            const std::string digits = authority.substr(portAt + 1);
+            if (digits.empty() || digits.size() > 5 || !AllDigits(digits) ||
+                std::stoul(digits) == 0 || std::stoul(digits) > 65535)
+                return false;
+            next.host = authority.substr(0, portAt);
+            next.port = static_cast<unsigned short>(std::stoul(digits));
+        }
+        if (next.host.empty())
+            return false;
+        if (!next.port)
+            next.port = next.secure ? 443 : 80;
+        if (rest[0] != '/')
+            rest = "/" + rest;
+    } else if (rest.empty() || rest[0] != '/') {
+        // Beside the answering path: its folder, without its query.
+        const std::string base = from.path.substr(0, from.path.find('?'));
+        rest = base.substr(0, base.rfind('/') + 1) + rest;
+        if (rest[0] != '/')
+            rest = "/" + rest;
+    }
+    next.path = rest.substr(0, rest.find('#'));
+    to = next;
+    return true;
+}

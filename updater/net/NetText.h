@@ -30,3 +30,18 @@ bool ParseFtpTime(const std::string& text, FtpTime& time);
 
 // SIZE's answer: a decimal byte count.
 bool ParseFtpSize(const std::string& text, unsigned long long& size);
+
+// Where a request goes: scheme, host, port and the request path (with its
+// query), as sent.
+struct UrlPlace {
+    bool secure = false;
+    std::string host;
+    unsigned short port = 0;
+    std::string path;
+};
+
+// The place a redirect's Location names, from the place that answered it: an
+// absolute http or https URL, one without a scheme ("//host/x"), a path from
+// the root, or a path beside the answering one. False for any other scheme,
+// a URL with a login in it, or a port that is no number.
+bool ResolveRedirect(const UrlPlace& from, const std::string& location, UrlPlace& to);

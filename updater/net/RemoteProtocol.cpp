@@ -18,7 +18,7 @@ std::unique_ptr<IRemoteProtocol> MakeRemoteProtocol(int protocol, IProtocolHost&
 }
 
 static_assert(PROTOCOL_FTP == INTERNET_SERVICE_FTP && PROTOCOL_HTTP == INTERNET_SERVICE_HTTP &&
-                  PROTOCOL_HTTPS == INTERNET_SCHEME_HTTPS,
+                  PROTOCOL_HTTPS == static_cast<int>(INTERNET_SCHEME_HTTPS),
               "protocol codes are the library's numbers");
 static_assert(INTERNET_DEFAULT_FTP_PORT == 21 && INTERNET_DEFAULT_HTTP_PORT == 80 &&
                   INTERNET_DEFAULT_HTTPS_PORT == 443,

@@ -18,6 +18,10 @@
 class IProtocolHost {
 public:
     virtual HINTERNET Connection() const = 0;
+    virtual HINTERNET Root() const = 0;
+    // The server the connection was made to.
+    virtual const std::string& RemoteAddress() const = 0;
+    virtual unsigned short RemotePort() const = 0;
     virtual DWORD TimeoutSeconds() const = 0;
     virtual CTraceBase& Tracer() = 0;
     // The one error report, for a failure already taken from its call.
@@ -60,6 +64,9 @@ public:
                          time_t* time) = 0;
     // Fewest body bytes of the open file that make its transfer complete.
     virtual DWORD LeastBodySize(HINTERNET file, DWORD expectedSize) = 0;
+    // Closes what the unit opened besides the connection; the remote file
+    // is closed before.
+    virtual void CloseConnections() {}
 };
 
 // The unit for a protocol code; null for a code that is no protocol.

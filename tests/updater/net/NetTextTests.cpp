@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace {
 
 // Faults: a byte of a non-ASCII name sent raw (a server looks for another
@@ -50,6 +52,33 @@ TEST(FtpReply, CodeTimeAndSizeAreReadAsTheServerGivesThem) {
     ASSERT_TRUE(ParseFtpSize("4294967297", size));
     EXPECT_EQ(4294967297ULL, size);
     EXPECT_FALSE(ParseFtpSize("12 bytes", size));
+}
+
+// Faults: a relative Location resolved against the root instead of the
+// answering folder, an absolute URL's scheme or port lost, a host taken from
+// a login in the URL, a scheme other than HTTP(S) followed.
+TEST(Redirect, LocationIsResolvedFromThePlaceThatAnswered) {
+    const UrlPlace from{true, "example.org", 8443, "/u/list.txt?x=1"};
+    const auto url = [](const UrlPlace& p) {
+        return std::string(p.secure ? "https://" : "http://") + p.host + ":" +
+               std::to_string(p.port) + p.path;
+    };
+    const struct {
+        const char* location;
+        const char* target; // "" when refused
+    } cases[] = {{"m.bin", "https://example.org:8443/u/m.bin"},
+                 {"/v/m.bin#top", "https://example.org:8443/v/m.bin"},
+                 {"//cdn.example.org/m", "https://cdn.example.org:443/m"},
+                 {"HTTP://cdn:8080?q", "http://cdn:8080/?q"},
+                 {"https://[::1]:9/m", "https://[::1]:9/m"},
+                 {"https://evil@cdn/m", ""},
+                 {"ftp://cdn/m", ""},
+                 {"https://cdn:99999/m", ""}};
+    for (const auto& c : cases) {
+        UrlPlace to;
+        const bool ok = ResolveRedirect(from, c.location, to);
+        EXPECT_EQ(c.target, ok ? url(to) : "") << c.location;
+    }
 }
 
 } // namespace

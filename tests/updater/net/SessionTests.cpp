@@ -99,3 +99,41 @@ TEST_F(HttpTest, LocalFileThatCannotBeOpenedKeepsTheRemoteFileCached) {
 }
 
 } // namespace
+
+namespace {
+
+class RedirectTest : public NetTest {
+protected:
+    FixtureServer home = FixtureServer::Script(root), other = FixtureServer::Script(root);
+    const std::string target = local + "\\m.dll";
+};
+
+// Faults: a module redirected to another host not arriving, or the later
+// requests of the pass sent to that host instead of the configured one.
+TEST_F(RedirectTest, ModuleRedirectedToAnotherHostArrivesAndTheNextRequestStaysHome) {
+    Connect(home, PROTOCOL_HTTP);
+    ASSERT_TRUE(other.Ok()) << other.Error();
+    const std::string away = "http://localhost:" + std::to_string(other.Port()) + "/c?size=10000";
+    ASSERT_EQ(1, net.DownloadFile("/m?redirect=" + away, target, 10000)) << trace.Dump();
+    EXPECT_TRUE(ScriptedBody(10000) == testenv::ReadFile(target));
+    ASSERT_EQ(1, net.DownloadFile("/n?size=500", target, 500)) << trace.Dump();
+    EXPECT_EQ(1, home.CountRequests("GET /n?size=500"));
+    EXPECT_EQ(0, other.CountRequests("/n"));
+}
+
+// Fault: an HTTPS request sent on to plain HTTP, so the list and the modules
+// travel in clear; the refusal counts as a server not reached.
+TEST_F(RedirectTest, HttpsRedirectToPlainHttpIsRefused) {
+    ASSERT_TRUE(TrustTestCa());
+    FixtureServer secure = FixtureServer::Script(root, "tls");
+    ASSERT_TRUE(secure.Ok() && other.Ok()) << secure.Error() << other.Error();
+    ASSERT_TRUE(net.SetLoginInfo("localhost", PROTOCOL_HTTPS, secure.Port(), "", ""));
+    ASSERT_TRUE(net.Connect());
+    const std::string clear = "http://127.0.0.1:" + std::to_string(other.Port()) + "/m?size=100";
+    EXPECT_EQ(0, net.DownloadFile("/m?redirect=" + clear, target, 0));
+    EXPECT_EQ(1, secure.CountRequests("GET /m?redirect="));
+    EXPECT_EQ(0, other.CountRequests("GET"));
+    EXPECT_FALSE(net.ServerAnswered());
+}
+
+} // namespace
