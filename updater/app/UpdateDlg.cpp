@@ -20,13 +20,16 @@ CUpdateDlg::~CUpdateDlg() {
     m_manager.AttachView(nullptr);
 }
 
+// clang-format off
 BEGIN_MESSAGE_MAP(CUpdateDlg)
-ON_MESSAGE(WM_SYSCOMMAND, &CUpdateDlg::OnSysCommand), ON_MESSAGE(WM_PAINT, &CUpdateDlg::OnPaint),
+    ON_MESSAGE(WM_SYSCOMMAND, &CUpdateDlg::OnSysCommand),
+    ON_MESSAGE(WM_PAINT, &CUpdateDlg::OnPaint),
     ON_MESSAGE(WM_QUERYDRAGICON, &CUpdateDlg::OnQueryDragIcon),
     ON_MESSAGE(WM_START_UPDATE, &CUpdateDlg::OnStartUpdate),
-    END_MESSAGE_MAP()
+END_MESSAGE_MAP();
+// clang-format on
 
-        void CUpdateDlg::DoDataExchange() {
+void CUpdateDlg::DoDataExchange() {
     DDX_Control(m_hWnd, IDC_STATIC_BYTES, m_byteCountText);
     DDX_Control(m_hWnd, IDC_STATIC_FILE, m_fileNameText);
     DDX_Control(m_hWnd, IDC_STATIC_STAGE, m_stageText);
