@@ -3,77 +3,24 @@
 #include "AppName.h"
 #include "Crypto.h"
 #include "DownloadDecision.h"
-#include "LocalFolder.h"
+#include "LocalModules.h"
 #include "ModuleStart.h"
-#include "NetText.h"
-#include "PartialFile.h"
-#include "SerialStore.h"
-#include "SignedList.h"
-#include "TimeValue.h"
-#include "UniqueHandle.h"
 
 #include <io.h>
 
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <set>
 
 namespace {
-
-const char* const kStatusTexts[] = {
-    "초기화 합니다.",
-    "설정파일을 읽어드립니다.",
-    "업데이트 서버에 접속합니다.",
-    "버전 정보를 가져옵니다.",
-    "버전 정보를 분석합니다.",
-    "업데이트된 파일(들)을 다운로드 합니다.",
-    "업데이트된 파일(들)을 등록합니다.",
-    "프로그램을 실행합니다.",
-    "업데이트를 마칩니다.",
-};
 
 const char kNothingToRun[] = "ERROR, 실행할 모듈도  기본 실행 파일도 없습니다";
 // Shown in the comparison trace where a time or a digest could not be had.
 const char kUnknown[] = "unknown";
-// Far above any real list; a server cannot make the pass read without end.
-const DWORD kMaxListBytes = 4 << 20;
-// A signature of the largest key accepted (4096 bits).
-const DWORD kMaxSignatureBytes = 512;
 // How long a pass waits for another one on the machine to end.
 const DWORD kOtherPassWaitMs = 10 * 60 * 1000;
 
-// The file a held module's name opens now: the loader's search or another
-// current folder must not find a different one.
-std::string FullPathOf(const std::string& path) {
-    char full[MAX_PATH];
-    const DWORD n = ::GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
-    return n > 0 && n < MAX_PATH ? std::string(full, n) : path;
-}
-
-std::string ShownTime(const std::optional<long long>& value) {
-    const std::string text = value ? FormatLocalTime(static_cast<time_t>(*value)) : "";
-    return text.empty() ? kUnknown : text;
-}
-
-// Last-write time of the first match of the local path, if there is one.
-std::optional<long long> LocalFileTime(const std::string& path) {
-    WIN32_FIND_DATAA data;
-    unique_hfind find(::FindFirstFileA(path.c_str(), &data));
-    time_t value = 0;
-    // The same conversion as the server times, so the two compare directly.
-    if (!find || !TimeFromFileTime(data.ftLastWriteTime, &value))
-        return std::nullopt;
-    return value;
-}
-
 } // namespace
-
-const char* StatusText(int code) {
-    if (code < STATUS_INIT || code > STATUS_FINISH)
-        return "";
-    return kStatusTexts[code];
-}
 
 CAULMgr::CAULMgr() : m_nStatus(STATUS_INIT), m_pView(nullptr) {
     m_nTraceLevel = 0;
@@ -135,7 +82,7 @@ int CAULMgr::LoadConfig(std::string path) {
               path.c_str());
         return 0;
     }
-    m_config = ReadUpdateConfig(path);
+    UseConfig(ReadUpdateConfig(path));
 
     const UpdateConfig& c = m_config;
     Trace(TRACE_INFO, "LoadConfig : Config File  = %s", path.c_str());
@@ -150,12 +97,20 @@ int CAULMgr::LoadConfig(std::string path) {
           c.localVersionFile.c_str());
     Trace(TRACE_INFO, "LoadConfig : [LOCAL]  Default Exec Filee     = %s",
           c.defaultExecFile.c_str());
-    if (IsSigningOn())
+    if (c.signingKey)
         Trace(TRACE_INFO, "LoadConfig : [SERVER] Signing Key            = %s",
               c.signingKey->c_str());
     if (c.passiveMode)
         Trace(TRACE_INFO, "LoadConfig : [SERVER] Passive Mode           = 1");
     return 1;
+}
+
+void CAULMgr::UseConfig(const UpdateConfig& config) {
+    m_config = config;
+    if (m_config.signingKey)
+        m_pSignedPass = std::make_unique<CSignedPass>(*this, m_downloader, m_config);
+    else
+        m_pSignedPass.reset();
 }
 
 int CAULMgr::BeginPass() {
@@ -170,8 +125,8 @@ int CAULMgr::BeginPass() {
 }
 
 void CAULMgr::EndPass() {
-    // Nothing checked in this pass is used any more.
-    m_release.Reset(0);
+    if (m_pSignedPass)
+        m_pSignedPass->EndPass();
     m_passLock.Release();
 }
 
@@ -199,8 +154,8 @@ int CAULMgr::ConnectServer() {
 
 int CAULMgr::GetVersionInfo() {
     SetStatus(STATUS_GET_VERSION);
-    if (IsSigningOn())
-        return GetSignedVersionInfo();
+    if (m_pSignedPass)
+        return m_pSignedPass->GetVersionInfo();
     const UpdateConfig& c = m_config;
     // No expected size: the version list moves no progress display.
     const int ok = m_downloader.DownloadFile(c.remoteVersionFile, c.localVersionFile, 0);
@@ -213,76 +168,14 @@ int CAULMgr::GetVersionInfo() {
     return ok;
 }
 
-int CAULMgr::GetSignedVersionInfo() {
-    const UpdateConfig& c = m_config;
-    std::string why;
-    if (!m_signingKey.Import(*c.signingKey, why)) {
-        Trace(TRACE_ERROR, "GetVersionInfo : ERROR, Signing Key unusable : %s", why.c_str());
-        return 0;
-    }
-    // Both kept in memory: nothing takes the local list's place before every
-    // check has passed, and the checks read no file that could change.
-    const std::string remoteSignature = c.remoteVersionFile + ".sig";
-    CMemorySink list(kMaxListBytes), signature(kMaxSignatureBytes);
-    const struct {
-        const std::string& remote;
-        CMemorySink& sink;
-    } files[] = {{c.remoteVersionFile, list}, {remoteSignature, signature}};
-    for (const auto& f : files) {
-        // The signature over the same connection, right after the list.
-        if (!m_downloader.ReadRemoteFile(f.remote, f.sink, 0, f.remote)) {
-            Trace(TRACE_ERROR, "GetVersionInfo : DownloadFile(%s) ERROR", f.remote.c_str());
-            return 0;
-        }
-    }
-    SignedListSource source;
-    source.listPath = c.remoteVersionFile;
-    source.serialName =
-        SerialValueName(c.protocol, c.remoteAddress, static_cast<unsigned short>(c.remotePort),
-                        c.remoteVersionFile);
-    source.now = static_cast<long long>(std::time(nullptr));
-    const SignedListVerdict verdict =
-        CheckSignedList(list.Bytes(), signature.Bytes(), m_signingKey, source);
-    if (!verdict.accepted) {
-        Trace(TRACE_ERROR, "GetVersionInfo : ERROR, %s", verdict.why.c_str());
-        return 0;
-    }
-    // The local list describes the installed release: it is replaced once
-    // this list's release is in place.
-    m_strVerifiedList = list.Bytes();
-    m_strVerifiedSignature = signature.Bytes();
-    Trace(TRACE_INFO, "GetVersionInfo : signature(%s) OK, serial %s", remoteSignature.c_str(),
-          std::to_string(verdict.serial).c_str());
-    return 1;
-}
-
-void CAULMgr::KeepVerifiedList() {
-    // With its signature, so that what a later pass reads back as the
-    // installed release is checked again, not taken on trust.
-    const std::string& path = m_config.localVersionFile;
-    const std::string folder = LocalFolderOf(path);
-    Win32Result written = folder.empty() ? Win32Result() : MakeFolderChain(folder);
-    if (written.Ok())
-        written = ReplaceFileContent(path + ".sig", m_strVerifiedSignature);
-    if (written.Ok())
-        written = ReplaceFileContent(path, m_strVerifiedList);
-    if (written.Ok()) {
-        Trace(TRACE_INFO, "KeepVerifiedList : local version list(%s) OK", path.c_str());
-        return;
-    }
-    Trace(TRACE_ERROR, "KeepVerifiedList : ERROR, %s(%s) failed, EC=%d", written.FailedCall(),
-          path.c_str(), static_cast<int>(written.Error()));
-    ++m_nFailedModules;
-}
-
 int CAULMgr::ParseVersionInfo() {
     // A signed pass reads the bytes whose signature it checked: the file could
     // have been changed since.
-    if (IsSigningOn()) {
+    if (m_pSignedPass) {
         ClearModules();
         size_t position = 0;
         std::string line;
-        while (versionlist::ReadTextLine(m_strVerifiedList, position, line))
+        while (versionlist::ReadTextLine(m_pSignedPass->VerifiedList(), position, line))
             AddModuleLine(line);
         return 1;
     }
@@ -310,14 +203,8 @@ void CAULMgr::AddModuleLine(const std::string& line) {
     auto record = std::make_unique<ModuleRecord>();
     if (!versionlist::ParseLine(*this, line, *record))
         return;
-    if (IsSigningOn() && (record->sha256.empty() || record->size < 0)) {
-        // Only bytes the publisher's signature covers are installed, and a
-        // transfer must know where they end.
-        Trace(TRACE_ERROR,
-              "ParseVersionInfo : ERROR, no SHA-256 or size in a signed list, skipped : %s | %s",
-              record->localFile.c_str(), record->remoteFile.c_str());
+    if (m_pSignedPass && !m_pSignedPass->Admits(*record))
         return;
-    }
     m_modules.push_back(std::move(record));
     const ModuleRecord& r = *m_modules.back();
     Trace(TRACE_INFO, "ParseVersionInfo : Module[%2d] = %s | %s | %s ",
@@ -335,21 +222,14 @@ int CAULMgr::CompareVersionInfo() {
         Trace(TRACE_ERROR, "CompareVersionInfo :  ERROR, 버전 정보가 없습니다.");
         return 0;
     }
-    m_release.Reset(m_modules.size());
-    m_bReleaseFailed = false;
-    // What ended passes left beside the modules goes first; an installed file
-    // a pass ended in the middle of a swap had set aside comes back.
-    std::set<std::string> swept;
-    for (const auto& r : m_modules) {
-        const std::string folder = LocalFolderOf(r->localFile);
-        if (swept.insert(folder).second)
-            SweepLeftovers(r->localFile);
-    }
+    if (m_pSignedPass)
+        m_pSignedPass->BeginCompare(m_modules.size());
+    // What ended passes left beside the modules goes first.
+    SweepModuleFolders(m_modules);
     for (size_t i = 0; i < m_modules.size(); ++i)
         CompareModule(i, *m_modules[i]);
-    // Nothing to fetch: the release is in place already.
-    if (IsSigningOn() && CountModulesToUpdate() == 0)
-        KeepVerifiedList();
+    if (m_pSignedPass && !m_pSignedPass->EndCompare(CountModulesToUpdate()))
+        ++m_nFailedModules;
     return 1;
 }
 
@@ -371,9 +251,9 @@ void CAULMgr::CompareModule(size_t index, ModuleRecord& r) {
         // be. A signed pass keeps the file it checked held until it is used.
         std::string local;
         unsigned long long size = 0;
-        if (IsSigningOn())
-            m_release.CheckInstalled(index, r, &local, &size);
-        else if (!HashFile(r.localFile, local, &size))
+        if (m_pSignedPass)
+            m_pSignedPass->CheckInstalled(index, r, &local, &size);
+        else if (!HashFile(r.localFile, local, &size).Ok())
             local.clear();
         if (!local.empty()) {
             facts.localSha256 = local;
@@ -395,8 +275,8 @@ void CAULMgr::CompareModule(size_t index, ModuleRecord& r) {
     Trace(TRACE_INFO,
           "CompareVersionInfo : Module[%2d] : %s : Local Time(%s) , Server Time(%s) -> "
           "Download =%d",
-          number, r.localFile.c_str(), ShownTime(facts.localTime).c_str(),
-          ShownTime(facts.serverTime).c_str(), r.download);
+          number, r.localFile.c_str(), ShownTime(facts.localTime, kUnknown).c_str(),
+          ShownTime(facts.serverTime, kUnknown).c_str(), r.download);
 }
 
 int CAULMgr::CountModulesToUpdate() {
@@ -413,13 +293,9 @@ int CAULMgr::DownloadNewFiles() {
         Trace(TRACE_ERROR, "DownloadNewFiles :  ERROR, 버전 정보가 없습니다.");
         return 0;
     }
-    if (IsSigningOn()) {
-        // One release, all or nothing; the local list follows it.
-        m_bReleaseFailed = !m_release.Install(m_modules);
-        if (m_bReleaseFailed)
+    if (m_pSignedPass) {
+        if (!m_pSignedPass->Install(m_modules))
             ++m_nFailedModules;
-        else
-            KeepVerifiedList();
         return 1;
     }
     for (const auto& record : m_modules) {
@@ -433,7 +309,10 @@ int CAULMgr::DownloadNewFiles() {
             ++m_nFailedModules;
             continue;
         }
-        if (DownloadModule(r, size)) {
+        const int downloaded = r.sha256.empty() && r.size < 0
+                                   ? m_downloader.DownloadFile(r.remoteFile, r.localFile, size)
+                                   : InstallModule(*this, m_downloader, r, size);
+        if (downloaded) {
             Trace(TRACE_INFO, "DownloadNewFiles : DownloadFile(%s->%s) OK . %d Bytes",
                   r.remoteFile.c_str(), r.localFile.c_str(), static_cast<int>(size));
         } else {
@@ -445,20 +324,6 @@ int CAULMgr::DownloadNewFiles() {
     return 1;
 }
 
-int CAULMgr::DownloadModule(const ModuleRecord& r, DWORD size) {
-    if (r.sha256.empty() && r.size < 0)
-        return m_downloader.DownloadFile(r.remoteFile, r.localFile, size);
-    // Checked as a signed release checks its modules, then put in place alone.
-    std::unique_ptr<CPartialFile> received = ReceiveModule(*this, m_downloader, r, size);
-    if (!received)
-        return 0;
-    const Win32Result placed = received->Commit();
-    if (!placed.Ok())
-        Trace(TRACE_ERROR, "DownloadNewFiles : ERROR, %s(%s) failed, EC=%d", placed.FailedCall(),
-              r.localFile.c_str(), static_cast<int>(placed.Error()));
-    return placed.Ok() ? 1 : 0;
-}
-
 int CAULMgr::RegisterModule() {
     SetStatus(STATUS_REGISTER);
     for (size_t i = 0; i < m_modules.size(); ++i) {
@@ -467,13 +332,12 @@ int CAULMgr::RegisterModule() {
         // A signed pass registers only what it put in place and holds.
         if (!HasUpdateOption(r, 'R') || !r.download)
             continue;
-        if (IsSigningOn() && !m_release.IsVerified(i)) {
-            Trace(TRACE_ERROR, "RegisterModule : ERROR, %s not installed and checked : skipped",
-                  r.localFile.c_str());
+        std::string path = r.localFile;
+        if (m_pSignedPass && !m_pSignedPass->CheckedPath(i, r, "RegisterModule", path)) {
             ++m_nFailedModules;
             continue;
         }
-        if (_RegisterControl(IsSigningOn() ? FullPathOf(r.localFile) : r.localFile)) {
+        if (_RegisterControl(path)) {
             Trace(TRACE_INFO, "RegisterModule : _RegisterControl(%s) OK", r.localFile.c_str());
         } else {
             Trace(TRACE_ERROR, "RegisterModule : _RegisterControl(%s) ", r.localFile.c_str());
@@ -496,26 +360,18 @@ int CAULMgr::LaunchModule() {
     SetStatus(STATUS_LAUNCH);
     // A signed pass starts only what it checked and holds: after a release
     // that did not go in, the programs of the release still installed.
-    ModuleList installed;
-    CRelease installedRelease(*this, m_downloader);
-    const bool fallBack = IsSigningOn() && m_bReleaseFailed;
-    if (fallBack)
-        HoldInstalledRelease(installed, installedRelease);
-    const ModuleList& modules = fallBack ? installed : m_modules;
-    const CRelease& release = fallBack ? installedRelease : m_release;
+    CSignedPass* const signedPass = m_pSignedPass.get();
+    const ModuleList& modules = signedPass ? signedPass->ModulesToStart(m_modules) : m_modules;
     int tried = 0;
     for (size_t i = 0; i < modules.size(); ++i) {
         const ModuleRecord& r = *modules[i];
         if (!HasUpdateOption(r, 'E'))
             continue;
-        if (IsSigningOn() && !release.IsVerified(i)) {
-            Trace(TRACE_ERROR, "LaunchModule : ERROR, %s not installed and checked : skipped",
-                  r.localFile.c_str());
+        std::string program = r.localFile;
+        if (signedPass && !signedPass->CheckedPath(i, r, "LaunchModule", program))
             continue;
-        }
         // A start that fails still counts: the default program is no stand-in.
         ++tried;
-        const std::string program = IsSigningOn() ? FullPathOf(r.localFile) : r.localFile;
         if (_ExecuteApp(program, std::string()))
             Trace(TRACE_INFO, "LaunchModule : _ExecuteApp(%s) OK", program.c_str());
         else
@@ -541,33 +397,6 @@ int CAULMgr::LaunchModule() {
     else
         Trace(TRACE_ERROR, "LaunchModule : _ExecuteApp(%s) ", defaultExec.c_str());
     return 1;
-}
-
-void CAULMgr::HoldInstalledRelease(ModuleList& modules, CRelease& release) {
-    const std::string& path = m_config.localVersionFile;
-    // The key this pass's list was checked with (a release only fails after that).
-    std::string list, signature;
-    if (!ReadWholeFile(path, list, kMaxListBytes) ||
-        !ReadWholeFile(path + ".sig", signature, kMaxSignatureBytes) ||
-        !m_signingKey.Verify(list, signature)) {
-        Trace(TRACE_ERROR, "LaunchModule : ERROR, local version list(%s) not signed by the key",
-              path.c_str());
-        return;
-    }
-    size_t position = 0;
-    std::string line;
-    while (versionlist::ReadTextLine(list, position, line)) {
-        auto record = std::make_unique<ModuleRecord>();
-        if (versionlist::ParseLine(*this, line, *record) && !record->sha256.empty())
-            modules.push_back(std::move(record));
-    }
-    release.Reset(modules.size());
-    for (size_t i = 0; i < modules.size(); ++i) {
-        std::string digest;
-        unsigned long long size = 0;
-        if (HasUpdateOption(*modules[i], 'E'))
-            release.CheckInstalled(i, *modules[i], &digest, &size);
-    }
 }
 
 int CAULMgr::_ExecuteApp(std::string path, std::string arguments) {

@@ -4,12 +4,12 @@
 // gives it. The work of each stage lies in units of its own; the stages here
 // decide, trace and report.
 
-#include "Crypto.h"
 #include "ModuleOptions.h"
 #include "NetDownLoader.h"
 #include "PassLock.h"
 #include "ProgressThrottle.h"
-#include "Release.h"
+#include "SignedPass.h"
+#include "StatusText.h"
 #include "TraceBase.h"
 #include "UpdateConfig.h"
 #include "UpdateView.h"
@@ -18,21 +18,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-// Status codes, each with its text on the stage line.
-enum {
-    STATUS_INIT = 0,
-    STATUS_LOAD_CONFIG = 1,
-    STATUS_CONNECT = 2,
-    STATUS_GET_VERSION = 3,
-    STATUS_COMPARE = 4,
-    STATUS_DOWNLOAD = 5,
-    STATUS_REGISTER = 6,
-    STATUS_LAUNCH = 7,
-    STATUS_FINISH = 8,
-};
-
-const char* StatusText(int code);
 
 class CAULMgr : public CTraceBase, public IDownloadProgress {
 public:
@@ -77,40 +62,27 @@ public:
     bool ServerAnswered() const { return m_downloader.ServerAnswered(); }
 
     const UpdateConfig& Config() const { return m_config; }
-    void SetConfig(const UpdateConfig& config) { m_config = config; }
     const ModuleList& Modules() const { return m_modules; }
-    void AddModule(std::unique_ptr<ModuleRecord> record) { m_modules.push_back(std::move(record)); }
 
 private:
-    bool IsSigningOn() const { return m_config.signingKey.has_value(); }
-    int GetSignedVersionInfo();
+    // Tests set a configuration or a module list without a file.
+    friend struct EngineTestAccess;
+
+    // The configuration of the pass; a signing key makes it a signed pass.
+    void UseConfig(const UpdateConfig& config);
     void AddModuleLine(const std::string& line);
     void CompareModule(size_t index, ModuleRecord& record);
-    int DownloadModule(const ModuleRecord& record, DWORD size);
-    // The verified list becomes the local one once its release is in place.
-    void KeepVerifiedList();
-    // After a signed release did not go in: the release the local list says
-    // is installed, its programs held where they have the digest and size
-    // the list gives them.
-    void HoldInstalledRelease(ModuleList& modules, CRelease& release);
     void ClearModules();
 
     UpdateConfig m_config;
-    // The bytes of the list whose signature a signed pass checked; the pass
-    // reads its modules from these, never from the file again.
-    std::string m_strVerifiedList;
-    std::string m_strVerifiedSignature;
-    // The configured key, once the version stage has imported it.
-    CSigningKey m_signingKey;
     ModuleList m_modules;
     CNetDownLoader m_downloader;
     int m_nStatus;
     IUpdateView* m_pView;
     CProgressThrottle m_progressThrottle;
     CPassLock m_passLock;
-    // The signed pass's modules as it checked them, held until it ends.
-    CRelease m_release{*this, m_downloader};
-    bool m_bReleaseFailed = false;
+    // Present when the configuration names a signing key.
+    std::unique_ptr<CSignedPass> m_pSignedPass;
     int m_nFailedModules = 0;
     int m_nFailedStarts = 0;
 };

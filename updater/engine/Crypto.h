@@ -3,6 +3,7 @@
 // the only cryptography of the program.
 
 #include "UniqueHandle.h"
+#include "Win32Result.h"
 
 #include <windows.h>
 #include <wincrypt.h>
@@ -22,34 +23,34 @@ using unique_hcryptprov = unique_any<HCRYPTPROV, release_crypt_context>;
 using unique_hcrypthash = unique_any<HCRYPTHASH, destroy_crypt_hash>;
 using unique_hcryptkey = unique_any<HCRYPTKEY, destroy_crypt_key>;
 
-// SHA-256 of bytes fed in pieces. Every step fails with the system's error
-// code left for the caller.
+// SHA-256 of bytes fed in pieces; each step hands back the call that failed.
 class CSha256 {
 public:
-    bool Begin();
-    bool Add(const void* data, DWORD size);
+    Win32Result Begin();
+    Win32Result Add(const void* data, DWORD size);
     // The digest as lower-case hex; the hash cannot take more bytes after.
-    bool Finish(std::string& hex);
+    Win32Result Finish(std::string& hex);
 
 private:
     unique_hcryptprov m_prov;
     unique_hcrypthash m_hash;
 };
 
-// SHA-256 and size of a whole file; false when it cannot be opened or read.
-bool HashFile(const std::string& path, std::string& hex, unsigned long long* size);
+// SHA-256 and size of a whole file; fails when it cannot be opened or read.
+Win32Result HashFile(const std::string& path, std::string& hex, unsigned long long* size);
 // SHA-256 and size of an open file, read from its start.
-bool HashOpenFile(HANDLE file, std::string& hex, unsigned long long* size);
+Win32Result HashOpenFile(HANDLE file, std::string& hex, unsigned long long* size);
 
 // The publisher's public key, from the configuration's "Signing Key" text.
 class CSigningKey {
 public:
     // Takes the base64 of a DER SubjectPublicKeyInfo holding an RSA key of
-    // 2048 to 4096 bits. False with the reason in why.
-    bool Import(const std::string& base64, std::string& why);
-    // True when signature is the RSASSA-PKCS1-v1_5 SHA-256 signature of data,
+    // 2048 to 4096 bits. Empty when taken, else what is wrong with it, for
+    // the administrator (a failed call with its EC=).
+    std::string Import(const std::string& base64);
+    // Ok when signature is the RSASSA-PKCS1-v1_5 SHA-256 signature of data,
     // in the big-endian byte order openssl writes.
-    bool Verify(const std::string& data, const std::string& signature);
+    Win32Result Verify(const std::string& data, const std::string& signature);
 
 private:
     unique_hcryptprov m_prov;

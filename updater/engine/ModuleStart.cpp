@@ -55,7 +55,7 @@ Win32Result StartProgram(const std::string& path, const std::string& arguments) 
     // Where the start with the user's token cannot be had (the secondary
     // logon service disabled, say), the program still starts, as before.
     const unique_handle userToken = ShellUserToken();
-    BOOL created = userToken && StartWithToken(userToken.get(), text, folder, &process);
+    BOOL created = userToken && StartWithToken(userToken.get(), text, folder, &process).Ok();
     if (!created)
         created = ::CreateProcessA(nullptr, commandLine.data(),
                                    nullptr, // process security

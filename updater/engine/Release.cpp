@@ -14,13 +14,39 @@ std::unique_ptr<CPartialFile> ReceiveModule(CTraceBase& trace, CNetDownLoader& d
         return file;
     std::string received = "unknown";
     unsigned long long bytes = 0;
-    if (!HashOpenFile(file->Held(), received, &bytes) || received != r.sha256) {
+    if (!HashOpenFile(file->Held(), received, &bytes).Ok() || received != r.sha256) {
         trace.Trace(TRACE_ERROR,
                     "DownloadNewFiles : ERROR, SHA-256 mismatch(%s) : received(%s) , listed(%s)",
                     r.remoteFile.c_str(), received.c_str(), r.sha256.c_str());
         return nullptr;
     }
     return file;
+}
+
+namespace {
+
+// The downloader's own line for a module whose download is complete: in place.
+void TraceComplete(CNetDownLoader& downloader, const ModuleRecord& r) {
+    downloader.Trace(TRACE_INFO, "DownloadFile(%s->%s) : Download complete : %s -> %s",
+                     r.remoteFile.c_str(), r.localFile.c_str(), r.remoteFile.c_str(),
+                     r.localFile.c_str());
+}
+
+} // namespace
+
+int InstallModule(CTraceBase& trace, CNetDownLoader& downloader, const ModuleRecord& r,
+                  DWORD size) {
+    std::unique_ptr<CPartialFile> received = ReceiveModule(trace, downloader, r, size);
+    if (!received)
+        return 0;
+    const Win32Result placed = received->Commit();
+    if (!placed.Ok()) {
+        trace.Trace(TRACE_ERROR, "DownloadNewFiles : ERROR, %s(%s) failed, EC=%d",
+                    placed.FailedCall(), r.localFile.c_str(), static_cast<int>(placed.Error()));
+        return 0;
+    }
+    TraceComplete(downloader, r);
+    return 1;
 }
 
 void CRelease::Reset(size_t moduleCount) {
@@ -32,7 +58,8 @@ void CRelease::Reset(size_t moduleCount) {
 bool CRelease::CheckInstalled(size_t index, const ModuleRecord& r, std::string* localSha256,
                               unsigned long long* localSize) {
     unique_hfile held;
-    if (!HoldFile(r.localFile, 0, held).Ok() || !HashOpenFile(held.get(), *localSha256, localSize))
+    if (!HoldFile(r.localFile, 0, held).Ok() ||
+        !HashOpenFile(held.get(), *localSha256, localSize).Ok())
         return false;
     if (*localSha256 != r.sha256 || *localSize != static_cast<unsigned long long>(r.size))
         return false;
@@ -90,6 +117,7 @@ bool CRelease::Install(const ModuleList& modules) {
     }
     for (const auto& s : staged) {
         s.file->DropAside();
+        TraceComplete(m_downloader, *modules[s.index]);
         if (IsUsedByThePass(*modules[s.index]))
             m_holds[s.index] = s.file->ReleaseHold();
         m_verified[s.index] = true;

@@ -24,6 +24,11 @@ class CPartialFile;
 std::unique_ptr<CPartialFile> ReceiveModule(CTraceBase& trace, CNetDownLoader& downloader,
                                             const ModuleRecord& record, DWORD size);
 
+// A line with a digest or a size outside a signed release: received and
+// checked as above, then put in place alone. 0 after the traces.
+int InstallModule(CTraceBase& trace, CNetDownLoader& downloader, const ModuleRecord& record,
+                  DWORD size);
+
 class CRelease {
 public:
     using ModuleList = std::vector<std::unique_ptr<ModuleRecord>>;

@@ -7,11 +7,9 @@ namespace {
 const char kKey[] = "SOFTWARE\\Tav\\TavUpdate";
 
 // Registry calls return their error instead of setting it.
-bool Succeeded(LONG result) {
-    if (result == ERROR_SUCCESS)
-        return true;
-    ::SetLastError(static_cast<DWORD>(result));
-    return false;
+Win32Result Registry(const char* call, LONG result) {
+    return result == ERROR_SUCCESS ? Win32Result()
+                                   : Win32Result::Failed(call, static_cast<DWORD>(result));
 }
 } // namespace
 
@@ -27,36 +25,39 @@ std::string SerialValueName(int protocol, const std::string& address, int port,
            address + ":" + std::to_string(port) + " " + listPath;
 }
 
-int ReadAcceptedSerial(const std::string& name, unsigned long long& serial) {
+Win32Result ReadAcceptedSerial(const std::string& name, std::optional<unsigned long long>& serial) {
+    serial.reset();
     unique_hkey key;
     LONG result =
         ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, key.put());
     if (result == ERROR_FILE_NOT_FOUND)
-        return 0;
-    if (!Succeeded(result))
-        return -1;
+        return Win32Result();
+    if (result != ERROR_SUCCESS)
+        return Registry("RegOpenKeyEx", result);
     DWORD type = 0;
     unsigned long long value = 0;
     DWORD size = sizeof(value);
     result = ::RegQueryValueExA(key.get(), name.c_str(), nullptr, &type,
                                 reinterpret_cast<BYTE*>(&value), &size);
     if (result == ERROR_FILE_NOT_FOUND)
-        return 0;
-    if (!Succeeded(result))
-        return -1;
-    if (type != REG_QWORD || size != sizeof(value)) {
-        ::SetLastError(ERROR_INVALID_DATA);
-        return -1;
-    }
+        return Win32Result();
+    if (result != ERROR_SUCCESS)
+        return Registry("RegQueryValueEx", result);
+    if (type != REG_QWORD || size != sizeof(value))
+        return Win32Result::Failed("RegQueryValueEx", ERROR_INVALID_DATA);
     serial = value;
-    return 1;
+    return Win32Result();
 }
 
-bool KeepAcceptedSerial(const std::string& name, unsigned long long serial) {
+Win32Result KeepAcceptedSerial(const std::string& name, unsigned long long serial) {
     unique_hkey key;
-    if (!Succeeded(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                     KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, key.put(), nullptr)))
-        return false;
-    return Succeeded(::RegSetValueExA(key.get(), name.c_str(), 0, REG_QWORD,
-                                      reinterpret_cast<const BYTE*>(&serial), sizeof(serial)));
+    const Win32Result created =
+        Registry("RegCreateKeyEx",
+                 ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                   KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, key.put(), nullptr));
+    if (!created.Ok())
+        return created;
+    return Registry("RegSetValueEx",
+                    ::RegSetValueExA(key.get(), name.c_str(), 0, REG_QWORD,
+                                     reinterpret_cast<const BYTE*>(&serial), sizeof(serial)));
 }

@@ -28,25 +28,25 @@ unique_handle ShellUserToken() {
     return primary;
 }
 
-bool StartWithToken(HANDLE token, const std::string& commandLine, const char* workDir,
-                    PROCESS_INFORMATION* process) {
+Win32Result StartWithToken(HANDLE token, const std::string& commandLine, const char* workDir,
+                           PROCESS_INFORMATION* process) {
     // Looked up by name: systems before Vista lack it (and never get here).
     using CreateWithToken = BOOL(WINAPI*)(HANDLE, DWORD, LPCWSTR, LPWSTR, DWORD, LPVOID, LPCWSTR,
                                           LPSTARTUPINFOW, LPPROCESS_INFORMATION);
     auto createWithToken = reinterpret_cast<CreateWithToken>(reinterpret_cast<void (*)()>(
         ::GetProcAddress(::GetModuleHandleA("advapi32.dll"), "CreateProcessWithTokenW")));
-    if (!createWithToken) {
-        ::SetLastError(ERROR_PROC_NOT_FOUND);
-        return false;
-    }
+    if (!createWithToken)
+        return Win32Result::Failed("GetProcAddress", ERROR_PROC_NOT_FOUND);
     std::wstring text = WidenAnsi(commandLine.c_str());
     std::vector<wchar_t> line(text.begin(), text.end());
     line.push_back(L'\0');
     const std::wstring folder = workDir ? WidenAnsi(workDir) : std::wstring();
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
-    return createWithToken(token, 0, // no profile of its own: the shell's is loaded
-                           nullptr, line.data(), NORMAL_PRIORITY_CLASS,
-                           nullptr, // the shell user's environment
-                           workDir ? folder.c_str() : nullptr, &startup, process) != FALSE;
+    if (!createWithToken(token, 0, // no profile of its own: the shell's is loaded
+                         nullptr, line.data(), NORMAL_PRIORITY_CLASS,
+                         nullptr, // the shell user's environment
+                         workDir ? folder.c_str() : nullptr, &startup, process))
+        return Win32Result::Failed("CreateProcessWithTokenW");
+    return Win32Result();
 }

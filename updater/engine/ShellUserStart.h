@@ -6,6 +6,7 @@
 // rights, and a window that the user's non-elevated programs may message.
 
 #include "UniqueHandle.h"
+#include "Win32Result.h"
 
 #include <windows.h>
 
@@ -17,5 +18,5 @@ unique_handle ShellUserToken();
 
 // Starts the command line in the folder (null: ours) with the token, with the
 // same start-up record and priority as an ordinary start.
-bool StartWithToken(HANDLE token, const std::string& commandLine, const char* workDir,
-                    PROCESS_INFORMATION* process);
+Win32Result StartWithToken(HANDLE token, const std::string& commandLine, const char* workDir,
+                           PROCESS_INFORMATION* process);

@@ -12,13 +12,6 @@
 
 class CSigningKey;
 
-struct SignedListVerdict {
-    bool accepted = false;
-    // Why the list was refused, for the trace.
-    std::string why;
-    unsigned long long serial = 0;
-};
-
 struct SignedListSource {
     // The list path on the server as configured (its signature is this path
     // with ".sig" appended).
@@ -29,6 +22,8 @@ struct SignedListSource {
     long long now = 0;
 };
 
-// The key is the configured one, already imported.
-SignedListVerdict CheckSignedList(const std::string& list, const std::string& signature,
-                                  CSigningKey& key, const SignedListSource& source);
+// The key is the configured one, already imported. Empty when the list is
+// accepted (its serial then in serial), else why it was refused, for the
+// trace.
+std::string CheckSignedList(const std::string& list, const std::string& signature, CSigningKey& key,
+                            const SignedListSource& source, unsigned long long& serial);

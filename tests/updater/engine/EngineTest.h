@@ -1,5 +1,6 @@
 #pragma once
-// What the engine tests share: module records added to an engine's list.
+// What the engine tests share: a configuration given without a file, and
+// module records added to an engine's list.
 
 #include "AULMgr.h"
 #include "Fixtures.h"
@@ -8,6 +9,19 @@
 #include <gtest/gtest.h>
 
 #include <string>
+
+struct EngineTestAccess {
+    static void SetConfig(CAULMgr& manager, const UpdateConfig& config) {
+        manager.UseConfig(config);
+    }
+    static void AddModule(CAULMgr& manager, std::unique_ptr<ModuleRecord> record) {
+        manager.m_modules.push_back(std::move(record));
+    }
+};
+
+inline void SetConfig(CAULMgr& manager, const UpdateConfig& config) {
+    EngineTestAccess::SetConfig(manager, config);
+}
 
 inline ModuleRecord& AddModule(CAULMgr& manager, const std::string& local,
                                const std::string& remote = "", const std::string& option = "",
@@ -18,6 +32,6 @@ inline ModuleRecord& AddModule(CAULMgr& manager, const std::string& local,
     r.remoteFile = remote;
     r.updateOption = option;
     r.download = download;
-    manager.AddModule(std::move(record));
+    EngineTestAccess::AddModule(manager, std::move(record));
     return r;
 }

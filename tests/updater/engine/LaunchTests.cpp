@@ -64,7 +64,7 @@ TEST_F(LaunchTest, ModulesMarkedEStartInListOrderOtherwiseTheDefault) {
         CAULMgr fresh;
         UpdateConfig config;
         config.defaultExecFile = fallback;
-        fresh.SetConfig(config);
+        SetConfig(fresh, config);
         for (const auto& m : c.modules)
             AddModule(fresh, m.first, "", m.second, (&c - cases) % 2); // the flag plays no part
         trace.Clear();

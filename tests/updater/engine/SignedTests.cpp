@@ -73,7 +73,7 @@ TEST_F(SignedTest, ListThatDoesNotVerifyIsRefusedAndThePreviousOneKept) {
         }
         UpdateConfig config = manager.Config();
         config.signingKey = c.keyValue;
-        manager.SetConfig(config);
+        SetConfig(manager, config);
         trace.Clear();
 
         EXPECT_FALSE(Pass());
@@ -127,18 +127,22 @@ TEST_F(SignedTest, LineWithoutDigestOrSizeInASignedListIsSkipped) {
 }
 
 // Faults: a module whose local file has the listed digest asked for on the
-// server (time or size query) or fetched again; one that differs kept. Lists
+// server (time or size query) or fetched again; one that differs kept, or
+// put in place without the downloader's line of a complete download. Lists
 // without a key read the digest as well.
 TEST_F(SignedTest, HashCurrentModuleCostsNoRequest) {
     UpdateConfig unsigned_ = manager.Config();
     unsigned_.signingKey.reset();
-    manager.SetConfig(unsigned_);
+    SetConfig(manager, unsigned_);
     Publish(Module("current.dll", "same") + Module("stale.dll", "new"), nullptr);
     ASSERT_TRUE(testenv::WriteFile(local + "\\current.dll", "same"));
     ASSERT_TRUE(testenv::WriteFile(local + "\\stale.dll", "old"));
     ASSERT_TRUE(Pass()) << trace.Dump();
     EXPECT_EQ(0, server.CountRequests("/current.dll"));
     EXPECT_EQ("new", testenv::ReadFile(local + "\\stale.dll"));
+    const std::string stale = local + "\\stale.dll";
+    EXPECT_TRUE(trace.Has(3, "DownloadFile(/stale.dll->" + stale +
+                                 ") : Download complete : /stale.dll -> " + stale));
     EXPECT_EQ(0, server.CountRequests("/TavUpdate.ver.sig"));
 }
 

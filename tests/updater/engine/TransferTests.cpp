@@ -24,7 +24,7 @@ protected:
     // Anonymous for FTP.
     void Connect(const FixtureServer& server, int protocol) {
         ASSERT_TRUE(server.Ok()) << server.Error();
-        manager.SetConfig(ServerConfig("127.0.0.1", protocol, server.Port()));
+        SetConfig(manager, ServerConfig("127.0.0.1", protocol, server.Port()));
         ASSERT_EQ(1, manager.ConnectServer()) << trace.Dump();
     }
 
@@ -155,7 +155,7 @@ TEST(HttpsTest, OnlyATrustedCertificateForTheHostLetsTheListIn) {
         ASSERT_TRUE(c.server.Ok()) << c.server.Error();
         TraceRecorder trace;
         CAULMgr manager;
-        manager.SetConfig(ServerConfig(c.host, PROTOCOL_HTTPS, c.server.Port(), "/v", list));
+        SetConfig(manager, ServerConfig(c.host, PROTOCOL_HTTPS, c.server.Port(), "/v", list));
         ASSERT_EQ(1, manager.ConnectServer());
         EXPECT_EQ(c.fetched, manager.GetVersionInfo()) << c.host << trace.Dump();
         EXPECT_EQ(c.fetched == 1, ::DeleteFileA(list.c_str()) != FALSE) << c.host;

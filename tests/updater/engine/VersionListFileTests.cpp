@@ -50,7 +50,7 @@ TEST(VersionListFile, EachLineBecomesTheRecordItsFieldsSay) {
     CAULMgr manager;
     UpdateConfig config;
     config.localVersionFile = testenv::NewDir("list") + "\\version.txt";
-    manager.SetConfig(config);
+    SetConfig(manager, config);
     ASSERT_TRUE(testenv::WriteFile(config.localVersionFile, text));
     ASSERT_EQ(1, manager.ParseVersionInfo());
     std::vector<Record> records;

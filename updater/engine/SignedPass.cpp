@@ -1,0 +1,179 @@
+#include "SignedPass.h"
+
+#include "LocalFolder.h"
+#include "ModuleOptions.h"
+#include "NetText.h"
+#include "PartialFile.h"
+#include "SerialStore.h"
+#include "SignedList.h"
+
+#include <ctime>
+
+namespace {
+
+// Far above any real list; a server cannot make the pass read without end.
+const DWORD kMaxListBytes = 4 << 20;
+// A signature of the largest key accepted (4096 bits).
+const DWORD kMaxSignatureBytes = 512;
+
+// The file a held module's name opens now: the loader's search or another
+// current folder must not find a different one.
+std::string FullPathOf(const std::string& path) {
+    char full[MAX_PATH];
+    const DWORD n = ::GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
+    return n > 0 && n < MAX_PATH ? std::string(full, n) : path;
+}
+
+} // namespace
+
+int CSignedPass::GetVersionInfo() {
+    const UpdateConfig& c = m_config;
+    const std::string why = m_signingKey.Import(*c.signingKey);
+    if (!why.empty()) {
+        m_trace.Trace(TRACE_ERROR, "GetVersionInfo : ERROR, Signing Key unusable : %s",
+                      why.c_str());
+        return 0;
+    }
+    // Both kept in memory: nothing takes the local list's place before every
+    // check has passed, and the checks read no file that could change.
+    const std::string remoteSignature = c.remoteVersionFile + ".sig";
+    CMemorySink list(kMaxListBytes), signature(kMaxSignatureBytes);
+    const struct {
+        const std::string& remote;
+        CMemorySink& sink;
+    } files[] = {{c.remoteVersionFile, list}, {remoteSignature, signature}};
+    for (const auto& f : files) {
+        // The signature over the same connection, right after the list.
+        if (!m_downloader.ReadRemoteFile(f.remote, f.sink, 0, f.remote)) {
+            m_trace.Trace(TRACE_ERROR, "GetVersionInfo : DownloadFile(%s) ERROR", f.remote.c_str());
+            return 0;
+        }
+    }
+    SignedListSource source;
+    source.listPath = c.remoteVersionFile;
+    source.serialName =
+        SerialValueName(c.protocol, c.remoteAddress, static_cast<unsigned short>(c.remotePort),
+                        c.remoteVersionFile);
+    source.now = static_cast<long long>(std::time(nullptr));
+    unsigned long long serial = 0;
+    const std::string refused =
+        CheckSignedList(list.Bytes(), signature.Bytes(), m_signingKey, source, serial);
+    if (!refused.empty()) {
+        m_trace.Trace(TRACE_ERROR, "GetVersionInfo : ERROR, %s", refused.c_str());
+        return 0;
+    }
+    // The local list describes the installed release: it is replaced once
+    // this list's release is in place.
+    m_strVerifiedList = list.Bytes();
+    m_strVerifiedSignature = signature.Bytes();
+    m_trace.Trace(TRACE_INFO, "GetVersionInfo : signature(%s) OK, serial %s",
+                  remoteSignature.c_str(), std::to_string(serial).c_str());
+    return 1;
+}
+
+bool CSignedPass::Admits(const ModuleRecord& r) {
+    if (!r.sha256.empty() && r.size >= 0)
+        return true;
+    m_trace.Trace(
+        TRACE_ERROR,
+        "ParseVersionInfo : ERROR, no SHA-256 or size in a signed list, skipped : %s | %s",
+        r.localFile.c_str(), r.remoteFile.c_str());
+    return false;
+}
+
+void CSignedPass::BeginCompare(size_t moduleCount) {
+    m_release.Reset(moduleCount);
+    m_bReleaseFailed = false;
+    m_bStartingInstalled = false;
+}
+
+void CSignedPass::CheckInstalled(size_t index, const ModuleRecord& r, std::string* localSha256,
+                                 unsigned long long* localSize) {
+    m_release.CheckInstalled(index, r, localSha256, localSize);
+}
+
+bool CSignedPass::EndCompare(int selected) {
+    return selected != 0 || KeepVerifiedList();
+}
+
+bool CSignedPass::Install(const ModuleList& modules) {
+    // One release, all or nothing; the local list follows it.
+    m_bReleaseFailed = !m_release.Install(modules);
+    return !m_bReleaseFailed && KeepVerifiedList();
+}
+
+bool CSignedPass::KeepVerifiedList() {
+    // With its signature, so that what a later pass reads back as the
+    // installed release is checked again, not taken on trust.
+    const std::string& path = m_config.localVersionFile;
+    const std::string folder = LocalFolderOf(path);
+    Win32Result written = folder.empty() ? Win32Result() : MakeFolderChain(folder);
+    if (written.Ok())
+        written = ReplaceFileContent(path + ".sig", m_strVerifiedSignature);
+    if (written.Ok())
+        written = ReplaceFileContent(path, m_strVerifiedList);
+    if (written.Ok()) {
+        m_trace.Trace(TRACE_INFO, "KeepVerifiedList : local version list(%s) OK", path.c_str());
+        return true;
+    }
+    m_trace.Trace(TRACE_ERROR, "KeepVerifiedList : ERROR, %s(%s) failed, EC=%d",
+                  written.FailedCall(), path.c_str(), static_cast<int>(written.Error()));
+    return false;
+}
+
+bool CSignedPass::CheckedPath(size_t index, const ModuleRecord& r, const char* stage,
+                              std::string& path) const {
+    const CRelease& release = m_bStartingInstalled ? m_installedRelease : m_release;
+    if (!release.IsVerified(index)) {
+        m_trace.Trace(TRACE_ERROR, "%s : ERROR, %s not installed and checked : skipped", stage,
+                      r.localFile.c_str());
+        return false;
+    }
+    path = FullPathOf(r.localFile);
+    return true;
+}
+
+const CSignedPass::ModuleList& CSignedPass::ModulesToStart(const ModuleList& listed) {
+    m_installed.clear();
+    m_installedRelease.Reset(0);
+    m_bStartingInstalled = m_bReleaseFailed;
+    if (!m_bStartingInstalled)
+        return listed;
+    HoldInstalledRelease();
+    return m_installed;
+}
+
+void CSignedPass::HoldInstalledRelease() {
+    const std::string& path = m_config.localVersionFile;
+    // The key this pass's list was checked with (a release only fails after that).
+    std::string list, signature;
+    if (!ReadWholeFile(path, list, kMaxListBytes) ||
+        !ReadWholeFile(path + ".sig", signature, kMaxSignatureBytes) ||
+        !m_signingKey.Verify(list, signature).Ok()) {
+        m_trace.Trace(TRACE_ERROR,
+                      "LaunchModule : ERROR, local version list(%s) not signed by the key",
+                      path.c_str());
+        return;
+    }
+    size_t position = 0;
+    std::string line;
+    while (versionlist::ReadTextLine(list, position, line)) {
+        auto record = std::make_unique<ModuleRecord>();
+        if (versionlist::ParseLine(m_trace, line, *record) && !record->sha256.empty())
+            m_installed.push_back(std::move(record));
+    }
+    m_installedRelease.Reset(m_installed.size());
+    for (size_t i = 0; i < m_installed.size(); ++i) {
+        std::string digest;
+        unsigned long long size = 0;
+        if (HasUpdateOption(*m_installed[i], 'E'))
+            m_installedRelease.CheckInstalled(i, *m_installed[i], &digest, &size);
+    }
+}
+
+void CSignedPass::EndPass() {
+    m_release.Reset(0);
+    m_installedRelease.Reset(0);
+    m_installed.clear();
+    m_bStartingInstalled = false;
+}

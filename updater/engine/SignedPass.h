@@ -1,0 +1,85 @@
+#pragma once
+// What a pass does differently when the configuration names a signing key:
+// the list and its signature are fetched into memory and checked with the
+// key, the modules are read from those bytes, installed as one release
+// (Release.h), and only modules it checked and holds are registered or
+// started, by their full path. After a release that did not go in, the
+// launch stage starts the programs of the release the local list says is
+// installed, once that list is checked again.
+
+#include "Crypto.h"
+#include "NetDownLoader.h"
+#include "Release.h"
+#include "TraceBase.h"
+#include "UpdateConfig.h"
+#include "VersionList.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class CSignedPass {
+public:
+    using ModuleList = std::vector<std::unique_ptr<ModuleRecord>>;
+
+    // The configuration is the manager's own and outlives the pass.
+    CSignedPass(CTraceBase& trace, CNetDownLoader& downloader, const UpdateConfig& config)
+        : m_trace(trace), m_downloader(downloader), m_config(config) {}
+
+    // The version stage: imports the key, fetches the list and its signature
+    // and checks them. 0 after the trace when anything failed.
+    int GetVersionInfo();
+    // The bytes whose signature was checked; the modules are read from these,
+    // never from the file again.
+    const std::string& VerifiedList() const { return m_strVerifiedList; }
+    // Only bytes the publisher's signature covers are installed, and a
+    // transfer must know where they end: a line without a digest or a size
+    // is skipped, with a trace.
+    bool Admits(const ModuleRecord& record);
+
+    // The comparison: the installed file hashed through a hold that is kept
+    // for a module the pass registers or starts.
+    void BeginCompare(size_t moduleCount);
+    void CheckInstalled(size_t index, const ModuleRecord& record, std::string* localSha256,
+                        unsigned long long* localSize);
+    // With nothing to fetch the release is in place already: the list becomes
+    // the local one. False when it could not be written.
+    bool EndCompare(int selected);
+    // The download stage: the release, all or nothing, and the local list
+    // after it. False when either did not go in.
+    bool Install(const ModuleList& modules);
+
+    // The path a module of the list in use is registered or started by: its
+    // full path when the pass checked and holds it; false, with a trace
+    // under the stage's name, when it did not.
+    bool CheckedPath(size_t index, const ModuleRecord& record, const char* stage,
+                     std::string& path) const;
+    // The modules the launch stage starts from: those of this pass's list, or
+    // after a release that did not go in, those of the installed release.
+    const ModuleList& ModulesToStart(const ModuleList& listed);
+    // Nothing checked in this pass is used any more.
+    void EndPass();
+
+private:
+    // The verified list becomes the local one once its release is in place.
+    bool KeepVerifiedList();
+    // The release the local list says is installed, its programs held where
+    // they have the digest and size the list gives them.
+    void HoldInstalledRelease();
+
+    CTraceBase& m_trace;
+    CNetDownLoader& m_downloader;
+    const UpdateConfig& m_config;
+    // The configured key, once the version stage has imported it.
+    CSigningKey m_signingKey;
+    std::string m_strVerifiedList;
+    std::string m_strVerifiedSignature;
+    // The pass's modules as it checked them, held until it ends.
+    CRelease m_release{m_trace, m_downloader};
+    bool m_bReleaseFailed = false;
+    // After a failed release: the installed release, as the launch stage
+    // checked it.
+    ModuleList m_installed;
+    CRelease m_installedRelease{m_trace, m_downloader};
+    bool m_bStartingInstalled = false;
+};
