@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         std::string hex;
         unsigned long long size = 0;
-        ok = HashFile(argv[i], hex, &size) && ok;
+        ok = HashFile(argv[i], hex, &size).Ok() && ok;
     }
     double hashed = BenchSeconds() - start;
     cpu = ThreadCpuSeconds() - cpu;
