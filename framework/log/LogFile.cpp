@@ -1,9 +1,11 @@
 #include "LogFile.h"
 
+#include "Elevation.h"
 #include "FormatText.h"
-#include "SecurityAttributes.h"
 
 #include <windows.h>
+
+#include <vector>
 
 namespace {
 
@@ -22,9 +24,20 @@ const DWORD kOpenRetryMs = 1000;
 // holds its turn longer than this is taken to be stuck.
 const OVERLAPPED kTurnByte = {0, 0, {{0, 0x40000000}}, nullptr};
 const DWORD kTurnWaitMs = 500;
-// SYSTEM and Administrators alone, nothing inherited: an elevated program
-// writes here, and no user may plant a link or a file of his own in its way.
-const char kFolderSecurity[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+
+// The second byte of a code page 949 pair: never a control character, so a
+// pair cannot carry a line break into the file.
+bool IsTrailByte(unsigned char c) {
+    return (c >= 0x41 && c <= 0x5A) || (c >= 0x61 && c <= 0x7A) || (c >= 0x81 && c <= 0xFE);
+}
+
+// Not a link, junction or other reparse point, and the only name of its file.
+bool IsPlainFile(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION info = {};
+    return ::GetFileInformationByHandle(file, &info) &&
+           !(info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) &&
+           info.nNumberOfLinks == 1;
+}
 
 std::string LineFor(const char* source, int level, const std::string& text) {
     SYSTEMTIME t = {};
@@ -37,7 +50,11 @@ std::string LineFor(const char* source, int level, const std::string& text) {
     end = end == std::string::npos ? 0 : end + 1;
     for (size_t i = 0; i < end; ++i) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
-        const bool pair = ::IsDBCSLeadByte(c) && i + 1 < end; // never split in two
+        // A pair is never split in two; a lead byte without its trail byte
+        // is a blank, and the byte after it stands alone.
+        const bool lead = ::IsDBCSLeadByte(c);
+        const bool pair =
+            lead && i + 1 < end && IsTrailByte(static_cast<unsigned char>(text[i + 1]));
         if (line.size() + (pair ? 2 : 1) > room) {
             line += "...";
             break;
@@ -46,42 +63,37 @@ std::string LineFor(const char* source, int level, const std::string& text) {
             line += text[i];
             line += text[++i];
         } else {
-            line += c < 0x20 || c == 0x7F ? ' ' : static_cast<char>(c);
+            line += lead || c < 0x20 || c == 0x7F ? ' ' : static_cast<char>(c);
         }
     }
     return line + "\r\n";
 }
 
-// The missing folders above the file, each with the security above.
-bool CreateFolders(const std::string& file) {
-    CSecurityAttributes security(kFolderSecurity);
-    if (!security.get())
-        return false;
-    // Past "X:\", or past "\\server\share\".
-    size_t pos = file[1] == ':' ? 2 : file.find('\\', file.find('\\', 2) + 1);
-    bool made = true;
-    while (made && pos != std::string::npos &&
-           (pos = file.find('\\', pos + 1)) != std::string::npos)
-        made = ::CreateDirectoryA(file.substr(0, pos).c_str(), security.get()) ||
-               ::GetLastError() == ERROR_ALREADY_EXISTS;
-    return made;
-}
-
 } // namespace
 
+CLogFile::CLogFile(std::string path, LogFolders making)
+    : m_path(std::move(path)), m_making(making), m_bElevated(IsProcessElevated()) {}
+
 bool CLogFile::Open() {
-    auto open = [this] {
+    if (m_bRefused)
+        return false;
+    std::vector<unique_hfile> folders; // held until the file is open
+    const FolderChain chain = HoldLogFolders(m_path, m_making, m_bElevated, folders);
+    if (chain == FolderChain::Ready) {
         // Appending only (reading for the lock); others may read, append,
-        // and move the file aside.
-        return ::CreateFileA(m_path.c_str(),
-                             FILE_APPEND_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                             nullptr, // the folder's security
-                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    };
-    m_file.reset(open());
-    if (!m_file && ::GetLastError() == ERROR_PATH_NOT_FOUND && CreateFolders(m_path))
-        m_file.reset(open());
+        // and move the file aside. A name that is a link is not followed.
+        m_file.reset(::CreateFileA(
+            m_path.c_str(), FILE_APPEND_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES,
+            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+            nullptr, // the folder's security
+            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        // Someone else's file under the log's name: nothing is written to it.
+        if (m_file && !IsPlainFile(m_file.get())) {
+            m_file.reset();
+            m_bRefused = true;
+        }
+    }
+    m_bRefused = m_bRefused || chain == FolderChain::Refused;
     m_bOpenFailed = !m_file;
     m_dwOpenFailedTick = ::GetTickCount();
     return !m_bOpenFailed;
@@ -91,15 +103,19 @@ bool CLogFile::Roll() {
     m_file.reset();
     // One process moves the file at a time, and only the one it found full:
     // a second finds the lock taken, or after it the new file, and leaves it.
-    // The lock goes with its handle, also when its process is ended.
-    unique_hfile lock(::CreateFileA((m_path + ".lock").c_str(), GENERIC_WRITE,
-                                    0, // no sharing: this is the lock
-                                    nullptr, OPEN_ALWAYS,
-                                    FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    // The lock goes with its handle, also when its process is ended; it is
+    // always a file of its own making, so closing it deletes nothing else.
+    unique_hfile lock(::CreateFileA(
+        (m_path + ".lock").c_str(), GENERIC_WRITE,
+        0, // no sharing: this is the lock
+        nullptr, CREATE_NEW,
+        FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     WIN32_FILE_ATTRIBUTE_DATA data = {};
     if (!lock || !::GetFileAttributesExA(m_path.c_str(), GetFileExInfoStandard, &data))
         return true;
     const long long size = (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    // The move acts on the names alone: it replaces the entry "<name>.1",
+    // never a file that entry may link to.
     return size + static_cast<long long>(kMaxLine) <= kCapBytes ||
            ::MoveFileExA(m_path.c_str(), (m_path + ".1").c_str(), MOVEFILE_REPLACE_EXISTING);
 }
@@ -129,7 +145,8 @@ void CLogFile::EndTurn() {
 }
 
 void CLogFile::Write(const char* source, int level, const std::string& text) noexcept {
-    if (!m_file && m_bOpenFailed && ::GetTickCount() - m_dwOpenFailedTick < kOpenRetryMs)
+    if (m_bRefused ||
+        (!m_file && m_bOpenFailed && ::GetTickCount() - m_dwOpenFailedTick < kOpenRetryMs))
         return;
     std::string line;
     try {

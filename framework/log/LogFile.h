@@ -4,6 +4,7 @@
 // passes its cap. A line that cannot be written is dropped; nothing of the
 // log ever reaches its caller.
 
+#include "LogFolder.h"
 #include "UniqueHandle.h"
 
 #include <string>
@@ -12,17 +13,27 @@ enum { LOG_ERROR = 1, LOG_WARNING = 2, LOG_INFO = 3, LOG_DETAIL = 4 };
 
 // Values under HKEY_LOCAL_MACHINE\<key>, in the 32-bit registry view:
 // TraceLevel (REG_DWORD, 1 to 4) and TraceFile (REG_SZ or REG_EXPAND_SZ, a
-// full path; environment variables are expanded in both). Level 0: no log.
+// full path; environment variables are expanded in both, as ExpandLogPath
+// does). Without TraceFile the default path given, as it is. Level 0: no log.
 struct LogPolicy {
     int level = 0;
     std::string path;
+    bool named = false; // by TraceFile
 };
-LogPolicy ReadLogPolicy(const char* key, const char* defaultPath);
+LogPolicy ReadLogPolicy(const char* key, const std::string& defaultPath);
+
+// Environment variables expanded from the system's environment in an
+// elevated process (a user's own could point it anywhere), else from the
+// process's own. Empty when the result would be too long.
+std::string ExpandLogPath(const std::string& text);
 
 // One owner uses it from one thread at a time.
 class CLogFile {
 public:
-    explicit CLogFile(std::string path) : m_path(std::move(path)) {}
+    // Missing folders above the file are made as asked. A process with
+    // administrator rights in force writes only into folders only
+    // administrators control; see LogFolder.h.
+    explicit CLogFile(std::string path, LogFolders making = LogFolders::ForAdministrators);
     CLogFile(const CLogFile&) = delete;
     CLogFile& operator=(const CLogFile&) = delete;
 
@@ -32,6 +43,7 @@ public:
     void Write(const char* source, int level, const std::string& text) noexcept;
 
 private:
+    // False without a file; after a refusal for good.
     bool Open();
     // False when another writer has held its turn too long.
     bool TakeTurn();
@@ -40,8 +52,11 @@ private:
     bool Roll();
 
     const std::string m_path;
+    const LogFolders m_making;
+    const bool m_bElevated;
     unique_hfile m_file;
     bool m_bInTurn = false;
+    bool m_bRefused = false;
     bool m_bOpenFailed = false;
     unsigned long m_dwOpenFailedTick = 0;
     long long m_llNextRollTry = 0;

@@ -1,8 +1,10 @@
+#include "Elevation.h"
 #include "FullPath.h"
 #include "LogFile.h"
 #include "MachinePolicy.h"
 
 #include <windows.h>
+#include <userenv.h>
 
 #include <vector>
 
@@ -11,17 +13,23 @@ namespace {
 // Far above any path; a value that is no path is not read whole.
 const DWORD kMaxPathValue = 32 * 1024;
 
-std::string Expanded(const std::string& text) {
-    // The ANSI version may ask for one byte more than it reports.
-    std::vector<char> out(kMaxPathValue + 2);
-    const DWORD n =
-        ::ExpandEnvironmentStringsA(text.c_str(), out.data(), static_cast<DWORD>(out.size() - 1));
-    return n == 0 || n >= out.size() - 1 ? std::string() : std::string(out.data());
-}
-
 } // namespace
 
-LogPolicy ReadLogPolicy(const char* key, const char* defaultPath) {
+std::string ExpandLogPath(const std::string& text) {
+    // The ANSI versions may ask for one byte more than they report.
+    std::vector<char> out(kMaxPathValue + 2);
+    const DWORD room = static_cast<DWORD>(out.size() - 1);
+    if (IsProcessElevated()) {
+        // No token: the system's variables alone.
+        if (!::ExpandEnvironmentStringsForUserA(nullptr, text.c_str(), out.data(), room))
+            return std::string();
+        return std::string(out.data());
+    }
+    const DWORD n = ::ExpandEnvironmentStringsA(text.c_str(), out.data(), room);
+    return n == 0 || n >= room ? std::string() : std::string(out.data());
+}
+
+LogPolicy ReadLogPolicy(const char* key, const std::string& defaultPath) {
     LogPolicy policy;
     const CMachinePolicy values(key);
     DWORD level = 0;
@@ -29,9 +37,10 @@ LogPolicy ReadLogPolicy(const char* key, const char* defaultPath) {
         return policy;
     std::string path;
     if (values.ReadText("TraceFile", kMaxPathValue, path) == ERROR_SUCCESS)
-        path = Expanded(path);
+        path = ExpandLogPath(path);
+    policy.named = !path.empty();
     if (path.empty())
-        path = Expanded(defaultPath);
+        path = defaultPath;
     char full[MAX_PATH] = {};
     // A relative name would follow the folder the program happens to start in.
     const DWORD n = ::GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);

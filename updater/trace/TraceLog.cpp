@@ -26,7 +26,7 @@ void CTraceBase::OpenLog(const char*) {
     if (m_pLogFile)
         return;
     try {
-        const LogPolicy policy = ReadLogPolicy(kPolicyKey, kDefaultPath);
+        const LogPolicy policy = ReadLogPolicy(kPolicyKey, ExpandLogPath(kDefaultPath));
         if (policy.level == 0)
             return;
         m_pLogFile = new CLogFile(policy.path);

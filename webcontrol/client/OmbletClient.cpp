@@ -7,6 +7,7 @@
 #include "UniqueHandle.h"
 
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <cstring>
 
@@ -15,11 +16,22 @@ namespace {
 const char kAppPathsKey[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\OmbletPlus.exe";
 const char kLogPolicyKey[] = "SOFTWARE\\Tav\\TavWebOmblet";
-const char kDefaultLogPath[] = "%ProgramData%\\Tav\\TavWebOmblet.log";
+// Below the user's own local application data.
+const char kDefaultLogName[] = "\\Tav\\TavWebOmblet.log";
 const char kLogSource[] = "CTavWebOmbletCtrl";
 
 // Long enough for a client that is busy, short enough for a page to bear.
 const UINT kSendTimeoutMs = 5000;
+
+// The control runs with the page's user's rights: by default it logs into
+// that user's profile, never into a folder the machine shares.
+std::string DefaultLogPath() {
+    char folder[MAX_PATH] = {};
+    if (FAILED(
+            ::SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder)))
+        return std::string();
+    return folder + std::string(kDefaultLogName);
+}
 
 } // namespace
 
@@ -27,9 +39,12 @@ COmbletClient::COmbletClient() {
     std::memset(m_szSystemDir, 0, sizeof(m_szSystemDir));
     ::GetSystemDirectoryA(m_szSystemDir, sizeof(m_szSystemDir));
     try {
-        const LogPolicy policy = ReadLogPolicy(kLogPolicyKey, kDefaultLogPath);
+        const LogPolicy policy = ReadLogPolicy(kLogPolicyKey, DefaultLogPath());
         if (policy.level != 0) {
-            m_pLogFile.reset(new CLogFile(policy.path));
+            // An administrator's file is used where it is: the user makes
+            // no folder for it.
+            m_pLogFile.reset(new CLogFile(policy.path, policy.named ? LogFolders::NeverMade
+                                                                    : LogFolders::ForTheUser));
             m_nLogLevel = policy.level;
         }
     } catch (...) {

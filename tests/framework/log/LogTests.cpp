@@ -1,5 +1,7 @@
-// The log writer as several processes use it at once.
+// The log writer as several processes use it at once, and against names
+// planted in its way.
 #include "Fixtures.h"
+#include "LogFile.h"
 
 #include <gtest/gtest.h>
 
@@ -45,6 +47,39 @@ TEST(LogFileTest, ProcessesAppendingAtOnceLeaveWholeLinesAcrossTheRoll) {
     ASSERT_TRUE(::GetFileAttributesExA((log + ".1").c_str(), GetFileExInfoStandard, &full));
     EXPECT_GT(full.nFileSizeLow, (1u << 20) - 8192);
     EXPECT_LE(full.nFileSizeLow, 1u << 20);
+}
+
+// Faults: the writer appended through a hard link planted as the log to
+// the file it links to.
+TEST(LogFileTest, HardLinkPlantedAsTheLogIsNotAppendedTo) {
+    const std::string dir = testenv::NewDir("log");
+    ASSERT_TRUE(testenv::WriteFile(dir + "\\victim.txt", "victim"));
+    ASSERT_TRUE(
+        ::CreateHardLinkA((dir + "\\app.log").c_str(), (dir + "\\victim.txt").c_str(), nullptr));
+    CLogFile(dir + "\\app.log").Write("LogTest", 1, "line");
+    EXPECT_EQ("victim", testenv::ReadFile(dir + "\\victim.txt"));
+}
+
+// A full log is moved aside while "<name>.lock" links to another file.
+// Fault: the lock taken through the link, its target deleted as it closed.
+TEST(LogFileTest, TargetOfALinkPlantedAsTheRollsLockSurvivesTheRoll) {
+    const std::string dir = testenv::NewDir("log");
+    const std::string log = dir + "\\app.log";
+    ASSERT_TRUE(testenv::WriteFile(dir + "\\victim.txt", "victim"));
+    ASSERT_TRUE(testenv::WriteFile(log, std::string((1 << 20) - 100, 'x')));
+    ASSERT_EQ("ok", BrokerCall("symlink " + testenv::ToUnix(dir + "\\victim.txt") + " " +
+                               testenv::ToUnix(log + ".lock")));
+    CLogFile(log).Write("LogTest", 1, "line");
+    EXPECT_EQ("victim", testenv::ReadFile(dir + "\\victim.txt"));
+}
+
+// Fault: a code page 949 lead byte took the CR after it as its pair, so a
+// reader saw a line of the text's own making.
+TEST(LogFileTest, LeadByteBeforeALineBreakStaysOnOneLine) {
+    const std::string log = testenv::NewDir("log") + "\\app.log";
+    CLogFile(log).Write("LogTest", 1, "\xB0\r2025-01-01 00:00:00.000 1 1 CAULMgr 1 forged");
+    EXPECT_EQ(testenv::LogEntries(log),
+              std::vector<std::string>{"LogTest 1   2025-01-01 00:00:00.000 1 1 CAULMgr 1 forged"});
 }
 
 } // namespace

@@ -1,0 +1,135 @@
+#include "LogFolder.h"
+#include "FolderSecurity.h"
+#include "SecurityAttributes.h"
+
+#include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
+
+namespace {
+
+// SYSTEM and Administrators alone, nothing inherited: an elevated program
+// writes here, and no user may plant a link or a file of his own in its way.
+const char kAdministratorsOnly[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+
+std::string SidText(PSID sid) {
+    char* text = nullptr;
+    if (!sid || !::ConvertSidToStringSidA(sid, &text))
+        return std::string();
+    unique_hlocal owned(text);
+    return text;
+}
+
+std::string ProcessAccount() {
+    unique_handle token;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put()))
+        return std::string();
+    union {
+        TOKEN_USER user;
+        char space[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    } info;
+    DWORD size = 0;
+    if (!::GetTokenInformation(token.get(), TokenUser, &info, sizeof(info), &size))
+        return std::string();
+    return SidText(info.user.User.Sid);
+}
+
+bool ReadFolderSecurity(HANDLE folder, FolderSecurity& security) {
+    PSID owner = nullptr;
+    PACL acl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetSecurityInfo(folder, SE_FILE_OBJECT,
+                          OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
+                          &acl, nullptr, &descriptor) != ERROR_SUCCESS)
+        return false;
+    unique_hlocal owned(descriptor);
+    security.owner = SidText(owner);
+    security.hasAccessList = acl != nullptr;
+    for (DWORD i = 0; acl && i < acl->AceCount; ++i) {
+        ACE_HEADER* header = nullptr;
+        if (!::GetAce(acl, i, reinterpret_cast<void**>(&header)))
+            return false;
+        FolderAccessEntry entry;
+        entry.inheritOnly = (header->AceFlags & INHERIT_ONLY_ACE) != 0;
+        switch (header->AceType) {
+        case ACCESS_ALLOWED_ACE_TYPE:
+        case ACCESS_DENIED_ACE_TYPE: {
+            // Both share the layout: mask, then the SID.
+            ACCESS_ALLOWED_ACE* ace = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
+            entry.allows = header->AceType == ACCESS_ALLOWED_ACE_TYPE;
+            entry.mask = ace->Mask;
+            entry.sid = SidText(&ace->SidStart);
+            break;
+        }
+        case ACCESS_DENIED_OBJECT_ACE_TYPE:
+        case ACCESS_DENIED_CALLBACK_ACE_TYPE:
+        case ACCESS_DENIED_CALLBACK_OBJECT_ACE_TYPE:
+            entry.allows = false;
+            break;
+        default:
+            // An allowing entry of a kind not read here counts as anyone's.
+            entry.mask = GENERIC_ALL;
+            break;
+        }
+        security.entries.push_back(entry);
+    }
+    return true;
+}
+
+unique_hfile OpenFolder(const std::string& path, bool elevated) {
+    // Listing access takes part in sharing: without FILE_SHARE_DELETE nobody
+    // can rename or delete the folder while it is held. A writer with the
+    // user's own rights only needs to know it is there.
+    const DWORD access =
+        elevated ? FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | READ_CONTROL : FILE_READ_ATTRIBUTES;
+    return unique_hfile(::CreateFileA(
+        path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+} // namespace
+
+FolderChain HoldLogFolders(const std::string& file, LogFolders making, bool elevated,
+                           std::vector<unique_hfile>& held) {
+    held.clear();
+    const size_t last = file.find_last_of('\\');
+    // Past "X:\", or past "\\server\share\".
+    const size_t root = file[1] == ':' ? 2 : file.find('\\', file.find('\\', 2) + 1);
+    if (last == std::string::npos || root == std::string::npos || last < root)
+        return FolderChain::Refused;
+    const std::string self = elevated ? ProcessAccount() : std::string();
+    if (elevated && self.empty())
+        return FolderChain::Failed;
+    CSecurityAttributes administratorsOnly(
+        making == LogFolders::ForAdministrators ? kAdministratorsOnly : nullptr);
+    if (making == LogFolders::ForAdministrators && !administratorsOnly.get())
+        return FolderChain::Failed;
+    // The root only when the file lies in it: nobody can rename a root.
+    for (size_t end = last == root ? root : file.find('\\', root + 1); end != std::string::npos;
+         end = end == last ? std::string::npos : file.find('\\', end + 1)) {
+        const std::string folder = file.substr(0, end == root ? end + 1 : end);
+        unique_hfile handle = OpenFolder(folder, elevated);
+        const DWORD error = handle ? ERROR_SUCCESS : ::GetLastError();
+        if (!handle && making != LogFolders::NeverMade &&
+            (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) &&
+            (::CreateDirectoryA(folder.c_str(), administratorsOnly.get()) ||
+             ::GetLastError() == ERROR_ALREADY_EXISTS))
+            handle = OpenFolder(folder, elevated);
+        if (!handle)
+            return FolderChain::Failed;
+        if (elevated) {
+            BY_HANDLE_FILE_INFORMATION info = {};
+            FolderSecurity security;
+            if (!::GetFileInformationByHandle(handle.get(), &info) ||
+                !ReadFolderSecurity(handle.get(), security))
+                return FolderChain::Failed;
+            if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+                (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+                !IsTrustedOwner(security.owner, self) ||
+                (end == last && IsWritableByOthers(security, self)))
+                return FolderChain::Refused;
+        }
+        held.push_back(std::move(handle));
+    }
+    return FolderChain::Ready;
+}
