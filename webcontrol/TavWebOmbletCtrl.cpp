@@ -85,6 +85,20 @@ std::string CallText(const CDispatchEntry& entry, const char* const* args) {
     return text + ")";
 }
 
+// A page's address as the log shows it: a user name and password written
+// into it ("https://kim:pw@host/") never reach the file.
+std::wstring WithoutUserInfo(const std::wstring& url) {
+    const size_t scheme = url.find(L"://");
+    if (scheme == std::wstring::npos)
+        return url;
+    const size_t host = scheme + 3;
+    const size_t end = url.find_first_of(L"/?#\\", host);
+    const size_t at = url.substr(0, end).rfind(L'@');
+    if (at == std::wstring::npos || at < host)
+        return url;
+    return url.substr(0, host) + L"***" + url.substr(at);
+}
+
 INT_PTR CALLBACK AboutProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
@@ -121,21 +135,22 @@ bool CTavWebOmbletCtrl::IsCallerAllowed(std::string& refusal) const {
     CAllowedSites sites;
     if (!sites.Load())
         return true;
-    // The control's own document decides, so a frame of another site inside
-    // a listed page gets nothing; and a listed page framed by another site
-    // gets nothing either.
-    std::wstring url;
-    if (!GetPageUrl(url)) {
+    // Every address the sites give must be on a listed site: the control's
+    // own document, so a frame of another site inside a listed page gets
+    // nothing; the browser's top-level page, so a listed page framed by
+    // another site gets nothing either; and the container's name for it.
+    std::vector<PageUrl> urls;
+    if (!GetPageUrls(urls) || urls.empty()) {
         refusal = "the page's address is unknown";
         return false;
     }
-    if (!sites.Allows(url)) {
-        refusal = "page " + NarrowAnsi(url) + " is not on an allowed site";
-        return false;
-    }
-    if (GetTopPageUrl(url) && !sites.Allows(url)) {
-        refusal = "top-level page " + NarrowAnsi(url) + " is not on an allowed site";
-        return false;
+    for (const PageUrl& page : urls) {
+        if (!sites.Allows(page.url)) {
+            // The first address found is the page, whichever told it.
+            refusal = (page.topLevel && &page != &urls.front() ? "top-level page " : "page ") +
+                      NarrowAnsi(WithoutUserInfo(page.url)) + " is not on an allowed site";
+            return false;
+        }
     }
     return true;
 }

@@ -13,6 +13,7 @@
 #include "ComPtr.h"
 
 #include <string>
+#include <vector>
 
 class CPropExchange;
 class COleControl;
@@ -57,13 +58,16 @@ public:
     // Whether a host has ever asked for the control to be safe for untrusted
     // callers, as a browser does before page script may call it.
     bool IsSafeForUntrustedCaller() const;
-    // The address of the document the control is on (a frame's own), from
-    // the client site's container, else as its browser tells it through
-    // either site, else the container's moniker; false when none knows one.
-    bool GetPageUrl(std::wstring& url) const;
-    // The top-level page of the browser behind either site; false when no
-    // browser names one.
-    bool GetTopPageUrl(std::wstring& url) const;
+    // Every address the sites tell of the page, in this order: the document
+    // the control is on (a frame's own) from either site's container, the
+    // top-level page of the browser behind either site, the container's
+    // moniker. False when one that is there tells none (an empty address
+    // too); urls may be empty when nothing is there.
+    struct PageUrl {
+        std::wstring url;
+        bool topLevel; // a browser's
+    };
+    bool GetPageUrls(std::vector<PageUrl>& urls) const;
 
     // The control class's part.
     virtual const CDispatchEntry* GetDispatchTable(UINT& count) const = 0;

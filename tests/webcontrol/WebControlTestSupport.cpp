@@ -219,7 +219,7 @@ HRESULT STDMETHODCALLTYPE Site::GetMoniker(DWORD, DWORD which, IMoniker** monike
 }
 
 HRESULT STDMETHODCALLTYPE Site::GetContainer(IOleContainer** container) {
-    *container = documentUrl.empty() ? nullptr : NewPageDocument(documentUrl.c_str());
+    *container = documentUrl ? NewPageDocument(documentUrl->c_str()) : nullptr;
     return *container ? S_OK : E_NOINTERFACE;
 }
 HRESULT STDMETHODCALLTYPE Site::ShowObject() {

@@ -10,6 +10,7 @@
 #include "ComPtr.h"
 #include "Fixtures.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -73,12 +74,13 @@ private:
 long CallMethod(IUnknown* control, DISPID id, const std::vector<std::wstring>& args = {});
 
 // A container's site on a window of ours; a browser's tells url as its
-// top-level page's. Its container is a document at documentUrl, when set.
+// top-level page's. Its container is a document at documentUrl, when set
+// (an empty one too).
 class Site : public IOleClientSite, public IOleInPlaceSite, public IServiceProvider {
 public:
     explicit Site(HWND host = nullptr, bool browser = false);
     std::wstring url;
-    std::wstring documentUrl;
+    std::optional<std::wstring> documentUrl;
     // A container that names its page only by a URL moniker, as some hosts do.
     std::wstring pageMoniker;
 
