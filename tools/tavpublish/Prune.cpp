@@ -54,6 +54,9 @@ int Prune(const Args& args) {
         return Fail("--keep " + args.keep + ": not a number of lists from 1 up");
 
     const std::vector<store::KeptList> kept = store::KeptLists(list);
+    // A mistyped list path names nothing, and nothing would be kept.
+    if (!IsRegularFile(list) && kept.empty())
+        return Fail(list + ": no such list and no kept copy of it; nothing deleted");
     std::set<std::string> named;
     std::string error;
     if (IsRegularFile(list) && !AddNamedFiles(list, folder, named, error))
