@@ -43,8 +43,8 @@ bool AddNamedFiles(const std::string& list, const std::string& folder, std::set<
 } // namespace
 
 int Prune(const Args& args) {
-    if (args.positional.size() != 2)
-        return Fail("prune wants LIST SERVER_DIR (see tavpublish prune --help)");
+    if (args.positional.size() != 2 || args.keep.empty())
+        return Fail("prune wants --keep N LIST SERVER_DIR (see tavpublish prune --help)");
     const std::string& list = args.positional[0];
     std::string folder = args.positional[1];
     while (folder.size() > 1 && folder.back() == '/')
