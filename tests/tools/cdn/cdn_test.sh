@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # A release published with tavpublish build --store behind a caching edge
 # (varnish in front of the origin nginx; stored modules cached for a year, the
-# list and its signature for a few seconds), while the edge still serves the
-# older release: TavUpdate.exe passes under Wine never refuse a release (exit
-# code 0 every time) and, once the list's cache time has passed, install the
-# new one whole, from stored paths with 64-character folders and one name in
-# two folders.
+# list and its signature for a few seconds), while a pass runs and the edge
+# still serves the older release: TavUpdate.exe passes under Wine never
+# refuse a release (exit code 0 every time) and, once the list's cache time
+# has passed, install the new one whole, from stored paths with 64-character
+# folders and one name in two folders.
 #   cdn_test.sh BUILD   (the Windows test build)
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -65,9 +65,11 @@ pass "first pass"
 cmp -s "$work/local/a.dll" "$work/release1.a.dll" || fail "release 1 not installed"
 
 edge_serial >/dev/null # the edge has the list of release 1 for the next seconds
+pass "pass during the publish" &
+running=$!
 publish 2
 [ "$(edge_serial)" = 1 ] || fail "the edge did not serve the cached list of release 1"
-pass "pass while the edge serves release 1"
+wait $running || exit 1
 for _ in $(seq 60); do
     [ "$(edge_serial)" = 2 ] && break
     sleep 0.5
