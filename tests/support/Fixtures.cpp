@@ -236,6 +236,10 @@ FixtureServer FixtureServer::Script(const std::string& rootDir, const std::strin
                          (variant.empty() ? "" : " " + variant));
 }
 
+FixtureServer FixtureServer::Squid(const std::string& user, const std::string& password) {
+    return FixtureServer(user.empty() ? "squid" : "squid " + user + " " + password);
+}
+
 FixtureServer::FixtureServer(FixtureServer&& other) noexcept
     : m_id(std::exchange(other.m_id, 0)), m_port(other.m_port), m_log(std::move(other.m_log)),
       m_error(std::move(other.m_error)) {}

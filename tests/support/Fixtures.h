@@ -66,6 +66,8 @@ public:
     static FixtureServer Vsftpd(const std::string& rootDir, const std::string& variant = "");
     static FixtureServer Nginx(const std::string& rootDir, const std::string& variant = "");
     static FixtureServer Script(const std::string& rootDir, const std::string& variant = "");
+    // A proxy; with a user, one that asks for that login (basic).
+    static FixtureServer Squid(const std::string& user = "", const std::string& password = "");
 
     FixtureServer(FixtureServer&& other) noexcept;
     FixtureServer& operator=(FixtureServer&&) = delete;

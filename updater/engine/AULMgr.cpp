@@ -142,6 +142,7 @@ int CAULMgr::ConnectServer() {
         return 0;
     }
     m_downloader.SetPassiveMode(c.passiveMode);
+    m_downloader.SetProxy({c.proxy, c.proxyBypass, c.proxyLoginName, c.proxyLoginPassword});
     const int connected = m_downloader.Connect();
     if (connected)
         Trace(TRACE_INFO, "ConnectServer(%s, %d, %d, %s, %s) : OK", c.remoteAddress.c_str(),

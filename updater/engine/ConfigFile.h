@@ -23,6 +23,12 @@ const char kRemoteVersionFile[] = "Remote Version File";
 // 1: passive-mode FTP data connections; absent or 0: active.
 const char kPassiveMode[] = "Passive Mode";
 const char kSigningKey[] = "Signing Key";
+// An explicit proxy for HTTP(S) ("host:port"), the hosts that bypass it, and
+// the login it is given when it asks. Absent: the system's proxy settings.
+const char kProxy[] = "Proxy";
+const char kProxyBypass[] = "Proxy Bypass";
+const char kProxyLoginName[] = "Proxy Login Name";
+const char kProxyLoginPassword[] = "Proxy Login Password";
 const char kLocalVersionFile[] = "Local Version File";
 const char kDefaultExecFile[] = "Default Exec File";
 

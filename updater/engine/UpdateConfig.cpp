@@ -60,5 +60,9 @@ UpdateConfig ReadUpdateConfig(const std::string& path) {
     if (HasKey(kServer, kSigningKey, profile))
         c.signingKey = ReadText(kServer, kSigningKey, "", profile, kSigningKeyBufferSize);
     c.passiveMode = ::GetPrivateProfileIntA(kServer, kPassiveMode, 0, profile.c_str()) != 0;
+    c.proxy = ReadText(kServer, kProxy, "", profile);
+    c.proxyBypass = ReadText(kServer, kProxyBypass, "", profile);
+    c.proxyLoginName = ReadText(kServer, kProxyLoginName, "", profile);
+    c.proxyLoginPassword = ReadText(kServer, kProxyLoginPassword, "", profile);
     return c;
 }

@@ -19,6 +19,12 @@ struct UpdateConfig {
     std::optional<std::string> signingKey;
     // [SERVER] "Passive Mode": non-zero for passive FTP data connections.
     bool passiveMode = false;
+    // [SERVER] "Proxy", "Proxy Bypass", "Proxy Login Name", "Proxy Login
+    // Password": an explicit proxy for HTTP(S) and its login.
+    std::string proxy;
+    std::string proxyBypass;
+    std::string proxyLoginName;
+    std::string proxyLoginPassword;
 };
 
 // Reads every setting of the file (which must exist) through the profile

@@ -62,14 +62,12 @@ unique_hinternet CHttpSession::SendRequest(const std::string& remotePath, const 
         unique_hinternet request = SendTo(place, remotePath, verb);
         if (!request)
             return request;
-        char status[32] = {};
-        DWORD length = sizeof(status);
-        if (!::HttpQueryInfoA(request.get(), HTTP_QUERY_STATUS_CODE, status, &length, nullptr)) {
-            m_host.Report(Win32Result::Failed("HttpQueryInfo"), "");
+        long code = 0;
+        if (!QueryStatus(request.get(), code) || (code == HTTP_STATUS_PROXY_AUTH_REQ &&
+                                                  !LogInToProxy(request.get(), remotePath, code))) {
             m_host.CloseHandle(request);
             return unique_hinternet();
         }
-        const long code = atol(status);
         if (!IsRedirect(code)) {
             m_host.MarkServerAnswered();
             if (statusCode)
@@ -87,7 +85,7 @@ unique_hinternet CHttpSession::SendRequest(const std::string& remotePath, const 
         // A redirect that is refused counts as a server not reached: what
         // answered is not where the list and the modules are.
         std::string location(2048, '\0');
-        length = static_cast<DWORD>(location.size());
+        DWORD length = static_cast<DWORD>(location.size());
         UrlPlace next;
         const bool located =
             ::HttpQueryInfoA(request.get(), HTTP_QUERY_LOCATION, &location[0], &length, nullptr);
@@ -108,6 +106,49 @@ unique_hinternet CHttpSession::SendRequest(const std::string& remotePath, const 
                     next.host.c_str(), static_cast<unsigned>(next.port), next.path.c_str());
         place = next;
     }
+}
+
+bool CHttpSession::QueryStatus(HINTERNET request, long& code) {
+    char status[32] = {};
+    DWORD length = sizeof(status);
+    if (!::HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE, status, &length, nullptr)) {
+        m_host.Report(Win32Result::Failed("HttpQueryInfo"), "");
+        return false;
+    }
+    code = atol(status);
+    return true;
+}
+
+bool CHttpSession::LogInToProxy(HINTERNET request, const std::string& remotePath, long& code) {
+    const ProxySettings& proxy = m_host.Proxy();
+    if (!proxy.loginName.empty()) {
+        // The library answers the proxy's challenge with these when the
+        // request goes again, after the refusal's body.
+        ::InternetSetOptionA(request, INTERNET_OPTION_PROXY_USERNAME,
+                             const_cast<char*>(proxy.loginName.c_str()),
+                             static_cast<DWORD>(proxy.loginName.size() + 1));
+        ::InternetSetOptionA(request, INTERNET_OPTION_PROXY_PASSWORD,
+                             const_cast<char*>(proxy.loginPassword.c_str()),
+                             static_cast<DWORD>(proxy.loginPassword.size() + 1));
+        char ignored[4096];
+        DWORD count = 0;
+        while (::InternetReadFile(request, ignored, sizeof(ignored), &count) && count)
+            ;
+        if (!::HttpSendRequestA(request, nullptr, 0, nullptr, 0)) {
+            m_host.Report(Win32Result::Failed("HttpSendRequest"), "");
+            return false;
+        }
+        if (!QueryStatus(request, code))
+            return false;
+    }
+    if (code != HTTP_STATUS_PROXY_AUTH_REQ)
+        return true;
+    // Not the server's answer: the pass did not get through to it.
+    m_host.Tracer().Trace(
+        TRACE_ERROR, "HttpSendRequest(%s) : ERROR, proxy %s wants a login (407), %s",
+        remotePath.c_str(), proxy.address.empty() ? "(the system's)" : proxy.address.c_str(),
+        proxy.loginName.empty() ? "none is configured" : "the one configured was refused");
+    return false;
 }
 
 unique_hinternet CHttpSession::SendTo(const UrlPlace& place, const std::string& remotePath,

@@ -30,6 +30,12 @@ private:
     // status when one arrived.
     unique_hinternet SendRequest(const std::string& remotePath, const char* verb,
                                  long* statusCode = nullptr);
+    // The response's status; false after the report.
+    bool QueryStatus(HINTERNET request, long& code);
+    // A proxy's 407 answered with the configured login (the request sent
+    // again, its new status in code); false after the report when none is
+    // configured or the proxy still refuses.
+    bool LogInToProxy(HINTERNET request, const std::string& remotePath, long& code);
     // One request to one place; null after the report.
     unique_hinternet SendTo(const UrlPlace& place, const std::string& remotePath, const char* verb);
     // The connection to a place: the downloader's own for its server, else

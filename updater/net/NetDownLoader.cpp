@@ -39,10 +39,16 @@ int CNetDownLoader::Connect() {
     Disconnect();
     m_bServerAnswered = false;
 
-    m_hInternet.reset(::InternetOpenA(AfxGetAppName().c_str(), INTERNET_OPEN_TYPE_PRECONFIG,
-                                      nullptr, // no proxy name
-                                      nullptr, // no proxy bypass list
-                                      0));     // synchronous
+    m_pProtocol = MakeRemoteProtocol(m_nProtocol, *this, m_bPassive);
+    if (!m_pProtocol)
+        return 0; // no login information taken
+    const bool viaProxy =
+        !m_proxy.address.empty() && m_pProtocol->Service() == INTERNET_SERVICE_HTTP;
+    m_hInternet.reset(::InternetOpenA(
+        AfxGetAppName().c_str(), viaProxy ? INTERNET_OPEN_TYPE_PROXY : INTERNET_OPEN_TYPE_PRECONFIG,
+        viaProxy ? m_proxy.address.c_str() : nullptr,
+        viaProxy && !m_proxy.bypass.empty() ? m_proxy.bypass.c_str() : nullptr,
+        0)); // synchronous
     if (!m_hInternet) {
         _ReportError("InternetOpen", "");
         return 0;
@@ -58,9 +64,6 @@ int CNetDownLoader::Connect() {
 
     // An empty login name means no credentials at all (FTP: anonymous).
     const bool credentials = !m_strLoginName.empty();
-    m_pProtocol = MakeRemoteProtocol(m_nProtocol, *this, m_bPassive);
-    if (!m_pProtocol)
-        return 0; // no login information taken
     m_hConnect.reset(::InternetConnectA(
         m_hInternet.get(), m_strRemoteAddress.c_str(), m_nRemotePort,
         credentials ? m_strLoginName.c_str() : nullptr,

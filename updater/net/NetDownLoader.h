@@ -34,6 +34,9 @@ public:
     // FTP data connections made by the client (passive mode) instead of the
     // server; from the next Connect on.
     void SetPassiveMode(bool passive) { m_bPassive = passive; }
+    // From the next Connect on. FTP never goes through an explicit proxy:
+    // the library sends FTP through an HTTP proxy only for whole URLs.
+    void SetProxy(const ProxySettings& proxy) { m_proxy = proxy; }
 
     int SetLoginInfo(std::string remoteAddress, int protocol, int port, std::string loginName,
                      std::string loginPassword);
@@ -85,6 +88,7 @@ private:
     HINTERNET Connection() const override { return m_hConnect.get(); }
     HINTERNET Root() const override { return m_hInternet.get(); }
     const std::string& RemoteAddress() const override { return m_strRemoteAddress; }
+    const ProxySettings& Proxy() const override { return m_proxy; }
     DWORD TimeoutSeconds() const override { return m_dwTimeoutSeconds; }
     CTraceBase& Tracer() override { return *this; }
     void Report(const Win32Result& failure, const std::string& detail) override {
@@ -111,6 +115,7 @@ private:
     IDownloadProgress* m_pOwner;
     DWORD m_dwTimeoutSeconds;
     bool m_bPassive;
+    ProxySettings m_proxy;
     // The server's protocol, made anew by every Connect.
     std::unique_ptr<IRemoteProtocol> m_pProtocol;
     bool m_bServerAnswered = false;

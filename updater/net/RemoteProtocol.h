@@ -15,6 +15,15 @@
 #include <memory>
 #include <string>
 
+// An explicit proxy for HTTP(S), and the login given to a proxy that asks
+// for one (407).
+struct ProxySettings {
+    std::string address; // "host:port"; empty: the system's settings
+    std::string bypass;  // hosts reached without it
+    std::string loginName;
+    std::string loginPassword;
+};
+
 class IProtocolHost {
 public:
     virtual HINTERNET Connection() const = 0;
@@ -22,6 +31,7 @@ public:
     // The server the connection was made to.
     virtual const std::string& RemoteAddress() const = 0;
     virtual unsigned short RemotePort() const = 0;
+    virtual const ProxySettings& Proxy() const = 0;
     virtual DWORD TimeoutSeconds() const = 0;
     virtual CTraceBase& Tracer() = 0;
     // The one error report, for a failure already taken from its call.

@@ -168,6 +168,29 @@ TEST_P(FetchTest, ModulesAreFetchedRegisteredAndStarted) {
     ExpectNoLogFiles();
 }
 
+// A proxy that wants a login: with a wrong one the pass ends as one that did
+// not reach the server; with the configured one the list and the module come
+// through it. Faults: the proxy keys not read, the login not given, the
+// proxy's refusal taken for the server's (exit code 4, the wrong place to look).
+TEST_F(FailedStageTest, ProxyThatWantsALoginGetsTheConfiguredOne) {
+    FixtureServer proxy = FixtureServer::Squid("tav", "proxy-secret");
+    ASSERT_TRUE(proxy.Ok()) << proxy.Error();
+    ASSERT_TRUE(testenv::WriteFile(Served("TavUpdate.ver"), listed));
+    const std::string via =
+        "Remote Address=127.0.0.1\r\nProxy=127.0.0.1:" + std::to_string(proxy.Port()) +
+        "\r\nProxy Login Name=tav\r\n";
+    for (const char* password : {"wrong", "proxy-secret"}) {
+        ASSERT_TRUE(testenv::WriteFile(workDir + "\\pass.ini",
+                                       Config("HTTP", port, Installed("default.exe"), "",
+                                              via + "Proxy Login Password=" + password + "\r\n")));
+        ASSERT_TRUE(app.Start(workDir, workDir + "\\pass.ini"));
+        EXPECT_EQ(password[0] == 'w' ? EXIT_NO_SERVER : EXIT_PASS_OK, app.ExitCode(90)) << password;
+    }
+    ExpectStartedOnce(Installed("listed.exe"));
+    EXPECT_EQ(1, server.CountRequests("GET /TavUpdate.ver "));
+    EXPECT_LE(1, proxy.CountRequests("/TavUpdate.ver"));
+}
+
 // A module the server does not have; the rest of the pass runs.
 TEST_F(FailedStageTest, DownloadNewFiles) {
     ASSERT_TRUE(

@@ -137,3 +137,19 @@ TEST_F(RedirectTest, HttpsRedirectToPlainHttpIsRefused) {
 }
 
 } // namespace
+
+namespace {
+
+// Fault: the configured proxy not used, so a network that lets nothing out
+// but through it gets no update.
+TEST_F(HttpTest, ModuleComesThroughTheConfiguredProxy) {
+    FixtureServer proxy = FixtureServer::Squid();
+    ASSERT_TRUE(proxy.Ok()) << proxy.Error();
+    net.SetProxy({"127.0.0.1:" + std::to_string(proxy.Port()), "", "", ""});
+    Connect(server, PROTOCOL_HTTP);
+    ASSERT_EQ(1, net.DownloadFile("/m.bin", local + "\\m.bin", 10000)) << trace.Dump();
+    EXPECT_TRUE(ScriptedBody(10000) == testenv::ReadFile(local + "\\m.bin"));
+    EXPECT_EQ(1, proxy.CountRequests("/m.bin"));
+}
+
+} // namespace
