@@ -28,6 +28,14 @@ std::string ConfigFileBytes(const PackageSettings& s) {
     line(configfile::kRemoteVersionFile, s.remoteList);
     if (!s.signingKey.empty())
         line(configfile::kSigningKey, s.signingKey);
+    const std::pair<const char*, const std::string*> proxy[] = {
+        {configfile::kProxy, &s.proxy},
+        {configfile::kProxyBypass, &s.proxyBypass},
+        {configfile::kProxyLoginName, &s.proxyLoginName},
+        {configfile::kProxyLoginPassword, &s.proxyLoginPassword}};
+    for (const auto& value : proxy)
+        if (!value.second->empty())
+            line(value.first, *value.second);
     section(configfile::kLocal);
     line(configfile::kLocalVersionFile, s.localList);
     line(configfile::kDefaultExecFile, s.defaultExec);

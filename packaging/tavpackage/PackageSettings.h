@@ -18,6 +18,13 @@ struct PackageSettings {
     std::string localList;
     std::string defaultExec;
     std::string signingKey;
+    // Proxy ("host:port"), Proxy Bypass, and "name:password" split into
+    // Proxy Login Name and Proxy Login Password.
+    std::string proxy;
+    std::string proxyBypass;
+    std::string proxyLogin;
+    std::string proxyLoginName;
+    std::string proxyLoginPassword;
     bool unsignedUpdates = false; // no signing key, and meant so
     // The control's AllowedSites.
     std::vector<std::string> sites;

@@ -99,6 +99,42 @@ bool CheckServer(PackageSettings& s, std::string& error) {
     return true;
 }
 
+// host:port, as WinINet takes a proxy; for HTTP(S) only, as FTP never goes
+// through it. The login is "name:password".
+bool CheckProxy(PackageSettings& s, std::string& error) {
+    using namespace configfile;
+    if (s.proxy.empty()) {
+        if (!s.proxyBypass.empty())
+            return Fail(error, "--proxy-bypass: only with --proxy");
+        if (s.proxyLogin.empty())
+            return true;
+    } else {
+        const size_t colon = s.proxy.rfind(':');
+        const std::string port = colon == std::string::npos ? "" : s.proxy.substr(colon + 1);
+        bool digits = !port.empty() && port.size() <= 5;
+        unsigned long number = 0;
+        for (char c : port) {
+            digits = digits && std::isdigit(static_cast<unsigned char>(c));
+            number = number * 10 + (c - '0');
+        }
+        if (colon == 0 || !digits || number < 1 || number > 65535 ||
+            s.proxy.find_first_of("/@ \t") != std::string::npos)
+            return Fail(error, std::string(kProxy) + ": \"" + s.proxy +
+                                   "\" is not host:port (a port from 1 to 65535, no URL)");
+        if (s.protocol == kFtp)
+            return Fail(error, "--proxy: only with --protocol http or https (FTP never goes "
+                               "through it)");
+    }
+    if (!s.proxyLogin.empty()) {
+        const size_t colon = s.proxyLogin.find(':');
+        if (colon == 0 || colon == std::string::npos)
+            return Fail(error, "--proxy-login: not name:password");
+        s.proxyLoginName = s.proxyLogin.substr(0, colon);
+        s.proxyLoginPassword = s.proxyLogin.substr(colon + 1);
+    }
+    return true;
+}
+
 std::string Base64(const std::string& bytes) {
     std::string text(4 * ((bytes.size() + 2) / 3) + 1, '\0');
     text.resize(EVP_EncodeBlock(reinterpret_cast<unsigned char*>(&text[0]),
@@ -165,14 +201,21 @@ bool CheckSettings(PackageSettings& s, std::string& error) {
         return Fail(error, "--remote-version-file is required");
     if (s.localList.empty())
         return Fail(error, "--local-version-file is required");
-    if (!CheckServer(s, error) || !CheckTraceLevel(s.traceLevel, error) ||
+    if (!CheckServer(s, error) || !CheckProxy(s, error) || !CheckTraceLevel(s.traceLevel, error) ||
         !CheckWindowsPath(kLocalVersionFile, s.localList, error) ||
         (!s.defaultExec.empty() && !CheckWindowsPath(kDefaultExecFile, s.defaultExec, error)))
         return false;
     const std::pair<const char*, const std::string*> texts[] = {
-        {kRemoteAddress, &s.server},       {kLoginName, &s.login},
-        {kLoginPassword, &s.password},     {kRemoteVersionFile, &s.remoteList},
-        {kLocalVersionFile, &s.localList}, {kDefaultExecFile, &s.defaultExec}};
+        {kRemoteAddress, &s.server},
+        {kLoginName, &s.login},
+        {kLoginPassword, &s.password},
+        {kRemoteVersionFile, &s.remoteList},
+        {kLocalVersionFile, &s.localList},
+        {kDefaultExecFile, &s.defaultExec},
+        {kProxy, &s.proxy},
+        {kProxyBypass, &s.proxyBypass},
+        {kProxyLoginName, &s.proxyLoginName},
+        {kProxyLoginPassword, &s.proxyLoginPassword}};
     for (const auto& text : texts)
         if (!CheckText(text.first, *text.second, error))
             return false;

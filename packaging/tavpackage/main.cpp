@@ -45,6 +45,10 @@ Update server (the [SERVER] and [LOCAL] settings of TavUpdateInfo.ini):
   --port N                      Remote Port, 1 to 65535 (default: the protocol's)
   --login NAME                  Login Name (default: empty)
   --password TEXT               Login Password, kept in plain text (default: empty)
+  --proxy HOST:PORT             Proxy for HTTP(S) (default: the system's settings)
+  --proxy-bypass LIST           Proxy Bypass: hosts reached without it
+  --proxy-login NAME:PASSWORD   Proxy Login Name and Password, for a proxy that
+                                asks (407); kept in plain text
   --remote-version-file PATH    Remote Version File: the version list on the server
   --local-version-file PATH     Local Version File: where the list is kept, an
                                 absolute Windows path (C:\...)

@@ -60,6 +60,36 @@ TEST(PackageSettingsTest, TextsTheUpdaterWouldReadBackOtherwiseAreRefused) {
     }
 }
 
+// Faults: a proxy the updater cannot use (a URL, no port) or one for FTP,
+// which never goes through it, let into the package; the login not split
+// into the two keys the updater reads.
+TEST(PackageSettingsTest, ProxyIsHostAndPortForHttpWithItsLoginSplit) {
+    const struct {
+        const char* protocol;
+        const char* proxy;
+        bool accepted;
+    } cases[] = {{"http", "proxy.example.com:8080", true},
+                 {"https", "[::1]:3128", true},
+                 {"http", "http://proxy:8080", false},
+                 {"http", "proxy", false},
+                 {"http", "proxy:0", false},
+                 {"ftp", "proxy:8080", false}};
+    for (const auto& c : cases) {
+        PackageSettings s = Minimal();
+        s.protocol = c.protocol;
+        s.proxy = c.proxy;
+        EXPECT_EQ(c.accepted, Check(s) == "accepted") << c.proxy << ": " << Check(s);
+    }
+    PackageSettings s = Minimal();
+    s.protocol = "http";
+    s.proxy = "proxy:8080";
+    s.proxyLogin = "tav:pa:ss";
+    ASSERT_EQ("accepted", Check(s));
+    EXPECT_NE(std::string::npos,
+              ConfigFileBytes(s).find("Proxy=proxy:8080\r\nProxy Login Name=tav\r\n"
+                                      "Proxy Login Password=pa:ss\r\n"));
+}
+
 TEST(PackageSettingsTest, SigningKeysTheUpdaterWouldRefuseAreRefused) {
     const std::string good = RsaKeyValue(2048);
     EvpKey ec(EVP_EC_gen("P-256"));
