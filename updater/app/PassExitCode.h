@@ -5,7 +5,7 @@
 
 enum PassExitCode {
     EXIT_PASS_OK = 0,       // every selected module installed, the launch started its program
-    EXIT_NO_CONFIG = 1,     // the configuration file is missing
+    EXIT_NO_CONFIG = 1,     // the configuration file is missing, or its Signing Key unusable
     EXIT_OTHER_PASS = 2,    // another pass on the machine still ran after ten minutes
     EXIT_NO_SERVER = 3,     // the server was not reached, or the login was refused
     EXIT_NO_LIST = 4,       // the version list was not fetched, refused, unreadable or empty

@@ -1,11 +1,13 @@
 #include "UpdateApp.h"
 
+#include "ModuleStart.h"
 #include "UpdateDlg.h"
 #include "resource.h"
 
 CUpdateApp theApp;
 
 BOOL CUpdateApp::InitInstance() {
+    RestrictLibrarySearch();
     if (!AfxSocketInit(nullptr)) {
         AfxMessageBox(IDS_SOCKETS_INIT_FAILED);
         m_nExitCode = EXIT_NOT_STARTED;

@@ -68,8 +68,9 @@ int CUpdateDlg::RunUpdate() {
     if (ok && m_manager.CountModulesToUpdate() >= 1) {
         m_manager.DownloadNewFiles();
         m_manager.RegisterModule();
-        failedAs(m_manager.FailedModules() == 0, EXIT_MODULE_FAILED);
     }
+    // The comparison can refuse a module too (its folder).
+    failedAs(m_manager.FailedModules() == 0, EXIT_MODULE_FAILED);
     ::Sleep(100);
     failedAs(m_manager.LaunchModule() && m_manager.FailedStarts() == 0, EXIT_LAUNCH_FAILED);
     m_manager.EndPass();

@@ -3,6 +3,7 @@
 #include "AppName.h"
 #include "Crypto.h"
 #include "DownloadDecision.h"
+#include "LocalFolder.h"
 #include "LocalModules.h"
 #include "ModuleStart.h"
 
@@ -17,6 +18,8 @@ namespace {
 const char kNothingToRun[] = "ERROR, 실행할 모듈도  기본 실행 파일도 없습니다";
 // Shown in the comparison trace where a time or a digest could not be had.
 const char kUnknown[] = "unknown";
+// Written where a trace carries the login password: a log is a file on disk.
+const char kHiddenPassword[] = "***";
 // How long a pass waits for another one on the machine to end.
 const DWORD kOtherPassWaitMs = 10 * 60 * 1000;
 
@@ -44,6 +47,8 @@ void CAULMgr::WriteTrace(int level, const char* format, va_list args) {
 void CAULMgr::ClearModules() {
     while (!m_modules.empty())
         m_modules.pop_back();
+    m_listedPaths.clear();
+    m_bPathRepeated = false;
 }
 
 void CAULMgr::SetStatus(int code) {
@@ -90,7 +95,7 @@ int CAULMgr::LoadConfig(std::string path) {
     Trace(TRACE_INFO, "LoadConfig : [SERVER] Protocol(1=FTP,3=HTTP) = %d", c.protocol);
     Trace(TRACE_INFO, "LoadConfig : [SERVER] Remote Port            = %d", c.remotePort);
     Trace(TRACE_INFO, "LoadConfig : [SERVER] Login Name             = %s", c.loginName.c_str());
-    Trace(TRACE_INFO, "LoadConfig : [SERVER] Login PW               = %s", c.loginPassword.c_str());
+    Trace(TRACE_INFO, "LoadConfig : [SERVER] Login PW               = %s", kHiddenPassword);
     Trace(TRACE_INFO, "LoadConfig : [SERVER] Version File           = %s",
           c.remoteVersionFile.c_str());
     Trace(TRACE_INFO, "LoadConfig : [LOCAL] Version File            = %s",
@@ -102,7 +107,8 @@ int CAULMgr::LoadConfig(std::string path) {
               c.signingKey->c_str());
     if (c.passiveMode)
         Trace(TRACE_INFO, "LoadConfig : [SERVER] Passive Mode           = 1");
-    return 1;
+    // A key that cannot be used is a configuration to mend, not a server's fault.
+    return m_pSignedPass ? m_pSignedPass->ImportKey("LoadConfig") : 1;
 }
 
 void CAULMgr::UseConfig(const UpdateConfig& config) {
@@ -137,8 +143,7 @@ int CAULMgr::ConnectServer() {
     if (!m_downloader.SetLoginInfo(c.remoteAddress, c.protocol, port, c.loginName,
                                    c.loginPassword)) {
         Trace(TRACE_ERROR, "ConnectServer :  ERROR SetLoginInfo(%s, %d,  %d, %s, %s) ",
-              c.remoteAddress.c_str(), c.protocol, port, c.loginName.c_str(),
-              c.loginPassword.c_str());
+              c.remoteAddress.c_str(), c.protocol, port, c.loginName.c_str(), kHiddenPassword);
         return 0;
     }
     m_downloader.SetPassiveMode(c.passiveMode);
@@ -146,10 +151,10 @@ int CAULMgr::ConnectServer() {
     const int connected = m_downloader.Connect();
     if (connected)
         Trace(TRACE_INFO, "ConnectServer(%s, %d, %d, %s, %s) : OK", c.remoteAddress.c_str(),
-              c.protocol, c.remotePort, c.loginName.c_str(), c.loginPassword.c_str());
+              c.protocol, c.remotePort, c.loginName.c_str(), kHiddenPassword);
     else
         Trace(TRACE_ERROR, "ConnectServer(%s, %d,  %d, %s, %s) : ERROR", c.remoteAddress.c_str(),
-              c.protocol, c.remotePort, c.loginName.c_str(), c.loginPassword.c_str());
+              c.protocol, c.remotePort, c.loginName.c_str(), kHiddenPassword);
     return connected;
 }
 
@@ -178,7 +183,13 @@ int CAULMgr::ParseVersionInfo() {
         std::string line;
         while (versionlist::ReadTextLine(m_pSignedPass->VerifiedList(), position, line))
             AddModuleLine(line);
-        return 1;
+        if (!m_bPathRepeated)
+            return 1;
+        // Two lines for one file: which of them the publisher meant is not
+        // known, and a release would swap the file twice.
+        Trace(TRACE_ERROR, "ParseVersionInfo : ERROR, a local file listed twice in a signed list");
+        ClearModules();
+        return 0;
     }
     const std::string& path = m_config.localVersionFile;
     if (_access(path.c_str(), 0) != 0) {
@@ -206,6 +217,14 @@ void CAULMgr::AddModuleLine(const std::string& line) {
         return;
     if (m_pSignedPass && !m_pSignedPass->Admits(*record))
         return;
+    // The first line of a file counts; a later one is skipped (and refuses a
+    // signed list once all are read).
+    if (!m_listedPaths.insert(FoldedPath(record->localFile)).second) {
+        Trace(TRACE_ERROR, "ParseVersionInfo : ERROR, local file listed again, skipped : %s | %s",
+              record->localFile.c_str(), record->remoteFile.c_str());
+        m_bPathRepeated = true;
+        return;
+    }
     m_modules.push_back(std::move(record));
     const ModuleRecord& r = *m_modules.back();
     Trace(TRACE_INFO, "ParseVersionInfo : Module[%2d] = %s | %s | %s ",
@@ -225,11 +244,24 @@ int CAULMgr::CompareVersionInfo() {
     }
     if (m_pSignedPass)
         m_pSignedPass->BeginCompare(m_modules.size());
-    // What ended passes left beside the modules goes first.
-    SweepModuleFolders(m_modules);
-    for (size_t i = 0; i < m_modules.size(); ++i)
-        CompareModule(i, *m_modules[i]);
-    if (m_pSignedPass && !m_pSignedPass->EndCompare(CountModulesToUpdate()))
+    // An elevated pass works only in folders the administrators own. What
+    // ended passes left beside the modules goes first.
+    const std::set<std::string> refused = FoldersNotAdministrators(m_modules);
+    SweepModuleFolders(m_modules, refused);
+    for (size_t i = 0; i < m_modules.size(); ++i) {
+        ModuleRecord& r = *m_modules[i];
+        if (!refused.count(LocalFolderOf(r.localFile))) {
+            CompareModule(i, r);
+            continue;
+        }
+        r.download = 0;
+        ++m_nFailedModules;
+        Trace(TRACE_ERROR,
+              "CompareVersionInfo : Module[%2d] : %s : ERROR, folder not the administrators' : "
+              "refused",
+              static_cast<int>(i + 1), r.localFile.c_str());
+    }
+    if (m_pSignedPass && !m_pSignedPass->EndCompare(m_modules, refused.empty()))
         ++m_nFailedModules;
     return 1;
 }

@@ -16,6 +16,7 @@
 #include "VersionList.h"
 
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -76,6 +77,9 @@ private:
 
     UpdateConfig m_config;
     ModuleList m_modules;
+    // The local paths of the listed modules, folded (LocalModules.h).
+    std::set<std::string> m_listedPaths;
+    bool m_bPathRepeated = false;
     CNetDownLoader m_downloader;
     int m_nStatus;
     IUpdateView* m_pView;

@@ -8,11 +8,39 @@
 #include <cstring>
 #include <vector>
 
+namespace {
+
+// The library and what it imports from its own folder and the system's only:
+// the elevated updater must not load a library a user put in its current
+// folder or on PATH. Systems without the search flags (before KB2533623)
+// refuse them; there the library's folder still comes first.
+HMODULE LoadModuleLibrary(const std::string& path) {
+    char full[MAX_PATH];
+    const DWORD n = ::GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
+    const std::string file = n > 0 && n < MAX_PATH ? std::string(full, n) : path;
+    HMODULE library =
+        ::LoadLibraryExA(file.c_str(), nullptr, // reserved
+                         LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (!library && ::GetLastError() == ERROR_INVALID_PARAMETER)
+        library = ::LoadLibraryExA(file.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    return library;
+}
+
+} // namespace
+
+void RestrictLibrarySearch() {
+    using SetDirectories = BOOL(WINAPI*)(DWORD);
+    auto setDirectories = reinterpret_cast<SetDirectories>(reinterpret_cast<void (*)()>(
+        ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories")));
+    if (setDirectories)
+        setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
 Win32Result RegisterServerIn(const std::string& path) {
     // Servers may use COM while they register; the library goes before the
     // apartment does.
     CComApartment apartment;
-    unique_hmodule library(::LoadLibraryA(path.c_str()));
+    unique_hmodule library(LoadModuleLibrary(path));
     if (!library)
         return Win32Result::Failed("LoadLibrary");
     using RegisterServer = HRESULT(STDAPICALLTYPE*)();

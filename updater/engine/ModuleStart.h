@@ -6,7 +6,13 @@
 
 #include <string>
 
-// Loads the library, calls its DllRegisterServer with COM initialised on this
+// From now on the process loads libraries by name from the system folder
+// only (where the system can be told so): never from the current folder or
+// PATH, which a user may have prepared.
+void RestrictLibrarySearch();
+
+// Loads the library (what it imports from its own folder and the system's),
+// calls its DllRegisterServer with COM initialised on this
 // thread around the call, and frees it again. The server's own result is not
 // consulted: a server that reports failure still counts as registered.
 Win32Result RegisterServerIn(const std::string& path);

@@ -19,3 +19,9 @@ std::string SerialValueName(int protocol, const std::string& address, int port,
 Win32Result ReadAcceptedSerial(const std::string& name, std::optional<unsigned long long>& serial);
 
 Win32Result KeepAcceptedSerial(const std::string& name, unsigned long long serial);
+
+// The serial of the list whose release is in place, kept by the same name
+// under the key's subkey "Installed": the local list a later pass falls back
+// on must not be older.
+Win32Result ReadInstalledSerial(const std::string& name, std::optional<unsigned long long>& serial);
+Win32Result KeepInstalledSerial(const std::string& name, unsigned long long serial);

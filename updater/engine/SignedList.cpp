@@ -5,6 +5,28 @@
 #include "SerialStore.h"
 #include "VersionList.h"
 
+std::string CheckListHead(const std::string& list, const std::string& listPath, long long now,
+                          bool checkExpiry, unsigned long long& serial) {
+    if (versionlist::FindSerial(list, serial) != versionlist::SERIAL_FOUND)
+        return FormatText("signed version list(%s) has no serial", listPath.c_str());
+    std::string builtFor;
+    if (!versionlist::FindComment(list, "list", builtFor) ||
+        versionlist::TrimmedBlanks(builtFor) != versionlist::TrimmedBlanks(listPath))
+        return FormatText("signed version list(%s) was built for list(%s)", listPath.c_str(),
+                          builtFor.c_str());
+    std::string expires;
+    if (checkExpiry && versionlist::FindComment(list, "expires", expires)) {
+        long long expiry = 0;
+        if (!versionlist::ParseUtcTime(expires, expiry))
+            return FormatText("signed version list(%s) has an unreadable expiry(%s)",
+                              listPath.c_str(), expires.c_str());
+        if (now >= expiry)
+            return FormatText("signed version list(%s) expired at %s", listPath.c_str(),
+                              expires.c_str());
+    }
+    return std::string();
+}
+
 std::string CheckSignedList(const std::string& list, const std::string& signature, CSigningKey& key,
                             const SignedListSource& source, unsigned long long& serial) {
     const std::string& listPath = source.listPath;
@@ -14,23 +36,9 @@ std::string CheckSignedList(const std::string& list, const std::string& signatur
         return FormatText("signature(%s.sig) does not verify, EC=%d", listPath.c_str(),
                           static_cast<int>(verified.Error()));
 
-    if (versionlist::FindSerial(list, serial) != versionlist::SERIAL_FOUND)
-        return FormatText("signed version list(%s) has no serial", listPath.c_str());
-    std::string builtFor;
-    if (!versionlist::FindComment(list, "list", builtFor) ||
-        versionlist::TrimmedBlanks(builtFor) != versionlist::TrimmedBlanks(listPath))
-        return FormatText("signed version list(%s) was built for list(%s)", listPath.c_str(),
-                          builtFor.c_str());
-    std::string expires;
-    if (versionlist::FindComment(list, "expires", expires)) {
-        long long expiry = 0;
-        if (!versionlist::ParseUtcTime(expires, expiry))
-            return FormatText("signed version list(%s) has an unreadable expiry(%s)",
-                              listPath.c_str(), expires.c_str());
-        if (source.now >= expiry)
-            return FormatText("signed version list(%s) expired at %s", listPath.c_str(),
-                              expires.c_str());
-    }
+    const std::string head = CheckListHead(list, listPath, source.now, true, serial);
+    if (!head.empty())
+        return head;
     std::optional<unsigned long long> accepted;
     const Win32Result read = ReadAcceptedSerial(serialName, accepted);
     if (!read.Ok())

@@ -22,6 +22,12 @@ struct SignedListSource {
     long long now = 0;
 };
 
+// The checks of the list's own lines: a serial (into serial), the list path
+// it was built for, and, unless waived, its expiry. Empty when it passes,
+// else why not.
+std::string CheckListHead(const std::string& list, const std::string& listPath, long long now,
+                          bool checkExpiry, unsigned long long& serial);
+
 // The key is the configured one, already imported. Empty when the list is
 // accepted (its serial then in serial), else why it was refused, for the
 // trace.

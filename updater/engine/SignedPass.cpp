@@ -1,8 +1,8 @@
 #include "SignedPass.h"
 
+#include "FormatText.h"
 #include "LocalFolder.h"
 #include "ModuleOptions.h"
-#include "NetText.h"
 #include "PartialFile.h"
 #include "SerialStore.h"
 #include "SignedList.h"
@@ -26,14 +26,22 @@ std::string FullPathOf(const std::string& path) {
 
 } // namespace
 
-int CSignedPass::GetVersionInfo() {
-    const UpdateConfig& c = m_config;
-    const std::string why = m_signingKey.Import(*c.signingKey);
+int CSignedPass::ImportKey(const char* stage) {
+    if (m_bKeyImported)
+        return 1;
+    const std::string why = m_signingKey.Import(*m_config.signingKey);
     if (!why.empty()) {
-        m_trace.Trace(TRACE_ERROR, "GetVersionInfo : ERROR, Signing Key unusable : %s",
-                      why.c_str());
+        m_trace.Trace(TRACE_ERROR, "%s : ERROR, Signing Key unusable : %s", stage, why.c_str());
         return 0;
     }
+    m_bKeyImported = true;
+    return 1;
+}
+
+int CSignedPass::GetVersionInfo() {
+    const UpdateConfig& c = m_config;
+    if (!ImportKey("GetVersionInfo"))
+        return 0;
     // Both kept in memory: nothing takes the local list's place before every
     // check has passed, and the checks read no file that could change.
     const std::string remoteSignature = c.remoteVersionFile + ".sig";
@@ -51,9 +59,7 @@ int CSignedPass::GetVersionInfo() {
     }
     SignedListSource source;
     source.listPath = c.remoteVersionFile;
-    source.serialName =
-        SerialValueName(c.protocol, c.remoteAddress, static_cast<unsigned short>(c.remotePort),
-                        c.remoteVersionFile);
+    source.serialName = SerialName();
     source.now = static_cast<long long>(std::time(nullptr));
     unsigned long long serial = 0;
     const std::string refused =
@@ -66,6 +72,7 @@ int CSignedPass::GetVersionInfo() {
     // this list's release is in place.
     m_strVerifiedList = list.Bytes();
     m_strVerifiedSignature = signature.Bytes();
+    m_nVerifiedSerial = serial;
     m_trace.Trace(TRACE_INFO, "GetVersionInfo : signature(%s) OK, serial %s",
                   remoteSignature.c_str(), std::to_string(serial).c_str());
     return 1;
@@ -92,8 +99,18 @@ void CSignedPass::CheckInstalled(size_t index, const ModuleRecord& r, std::strin
     m_release.CheckInstalled(index, r, localSha256, localSize);
 }
 
-bool CSignedPass::EndCompare(int selected) {
-    return selected != 0 || KeepVerifiedList();
+bool CSignedPass::EndCompare(const ModuleList& modules, bool complete) {
+    if (!complete) {
+        // A module that cannot go in keeps the whole release out.
+        for (const auto& r : modules)
+            r->download = 0;
+        m_bReleaseFailed = true;
+        return false;
+    }
+    for (const auto& r : modules)
+        if (r->download)
+            return true;
+    return KeepVerifiedList();
 }
 
 bool CSignedPass::Install(const ModuleList& modules) {
@@ -112,6 +129,8 @@ bool CSignedPass::KeepVerifiedList() {
         written = ReplaceFileContent(path + ".sig", m_strVerifiedSignature);
     if (written.Ok())
         written = ReplaceFileContent(path, m_strVerifiedList);
+    if (written.Ok())
+        written = KeepInstalledSerial(SerialName(), m_nVerifiedSerial);
     if (written.Ok()) {
         m_trace.Trace(TRACE_INFO, "KeepVerifiedList : local version list(%s) OK", path.c_str());
         return true;
@@ -155,6 +174,26 @@ void CSignedPass::HoldInstalledRelease() {
                       path.c_str());
         return;
     }
+    // What the version stage would check, but for its expiry: the release is
+    // the one in place, and a list that ran out must still start its client.
+    // Another channel's list, or one older than the release in place, is not.
+    unsigned long long serial = 0;
+    std::string refused = CheckListHead(list, m_config.remoteVersionFile, 0, false, serial);
+    std::optional<unsigned long long> installed;
+    if (refused.empty()) {
+        const Win32Result read = ReadInstalledSerial(SerialName(), installed);
+        if (!read.Ok())
+            refused = FormatText("RegQueryValueEx(%s) failed, EC=%d", SerialName().c_str(),
+                                 static_cast<int>(read.Error()));
+        else if (installed && serial < *installed)
+            refused = "serial " + std::to_string(serial) + " is older than the installed " +
+                      std::to_string(*installed);
+    }
+    if (!refused.empty()) {
+        m_trace.Trace(TRACE_ERROR, "LaunchModule : ERROR, local version list(%s) refused : %s",
+                      path.c_str(), refused.c_str());
+        return;
+    }
     size_t position = 0;
     std::string line;
     while (versionlist::ReadTextLine(list, position, line)) {
@@ -169,6 +208,12 @@ void CSignedPass::HoldInstalledRelease() {
         if (HasUpdateOption(*m_installed[i], 'E'))
             m_installedRelease.CheckInstalled(i, *m_installed[i], &digest, &size);
     }
+}
+
+std::string CSignedPass::SerialName() const {
+    const UpdateConfig& c = m_config;
+    return SerialValueName(c.protocol, c.remoteAddress, static_cast<unsigned short>(c.remotePort),
+                           c.remoteVersionFile);
 }
 
 void CSignedPass::EndPass() {

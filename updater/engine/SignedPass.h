@@ -5,7 +5,9 @@
 // (Release.h), and only modules it checked and holds are registered or
 // started, by their full path. After a release that did not go in, the
 // launch stage starts the programs of the release the local list says is
-// installed, once that list is checked again.
+// installed, once that list is checked again: its signature, the list path
+// it was built for, and a serial not below that of the release last put in
+// place (its expiry is waived: the release is the one installed).
 
 #include "Crypto.h"
 #include "NetDownLoader.h"
@@ -26,7 +28,10 @@ public:
     CSignedPass(CTraceBase& trace, CNetDownLoader& downloader, const UpdateConfig& config)
         : m_trace(trace), m_downloader(downloader), m_config(config) {}
 
-    // The version stage: imports the key, fetches the list and its signature
+    // The configured key, once; 0 after a trace under the stage's name when
+    // it cannot be used.
+    int ImportKey(const char* stage);
+    // The version stage: imports the key (if not yet), fetches the list and its signature
     // and checks them. 0 after the trace when anything failed.
     int GetVersionInfo();
     // The bytes whose signature was checked; the modules are read from these,
@@ -43,8 +48,9 @@ public:
     void CheckInstalled(size_t index, const ModuleRecord& record, std::string* localSha256,
                         unsigned long long* localSize);
     // With nothing to fetch the release is in place already: the list becomes
-    // the local one. False when it could not be written.
-    bool EndCompare(int selected);
+    // the local one. Incomplete (a module refused): nothing is fetched and
+    // the release counts as not installed. False when it did not go in.
+    bool EndCompare(const ModuleList& modules, bool complete);
     // The download stage: the release, all or nothing, and the local list
     // after it. False when either did not go in.
     bool Install(const ModuleList& modules);
@@ -61,8 +67,11 @@ public:
     void EndPass();
 
 private:
-    // The verified list becomes the local one once its release is in place.
+    // The verified list becomes the local one once its release is in place,
+    // and its serial the installed one.
     bool KeepVerifiedList();
+    // The list's value in the serial store.
+    std::string SerialName() const;
     // The release the local list says is installed, its programs held where
     // they have the digest and size the list gives them.
     void HoldInstalledRelease();
@@ -72,8 +81,10 @@ private:
     const UpdateConfig& m_config;
     // The configured key, once the version stage has imported it.
     CSigningKey m_signingKey;
+    bool m_bKeyImported = false;
     std::string m_strVerifiedList;
     std::string m_strVerifiedSignature;
+    unsigned long long m_nVerifiedSerial = 0;
     // The pass's modules as it checked them, held until it ends.
     CRelease m_release{m_trace, m_downloader};
     bool m_bReleaseFailed = false;

@@ -56,4 +56,24 @@ TEST(Register, SelectedModulesMarkedRAreRegisteredWithComAndReleased) {
     }
 }
 
+// Fault: what a module imports taken from the updater's current folder (or
+// PATH, or the updater's own folder), where a user may have put a library of
+// that name, rather than from the module's own folder.
+TEST(Register, ModuleImportsComeFromItsOwnFolderNotTheCurrentOne) {
+    const std::string own = testenv::NewDir("register_own"), cwd = testenv::NewDir("register_cwd");
+    const std::string module = Library(own + "\\dependent.dll", "app_fixture_regdependent");
+    Library(own + "\\app_fixture_dependency.dll", "app_fixture_dependency");
+    Library(cwd + "\\app_fixture_dependency.dll", "app_fixture_dependency");
+    char previous[MAX_PATH] = {};
+    ::GetCurrentDirectoryA(MAX_PATH, previous);
+    ASSERT_TRUE(::SetCurrentDirectoryA(cwd.c_str()));
+    CAULMgr manager;
+    AddModule(manager, module, "", "R", 1);
+    manager.RegisterModule();
+    ::SetCurrentDirectoryA(previous);
+    EXPECT_EQ("registered com=1\n", testenv::ReadFile(module + ".reg"));
+    EXPECT_EQ("loaded\n", testenv::ReadFile(own + "\\app_fixture_dependency.dll.loaded"));
+    EXPECT_EQ("", testenv::ReadFile(cwd + "\\app_fixture_dependency.dll.loaded"));
+}
+
 } // namespace

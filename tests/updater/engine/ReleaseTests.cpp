@@ -148,4 +148,22 @@ TEST_F(SignedTest, RefusedReleaseStartsOnlyTheInstalledReleasesCheckedPrograms) 
         trace.Has(1, "LaunchModule : ERROR, local version list(" + list + ") not signed", true));
 }
 
+// Fault: after a release that did not go in, the programs of a local list
+// that verifies but was built for another channel started.
+TEST_F(SignedTest, RefusedReleaseStartsNoProgramOfAnotherChannelsList) {
+    const std::string client = local + "\\client.exe";
+    const std::string program = Stand("app_fixture_recorder.exe", client);
+    Publish(";serial=9\r\n;list=/beta/TavUpdate.ver\r\n" + Module("client.exe", program, "E"));
+    for (const char* name : {"", ".sig"})
+        ASSERT_TRUE(
+            testenv::WriteFile(list + name, testenv::ReadFile(root + "\\TavUpdate.ver" + name)));
+    Publish(Head(1) + Module("data.bin", "data 1"));
+    ASSERT_TRUE(testenv::WriteFile(root + "\\data.bin", "data X"));
+    FullPass();
+    EXPECT_FALSE(trace.Has(3, "LaunchModule : _ExecuteApp(" + client + ") OK")) << trace.Dump();
+    EXPECT_TRUE(trace.Has(1, "LaunchModule : ERROR, local version list(" + list +
+                                 ") refused : signed version list(/TavUpdate.ver) was built for "
+                                 "list(/beta/TavUpdate.ver)"));
+}
+
 } // namespace

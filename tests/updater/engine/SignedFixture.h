@@ -21,11 +21,12 @@ struct Key {
     std::string pem, value;
 };
 
-// Where a pass keeps the serials it accepted: the 32-bit registry view.
-inline unique_hkey SerialKey(REGSAM access) {
+// Where a pass keeps the serials it accepted (and, under "Installed", those
+// of the releases in place): the 32-bit registry view.
+inline unique_hkey SerialKey(REGSAM access, const char* subkey = "") {
     unique_hkey key;
-    ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Tav\\TavUpdate", 0, access | KEY_WOW64_32KEY,
-                    key.put());
+    ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, (std::string("SOFTWARE\\Tav\\TavUpdate") + subkey).c_str(),
+                    0, access | KEY_WOW64_32KEY, key.put());
     return key;
 }
 
@@ -47,6 +48,7 @@ protected:
     }
     void TearDown() override {
         ::RegDeleteValueA(SerialKey(KEY_SET_VALUE).get(), SerialName().c_str());
+        ::RegDeleteValueA(SerialKey(KEY_SET_VALUE, "\\Installed").get(), SerialName().c_str());
     }
 
     std::string SerialName() const {
