@@ -1,14 +1,11 @@
 #include "LocalModules.h"
 
 #include "Elevation.h"
-#include "FolderTrust.h"
+#include "FolderSecurityReader.h"
 #include "LocalFolder.h"
 #include "PartialFile.h"
 #include "TimeValue.h"
 #include "UniqueHandle.h"
-
-#include <aclapi.h>
-#include <sddl.h>
 
 #include <set>
 
@@ -38,78 +35,20 @@ std::string ShownTime(const std::optional<long long>& value, const char* unknown
 
 namespace {
 
-// The installer's service: it owns the system's own folders.
-const char kTrustedInstaller[] = "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
-
-class CTrustedSids {
-public:
-    CTrustedSids() {
-        for (WELL_KNOWN_SID_TYPE type : {WinLocalSystemSid, WinBuiltinAdministratorsSid}) {
-            DWORD size = SECURITY_MAX_SID_SIZE;
-            std::vector<BYTE> sid(size);
-            if (::CreateWellKnownSid(type, nullptr, sid.data(), &size))
-                m_sids.push_back(sid);
-        }
-        PSID installer = nullptr;
-        if (::ConvertStringSidToSidA(kTrustedInstaller, &installer)) {
-            const BYTE* bytes = static_cast<const BYTE*>(installer);
-            m_sids.emplace_back(bytes, bytes + ::GetLengthSid(installer));
-            ::LocalFree(installer);
-        }
-        unique_handle token;
-        BYTE user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-        DWORD size = 0;
-        if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put()) &&
-            ::GetTokenInformation(token.get(), TokenUser, user, sizeof(user), &size)) {
-            const PSID sid = reinterpret_cast<TOKEN_USER*>(user)->User.Sid;
-            const BYTE* bytes = static_cast<const BYTE*>(sid);
-            m_sids.emplace_back(bytes, bytes + ::GetLengthSid(sid));
-        }
-    }
-    bool Has(PSID sid) const {
-        for (const auto& s : m_sids)
-            if (::EqualSid(sid, const_cast<BYTE*>(s.data())))
-                return true;
-        return false;
-    }
-
-private:
-    std::vector<std::vector<BYTE>> m_sids;
-};
-
-bool IsAdministratorsFolder(const std::string& folder, const CTrustedSids& trusted) {
-    const DWORD attributes = ::GetFileAttributesA(folder.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES)
+bool IsAdministratorsFolder(const std::string& folder, const std::string& self) {
+    unique_hfile handle(::CreateFileA(
+        folder.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!handle)
         return ::GetLastError() == ERROR_FILE_NOT_FOUND || ::GetLastError() == ERROR_PATH_NOT_FOUND;
-    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
-        return false;
-    PSID owner = nullptr;
-    PACL dacl = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (::GetNamedSecurityInfoA(folder.c_str(), SE_FILE_OBJECT,
-                                OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
-                                nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
-        return false;
-    unique_hlocal held(descriptor);
-    foldertrust::Facts facts;
-    facts.ownerTrusted = owner && trusted.Has(owner);
-    facts.hasDacl = dacl != nullptr;
-    for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
-        ACE_HEADER* header = nullptr;
-        if (!::GetAce(dacl, i, reinterpret_cast<void**>(&header)))
-            return false;
-        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE && header->AceType != ACCESS_DENIED_ACE_TYPE)
-            continue;
-        // Both kinds have the same layout: header, mask, SID.
-        const auto* ace = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
-        foldertrust::Entry entry;
-        entry.allows = header->AceType == ACCESS_ALLOWED_ACE_TYPE;
-        entry.inheritOnly = (header->AceFlags & INHERIT_ONLY_ACE) != 0;
-        entry.trustedSid = trusted.Has(const_cast<DWORD*>(&ace->SidStart));
-        entry.mask = ace->Mask;
-        facts.entries.push_back(entry);
-    }
-    return foldertrust::IsAdministratorsFolder(facts);
+    BY_HANDLE_FILE_INFORMATION info = {};
+    FolderSecurity security;
+    return ::GetFileInformationByHandle(handle.get(), &info) &&
+           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+           ReadFolderSecurity(handle.get(), security) && IsTrustedOwner(security.owner, self) &&
+           !IsWritableByOthers(security, self);
 }
 
 } // namespace
@@ -118,12 +57,11 @@ std::set<std::string> FoldersNotAdministrators(const ModuleList& modules) {
     std::set<std::string> refused;
     if (!IsProcessElevated())
         return refused;
-    const CTrustedSids trusted;
+    const std::string self = ProcessAccount();
     std::set<std::string> seen;
     for (const auto& r : modules) {
         const std::string folder = LocalFolderOf(r->localFile);
-        if (!folder.empty() && seen.insert(folder).second &&
-            !IsAdministratorsFolder(folder, trusted))
+        if (!folder.empty() && seen.insert(folder).second && !IsAdministratorsFolder(folder, self))
             refused.insert(folder);
     }
     return refused;

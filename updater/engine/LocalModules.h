@@ -26,7 +26,7 @@ using ModuleList = std::vector<std::unique_ptr<ModuleRecord>>;
 
 // The folders of listed modules (as LocalFolderOf gives them) that an
 // elevated updater must not work in: ones that exist and are not the
-// administrators' (FolderTrust.h), or are a link to elsewhere. None when the
+// administrators' (FolderSecurity.h), or are a link to elsewhere. None when the
 // updater does not run elevated: it can write nothing its user cannot.
 std::set<std::string> FoldersNotAdministrators(const ModuleList& modules);
 

@@ -1,0 +1,16 @@
+#pragma once
+// What the folder security rule (FolderSecurity.h) reads, from the platform:
+// an open folder's owner and access list, and the account this process runs as.
+
+#include "FolderSecurity.h"
+
+#include <windows.h>
+
+#include <string>
+
+// The account of this process's token as a SID string; empty when unknown.
+std::string ProcessAccount();
+
+// The owner and the entries of the folder's access list (opened with
+// READ_CONTROL); false when they cannot be read.
+bool ReadFolderSecurity(HANDLE folder, FolderSecurity& security);
