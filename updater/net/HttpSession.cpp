@@ -1,6 +1,7 @@
 #include "HttpSession.h"
 
 #include "NetText.h"
+#include "RetryBudget.h"
 #include "TimeValue.h"
 
 #include <cctype>
@@ -36,6 +37,12 @@ bool IsRedirect(long status) {
            status == 308;
 }
 
+// Failures of the connection that may pass: tried again.
+bool IsPassingError(DWORD error) {
+    return error == ERROR_INTERNET_CANNOT_CONNECT || error == ERROR_INTERNET_CONNECTION_RESET ||
+           error == ERROR_INTERNET_CONNECTION_ABORTED || error == ERROR_INTERNET_TIMEOUT;
+}
+
 // Hops after the first request: a chain longer than this is a loop, or
 // nothing the updater should follow.
 const int kMostHops = 5;
@@ -48,6 +55,23 @@ unique_hinternet CHttpSession::OpenFile(const std::string& remotePath) {
 
 unique_hinternet CHttpSession::SendRequest(const std::string& remotePath, const char* verb,
                                            long* statusCode) {
+    for (unsigned retry = 1;; ++retry) {
+        Passing passing;
+        unique_hinternet request = SendFollowing(remotePath, verb, statusCode, passing);
+        unsigned long wait = 0;
+        const double random = static_cast<double>(m_random() - m_random.min()) /
+                              (static_cast<double>(m_random.max() - m_random.min()) + 1);
+        if (request || !passing.transient ||
+            !m_retries.NextWait(retry, passing.retryAfterMs, random, wait))
+            return request;
+        m_host.Tracer().Trace(TRACE_INFO, "HttpSendRequest(%s) : trying again in %lu ms (%u)",
+                              remotePath.c_str(), wait, retry);
+        ::Sleep(wait);
+    }
+}
+
+unique_hinternet CHttpSession::SendFollowing(const std::string& remotePath, const char* verb,
+                                             long* statusCode, Passing& passing) {
     CTraceBase& trace = m_host.Tracer();
     UrlPlace place;
     const Win32Result converted = RequestPath(remotePath, place.path);
@@ -59,9 +83,12 @@ unique_hinternet CHttpSession::SendRequest(const std::string& remotePath, const 
     place.host = m_host.RemoteAddress();
     place.port = m_host.RemotePort();
     for (int hop = 0;; ++hop) {
-        unique_hinternet request = SendTo(place, remotePath, verb);
-        if (!request)
+        DWORD error = ERROR_SUCCESS;
+        unique_hinternet request = SendTo(place, remotePath, verb, error);
+        if (!request) {
+            passing.transient = IsPassingError(error);
             return request;
+        }
         long code = 0;
         if (!QueryStatus(request.get(), code) || (code == HTTP_STATUS_PROXY_AUTH_REQ &&
                                                   !LogInToProxy(request.get(), remotePath, code))) {
@@ -75,6 +102,9 @@ unique_hinternet CHttpSession::SendRequest(const std::string& remotePath, const 
             if (code != HTTP_STATUS_OK) {
                 trace.Trace(TRACE_ERROR, "HttpSendRequest(%s)  STAUS = %d ERROR...",
                             remotePath.c_str(), static_cast<int>(code));
+                passing.transient = code >= 500 || code == 429 || code == 408;
+                if (passing.transient)
+                    passing.retryAfterMs = RetryAfter(request.get());
                 m_host.CloseHandle(request);
                 return unique_hinternet();
             }
@@ -106,6 +136,28 @@ unique_hinternet CHttpSession::SendRequest(const std::string& remotePath, const 
                     next.host.c_str(), static_cast<unsigned>(next.port), next.path.c_str());
         place = next;
     }
+}
+
+unsigned long CHttpSession::RetryAfter(HINTERNET response) {
+    char text[64] = {};
+    DWORD length = sizeof(text) - 1;
+    unsigned long ms = 0;
+    if (!::HttpQueryInfoA(response, HTTP_QUERY_RETRY_AFTER, text, &length, nullptr) ||
+        RetryAfterSeconds(text, ms))
+        return ms;
+    SYSTEMTIME date = {};
+    length = sizeof(date);
+    FILETIME then, now;
+    if (!::HttpQueryInfoA(response, HTTP_QUERY_RETRY_AFTER | HTTP_QUERY_FLAG_SYSTEMTIME, &date,
+                          &length, nullptr) ||
+        !::SystemTimeToFileTime(&date, &then))
+        return 0;
+    ::GetSystemTimeAsFileTime(&now);
+    const ULONGLONG later = (ULONGLONG(then.dwHighDateTime) << 32) | then.dwLowDateTime;
+    const ULONGLONG current = (ULONGLONG(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    // 100 ns units; a date past a day is as good as never.
+    const ULONGLONG wait = later > current ? (later - current) / 10000 : 0;
+    return wait > 86400000ULL ? 86400000UL : static_cast<unsigned long>(wait);
 }
 
 bool CHttpSession::QueryStatus(HINTERNET request, long& code) {
@@ -152,7 +204,7 @@ bool CHttpSession::LogInToProxy(HINTERNET request, const std::string& remotePath
 }
 
 unique_hinternet CHttpSession::SendTo(const UrlPlace& place, const std::string& remotePath,
-                                      const char* verb) {
+                                      const char* verb, DWORD& error) {
     CTraceBase& trace = m_host.Tracer();
     const HINTERNET connection = ConnectionTo(place);
     if (!connection)
@@ -177,7 +229,9 @@ unique_hinternet CHttpSession::SendTo(const UrlPlace& place, const std::string& 
     ::InternetSetOptionA(request.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof(timeout));
 
     if (!::HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) {
-        m_host.Report(Win32Result::Failed("HttpSendRequest"), "");
+        const Win32Result failed = Win32Result::Failed("HttpSendRequest");
+        m_host.Report(failed, "");
+        error = failed.Error();
         m_host.CloseHandle(request);
         return unique_hinternet();
     }

@@ -8,12 +8,16 @@
 
 #include "NetText.h"
 #include "RemoteProtocol.h"
+#include "RetryBudget.h"
 
 #include <map>
+#include <random>
 
 class CHttpSession : public IRemoteProtocol {
 public:
-    CHttpSession(IProtocolHost& host, bool secure) : m_host(host), m_bSecure(secure) {}
+    CHttpSession(IProtocolHost& host, bool secure)
+        : m_host(host), m_bSecure(secure),
+          m_random(::GetTickCount() ^ (::GetCurrentProcessId() << 16)) {}
 
     DWORD Service() const override { return INTERNET_SERVICE_HTTP; }
     DWORD ConnectFlags() const override { return 0; }
@@ -26,10 +30,20 @@ public:
     void CloseConnections() override;
 
 private:
-    // The response of one request, status 200 only; statusCode gets the
-    // status when one arrived.
+    // Whether a failed request may succeed when tried again, and when.
+    struct Passing {
+        bool transient = false;
+        unsigned long retryAfterMs = 0;
+    };
+    // The response of one request, status 200 only, tried again while a
+    // failure may pass; statusCode gets the status when one arrived.
     unique_hinternet SendRequest(const std::string& remotePath, const char* verb,
                                  long* statusCode = nullptr);
+    // One try, its redirects followed.
+    unique_hinternet SendFollowing(const std::string& remotePath, const char* verb,
+                                   long* statusCode, Passing& passing);
+    // The response's Retry-After (seconds or a date) in milliseconds; 0: none.
+    unsigned long RetryAfter(HINTERNET response);
     // The response's status; false after the report.
     bool QueryStatus(HINTERNET request, long& code);
     // A proxy's 407 answered with the configured login (the request sent
@@ -37,7 +51,9 @@ private:
     // configured or the proxy still refuses.
     bool LogInToProxy(HINTERNET request, const std::string& remotePath, long& code);
     // One request to one place; null after the report.
-    unique_hinternet SendTo(const UrlPlace& place, const std::string& remotePath, const char* verb);
+    // error gets the sending's when that failed.
+    unique_hinternet SendTo(const UrlPlace& place, const std::string& remotePath, const char* verb,
+                            DWORD& error);
     // The connection to a place: the downloader's own for its server, else
     // one kept per place that a redirect led to (no login sent there).
     HINTERNET ConnectionTo(const UrlPlace& place);
@@ -47,4 +63,6 @@ private:
     // name the host; nothing turns either check off.
     const bool m_bSecure;
     std::map<std::string, unique_hinternet> m_hops;
+    CRetryBudget m_retries;
+    std::minstd_rand m_random;
 };

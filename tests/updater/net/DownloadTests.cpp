@@ -65,3 +65,16 @@ TEST_F(BodyTest, BrokenTransferKeepsTheFormerFile) {
 }
 
 } // namespace
+
+namespace {
+
+// Faults: a busy server (503 with Retry-After) failing the download at once;
+// a request the server refused for good (404) sent again.
+TEST_F(BodyTest, BusyServerIsAskedAgainAfterItsRetryAfter) {
+    ASSERT_EQ(1, net.DownloadFile("/m?size=1000&busy=2&after=1", target, 1000)) << trace.Dump();
+    EXPECT_EQ(3, server.CountRequests("GET /m?size=1000&busy=2&after=1"));
+    EXPECT_EQ(0, net.DownloadFile("/missing.dll", target, 0));
+    EXPECT_EQ(1, server.CountRequests("GET /missing.dll"));
+}
+
+} // namespace

@@ -1,0 +1,34 @@
+#include "RetryBudget.h"
+
+#include <cctype>
+
+bool CRetryBudget::NextWait(unsigned retry, unsigned long retryAfterMs, double random,
+                            unsigned long& waitMs) {
+    if (retry == 0 || retry > kMostRetries || m_spentMs >= kTotalMs)
+        return false;
+    // 1 s, 2 s, 4 s, ... each somewhere between half and the whole of it.
+    const unsigned long backOff = kFirstWaitMs << (retry - 1);
+    unsigned long wait = backOff / 2 + static_cast<unsigned long>(random * (backOff / 2));
+    if (retryAfterMs > wait)
+        wait = retryAfterMs;
+    const unsigned long left = kTotalMs - m_spentMs;
+    // A server that asks for more than is left is not waited for at all.
+    if (wait > left)
+        return false;
+    m_spentMs += wait;
+    waitMs = wait;
+    return true;
+}
+
+bool RetryAfterSeconds(const char* text, unsigned long& ms) {
+    unsigned long seconds = 0;
+    if (!*text)
+        return false;
+    for (const char* c = text; *c; ++c) {
+        if (!std::isdigit(static_cast<unsigned char>(*c)) || seconds > 86400)
+            return false;
+        seconds = seconds * 10 + static_cast<unsigned long>(*c - '0');
+    }
+    ms = seconds * 1000;
+    return true;
+}
