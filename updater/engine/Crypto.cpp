@@ -100,6 +100,16 @@ Win32Result HashOpenFile(HANDLE file, std::string& hex, unsigned long long* size
     return sha.Finish(hex);
 }
 
+Win32Result RandomBytes(void* data, DWORD size) {
+    unique_hcryptprov prov;
+    const Win32Result acquired = AcquireContext(prov);
+    if (!acquired.Ok())
+        return acquired;
+    if (!::CryptGenRandom(prov.get(), size, static_cast<BYTE*>(data)))
+        return Win32Result::Failed("CryptGenRandom");
+    return Win32Result();
+}
+
 std::string CSigningKey::Import(const std::string& base64) {
     m_key.reset();
     std::string der;

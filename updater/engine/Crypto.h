@@ -41,6 +41,9 @@ Win32Result HashFile(const std::string& path, std::string& hex, unsigned long lo
 // SHA-256 and size of an open file, read from its start.
 Win32Result HashOpenFile(HANDLE file, std::string& hex, unsigned long long* size);
 
+// Bytes from the platform's random number generator.
+Win32Result RandomBytes(void* data, DWORD size);
+
 // The publisher's public key, from the configuration's "Signing Key" text.
 class CSigningKey {
 public:

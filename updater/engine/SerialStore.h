@@ -25,3 +25,14 @@ Win32Result KeepAcceptedSerial(const std::string& name, unsigned long long seria
 // on must not be older.
 Win32Result ReadInstalledSerial(const std::string& name, std::optional<unsigned long long>& serial);
 Win32Result KeepInstalledSerial(const std::string& name, unsigned long long serial);
+
+// This machine's place in staged rollouts: "RolloutBucket", REG_DWORD, 0 to
+// 9999 in ten-thousandths, under the key; none when not drawn yet.
+Win32Result ReadRolloutBucket(std::optional<unsigned>& bucket);
+Win32Result KeepRolloutBucket(unsigned bucket);
+
+// The keys trusted for a list, by the list's value name under the key's
+// subkey "Keys": "<INI key>;<current key>;<announced key>" (base64 has no
+// ';'); empty when none was kept.
+Win32Result ReadListKeys(const std::string& name, std::string& keys);
+Win32Result KeepListKeys(const std::string& name, const std::string& keys);

@@ -27,11 +27,33 @@ std::string CheckListHead(const std::string& list, const std::string& listPath, 
     return std::string();
 }
 
-std::string CheckSignedList(const std::string& list, const std::string& signature, CSigningKey& key,
-                            const SignedListSource& source, unsigned long long& serial) {
+bool RolloutTurn(const std::string& list, unsigned bucket, long long& turn) {
+    turn = 0;
+    std::string value;
+    if (!versionlist::FindComment(list, "rollout", value))
+        return true;
+    const size_t slash = value.find('/');
+    long long start = 0;
+    if (slash == std::string::npos ||
+        !versionlist::ParseUtcTime(versionlist::TrimmedBlanks(value.substr(0, slash)), start))
+        return false;
+    const std::string days = versionlist::TrimmedBlanks(value.substr(slash + 1));
+    if (days.empty() || days.size() > 4 ||
+        days.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    turn = start + std::stoll(days) * 86400LL * bucket / 10000;
+    return true;
+}
+
+std::string CheckSignedList(const std::string& list, const std::string& signature,
+                            const std::vector<CSigningKey*>& keys, const SignedListSource& source,
+                            unsigned long long& serial, size_t& signer, bool& newer) {
     const std::string& listPath = source.listPath;
     const std::string& serialName = source.serialName;
-    const Win32Result verified = key.Verify(list, signature);
+    Win32Result verified = Win32Result::Failed("CryptVerifySignature", ERROR_INVALID_DATA);
+    for (signer = 0; signer < keys.size(); ++signer)
+        if ((verified = keys[signer]->Verify(list, signature)).Ok())
+            break;
     if (!verified.Ok())
         return FormatText("signature(%s.sig) does not verify, EC=%d", listPath.c_str(),
                           static_cast<int>(verified.Error()));
@@ -48,11 +70,6 @@ std::string CheckSignedList(const std::string& list, const std::string& signatur
     if (accepted && serial < *accepted)
         return "serial " + std::to_string(serial) + " of " + listPath +
                " is older than the accepted " + std::to_string(*accepted);
-    if (!accepted || serial > *accepted) {
-        const Win32Result kept = KeepAcceptedSerial(serialName, serial);
-        if (!kept.Ok())
-            return FormatText("RegSetValueEx(%s) failed, EC=%d", serialName.c_str(),
-                              static_cast<int>(kept.Error()));
-    }
+    newer = !accepted || serial > *accepted;
     return std::string();
 }

@@ -4,11 +4,11 @@
 // (";list=") the one this pass asked for, so a list of another channel or
 // product is not taken here; no expiry (";expires=") reached, so a server
 // cannot replay an old list for ever; and a serial no lower than the one this
-// machine accepted last for the same server and list. Only an accepted list's
-// serial is kept, before the verdict is given, so no pass acts on a list whose
-// serial was not recorded.
+// machine accepted last for the same server and list. The pass keeps an
+// accepted list's serial before it acts on the list.
 
 #include <string>
+#include <vector>
 
 class CSigningKey;
 
@@ -28,8 +28,15 @@ struct SignedListSource {
 std::string CheckListHead(const std::string& list, const std::string& listPath, long long now,
                           bool checkExpiry, unsigned long long& serial);
 
-// The key is the configured one, already imported. Empty when the list is
-// accepted (its serial then in serial), else why it was refused, for the
-// trace.
-std::string CheckSignedList(const std::string& list, const std::string& signature, CSigningKey& key,
-                            const SignedListSource& source, unsigned long long& serial);
+// When a list's ";rollout=<start>/<days>" lets a desktop in, for its bucket
+// in ten-thousandths: start + bucket x days; 0 without the line. False when
+// the line is there but unreadable.
+bool RolloutTurn(const std::string& list, unsigned bucket, long long& turn);
+
+// The keys are those trusted for the list path, already imported; signer
+// gets the index of the one that verified. Empty when the list passes (its
+// serial in serial, newer when it is above the accepted one, which the
+// caller then keeps), else why it was refused, for the trace.
+std::string CheckSignedList(const std::string& list, const std::string& signature,
+                            const std::vector<CSigningKey*>& keys, const SignedListSource& source,
+                            unsigned long long& serial, size_t& signer, bool& newer);

@@ -7,6 +7,7 @@
 #include "SerialStore.h"
 #include "SignedList.h"
 
+#include <cstdio>
 #include <ctime>
 
 namespace {
@@ -57,13 +58,25 @@ int CSignedPass::GetVersionInfo() {
             return 0;
         }
     }
+    m_bHeldBack = false;
+    LoadKeys();
     SignedListSource source;
     source.listPath = c.remoteVersionFile;
     source.serialName = SerialName();
     source.now = static_cast<long long>(std::time(nullptr));
     unsigned long long serial = 0;
-    const std::string refused =
-        CheckSignedList(list.Bytes(), signature.Bytes(), m_signingKey, source, serial);
+    size_t signer = 0;
+    bool newer = false;
+    long long turn = 0;
+    std::string refused =
+        CheckSignedList(list.Bytes(), signature.Bytes(), m_keys, source, serial, signer, newer);
+    if (refused.empty() && !RolloutTurn(list.Bytes(), RolloutBucket(), turn))
+        refused = FormatText("signed version list(%s) has an unreadable rollout",
+                             source.listPath.c_str());
+    if (refused.empty() && turn > source.now && HoldBack(serial, turn))
+        return 1;
+    if (refused.empty())
+        refused = KeepTrust(list.Bytes(), signer, newer, serial);
     if (!refused.empty()) {
         m_trace.Trace(TRACE_ERROR, "GetVersionInfo : ERROR, %s", refused.c_str());
         return 0;
@@ -100,6 +113,12 @@ void CSignedPass::CheckInstalled(size_t index, const ModuleRecord& r, std::strin
 }
 
 bool CSignedPass::EndCompare(const ModuleList& modules, bool complete) {
+    if (m_bHeldBack) {
+        // The installed release as it is: nothing fetched, nothing rewritten.
+        for (const auto& r : modules)
+            r->download = 0;
+        return true;
+    }
     if (!complete) {
         // A module that cannot go in keeps the whole release out.
         for (const auto& r : modules)
@@ -163,35 +182,12 @@ const CSignedPass::ModuleList& CSignedPass::ModulesToStart(const ModuleList& lis
 }
 
 void CSignedPass::HoldInstalledRelease() {
-    const std::string& path = m_config.localVersionFile;
-    // The key this pass's list was checked with (a release only fails after that).
     std::string list, signature;
-    if (!ReadWholeFile(path, list, kMaxListBytes) ||
-        !ReadWholeFile(path + ".sig", signature, kMaxSignatureBytes) ||
-        !m_signingKey.Verify(list, signature).Ok()) {
-        m_trace.Trace(TRACE_ERROR,
-                      "LaunchModule : ERROR, local version list(%s) not signed by the key",
-                      path.c_str());
-        return;
-    }
-    // What the version stage would check, but for its expiry: the release is
-    // the one in place, and a list that ran out must still start its client.
-    // Another channel's list, or one older than the release in place, is not.
     unsigned long long serial = 0;
-    std::string refused = CheckListHead(list, m_config.remoteVersionFile, 0, false, serial);
-    std::optional<unsigned long long> installed;
-    if (refused.empty()) {
-        const Win32Result read = ReadInstalledSerial(SerialName(), installed);
-        if (!read.Ok())
-            refused = FormatText("RegQueryValueEx(%s) failed, EC=%d", SerialName().c_str(),
-                                 static_cast<int>(read.Error()));
-        else if (installed && serial < *installed)
-            refused = "serial " + std::to_string(serial) + " is older than the installed " +
-                      std::to_string(*installed);
-    }
+    const std::string refused = ReadInstalledList(list, signature, serial);
     if (!refused.empty()) {
-        m_trace.Trace(TRACE_ERROR, "LaunchModule : ERROR, local version list(%s) refused : %s",
-                      path.c_str(), refused.c_str());
+        m_trace.Trace(TRACE_ERROR, "LaunchModule : ERROR, local version list(%s) %s",
+                      m_config.localVersionFile.c_str(), refused.c_str());
         return;
     }
     size_t position = 0;
@@ -208,6 +204,127 @@ void CSignedPass::HoldInstalledRelease() {
         if (HasUpdateOption(*m_installed[i], 'E'))
             m_installedRelease.CheckInstalled(i, *m_installed[i], &digest, &size);
     }
+}
+
+std::string CSignedPass::ReadInstalledList(std::string& list, std::string& signature,
+                                           unsigned long long& serial) {
+    const std::string& path = m_config.localVersionFile;
+    if (!ReadWholeFile(path, list, kMaxListBytes) ||
+        !ReadWholeFile(path + ".sig", signature, kMaxSignatureBytes))
+        return "not signed by the key";
+    bool verified = false;
+    for (CSigningKey* key : m_keys)
+        verified = verified || key->Verify(list, signature).Ok();
+    if (!verified)
+        return "not signed by the key";
+    // What the version stage would check, but for its expiry: the release is
+    // the one in place, and a list that ran out must still start its client.
+    // Another channel's list, or one older than the release in place, is not.
+    std::string refused = CheckListHead(list, m_config.remoteVersionFile, 0, false, serial);
+    std::optional<unsigned long long> installed;
+    if (refused.empty()) {
+        const Win32Result read = ReadInstalledSerial(SerialName(), installed);
+        if (!read.Ok())
+            refused = FormatText("RegQueryValueEx(%s) failed, EC=%d", SerialName().c_str(),
+                                 static_cast<int>(read.Error()));
+        else if (installed && serial < *installed)
+            refused = "serial " + std::to_string(serial) + " is older than the installed " +
+                      std::to_string(*installed);
+    }
+    return refused.empty() ? refused : "refused : " + refused;
+}
+
+void CSignedPass::LoadKeys() {
+    const std::string& root = *m_config.signingKey;
+    m_keys.assign(1, &m_signingKey);
+    m_strCurrent = root;
+    m_strNext.clear();
+    std::string kept;
+    if (!ReadListKeys(SerialName(), kept).Ok() || kept.empty())
+        return;
+    // "<INI key>;<current>;<announced>": a new INI key takes the trust back.
+    const size_t first = kept.find(';'), second = kept.find(';', first + 1);
+    if (first == std::string::npos || second == std::string::npos || kept.substr(0, first) != root)
+        return;
+    const std::string current = kept.substr(first + 1, second - first - 1);
+    const std::string next = kept.substr(second + 1);
+    if (current != root && m_currentKey.Import(current).empty()) {
+        m_keys[0] = &m_currentKey;
+        m_strCurrent = current;
+    }
+    if (!next.empty() && m_nextKey.Import(next).empty()) {
+        m_keys.push_back(&m_nextKey);
+        m_strNext = next;
+    }
+}
+
+std::string CSignedPass::KeepTrust(const std::string& list, size_t signer, bool newer,
+                                   unsigned long long serial) {
+    // A list signed by the announced key retires the one before it.
+    std::string current = signer == 0 ? m_strCurrent : m_strNext;
+    std::string next = signer == 0 ? m_strNext : std::string();
+    std::string announced;
+    if (versionlist::FindComment(list, "next-key", announced) &&
+        (announced = versionlist::TrimmedBlanks(announced)) != current) {
+        CSigningKey probe;
+        const std::string why = probe.Import(announced);
+        if (why.empty())
+            next = announced;
+        else
+            m_trace.Trace(TRACE_ERROR, "GetVersionInfo : ERROR, announced key unusable : %s",
+                          why.c_str());
+    }
+    const std::string name = SerialName();
+    if (newer) {
+        const Win32Result kept = KeepAcceptedSerial(name, serial);
+        if (!kept.Ok())
+            return FormatText("RegSetValueEx(%s) failed, EC=%d", name.c_str(),
+                              static_cast<int>(kept.Error()));
+    }
+    if (current == m_strCurrent && next == m_strNext)
+        return std::string();
+    const Win32Result kept = KeepListKeys(name, *m_config.signingKey + ";" + current + ";" + next);
+    if (!kept.Ok())
+        return FormatText("RegSetValueEx(Keys\\%s) failed, EC=%d", name.c_str(),
+                          static_cast<int>(kept.Error()));
+    m_trace.Trace(
+        TRACE_INFO, "GetVersionInfo : keys of list(%s) : %s", m_config.remoteVersionFile.c_str(),
+        signer == 0 ? "the next key announced" : "signed by the next key, the one before retired");
+    return std::string();
+}
+
+unsigned CSignedPass::RolloutBucket() {
+    std::optional<unsigned> bucket;
+    if (ReadRolloutBucket(bucket).Ok() && bucket)
+        return *bucket;
+    // Drawn once and kept: the machine's place stays where it was.
+    unsigned drawn = 0;
+    if (!RandomBytes(&drawn, sizeof(drawn)).Ok())
+        drawn = ::GetTickCount();
+    drawn %= 10000;
+    KeepRolloutBucket(drawn);
+    return drawn;
+}
+
+bool CSignedPass::HoldBack(unsigned long long serial, long long turn) {
+    std::string list, signature;
+    unsigned long long installed = 0;
+    // A desktop without a release in place takes the newest at once.
+    if (!ReadInstalledList(list, signature, installed).empty())
+        return false;
+    char when[32] = "?";
+    const time_t at = static_cast<time_t>(turn);
+    if (const struct tm* utc = std::gmtime(&at))
+        std::strftime(when, sizeof(when), "%Y-%m-%dT%H:%M:%SZ", utc);
+    m_trace.Trace(TRACE_WARNING,
+                  "GetVersionInfo : rollout of serial %s reaches this desktop at %s; the "
+                  "installed release (serial %s) stays",
+                  std::to_string(serial).c_str(), when, std::to_string(installed).c_str());
+    m_strVerifiedList = list;
+    m_strVerifiedSignature = signature;
+    m_nVerifiedSerial = installed;
+    m_bHeldBack = true;
+    return true;
 }
 
 std::string CSignedPass::SerialName() const {

@@ -7,7 +7,9 @@
 // launch stage starts the programs of the release the local list says is
 // installed, once that list is checked again: its signature, the list path
 // it was built for, and a serial not below that of the release last put in
-// place (its expiry is waived: the release is the one installed).
+// place (its expiry is waived: the release is the one installed). A list may
+// hold a desktop back until its turn in a staged rollout (";rollout="), and
+// may announce the key that signs the lists after it (";next-key=").
 
 #include "Crypto.h"
 #include "NetDownLoader.h"
@@ -72,6 +74,23 @@ private:
     bool KeepVerifiedList();
     // The list's value in the serial store.
     std::string SerialName() const;
+    // The local list and its signature, checked as the fallback takes them
+    // (see above); empty when they pass, else why not.
+    std::string ReadInstalledList(std::string& list, std::string& signature,
+                                  unsigned long long& serial);
+    // The keys trusted for the list path: the INI's, or once lists
+    // announced others, the current one and the one announced.
+    void LoadKeys();
+    // After an accepted list: its serial kept, and the keys it leaves in
+    // trust (an announced key trusted too; a list signed by it retires the
+    // one before). Empty when kept, else why not.
+    std::string KeepTrust(const std::string& list, size_t signer, bool newer,
+                          unsigned long long serial);
+    // This machine's place in staged rollouts, drawn once and kept.
+    unsigned RolloutBucket();
+    // Before this desktop's turn in a rollout the pass keeps the installed
+    // release, as if the server still held it; false when there is none.
+    bool HoldBack(unsigned long long serial, long long turn);
     // The release the local list says is installed, its programs held where
     // they have the digest and size the list gives them.
     void HoldInstalledRelease();
@@ -81,6 +100,13 @@ private:
     const UpdateConfig& m_config;
     // The configured key, once the version stage has imported it.
     CSigningKey m_signingKey;
+    // The keys a list may be signed with (the first the current one), and
+    // their base64.
+    std::vector<CSigningKey*> m_keys;
+    CSigningKey m_currentKey, m_nextKey;
+    std::string m_strCurrent, m_strNext;
+    // Before its turn in a rollout: the installed release is the pass's.
+    bool m_bHeldBack = false;
     bool m_bKeyImported = false;
     std::string m_strVerifiedList;
     std::string m_strVerifiedSignature;

@@ -49,6 +49,7 @@ protected:
     void TearDown() override {
         ::RegDeleteValueA(SerialKey(KEY_SET_VALUE).get(), SerialName().c_str());
         ::RegDeleteValueA(SerialKey(KEY_SET_VALUE, "\\Installed").get(), SerialName().c_str());
+        ::RegDeleteValueA(SerialKey(KEY_SET_VALUE, "\\Keys").get(), SerialName().c_str());
     }
 
     std::string SerialName() const {

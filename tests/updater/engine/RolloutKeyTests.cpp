@@ -1,0 +1,77 @@
+// Signed lists over time: staged rollouts and a change of signing key.
+#include "SignedFixture.h"
+
+#include <ctime>
+
+namespace {
+
+// The machine's rollout bucket, set as an administrator would.
+void SetBucket(DWORD bucket) {
+    ASSERT_EQ(ERROR_SUCCESS,
+              ::RegSetValueExA(SerialKey(KEY_SET_VALUE).get(), "RolloutBucket", 0, REG_DWORD,
+                               reinterpret_cast<const BYTE*>(&bucket), sizeof(bucket)));
+}
+
+std::string UtcText(time_t at) {
+    char text[32] = {};
+    std::strftime(text, sizeof(text), "%Y-%m-%dT%H:%M:%SZ", std::gmtime(&at));
+    return text;
+}
+
+// Faults: a desktop without a release held back; one before its turn given
+// the release (or its serial kept, or an error counted); one past its turn
+// still held back.
+TEST_F(SignedTest, RolloutReachesEachDesktopInItsTurn) {
+    const time_t start = std::time(nullptr) - 86400;
+    const std::string rollout = ";rollout=" + UtcText(start) + "/4\r\n";
+    SetBucket(5000); // its turn: two days after the start, tomorrow
+    Publish(Head(1) + rollout + Module("a.dll", "release 1"));
+    FullPass();
+    EXPECT_EQ("release 1", testenv::ReadFile(local + "\\a.dll")) << trace.Dump();
+
+    Publish(Head(2) + rollout + Module("a.dll", "release 2"));
+    trace.Clear();
+    FullPass();
+    EXPECT_EQ("release 1", testenv::ReadFile(local + "\\a.dll"));
+    EXPECT_EQ(1, KeptSerial());
+    EXPECT_EQ(0, manager.FailedModules());
+    EXPECT_TRUE(trace.Has(2,
+                          "GetVersionInfo : rollout of serial 2 reaches this desktop at " +
+                              UtcText(start + 2 * 86400),
+                          true))
+        << trace.Dump();
+    EXPECT_EQ(1, server.CountRequests("/a.dll"));
+
+    SetBucket(1000); // its turn: 0.4 days after the start, passed
+    FullPass();
+    EXPECT_EQ("release 2", testenv::ReadFile(local + "\\a.dll")) << trace.Dump();
+    EXPECT_EQ(2, KeptSerial());
+    ::RegDeleteValueA(SerialKey(KEY_SET_VALUE).get(), "RolloutBucket");
+}
+
+// Faults: a list signed by a key nobody announced taken; the announced key
+// not trusted, so the switch to it is refused; the retired key still taken
+// after the switch.
+TEST_F(SignedTest, AnnouncedKeyTakesOverAndTheOldOneRetires) {
+    const Key next("next", 2048), stranger("stranger", 2048);
+    const struct {
+        const char* step;
+        std::string head;
+        const Key* signer;
+        bool taken;
+    } steps[] = {{"unannounced", Head(1), &stranger, false},
+                 {"announce", Head(2) + ";next-key=" + next.value + "\r\n", s_key, true},
+                 {"switch", Head(3), &next, true},
+                 {"retired", Head(4), s_key, false},
+                 {"after", Head(4), &next, true}};
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.step);
+        Publish(s.head + Module("a.dll", s.step), s.signer);
+        trace.Clear();
+        EXPECT_EQ(s.taken, Pass()) << trace.Dump();
+        manager.EndPass();
+    }
+    EXPECT_EQ(std::string("after"), testenv::ReadFile(local + "\\a.dll"));
+}
+
+} // namespace
