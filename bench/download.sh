@@ -1,27 +1,38 @@
 #!/usr/bin/env bash
 # Download throughput over loopback from nginx, side by side:
 #   the whole pass (TavUpdate.exe, one forced module, timed from outside),
-#   the same pass with the module listed with its SHA-256 (hashed as it
-#   arrives), DownloadFile under Wine (size query + download, as the update
-#   pass does), a bare WinINet loop of 1 MiB reads and writes under Wine (the
-#   largest read of a transfer), and curl.
-# Each is run on a 16 MiB and a 512 MiB file, 3 times (the median counts);
-# throughput is taken over the difference (496 MiB), so start-up and the
-# first request cancel out. Prints the figures and the ratios; also each
-# program's peak memory (the pass's and curl's as the largest resident size
-# of the process).
+#   the same pass with the module listed with its SHA-256 (hashed once it
+#   has arrived), DownloadFile under Wine (size query + download, as the
+#   update pass does), a bare WinINet loop of 1 MiB reads and writes under
+#   Wine (the largest read of a transfer) with a flush at its end, curl, and
+#   curl followed by an fsync of its file (the durability of the flush the
+#   pass makes before a module takes its place).
+# Each is run on a 16 MiB and a large file (512 MiB), 3 times (the median
+# counts), the programs taking turns within each round so that the load of a
+# shared machine falls on all of them alike; the disk is synced before each
+# run, so no run pays for writing back an earlier one's file. Throughput is
+# taken over the difference of the sizes, so start-up and the first request
+# cancel out. Prints the figures and the ratios; also each program's peak
+# memory (the pass's and curl's as the largest resident size of the
+# process) and the load average before and after.
 # Then a slow link: the pass against the scripted server sending 10 KiB every
 # 100 ms, with the largest gap between two growths of the module's partial
 # file (sampled every 2 ms).
 #   bench/download.sh            (BENCH_BUILD=folder to build elsewhere,
 #                                 BENCH_LARGE_MIB=n for another large size,
-#                                 BENCH_RUNS=n runs of each)
+#                                 BENCH_RUNS=n runs of each,
+#                                 BENCH_PROGRAMS="pass curl_fsync" for some of
+#                                 them, BENCH_SLOW=0 to leave out the slow link,
+#                                 BENCH_BASELINE=<another TavUpdate.exe> for
+#                                 its pass too, as pass_baseline)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/cmake/shell-helpers.sh"
 large=${BENCH_LARGE_MIB:-512}
 small=16
 runs=${BENCH_RUNS:-3}
+programs=${BENCH_PROGRAMS:-pass pass_sha256 download_file bare_loop curl curl_fsync}
+[ -n "${BENCH_BASELINE:-}" ] && programs+=" pass_baseline"
 
 bench_begin download TavUpdate bench_download_file bench_bare_loop
 
@@ -50,8 +61,10 @@ done
 run() {
     local name=$1 file=$2 result
     rm -f "$work/out/$file"
+    sync
     result=$(run_once "$name" "$file")
     cmp -s "$work/www/$file" "$work/out/$file" || { echo "bench: $name: $file differs" >&2; exit 1; }
+    rm -f "$work/out/$file"
     echo "$result"
 }
 
@@ -69,11 +82,12 @@ run_once() {
         local secs=${line#*seconds=} peak=${line#*peak_ws_kib=}
         echo "${secs%% *} ${peak%% *}"
         ;;
-    pass | pass_sha256)
-        local ini=$file
+    pass | pass_sha256 | pass_baseline)
+        local ini=$file exe=$build/bin/TavUpdate.exe
         [ $name = pass_sha256 ] && ini=$file.sha
+        [ $name = pass_baseline ] && exe=$BENCH_BASELINE
         start=$(date +%s.%N)
-        /usr/bin/time -f "%M" -o "$work/pass.peak" "$wine_loader" "$build/bin/TavUpdate.exe" \
+        /usr/bin/time -f "%M" -o "$work/pass.peak" "$wine_loader" "$exe" \
             "$(win "$work/$ini.ini")" >/dev/null 2>&1 || true
         end=$(date +%s.%N)
         echo "$(python3 -c "print('%.3f' % ($end - $start))") $(tail -1 "$work/pass.peak")"
@@ -83,23 +97,40 @@ run_once() {
             "http://127.0.0.1:$port/$file"; } 2>&1)
         echo "$(head -1 <<<"$out") $(tail -1 <<<"$out")"
         ;;
+    curl_fsync)
+        # Timed from outside like the pass; sync with a file names fsync(2).
+        start=$(date +%s.%N)
+        /usr/bin/time -f "%M" -o "$work/curl.peak" curl -s --noproxy "*" -o "$work/out/$file" \
+            "http://127.0.0.1:$port/$file"
+        sync "$work/out/$file"
+        end=$(date +%s.%N)
+        echo "$(python3 -c "print('%.3f' % ($end - $start))") $(tail -1 "$work/curl.peak")"
+        ;;
     esac
 }
 
-declare -A secs peak
-programs="pass pass_sha256 download_file bare_loop curl"
+declare -A secs peak times
 for name in $programs; do
     for file in small.bin large.bin; do
-        times=()
         peak[$name.$file]=0
-        for _ in $(seq "$runs"); do
+        times[$name.$file]=""
+    done
+done
+echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
+for _ in $(seq "$runs"); do
+    for name in $programs; do
+        for file in small.bin large.bin; do
             run $name $file >"$work/run.txt"
             read -r s p <"$work/run.txt"
-            times+=("$s")
+            times[$name.$file]+=" $s"
             [ "$p" -gt "${peak[$name.$file]}" ] && peak[$name.$file]=$p
         done
-        secs[$name.$file]=$(median "${times[@]}")
     done
+done
+echo "load after:  $(cut -d' ' -f1-3 /proc/loadavg)"
+for key in "${!times[@]}"; do
+    # shellcheck disable=SC2086 # the run times, one word each
+    secs[$key]=$(median ${times[$key]})
 done
 
 mib=$((large - small))
@@ -111,13 +142,25 @@ for name in $programs; do
     printf "%-14s %10s %10s %12s %11s KiB %10s KiB\n" "$name" "${secs[$name.small.bin]}" \
         "${secs[$name.large.bin]}" "$rate" "${peak[$name.small.bin]}" "${peak[$name.large.bin]}"
 done
-python3 -c "print('pass / curl:              %.3f' % ($rate_pass / $rate_curl))"
-python3 -c "print('pass (SHA-256) / curl:    %.3f' % ($rate_pass_sha256 / $rate_curl))"
-python3 -c "print('DownloadFile / curl:      %.3f' % ($rate_download_file / $rate_curl))"
-python3 -c "print('DownloadFile / bare loop: %.2f' % ($rate_download_file / $rate_bare_loop))"
+for name in $programs; do
+    echo "$name runs (s), ${small} MiB:${times[$name.small.bin]}; ${large} MiB:${times[$name.large.bin]}"
+done
+ratio() { # <label> <numerator> <denominator>: when both programs ran
+    local a=rate_$2 b=rate_$3
+    [ -n "${!a:-}" ] && [ -n "${!b:-}" ] && python3 -c "print('%-26s %.3f' % ('$1', ${!a} / ${!b}))"
+    return 0
+}
+ratio "pass / curl:" pass curl
+ratio "pass / (curl + fsync):" pass curl_fsync
+ratio "baseline / (curl + fsync):" pass_baseline curl_fsync
+ratio "pass (SHA-256) / curl:" pass_sha256 curl
+ratio "DownloadFile / curl:" download_file curl
+ratio "DownloadFile / bare loop:" download_file bare_loop
 # The bare loop's time split for the large file: reads, seconds in
-# InternetReadFile, seconds in WriteFile.
-echo "bare loop (1 MiB reads), ${large} MiB: $(cat "$work/split.bare_loop.large.bin.txt")"
+# InternetReadFile, in WriteFile and in the flush.
+[ -f "$work/split.bare_loop.large.bin.txt" ] &&
+    echo "bare loop (1 MiB reads), ${large} MiB: $(cat "$work/split.bare_loop.large.bin.txt")"
+[ "${BENCH_SLOW:-1}" = 0 ] && exit 0
 
 # The slow link: 600 KiB in 10 KiB pieces every 100 ms (about 6 s).
 script_log=$work/slow/requests.log
