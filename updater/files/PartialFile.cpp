@@ -183,13 +183,16 @@ Win32Result CPartialFile::Write(const char* data, DWORD size) {
     return Win32Result();
 }
 
+Win32Result CPartialFile::Flush() {
+    return ::FlushFileBuffers(m_file.get()) ? Win32Result() : Win32Result::Failed("CFile::Write");
+}
+
 Win32Result CPartialFile::Close() {
     if (!m_file)
         return Win32Result();
     // On the disk before it becomes the module: a power loss after the swap
     // must not leave an empty one.
-    const Win32Result flushed =
-        ::FlushFileBuffers(m_file.get()) ? Win32Result() : Win32Result::Failed("CFile::Write");
+    const Win32Result flushed = Flush();
     // Closed here, not by the owner, so a failing close is seen.
     const Win32Result closed =
         ::CloseHandle(m_file.release()) ? Win32Result() : Win32Result::Failed("CFile::Write");

@@ -27,6 +27,9 @@ public:
     // not created here. What ended passes left in that folder goes first.
     Win32Result Open(const std::string& target);
     Win32Result Write(const char* data, DWORD size);
+    // What was written so far to the disk; another thread may call it while
+    // this one writes, so the flush in Close finds less left to do.
+    Win32Result Flush();
     // Flushes, closes and holds the file; a failure is seen here rather than
     // after the swap.
     Win32Result Close();

@@ -5,6 +5,7 @@
 // sink's to decide.
 
 #include "PartialFile.h"
+#include "UniqueHandle.h"
 #include "Win32Result.h"
 
 #include <windows.h>
@@ -37,15 +38,42 @@ private:
 };
 
 // The bytes written to an open partial file, which is flushed and closed when
-// the data ends; its owner commits it.
+// the data ends; its owner commits it. A large file is flushed as it grows,
+// by a thread of the sink while the transfer goes on, so the disk writes it
+// beside the network rather than all after it, and the flush before the swap
+// finds little left. A failed flush fails the transfer as a failed write does.
 class CFileSink : public IDownloadSink {
 public:
-    explicit CFileSink(CPartialFile& file) : m_file(file) {}
-    Win32Result Add(const char* data, DWORD size) override { return m_file.Write(data, size); }
-    Win32Result Finish() override { return m_file.Close(); }
+    // Written since the last flush, after which the next one starts.
+    static const DWORD kFlushEvery = 32 << 20;
+
+    explicit CFileSink(CPartialFile& file, DWORD flushEvery = kFlushEvery)
+        : m_file(file), m_flushEvery(flushEvery) {}
+    CFileSink(const CFileSink&) = delete;
+    CFileSink& operator=(const CFileSink&) = delete;
+    // Waits for a flush under way.
+    ~CFileSink() { StopFlusher(); }
+    Win32Result Add(const char* data, DWORD size) override;
+    Win32Result Finish() override;
 
 private:
+    // False while the flush before is still under way.
+    bool StartFlush();
+    void StopFlusher();
+    static DWORD WINAPI Flusher(void* sink);
+
     CPartialFile& m_file;
+    const DWORD m_flushEvery;
+    DWORD m_unflushed = 0;
+    unique_handle m_flusher;
+    unique_handle m_go;   // a flush (or the end) for the flusher
+    unique_handle m_done; // the flush has ended
+    bool m_flushing = false;
+    bool m_stop = false;
+    // The first failure, written or flushed; every later step gives it.
+    Win32Result m_failed;
+    // The flusher's: read once it has signalled m_done or ended.
+    Win32Result m_flushed;
 };
 
 // Exactly the listed number of bytes, on their way to another sink or to none:

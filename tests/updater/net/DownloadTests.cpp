@@ -64,6 +64,27 @@ TEST_F(BodyTest, BrokenTransferKeepsTheFormerFile) {
     EXPECT_EQ(std::vector<std::string>{"m.dll"}, testenv::ListFolder(local));
 }
 
+// Faults: the flushes behind a large transfer failing a sound one, holding up
+// its end, or letting a block go missing (only modules of many MiB meet them,
+// so here a flush follows every block).
+TEST(FileSinkTest, FlushesBehindTheTransferKeepASoundOne) {
+    const std::string target = testenv::NewDir("sink") + "\\m.bin";
+    std::string sent;
+    {
+        CPartialFile file; // held until it goes
+        ASSERT_TRUE(file.Open(target).Ok());
+        CFileSink sink(file, 1); // a flush after every block
+        for (char c = 'a'; c <= 'z'; ++c) {
+            const std::string block(65536, c);
+            ASSERT_TRUE(sink.Add(block.data(), static_cast<DWORD>(block.size())).Ok());
+            sent += block;
+        }
+        ASSERT_TRUE(sink.Finish().Ok());
+        ASSERT_TRUE(file.Commit().Ok());
+    }
+    EXPECT_TRUE(sent == testenv::ReadFile(target));
+}
+
 } // namespace
 
 namespace {
