@@ -10,6 +10,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 
 class IDownloadSink {
@@ -69,7 +70,7 @@ private:
     unique_handle m_go;   // a flush (or the end) for the flusher
     unique_handle m_done; // the flush has ended
     bool m_flushing = false;
-    bool m_stop = false;
+    std::atomic<bool> m_stop{false}; // may be set while the flusher wakes
     // The first failure, written or flushed; every later step gives it.
     Win32Result m_failed;
     // The flusher's: read once it has signalled m_done or ended.
