@@ -27,24 +27,6 @@ std::string CheckListHead(const std::string& list, const std::string& listPath, 
     return std::string();
 }
 
-bool RolloutTurn(const std::string& list, unsigned bucket, long long& turn) {
-    turn = 0;
-    std::string value;
-    if (!versionlist::FindComment(list, "rollout", value))
-        return true;
-    const size_t slash = value.find('/');
-    long long start = 0;
-    if (slash == std::string::npos ||
-        !versionlist::ParseUtcTime(versionlist::TrimmedBlanks(value.substr(0, slash)), start))
-        return false;
-    const std::string days = versionlist::TrimmedBlanks(value.substr(slash + 1));
-    if (days.empty() || days.size() > 4 ||
-        days.find_first_not_of("0123456789") != std::string::npos)
-        return false;
-    turn = start + std::stoll(days) * 86400LL * bucket / 10000;
-    return true;
-}
-
 std::string CheckSignedList(const std::string& list, const std::string& signature,
                             const std::vector<CSigningKey*>& keys, const SignedListSource& source,
                             unsigned long long& serial, size_t& signer, bool& newer) {

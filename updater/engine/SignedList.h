@@ -28,11 +28,6 @@ struct SignedListSource {
 std::string CheckListHead(const std::string& list, const std::string& listPath, long long now,
                           bool checkExpiry, unsigned long long& serial);
 
-// When a list's ";rollout=<start>/<days>" lets a desktop in, for its bucket
-// in ten-thousandths: start + bucket x days; 0 without the line. False when
-// the line is there but unreadable.
-bool RolloutTurn(const std::string& list, unsigned bucket, long long& turn);
-
 // The keys are those trusted for the list path, already imported; signer
 // gets the index of the one that verified. Empty when the list passes (its
 // serial in serial, newer when it is above the accepted one, which the

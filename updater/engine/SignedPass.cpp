@@ -4,10 +4,10 @@
 #include "LocalFolder.h"
 #include "ModuleOptions.h"
 #include "PartialFile.h"
+#include "Rollout.h"
 #include "SerialStore.h"
 #include "SignedList.h"
 
-#include <cstdio>
 #include <ctime>
 
 namespace {
@@ -70,9 +70,16 @@ int CSignedPass::GetVersionInfo() {
     long long turn = 0;
     std::string refused =
         CheckSignedList(list.Bytes(), signature.Bytes(), m_keys, source, serial, signer, newer);
-    if (refused.empty() && !RolloutTurn(list.Bytes(), RolloutBucket(), turn))
-        refused = FormatText("signed version list(%s) has an unreadable rollout",
-                             source.listPath.c_str());
+    // The machine's bucket is drawn only once a list stages a release.
+    std::string staged;
+    rollout::Rollout rollout;
+    if (refused.empty() && versionlist::FindComment(list.Bytes(), "rollout", staged)) {
+        if (rollout::Parse(staged, rollout))
+            turn = rollout::TurnOf(rollout, RolloutBucket());
+        else
+            refused = FormatText("signed version list(%s) has an unreadable rollout",
+                                 source.listPath.c_str());
+    }
     if (refused.empty() && turn > source.now && HoldBack(serial, turn))
         return 1;
     if (refused.empty())
@@ -174,7 +181,9 @@ bool CSignedPass::CheckedPath(size_t index, const ModuleRecord& r, const char* s
 const CSignedPass::ModuleList& CSignedPass::ModulesToStart(const ModuleList& listed) {
     m_installed.clear();
     m_installedRelease.Reset(0);
-    m_bStartingInstalled = m_bReleaseFailed;
+    // Held back, the installed release is checked as after one that did not go
+    // in: a program the list forces was not hashed in the comparison.
+    m_bStartingInstalled = m_bReleaseFailed || m_bHeldBack;
     if (!m_bStartingInstalled)
         return listed;
     HoldInstalledRelease();
@@ -312,14 +321,11 @@ bool CSignedPass::HoldBack(unsigned long long serial, long long turn) {
     // A desktop without a release in place takes the newest at once.
     if (!ReadInstalledList(list, signature, installed).empty())
         return false;
-    char when[32] = "?";
-    const time_t at = static_cast<time_t>(turn);
-    if (const struct tm* utc = std::gmtime(&at))
-        std::strftime(when, sizeof(when), "%Y-%m-%dT%H:%M:%SZ", utc);
     m_trace.Trace(TRACE_WARNING,
                   "GetVersionInfo : rollout of serial %s reaches this desktop at %s; the "
                   "installed release (serial %s) stays",
-                  std::to_string(serial).c_str(), when, std::to_string(installed).c_str());
+                  std::to_string(serial).c_str(), rollout::UtcText(turn).c_str(),
+                  std::to_string(installed).c_str());
     m_strVerifiedList = list;
     m_strVerifiedSignature = signature;
     m_nVerifiedSerial = installed;

@@ -49,6 +49,23 @@ TEST_F(SignedTest, RolloutReachesEachDesktopInItsTurn) {
     ::RegDeleteValueA(SerialKey(KEY_SET_VALUE).get(), "RolloutBucket");
 }
 
+// Fault: a desktop held back not starting its installed client when the
+// list forces it (a forced module is not hashed in the comparison).
+TEST_F(SignedTest, HeldBackDesktopStartsItsInstalledForcedClient) {
+    const std::string client = local + "\\client.exe";
+    const std::string program = testenv::ReadFile(testenv::BinDir() + "\\app_fixture_recorder.exe");
+    Publish(Head(1) + Module("client.exe", program, "EF"));
+    FullPass();
+    SetBucket(0);
+    const std::string rollout = ";rollout=" + UtcText(std::time(nullptr) + 86400) + "/1\r\n";
+    Publish(Head(2) + rollout + Module("client.exe", program, "EF") + Module("b.dll", "b"));
+    trace.Clear();
+    FullPass();
+    EXPECT_TRUE(trace.Has(3, "LaunchModule : _ExecuteApp(" + client + ") OK")) << trace.Dump();
+    EXPECT_EQ(0, server.CountRequests("/b.dll"));
+    ::RegDeleteValueA(SerialKey(KEY_SET_VALUE).get(), "RolloutBucket");
+}
+
 // Faults: a list signed by a key nobody announced taken; the announced key
 // not trusted, so the switch to it is refused; the retired key still taken
 // after the switch.
