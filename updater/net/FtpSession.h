@@ -15,6 +15,7 @@ public:
     DWORD Service() const override { return INTERNET_SERVICE_FTP; }
     DWORD ConnectFlags() const override { return m_bPassive ? INTERNET_FLAG_PASSIVE : 0; }
     bool AnswersOnConnect() const override { return true; }
+    bool UsesProxy() const override { return false; }
 
     unique_hinternet OpenFile(const std::string& remotePath) override;
     int FileSize(const std::string& remotePath, const std::string& context, DWORD* size) override;

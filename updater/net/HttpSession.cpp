@@ -128,7 +128,8 @@ unique_hinternet CHttpSession::SendFollowing(const std::string& remotePath, cons
                                                                         : nullptr;
         if (refusal) {
             trace.Trace(TRACE_ERROR, "HttpSendRequest(%s) : ERROR, redirect refused (%s) : %d %s",
-                        remotePath.c_str(), refusal, static_cast<int>(code), location.c_str());
+                        remotePath.c_str(), refusal, static_cast<int>(code),
+                        WithoutUserInfo(location).c_str());
             return unique_hinternet();
         }
         trace.Trace(TRACE_INFO, "HttpSendRequest(%s) : redirected (%d) to %s://%s:%u%s",

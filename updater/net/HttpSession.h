@@ -22,6 +22,7 @@ public:
     DWORD Service() const override { return INTERNET_SERVICE_HTTP; }
     DWORD ConnectFlags() const override { return 0; }
     bool AnswersOnConnect() const override { return false; }
+    bool UsesProxy() const override { return true; }
 
     unique_hinternet OpenFile(const std::string& remotePath) override;
     int FileSize(const std::string& remotePath, const std::string& context, DWORD* size) override;

@@ -42,8 +42,7 @@ int CNetDownLoader::Connect() {
     m_pProtocol = MakeRemoteProtocol(m_nProtocol, *this, m_bPassive);
     if (!m_pProtocol)
         return 0; // no login information taken
-    const bool viaProxy =
-        !m_proxy.address.empty() && m_pProtocol->Service() == INTERNET_SERVICE_HTTP;
+    const bool viaProxy = !m_proxy.address.empty() && m_pProtocol->UsesProxy();
     m_hInternet.reset(::InternetOpenA(
         AfxGetAppName().c_str(), viaProxy ? INTERNET_OPEN_TYPE_PROXY : INTERNET_OPEN_TYPE_PRECONFIG,
         viaProxy ? m_proxy.address.c_str() : nullptr,

@@ -95,6 +95,17 @@ bool ParseFtpSize(const std::string& text, unsigned long long& size) {
     return true;
 }
 
+std::string WithoutUserInfo(const std::string& url) {
+    const size_t slashes = url.find("//");
+    if (slashes == std::string::npos)
+        return url;
+    const size_t host = slashes + 2;
+    const size_t at = url.substr(0, url.find_first_of("/?#\\", host)).rfind('@');
+    if (at == std::string::npos || at < host)
+        return url;
+    return url.substr(0, host) + "***" + url.substr(at);
+}
+
 bool ResolveRedirect(const UrlPlace& from, const std::string& location, UrlPlace& to) {
     UrlPlace next = from;
     std::string rest = location;

@@ -45,3 +45,7 @@ struct UrlPlace {
 // the root, or a path beside the answering one. False for any other scheme,
 // a URL with a login in it, or a port that is no number.
 bool ResolveRedirect(const UrlPlace& from, const std::string& location, UrlPlace& to);
+
+// A URL as a trace shows it: a login written into it ("http://kim:pw@host/")
+// becomes "***", so a Location that carries one never reaches the log.
+std::string WithoutUserInfo(const std::string& url);

@@ -62,6 +62,9 @@ public:
     // Whether the connection itself reaches the server (an FTP login); an
     // HTTP connection is made by the first request.
     virtual bool AnswersOnConnect() const = 0;
+    // Whether an explicit proxy carries it: WinINet sends FTP through an
+    // HTTP proxy only for whole URLs, which the downloader does not use.
+    virtual bool UsesProxy() const = 0;
 
     // The remote file ready to read: an FTP transfer, or a GET whose status
     // was 200; null after the report.

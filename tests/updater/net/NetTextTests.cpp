@@ -81,4 +81,11 @@ TEST(Redirect, LocationIsResolvedFromThePlaceThatAnswered) {
     }
 }
 
+// Fault: a refused Location's login written into the log as it came.
+TEST(Redirect, RefusedLocationIsTracedWithoutItsLogin) {
+    EXPECT_EQ("https://***@cdn/m", WithoutUserInfo("https://kim:pw@cdn/m"));
+    EXPECT_EQ("//***@cdn/m?a@b", WithoutUserInfo("//kim:pw@cdn/m?a@b"));
+    EXPECT_EQ("ftp://cdn/a@b", WithoutUserInfo("ftp://cdn/a@b"));
+}
+
 } // namespace
