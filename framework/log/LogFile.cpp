@@ -101,6 +101,12 @@ bool CLogFile::Open() {
 
 bool CLogFile::Roll() {
     m_file.reset();
+    // The folders are held again until the move is done: the lock and the
+    // move act by name, and none of the folders on the way may be swapped
+    // for a link in between.
+    std::vector<unique_hfile> folders;
+    if (HoldLogFolders(m_path, m_making, m_bElevated, folders) != FolderChain::Ready)
+        return false;
     // One process moves the file at a time, and only the one it found full:
     // a second finds the lock taken, or after it the new file, and leaves it.
     // The lock goes with its handle, also when its process is ended; it is

@@ -2,7 +2,8 @@
 // The folders above a log file, made where missing and, for an elevated
 // writer, checked to be ones only administrators control: each an owner's
 // folder (no link or junction), the file's own writable by nobody else. They
-// stay held, so nobody can rename them away, until the file is open.
+// stay held, so nobody can rename them away, while the file is opened or
+// moved aside.
 
 #include "UniqueHandle.h"
 

@@ -2,6 +2,7 @@
 // planted in its way.
 #include "Fixtures.h"
 #include "LogFile.h"
+#include "SecurityAttributes.h"
 
 #include <gtest/gtest.h>
 
@@ -71,6 +72,28 @@ TEST(LogFileTest, TargetOfALinkPlantedAsTheRollsLockSurvivesTheRoll) {
                                testenv::ToUnix(log + ".lock")));
     CLogFile(log).Write("LogTest", 1, "line");
     EXPECT_EQ("victim", testenv::ReadFile(dir + "\\victim.txt"));
+}
+
+// While the writer has the log open, its folder is swapped for a link to one
+// others may write, holding a full file of the log's name.
+// Fault: the roll, acting by name, moved that file aside.
+TEST(LogFileTest, RollMovesNothingInAFolderSwappedInAfterTheOpen) {
+    const std::string base = testenv::NewDir("log");
+    const std::string dir = base + "\\logs", other = base + "\\other";
+    const std::string full((1 << 20) - 100, 'x');
+    CSecurityAttributes anyone("D:(A;OICI;FA;;;WD)");
+    ASSERT_TRUE(::CreateDirectoryA(dir.c_str(), nullptr) &&
+                ::CreateDirectoryA(other.c_str(), nullptr) &&
+                ::SetFileSecurityA(other.c_str(), DACL_SECURITY_INFORMATION,
+                                   anyone.get()->lpSecurityDescriptor) &&
+                testenv::WriteFile(other + "\\app.log", full));
+    CLogFile log(dir + "\\app.log");
+    log.Write("LogTest", 1, "opens the file");
+    ASSERT_TRUE(::MoveFileA(dir.c_str(), (base + "\\old").c_str()));
+    ASSERT_TRUE(testenv::WriteFile(base + "\\old\\app.log", full));
+    ASSERT_EQ("ok", BrokerCall("symlink " + testenv::ToUnix(other) + " " + testenv::ToUnix(dir)));
+    log.Write("LogTest", 1, "finds it full");
+    EXPECT_EQ(full.size(), testenv::ReadFile(other + "\\app.log").size());
 }
 
 // Fault: a code page 949 lead byte took the CR after it as its pair, so a
