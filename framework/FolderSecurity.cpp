@@ -14,6 +14,10 @@ const unsigned long kChangeRights =
 
 } // namespace
 
+bool IsOwnAccountTrusted(int elevationType, bool filesKeepOwners) {
+    return elevationType == 1 || !filesKeepOwners;
+}
+
 bool IsTrustedOwner(const std::string& owner, const std::string& self) {
     return owner == kSystem || owner == kAdministrators || owner == kTrustedInstaller ||
            (!self.empty() && owner == self);

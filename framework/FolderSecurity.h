@@ -20,8 +20,18 @@ struct FolderSecurity {
     std::vector<FolderAccessEntry> entries;
 };
 
+// Whether folders owned by the account a program runs as may be taken as
+// administrators', from its token's elevation type (TOKEN_ELEVATION_TYPE: 1 a
+// token of its own, 2 and 3 the two halves of a split one, 0 unknown). Under
+// UAC an administrator's ordinary processes (a browser) run as the same
+// account and make folders it owns: only an account without that second half
+// counts (SYSTEM, an administrator without UAC). Where files keep no owner of
+// their own (each is reported as the running account's), the account is all
+// there is to go by.
+bool IsOwnAccountTrusted(int elevationType, bool filesKeepOwners);
+
 // SYSTEM, Administrators, TrustedInstaller, or self: the account an elevated
-// program runs as (an administrator's), which nobody else can make the owner.
+// program runs as where IsOwnAccountTrusted (else empty).
 bool IsTrustedOwner(const std::string& owner, const std::string& self);
 
 // Whether anyone but those could add, delete or rename entries in the folder,

@@ -15,17 +15,28 @@ std::string SidText(PSID sid) {
     return text;
 }
 
+// Wine reports every file as owned by the account it runs as.
+bool FilesKeepOwners() {
+    const HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
+    return !ntdll || !::GetProcAddress(ntdll, "wine_get_version");
+}
+
 } // namespace
 
-std::string ProcessAccount() {
+std::string TrustedOwnAccount() {
     unique_handle token;
     if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put()))
+        return std::string();
+    TOKEN_ELEVATION_TYPE type = static_cast<TOKEN_ELEVATION_TYPE>(0);
+    DWORD size = 0;
+    if (!::GetTokenInformation(token.get(), TokenElevationType, &type, sizeof(type), &size))
+        type = static_cast<TOKEN_ELEVATION_TYPE>(0);
+    if (!IsOwnAccountTrusted(static_cast<int>(type), FilesKeepOwners()))
         return std::string();
     union {
         TOKEN_USER user;
         char space[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
     } info;
-    DWORD size = 0;
     if (!::GetTokenInformation(token.get(), TokenUser, &info, sizeof(info), &size))
         return std::string();
     return SidText(info.user.User.Sid);

@@ -8,8 +8,9 @@
 
 #include <string>
 
-// The account of this process's token as a SID string; empty when unknown.
-std::string ProcessAccount();
+// The account of this process's token as a SID string where
+// IsOwnAccountTrusted holds for the token; else, or when unknown, empty.
+std::string TrustedOwnAccount();
 
 // The owner and the entries of the folder's access list (opened with
 // READ_CONTROL); false when they cannot be read.

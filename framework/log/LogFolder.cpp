@@ -34,9 +34,7 @@ FolderChain HoldLogFolders(const std::string& file, LogFolders making, bool elev
     const size_t root = file[1] == ':' ? 2 : file.find('\\', file.find('\\', 2) + 1);
     if (last == std::string::npos || root == std::string::npos || last < root)
         return FolderChain::Refused;
-    const std::string self = elevated ? ProcessAccount() : std::string();
-    if (elevated && self.empty())
-        return FolderChain::Failed;
+    const std::string self = elevated ? TrustedOwnAccount() : std::string();
     CSecurityAttributes administratorsOnly(
         making == LogFolders::ForAdministrators ? kAdministratorsOnly : nullptr);
     if (making == LogFolders::ForAdministrators && !administratorsOnly.get())

@@ -32,6 +32,15 @@ TEST(FolderSecurityTest, OnlySystemAdministratorsTrustedInstallerOrTheProgramsOw
     EXPECT_FALSE(IsTrustedOwner("", "")) << "an account that could not be read";
 }
 
+// Fault: under UAC a folder the same administrator's ordinary processes made
+// (a compromised browser making %ProgramData%\Tav first) trusted as the
+// elevated program's own.
+TEST(FolderSecurityTest, OwnAccountTrustedOnlyWithoutASplitToken) {
+    EXPECT_TRUE(IsOwnAccountTrusted(1, true)); // SYSTEM, an administrator without UAC
+    for (int type : {2, 3, 0})
+        EXPECT_FALSE(IsOwnAccountTrusted(type, true)) << type;
+}
+
 // Faults: a folder where users may plant, delete or rename names, or change
 // its security, taken as administrators' alone; or one they may only read
 // (or only inherit rights in) refused.

@@ -57,7 +57,7 @@ std::set<std::string> FoldersNotAdministrators(const ModuleList& modules) {
     std::set<std::string> refused;
     if (!IsProcessElevated())
         return refused;
-    const std::string self = ProcessAccount();
+    const std::string self = TrustedOwnAccount();
     std::set<std::string> seen;
     for (const auto& r : modules) {
         const std::string folder = LocalFolderOf(r->localFile);
