@@ -111,11 +111,22 @@ bool CLogFile::Roll() {
     // a second finds the lock taken, or after it the new file, and leaves it.
     // The lock goes with its handle, also when its process is ended; it is
     // always a file of its own making, so closing it deletes nothing else.
+    const std::string lockPath = m_path + ".lock";
     unique_hfile lock(::CreateFileA(
-        (m_path + ".lock").c_str(), GENERIC_WRITE,
+        lockPath.c_str(), GENERIC_WRITE,
         0, // no sharing: this is the lock
         nullptr, CREATE_NEW,
         FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!lock && ::GetLastError() == ERROR_FILE_EXISTS) {
+        // Left by a writer that never closed it (a power loss): held the same
+        // way and left in place, when it is a plain file; in a folder only
+        // administrators write, one of their own. Nothing is deleted through
+        // a name this writer did not make.
+        lock.reset(::CreateFileA(lockPath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        if (lock && !IsPlainFile(lock.get()))
+            return false;
+    }
     WIN32_FILE_ATTRIBUTE_DATA data = {};
     if (!lock || !::GetFileAttributesExA(m_path.c_str(), GetFileExInfoStandard, &data))
         return true;

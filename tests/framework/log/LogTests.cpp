@@ -96,6 +96,16 @@ TEST(LogFileTest, RollMovesNothingInAFolderSwappedInAfterTheOpen) {
     EXPECT_EQ(full.size(), testenv::ReadFile(other + "\\app.log").size());
 }
 
+// A full log whose roll lock a writer left behind (a power loss).
+// Fault: every roll refused for good, the log growing past its cap.
+TEST(LogFileTest, LockLeftBehindDoesNotStopTheRoll) {
+    const std::string log = testenv::NewDir("log") + "\\app.log";
+    ASSERT_TRUE(testenv::WriteFile(log, std::string((1 << 20) - 100, 'x')) &&
+                testenv::WriteFile(log + ".lock", ""));
+    CLogFile(log).Write("LogTest", 1, "line");
+    EXPECT_EQ((1u << 20) - 100, testenv::ReadFile(log + ".1").size());
+}
+
 // Fault: a code page 949 lead byte took the CR after it as its pair, so a
 // reader saw a line of the text's own making.
 TEST(LogFileTest, LeadByteBeforeALineBreakStaysOnOneLine) {
