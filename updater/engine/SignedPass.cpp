@@ -59,6 +59,7 @@ int CSignedPass::GetVersionInfo() {
         }
     }
     m_bHeldBack = false;
+    m_pszKeysChange = nullptr;
     LoadKeys();
     SignedListSource source;
     source.listPath = c.remoteVersionFile;
@@ -157,6 +158,8 @@ bool CSignedPass::KeepVerifiedList() {
         written = ReplaceFileContent(path, m_strVerifiedList);
     if (written.Ok())
         written = KeepInstalledSerial(SerialName(), m_nVerifiedSerial);
+    if (written.Ok())
+        written = KeepKeys();
     if (written.Ok()) {
         m_trace.Trace(TRACE_INFO, "KeepVerifiedList : local version list(%s) OK", path.c_str());
         return true;
@@ -290,16 +293,25 @@ std::string CSignedPass::KeepTrust(const std::string& list, size_t signer, bool 
             return FormatText("RegSetValueEx(%s) failed, EC=%d", name.c_str(),
                               static_cast<int>(kept.Error()));
     }
-    if (current == m_strCurrent && next == m_strNext)
-        return std::string();
-    const Win32Result kept = KeepListKeys(name, *m_config.signingKey + ";" + current + ";" + next);
-    if (!kept.Ok())
-        return FormatText("RegSetValueEx(Keys\\%s) failed, EC=%d", name.c_str(),
-                          static_cast<int>(kept.Error()));
-    m_trace.Trace(
-        TRACE_INFO, "GetVersionInfo : keys of list(%s) : %s", m_config.remoteVersionFile.c_str(),
-        signer == 0 ? "the next key announced" : "signed by the next key, the one before retired");
+    m_strKeptKeys.clear();
+    m_pszKeysChange = nullptr;
+    if (current != m_strCurrent || next != m_strNext) {
+        m_strKeptKeys = *m_config.signingKey + ";" + current + ";" + next;
+        m_pszKeysChange = signer == 0 ? "the next key announced"
+                                      : "signed by the next key, the one before retired";
+    }
     return std::string();
+}
+
+Win32Result CSignedPass::KeepKeys() {
+    if (!m_pszKeysChange)
+        return Win32Result();
+    const Win32Result kept = KeepListKeys(SerialName(), m_strKeptKeys);
+    if (kept.Ok())
+        m_trace.Trace(TRACE_INFO, "KeepVerifiedList : keys of list(%s) : %s",
+                      m_config.remoteVersionFile.c_str(), m_pszKeysChange);
+    m_pszKeysChange = nullptr;
+    return kept;
 }
 
 unsigned CSignedPass::RolloutBucket() {

@@ -72,6 +72,7 @@ private:
     // The verified list becomes the local one once its release is in place,
     // and its serial the installed one.
     bool KeepVerifiedList();
+    Win32Result KeepKeys();
     // The list's value in the serial store.
     std::string SerialName() const;
     // The local list and its signature, checked as the fallback takes them
@@ -105,6 +106,10 @@ private:
     std::vector<CSigningKey*> m_keys;
     CSigningKey m_currentKey, m_nextKey;
     std::string m_strCurrent, m_strNext;
+    // The keys the accepted list leaves trusted, kept with its release: a
+    // release that does not go in retires no key its installed list needs.
+    std::string m_strKeptKeys;
+    const char* m_pszKeysChange = nullptr;
     // Before its turn in a rollout: the installed release is the pass's.
     bool m_bHeldBack = false;
     bool m_bKeyImported = false;

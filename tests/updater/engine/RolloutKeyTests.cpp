@@ -91,4 +91,20 @@ TEST_F(SignedTest, AnnouncedKeyTakesOverAndTheOldOneRetires) {
     EXPECT_EQ(std::string("after"), testenv::ReadFile(local + "\\a.dll"));
 }
 
+// Fault: a switch whose release did not go in retired the key the installed
+// list is signed with, so the installed client no longer started.
+TEST_F(SignedTest, SwitchWhoseReleaseFailedStillStartsTheInstalledClient) {
+    const Key next("next", 2048);
+    const std::string client = local + "\\client.exe";
+    const std::string program = testenv::ReadFile(testenv::BinDir() + "\\app_fixture_recorder.exe");
+    Publish(Head(1) + ";next-key=" + next.value + "\r\n" + Module("client.exe", program, "E"));
+    FullPass();
+    Publish(Head(2) + Module("client.exe", program, "E") + Module("b.dll", "b"), &next);
+    ASSERT_TRUE(testenv::WriteFile(root + "\\b.dll", "not what the list says"));
+    FullPass();
+    trace.Clear();
+    FullPass(); // the keys as the failed switch left them
+    EXPECT_TRUE(trace.Has(3, "LaunchModule : _ExecuteApp(" + client + ") OK")) << trace.Dump();
+}
+
 } // namespace
