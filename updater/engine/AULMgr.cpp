@@ -3,7 +3,6 @@
 #include "AppName.h"
 #include "Crypto.h"
 #include "DownloadDecision.h"
-#include "LocalFolder.h"
 #include "LocalModules.h"
 #include "ModuleStart.h"
 
@@ -133,6 +132,7 @@ int CAULMgr::BeginPass() {
 void CAULMgr::EndPass() {
     if (m_pSignedPass)
         m_pSignedPass->EndPass();
+    m_heldFolders.clear();
     m_passLock.Release();
 }
 
@@ -246,11 +246,11 @@ int CAULMgr::CompareVersionInfo() {
         m_pSignedPass->BeginCompare(m_modules.size());
     // An elevated pass works only in folders the administrators own. What
     // ended passes left beside the modules goes first.
-    const std::set<std::string> refused = FoldersNotAdministrators(m_modules);
+    const std::set<std::string> refused = FoldersNotAdministrators(m_modules, m_heldFolders);
     SweepModuleFolders(m_modules, refused);
     for (size_t i = 0; i < m_modules.size(); ++i) {
         ModuleRecord& r = *m_modules[i];
-        if (!refused.count(LocalFolderOf(r.localFile))) {
+        if (!refused.count(ModuleFolder(r.localFile))) {
             CompareModule(i, r);
             continue;
         }

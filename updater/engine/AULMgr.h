@@ -11,6 +11,7 @@
 #include "SignedPass.h"
 #include "StatusText.h"
 #include "TraceBase.h"
+#include "UniqueHandle.h"
 #include "UpdateConfig.h"
 #include "UpdateView.h"
 #include "VersionList.h"
@@ -85,6 +86,9 @@ private:
     IUpdateView* m_pView;
     CProgressThrottle m_progressThrottle;
     CPassLock m_passLock;
+    // The module folders the comparison checked, held open until the pass
+    // ends so that the ones its work uses are the ones checked.
+    std::vector<unique_hfile> m_heldFolders;
     // Present when the configuration names a signing key.
     std::unique_ptr<CSignedPass> m_pSignedPass;
     int m_nFailedModules = 0;

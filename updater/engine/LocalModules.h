@@ -3,6 +3,7 @@
 // with the server's: their last-write times, and the folders they share,
 // cleared of what ended passes left there.
 
+#include "UniqueHandle.h"
 #include "VersionList.h"
 
 #include <memory>
@@ -24,11 +25,22 @@ std::string ShownTime(const std::optional<long long>& value, const char* unknown
 
 using ModuleList = std::vector<std::unique_ptr<ModuleRecord>>;
 
-// The folders of listed modules (as LocalFolderOf gives them) that an
-// elevated updater must not work in: ones that exist and are not the
-// administrators' (FolderSecurity.h), or are a link to elsewhere. None when the
-// updater does not run elevated: it can write nothing its user cannot.
-std::set<std::string> FoldersNotAdministrators(const ModuleList& modules);
+// The folder a module's file lies in as the file system reads it: the full
+// path up to and including its last backslash, also for a bare name or one
+// that begins with a backslash. What refusals and sweeps go by; empty when the
+// path cannot be made full.
+std::string ModuleFolder(const std::string& localPath);
+
+// The folders of listed modules (as ModuleFolder gives them) that an elevated
+// updater must not work in. Every folder from the root down must be a real
+// folder (no link) owned by the administrators (FolderSecurity.h); the
+// module's own folder, or where it does not exist yet the nearest one above
+// it that does, must also be writable by nobody else. The folders walked are
+// left open in held, so that nobody can rename or delete them, and so swap
+// them for a link, until the pass lets go of them. None when the updater does
+// not run elevated: it can write nothing its user cannot.
+std::set<std::string> FoldersNotAdministrators(const ModuleList& modules,
+                                               std::vector<unique_hfile>& held);
 
 // Each folder that holds a listed module swept once, but those left out:
 // partial files and aside copies of ended passes go, an installed file a
