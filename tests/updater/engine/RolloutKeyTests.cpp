@@ -5,10 +5,15 @@
 
 namespace {
 
-// The machine's rollout bucket, set as an administrator would.
+// The machine's rollout bucket, set as an administrator would (in a new
+// prefix no pass has made the key yet).
 void SetBucket(DWORD bucket) {
+    unique_hkey key;
     ASSERT_EQ(ERROR_SUCCESS,
-              ::RegSetValueExA(SerialKey(KEY_SET_VALUE).get(), "RolloutBucket", 0, REG_DWORD,
+              ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Tav\\TavUpdate", 0, nullptr, 0,
+                                KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, key.put(), nullptr));
+    ASSERT_EQ(ERROR_SUCCESS,
+              ::RegSetValueExA(key.get(), "RolloutBucket", 0, REG_DWORD,
                                reinterpret_cast<const BYTE*>(&bucket), sizeof(bucket)));
 }
 
