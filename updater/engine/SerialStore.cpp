@@ -97,16 +97,7 @@ Win32Result ReadSerial(const char* keyName, const std::string& name,
 }
 
 Win32Result KeepSerial(const char* keyName, const std::string& name, unsigned long long serial) {
-    unique_hkey key;
-    const Win32Result created =
-        Registry("RegCreateKeyEx",
-                 ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyName, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                   KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, key.put(), nullptr));
-    if (!created.Ok())
-        return created;
-    return Registry("RegSetValueEx",
-                    ::RegSetValueExA(key.get(), name.c_str(), 0, REG_QWORD,
-                                     reinterpret_cast<const BYTE*>(&serial), sizeof(serial)));
+    return KeepValue(keyName, name, REG_QWORD, &serial, sizeof(serial));
 }
 
 } // namespace
