@@ -13,10 +13,18 @@ const int kFtpAnswer = 213;
 bool CommandUnknown(int code) {
     return code == 500 || code == 502;
 }
+
+bool BeyondAscii(const std::string& text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return true;
+    return false;
+}
 } // namespace
 
 unique_hinternet CFtpSession::MakeDataConnection(const char* function,
-                                                 std::function<HINTERNET()> call) {
+                                                 std::function<HINTERNET()> call,
+                                                 Win32Result* failure) {
     const DWORD seconds = m_host.TimeoutSeconds();
     BoundedCall made = CallWithin(seconds * 1000, function, std::move(call));
     if (!made.finished) {
@@ -27,18 +35,26 @@ unique_hinternet CFtpSession::MakeDataConnection(const char* function,
     }
     if (!made.handle)
         m_host.Report(made.failure, "");
+    if (failure)
+        *failure = made.failure;
     return std::move(made.handle);
 }
 
 unique_hinternet CFtpSession::OpenFile(const std::string& remotePath) {
     const HINTERNET connection = m_host.Connection();
     const DWORD_PTR context = reinterpret_cast<DWORD_PTR>(&m_host); // never read back
-    unique_hinternet file = MakeDataConnection("FtpOpenFile", [=] {
-        return ::FtpOpenFileA(connection, remotePath.c_str(), GENERIC_READ,
-                              FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD, context);
-    });
+    Win32Result failure;
+    unique_hinternet file = MakeDataConnection(
+        "FtpOpenFile",
+        [=] {
+            return ::FtpOpenFileA(connection, remotePath.c_str(), GENERIC_READ,
+                                  FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD, context);
+        },
+        &failure);
     if (file)
         m_host.Tracer().Trace(TRACE_INFO, "FtpOpenFile(%s) OK...", remotePath.c_str());
+    else
+        ExplainRefusedName(remotePath, "FtpOpenFile(" + remotePath + ")", failure);
     return file;
 }
 
@@ -86,25 +102,33 @@ Win32Result CFtpSession::Ask(const char* command, const std::string& remotePath,
             Win32Result::Failed("FtpCommand", ERROR_INTERNET_EXTENDED_ERROR);
         m_host.Report(refused,
                       FormatText("%s : %d %s", line.c_str(), reply.code, reply.text.c_str()));
+        ExplainRefusedName(remotePath, context, refused);
         return refused;
     }
     return sent;
 }
 
-int CFtpSession::FindFile(const std::string& remotePath, WIN32_FIND_DATAA* found) {
+int CFtpSession::FindFile(const std::string& remotePath, const std::string& context,
+                          WIN32_FIND_DATAA* found) {
     // The connection carries one transfer at a time: a running one goes first.
     m_host.CloseRemoteFile();
     // Filled by a call that may outlive this one.
     const auto record = std::make_shared<WIN32_FIND_DATAA>();
     const HINTERNET connection = m_host.Connection();
-    unique_hinternet find = MakeDataConnection("FtpFindFirstFile", [=] {
-        return ::FtpFindFirstFileA(connection, remotePath.c_str(), record.get(),
-                                   INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_CONNECT |
-                                       INTERNET_FLAG_NO_CACHE_WRITE,
-                                   0);
-    });
-    if (!find)
+    Win32Result failure;
+    unique_hinternet find = MakeDataConnection(
+        "FtpFindFirstFile",
+        [=] {
+            return ::FtpFindFirstFileA(connection, remotePath.c_str(), record.get(),
+                                       INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_CONNECT |
+                                           INTERNET_FLAG_NO_CACHE_WRITE,
+                                       0);
+        },
+        &failure);
+    if (!find) {
+        ExplainRefusedName(remotePath, context, failure);
         return 0;
+    }
     *found = *record;
     m_host.CloseHandle(find);
     return 1;
@@ -130,7 +154,7 @@ int CFtpSession::FileSize(const std::string& remotePath, const std::string& cont
         return 1;
     }
     WIN32_FIND_DATAA found = {};
-    if (!FindFile(remotePath, &found))
+    if (!FindFile(remotePath, context, &found))
         return 0;
     *size = found.nFileSizeLow;
     m_host.Tracer().Trace(TRACE_INFO, "%s : FtpFindFirstFile  size = %d ", context.c_str(),
@@ -173,7 +197,7 @@ int CFtpSession::FileTime(const std::string& remotePath, const std::string& cont
 int CFtpSession::ListedFileTime(const std::string& remotePath, const std::string& context,
                                 time_t* time) {
     WIN32_FIND_DATAA found = {};
-    if (!FindFile(remotePath, &found))
+    if (!FindFile(remotePath, context, &found))
         return 0;
     // The listing shows the server's wall clock; it is taken as ours.
     FILETIME utc;
@@ -184,4 +208,20 @@ int CFtpSession::ListedFileTime(const std::string& remotePath, const std::string
     m_host.Tracer().Trace(TRACE_INFO, "%s : FtpFindFirstFile  date = %s ", context.c_str(),
                           FormatLocalTime(value).c_str());
     return 1;
+}
+
+void CFtpSession::ExplainRefusedName(const std::string& remotePath, const std::string& context,
+                                     const Win32Result& failure) {
+    // Only where the server answered: a time-out or a lost connection says
+    // nothing about the name.
+    const bool answered =
+        failure.Error() == ERROR_INTERNET_EXTENDED_ERROR || failure.Error() == ERROR_NO_MORE_FILES;
+    if (m_bNameExplained || !answered || !m_host.Connection() || !BeyondAscii(remotePath))
+        return;
+    m_bNameExplained = true;
+    m_host.Tracer().Trace(TRACE_WARNING,
+                          "%s : WARNING, FTP names go in code page %u as the list writes them, "
+                          "never in UTF-8 (WinINet): a server that names its files in UTF-8 has "
+                          "none by this name",
+                          context.c_str(), static_cast<unsigned>(::GetACP()));
 }

@@ -2,7 +2,8 @@
 // The FTP dialect over the downloader's connection: files opened for binary
 // reading, sizes and times asked with SIZE and MDTM (TYPE I sent first), from
 // the folder listing only where the server knows neither, and every call that
-// makes a data connection bounded by the time-out.
+// makes a data connection bounded by the time-out. Names go as the list
+// writes them: the library sends every FTP name through the ANSI code page.
 
 #include "RemoteProtocol.h"
 
@@ -30,7 +31,8 @@ private:
     // A call that makes a data connection, bounded by the time-out: the
     // library times neither the connect nor the accept. A call still blocked
     // then gives the connection up; null after the report either way.
-    unique_hinternet MakeDataConnection(const char* function, std::function<HINTERNET()> call);
+    unique_hinternet MakeDataConnection(const char* function, std::function<HINTERNET()> call,
+                                        Win32Result* failure = nullptr);
     // One command on the control connection; a failure when no reply came.
     Win32Result SendCommand(const std::string& command, Reply& reply);
     // SIZE or MDTM of a file (a running transfer closed first). A failure
@@ -41,8 +43,14 @@ private:
                     Reply& reply);
     // One file's listing entry (a running transfer closed first); 0 after
     // the report.
-    int FindFile(const std::string& remotePath, WIN32_FIND_DATAA* found);
+    int FindFile(const std::string& remotePath, const std::string& context,
+                 WIN32_FIND_DATAA* found);
     int ListedFileTime(const std::string& remotePath, const std::string& context, time_t* time);
+    // After the server refused a name: one beyond ASCII went in the ANSI code
+    // page, which a server naming its files in UTF-8 does not find. Said once
+    // a connection.
+    void ExplainRefusedName(const std::string& remotePath, const std::string& context,
+                            const Win32Result& failure);
 
     IProtocolHost& m_host;
     const bool m_bPassive;
@@ -51,4 +59,5 @@ private:
     bool m_bListing = false;
     // TYPE I sent: some servers answer SIZE only for binary transfers.
     bool m_bBinary = false;
+    bool m_bNameExplained = false;
 };

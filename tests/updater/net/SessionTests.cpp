@@ -54,6 +54,28 @@ TEST_F(SessionTest, DataConnectionNeverMadeEndsWithinTheTimeOut) {
     EXPECT_TRUE(trace.Has(1, "_IsRemoteFileOpened : ERROR, server does not connected.."));
 }
 
+// WinINet sends FTP names in the ANSI code page (949 here), never in UTF-8,
+// so vsftpd naming its files in UTF-8 (utf8_filesystem=YES: FEAT lists UTF8)
+// has no module by a Korean name. Faults: that refusal traced with no word
+// of why; the word given for an ASCII name, or again for every step.
+TEST_F(SessionTest, KoreanNameRefusedByUtf8ServerIsExplainedOnce) {
+    FixtureServer server = FixtureServer::Vsftpd(root, "utf8");
+    ASSERT_TRUE(server.Ok()) << server.Error();
+    ASSERT_TRUE(testenv::WriteFile(root + "\\모듈.bin", "module")); // UTF-8 on disk
+    ASSERT_TRUE(net.SetLoginInfo("127.0.0.1", PROTOCOL_FTP, server.Port(), "", ""));
+    ASSERT_TRUE(net.Connect()) << trace.Dump();
+    DWORD size = 0;
+    EXPECT_EQ(0, net.GetRemoteFileSize("/none.bin", &size));
+    EXPECT_EQ(0, net.GetRemoteFileSize("/모듈.bin", &size));
+    EXPECT_EQ(0, net.DownloadFile("/모듈.bin", local + "\\모듈.bin", 0));
+    const std::string hint = " : WARNING, FTP names go in code page 949";
+    EXPECT_TRUE(trace.Has(2, "GetRemoteFileSize(/모듈.bin)" + hint, true)) << trace.Dump();
+    int hints = 0;
+    for (const std::string& t : trace.Texts())
+        hints += t.find(hint) != std::string::npos;
+    EXPECT_EQ(1, hints) << trace.Dump();
+}
+
 class HttpTest : public NetTest {
 protected:
     void SetUp() override {
