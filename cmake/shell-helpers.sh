@@ -44,6 +44,17 @@ wine_env() {
     fi
 }
 
+# Wine has no shell window, and an elevated pass starts its programs only
+# with the token of the shell's user: a stand-in shell, running as the
+# desktop's user does, for the prefix of wine_env. Built with the tests in
+# the Windows build folder given; returns once its window is there.
+start_stand_in_shell() {
+    local shell=$1/bin/app_fixture_shell.exe
+    [ -f "$shell" ] || return 0
+    "$wine_loader" "$shell" </dev/null >/dev/null 2>&1 ||
+        echo "no stand-in shell: programs of elevated passes will not start" >&2
+}
+
 # When no display is set, starts Xvfb on a free display number and exports
 # DISPLAY. Sets xvfb_pid (empty when a display was already there).
 start_xvfb() {

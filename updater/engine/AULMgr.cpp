@@ -436,6 +436,10 @@ int CAULMgr::_ExecuteApp(std::string path, std::string arguments) {
     const Win32Result started = StartProgram(path, arguments);
     if (!started.Ok()) {
         ++m_nFailedStarts;
+        if (started.Error() == ERROR_NO_TOKEN)
+            Trace(TRACE_ERROR,
+                  "%s : ERROR, no desktop user's token to start it with: not started elevated",
+                  path.c_str());
         Trace(TRACE_ERROR, "%s : CreateProcess ERROR. EC=%d ", path.c_str(),
               static_cast<int>(started.Error()));
         return 0;

@@ -80,20 +80,24 @@ Win32Result StartProgram(const std::string& path, const std::string& arguments) 
     // A bare program name has no folder of its own: it starts in ours
     // (an empty folder text would make the start fail).
     const char* folder = workDir[0] ? workDir : nullptr;
-    // Where the start with the user's token cannot be had (the secondary
-    // logon service disabled, say), the program still starts, as before.
-    const unique_handle userToken = ShellUserToken();
-    BOOL created = userToken && StartWithToken(userToken.get(), text, folder, &process).Ok();
-    if (!created)
-        created = ::CreateProcessA(nullptr, commandLine.data(),
-                                   nullptr, // process security
-                                   nullptr, // thread security
-                                   FALSE,   // no handle inheritance
-                                   NORMAL_PRIORITY_CLASS,
-                                   nullptr, // our environment
-                                   folder, &startup, &process);
-    if (!created)
+    // Elevated, a program starts with the desktop user's token or not at
+    // all: never with ours.
+    const ShellUserStart user = ShellUserToken();
+    if (!user.asUsual && !user.token)
+        return Win32Result::Failed("ShellUserToken", ERROR_NO_TOKEN);
+    if (user.token) {
+        const Win32Result started = StartWithToken(user.token.get(), text, folder, &process);
+        if (!started.Ok())
+            return started;
+    } else if (!::CreateProcessA(nullptr, commandLine.data(),
+                                 nullptr, // process security
+                                 nullptr, // thread security
+                                 FALSE,   // no handle inheritance
+                                 NORMAL_PRIORITY_CLASS,
+                                 nullptr, // our environment
+                                 folder, &startup, &process)) {
         return Win32Result::Failed("CreateProcess");
+    }
     // The program runs on its own; we neither wait for it nor keep it.
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);

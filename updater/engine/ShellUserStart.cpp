@@ -4,28 +4,33 @@
 
 #include <vector>
 
-unique_handle ShellUserToken() {
+ShellUserStart ShellUserToken() {
+    ShellUserStart start;
     unique_handle own;
     if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, own.put()) ||
-        !IsTokenElevated(own.get()))
-        return unique_handle();
+        !IsTokenElevated(own.get())) {
+        start.asUsual = true;
+        return start;
+    }
     DWORD shellProcessId = 0;
     HWND shell = ::GetShellWindow();
     if (!shell || !::GetWindowThreadProcessId(shell, &shellProcessId) || !shellProcessId)
-        return unique_handle();
+        return start;
     unique_handle shellProcess(::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, shellProcessId));
     unique_handle shellToken;
     if (!shellProcess ||
-        !::OpenProcessToken(shellProcess.get(), TOKEN_DUPLICATE | TOKEN_QUERY, shellToken.put()) ||
-        IsTokenElevated(shellToken.get()))
-        return unique_handle();
-    unique_handle primary;
-    if (!::DuplicateTokenEx(shellToken.get(),
-                            TOKEN_QUERY | TOKEN_DUPLICATE | TOKEN_ASSIGN_PRIMARY |
-                                TOKEN_ADJUST_DEFAULT | TOKEN_ADJUST_SESSIONID,
-                            nullptr, SecurityImpersonation, TokenPrimary, primary.put()))
-        return unique_handle();
-    return primary;
+        !::OpenProcessToken(shellProcess.get(), TOKEN_DUPLICATE | TOKEN_QUERY, shellToken.put()))
+        return start;
+    // The user's own shell runs elevated (no split token): so may its programs.
+    if (IsTokenElevated(shellToken.get())) {
+        start.asUsual = true;
+        return start;
+    }
+    ::DuplicateTokenEx(shellToken.get(),
+                       TOKEN_QUERY | TOKEN_DUPLICATE | TOKEN_ASSIGN_PRIMARY | TOKEN_ADJUST_DEFAULT |
+                           TOKEN_ADJUST_SESSIONID,
+                       nullptr, SecurityImpersonation, TokenPrimary, start.token.put());
+    return start;
 }
 
 Win32Result StartWithToken(HANDLE token, const std::string& commandLine, const char* workDir,

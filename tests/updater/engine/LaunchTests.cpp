@@ -4,6 +4,29 @@
 
 namespace {
 
+// No shell window while it lives (the prefix's stand-in shell closed), the
+// stand-in started again after.
+class NoShell {
+public:
+    NoShell() {
+        ::PostMessageA(::GetShellWindow(), WM_CLOSE, 0, 0);
+        EXPECT_TRUE(WaitFor([] { return !::GetShellWindow(); }, 30));
+    }
+    ~NoShell() {
+        const std::string shell = testenv::BinDir() + "\\app_fixture_shell.exe";
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION process = {};
+        if (::CreateProcessA(shell.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &process)) {
+            ::WaitForSingleObject(process.hProcess, 60000);
+            ::CloseHandle(process.hThread);
+            ::CloseHandle(process.hProcess);
+        }
+        EXPECT_TRUE(::GetShellWindow());
+    }
+};
+
 class LaunchTest : public ::testing::Test {
 protected:
     std::string Program(const std::string& name) {
@@ -77,6 +100,23 @@ TEST_F(LaunchTest, ModulesMarkedEStartInListOrderOtherwiseTheDefault) {
         for (const std::string& program : c.tried)
             EXPECT_TRUE(program == gone || !Started(program).empty()) << program;
     }
+}
+
+// Fault: an elevated pass (every process under Wine is) starting a program
+// with its own rights when no desktop user's token can be had.
+TEST_F(LaunchTest, ElevatedPassStartsNothingWithoutTheDesktopUsersToken) {
+    const std::string program = Program("client.exe");
+    {
+        NoShell none;
+        EXPECT_EQ(0, manager._ExecuteApp(program, ""));
+        EXPECT_TRUE(trace.Has(1, program + " : ERROR, no desktop user's token", true))
+            << trace.Dump();
+        EXPECT_TRUE(trace.Has(1, program + " : CreateProcess ERROR. EC=1008 ")) << trace.Dump();
+    }
+    EXPECT_EQ(1, manager._ExecuteApp(program, "")) << trace.Dump();
+    EXPECT_FALSE(Started(program).empty());
+    const std::string ran = testenv::ReadFile(program + ".ran");
+    EXPECT_EQ(ran.find('\n'), ran.rfind('\n')) << "started without the token: " << ran;
 }
 
 } // namespace
