@@ -112,6 +112,7 @@ int CAULMgr::LoadConfig(std::string path) {
 
 void CAULMgr::UseConfig(const UpdateConfig& config) {
     m_config = config;
+    m_servers = ServerAddresses(m_config.remoteAddress);
     if (m_config.signingKey)
         m_pSignedPass = std::make_unique<CSignedPass>(*this, m_downloader, m_config);
     else
@@ -138,28 +139,53 @@ void CAULMgr::EndPass() {
 
 int CAULMgr::ConnectServer() {
     SetStatus(STATUS_CONNECT);
+    m_bServerAnswered = false;
+    return ConnectFrom(0);
+}
+
+int CAULMgr::ConnectFrom(size_t first) {
     const UpdateConfig& c = m_config;
     const int port = static_cast<unsigned short>(c.remotePort);
-    if (!m_downloader.SetLoginInfo(c.remoteAddress, c.protocol, port, c.loginName,
-                                   c.loginPassword)) {
-        Trace(TRACE_ERROR, "ConnectServer :  ERROR SetLoginInfo(%s, %d,  %d, %s, %s) ",
-              c.remoteAddress.c_str(), c.protocol, port, c.loginName.c_str(), kHiddenPassword);
-        return 0;
+    for (m_nServer = first; m_nServer < m_servers.size(); ++m_nServer) {
+        const char* address = m_servers[m_nServer].c_str();
+        if (!m_downloader.SetLoginInfo(address, c.protocol, port, c.loginName, c.loginPassword)) {
+            Trace(TRACE_ERROR, "ConnectServer :  ERROR SetLoginInfo(%s, %d,  %d, %s, %s) ", address,
+                  c.protocol, port, c.loginName.c_str(), kHiddenPassword);
+            return 0;
+        }
+        m_downloader.SetPassiveMode(c.passiveMode);
+        m_downloader.SetProxy({c.proxy, c.proxyBypass, c.proxyLoginName, c.proxyLoginPassword});
+        const int connected = m_downloader.Connect();
+        m_bServerAnswered = m_bServerAnswered || m_downloader.ServerAnswered();
+        if (connected) {
+            Trace(TRACE_INFO, "ConnectServer(%s, %d, %d, %s, %s) : OK", address, c.protocol,
+                  c.remotePort, c.loginName.c_str(), kHiddenPassword);
+            return 1;
+        }
+        Trace(TRACE_ERROR, "ConnectServer(%s, %d,  %d, %s, %s) : ERROR", address, c.protocol,
+              c.remotePort, c.loginName.c_str(), kHiddenPassword);
     }
-    m_downloader.SetPassiveMode(c.passiveMode);
-    m_downloader.SetProxy({c.proxy, c.proxyBypass, c.proxyLoginName, c.proxyLoginPassword});
-    const int connected = m_downloader.Connect();
-    if (connected)
-        Trace(TRACE_INFO, "ConnectServer(%s, %d, %d, %s, %s) : OK", c.remoteAddress.c_str(),
-              c.protocol, c.remotePort, c.loginName.c_str(), kHiddenPassword);
-    else
-        Trace(TRACE_ERROR, "ConnectServer(%s, %d,  %d, %s, %s) : ERROR", c.remoteAddress.c_str(),
-              c.protocol, c.remotePort, c.loginName.c_str(), kHiddenPassword);
-    return connected;
+    return 0;
 }
 
 int CAULMgr::GetVersionInfo() {
     SetStatus(STATUS_GET_VERSION);
+    for (;;) {
+        const int ok = FetchVersionInfo();
+        // Over HTTP a server shows whether it can be reached only now.
+        m_bServerAnswered = m_bServerAnswered || m_downloader.ServerAnswered();
+        if (ok || m_nServer + 1 >= m_servers.size())
+            return ok;
+        Trace(TRACE_INFO, "GetVersionInfo : no usable list from %s, trying the next server",
+              m_servers[m_nServer].c_str());
+        SetStatus(STATUS_CONNECT);
+        if (!ConnectFrom(m_nServer + 1))
+            return 0;
+        SetStatus(STATUS_GET_VERSION);
+    }
+}
+
+int CAULMgr::FetchVersionInfo() {
     if (m_pSignedPass)
         return m_pSignedPass->GetVersionInfo();
     const UpdateConfig& c = m_config;

@@ -45,6 +45,9 @@ public:
     // another still runs then. EndPass lets the next one go.
     int BeginPass();
     void EndPass();
+    // Connects to the first server of "Remote Address" that takes the
+    // connection; the version stage moves on to the next one while a server
+    // gives no usable list. The modules come from the one whose list is taken.
     int ConnectServer();
     int GetVersionInfo();
     int ParseVersionInfo();
@@ -61,7 +64,8 @@ public:
     // modules not installed or not registered, programs that did not start.
     int FailedModules() const { return m_nFailedModules; }
     int FailedStarts() const { return m_nFailedStarts; }
-    bool ServerAnswered() const { return m_downloader.ServerAnswered(); }
+    // Whether any server of the set answered in this pass.
+    bool ServerAnswered() const { return m_bServerAnswered; }
 
     const UpdateConfig& Config() const { return m_config; }
     const ModuleList& Modules() const { return m_modules; }
@@ -72,6 +76,11 @@ private:
 
     // The configuration of the pass; a signing key makes it a signed pass.
     void UseConfig(const UpdateConfig& config);
+    // Connects to the servers from the one at first on, in order, until one
+    // takes the connection; 0 when none does.
+    int ConnectFrom(size_t first);
+    // The list from the server connected to.
+    int FetchVersionInfo();
     void AddModuleLine(const std::string& line);
     void CompareModule(size_t index, ModuleRecord& record);
     void ClearModules();
@@ -82,6 +91,11 @@ private:
     std::set<std::string> m_listedPaths;
     bool m_bPathRepeated = false;
     CNetDownLoader m_downloader;
+    // The servers of the configuration in the order they are tried, and the
+    // one connected to.
+    std::vector<std::string> m_servers;
+    size_t m_nServer = 0;
+    bool m_bServerAnswered = false;
     int m_nStatus;
     IUpdateView* m_pView;
     CProgressThrottle m_progressThrottle;

@@ -1,8 +1,9 @@
 #pragma once
 // The highest version list serial this machine accepted, one value per server
-// and list path, kept where only an administrator can change it:
-// HKEY_LOCAL_MACHINE\SOFTWARE\Tav\TavUpdate (the 32-bit view), a REG_QWORD
-// named "<FTP|HTTP|HTTPS> <address>:<port> <list path>".
+// (or set of mirrors) and list path, kept where only an administrator can
+// change it: HKEY_LOCAL_MACHINE\SOFTWARE\Tav\TavUpdate (the 32-bit view), a
+// REG_QWORD named "<FTP|HTTP|HTTPS> <address>:<port> <list path>", where a set
+// of mirrors is named by its first address.
 
 #include "Win32Result.h"
 

@@ -346,9 +346,12 @@ bool CSignedPass::HoldBack(unsigned long long serial, long long turn) {
 }
 
 std::string CSignedPass::SerialName() const {
+    // One value for the whole set of servers, named by its first: no mirror
+    // can take a desktop back, and mirrors added after the first keep the
+    // serial a desktop holds.
     const UpdateConfig& c = m_config;
-    return SerialValueName(c.protocol, c.remoteAddress, static_cast<unsigned short>(c.remotePort),
-                           c.remoteVersionFile);
+    return SerialValueName(c.protocol, ServerAddresses(c.remoteAddress).front(),
+                           static_cast<unsigned short>(c.remotePort), c.remoteVersionFile);
 }
 
 void CSignedPass::EndPass() {

@@ -73,7 +73,8 @@ private:
     // and its serial the installed one.
     bool KeepVerifiedList();
     Win32Result KeepKeys();
-    // The list's value in the serial store.
+    // The list's value in the serial store (also of its installed serial and
+    // its keys), the same whichever server of the set gave the list.
     std::string SerialName() const;
     // The local list and its signature, checked as the fallback takes them
     // (see above); empty when they pass, else why not.

@@ -41,6 +41,26 @@ bool HasKey(const char* section, const char* key, const std::string& path) {
 
 } // namespace
 
+std::vector<std::string> ServerAddresses(const std::string& remoteAddress) {
+    std::vector<std::string> addresses;
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = remoteAddress.find(',', start);
+        const size_t end = comma == std::string::npos ? remoteAddress.size() : comma;
+        const size_t first = remoteAddress.find_first_not_of(" \t", start);
+        if (first != std::string::npos && first < end) {
+            const size_t last = remoteAddress.find_last_not_of(" \t", end - 1);
+            addresses.push_back(remoteAddress.substr(first, last - first + 1));
+        }
+        if (comma == std::string::npos)
+            break;
+        start = comma + 1;
+    }
+    if (addresses.empty())
+        addresses.emplace_back();
+    return addresses;
+}
+
 UpdateConfig ReadUpdateConfig(const std::string& path) {
     using namespace configfile;
     const std::string profile = ProfilePath(path);

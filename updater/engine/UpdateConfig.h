@@ -3,8 +3,10 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 struct UpdateConfig {
+    // As written: one server, or several separated by commas (mirrors).
     std::string remoteAddress;
     int protocol = 0;
     int remotePort = 0;
@@ -26,6 +28,11 @@ struct UpdateConfig {
     std::string proxyLoginName;
     std::string proxyLoginPassword;
 };
+
+// The servers "Remote Address" names, in the order they are tried: split at
+// commas, blanks around each name dropped, empty names skipped. None at all
+// gives the one empty address, which fails to connect as before.
+std::vector<std::string> ServerAddresses(const std::string& remoteAddress);
 
 // Reads every setting of the file (which must exist) through the profile
 // functions; a missing key takes its default.

@@ -54,9 +54,11 @@ protected:
     }
     // The configuration is the working folder's TavUpdateInfo.ini.
     void ExpectOnlyTheLaunch(const std::string& localList, const std::string& arguments,
-                             int exitCode = EXIT_NO_LIST) {
-        ASSERT_TRUE(testenv::WriteFile(workDir + "\\TavUpdateInfo.ini",
-                                       Config("HTTP", port, Installed("default.exe"), localList)));
+                             int exitCode = EXIT_NO_LIST, const std::string& servers = "") {
+        ASSERT_TRUE(testenv::WriteFile(
+            workDir + "\\TavUpdateInfo.ini",
+            servers.empty() ? Config("HTTP", port, Installed("default.exe"), localList)
+                            : Config("HTTP", port, Installed("default.exe"), localList, servers)));
         ASSERT_TRUE(app.Start(workDir, arguments));
         ASSERT_EQ(exitCode, app.ExitCode(90));
         ExpectStartedOnce(Installed("default.exe"));
@@ -77,6 +79,33 @@ protected:
 TEST_F(FailedStageTest, ConnectServer) {
     server.Stop();
     ExpectOnlyTheLaunch("", "", EXIT_NO_SERVER);
+}
+
+// Mirrors: nothing listens at the first address of the set, so the list and
+// the module come from the next. Faults: the value taken as one host name, no
+// next server tried, the pass ending as one that reached no server.
+TEST_F(FailedStageTest, NextServerWhenTheFirstCannotBeReached) {
+    ASSERT_TRUE(testenv::WriteFile(Served("m.bin"), "from the mirror"));
+    ASSERT_TRUE(testenv::WriteFile(Served("TavUpdate.ver"),
+                                   listed + Installed("m.bin") + " | /m.bin | F\r\n"));
+    ASSERT_TRUE(testenv::WriteFile(
+        workDir + "\\pass.ini",
+        Config("HTTP", port, "", "", "Remote Address= 127.0.0.2 ,127.0.0.1\r\n")));
+    ASSERT_TRUE(app.Start(workDir, workDir + "\\pass.ini"));
+    EXPECT_EQ(EXIT_PASS_OK, app.ExitCode(90));
+    EXPECT_EQ("from the mirror", testenv::ReadFile(Installed("m.bin")));
+    ExpectStartedOnce(Installed("listed.exe"));
+}
+
+// No server of the set reached: exit code 3, as for one server; one that
+// answered without a list (404) makes it 4, though the last one was not
+// reached. Fault: the last server alone deciding what the pass met.
+TEST_F(FailedStageTest, NoServerOfTheSetReached) {
+    const std::string servers = "Remote Address=127.0.0.1, 127.0.0.2\r\n";
+    ExpectOnlyTheLaunch("", "", EXIT_NO_LIST, servers);
+    ASSERT_TRUE(::DeleteFileA((Installed("default.exe") + ".ran").c_str()));
+    server.Stop();
+    ExpectOnlyTheLaunch("", "", EXIT_NO_SERVER, servers);
 }
 
 // No list on the server, no argument. Fault: the earlier pass's list read.

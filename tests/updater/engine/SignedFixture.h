@@ -79,9 +79,11 @@ protected:
     static std::string Head(int serial) {
         return ";serial=" + std::to_string(serial) + "\r\n;list=/TavUpdate.ver\r\n";
     }
-    // Serves the list, signed with the key given (none: no signature).
-    void Publish(const std::string& text, const Key* key = s_key) {
-        const std::string served = root + "\\TavUpdate.ver", sig = served + ".sig";
+    // Serves the list, signed with the key given (none: no signature), from
+    // the folder given (none: the server's).
+    void Publish(const std::string& text, const Key* key = s_key, std::string folder = "") {
+        const std::string served = (folder.empty() ? root : folder) + "\\TavUpdate.ver",
+                          sig = served + ".sig";
         ASSERT_TRUE(testenv::WriteFile(served, text));
         ::DeleteFileA(sig.c_str());
         if (key)

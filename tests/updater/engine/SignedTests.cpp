@@ -111,6 +111,70 @@ TEST_F(SignedTest, OlderSerialIsRefused) {
     }
 }
 
+// Fault: a desktop's serial, kept by a build that knew one server only, read
+// under another name, so the rollback it guards against goes in.
+TEST_F(SignedTest, SerialKeptForOneServerStillRefusesARollback) {
+    const unsigned long long kept = 5;
+    unique_hkey key;
+    ASSERT_EQ(ERROR_SUCCESS,
+              ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Tav\\TavUpdate", 0, nullptr, 0,
+                                KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, key.put(), nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExA(key.get(), SerialName().c_str(), 0, REG_QWORD,
+                                              reinterpret_cast<const BYTE*>(&kept), sizeof(kept)));
+    Publish(Head(4) + Module("a", "x4"));
+    EXPECT_FALSE(Pass());
+    EXPECT_TRUE(trace.Has(1, "GetVersionInfo : ERROR, serial 4 of /TavUpdate.ver", true))
+        << trace.Dump();
+    EXPECT_EQ(5, KeptSerial());
+}
+
+// Mirrors added after the server: it rolls back (an older list, signed as
+// it was), so the next one's list is taken and its modules come from there,
+// and the serial stays one value for the set, under the server's name.
+// Faults: the rollback taken from a mirror, no next server tried, modules
+// asked of the server that gave no list, a serial per mirror.
+TEST_F(SignedTest, MirrorTakesOverFromAServerThatRollsBack) {
+    const std::string mirrorRoot = testenv::NewDir("mirror_srv");
+    FixtureServer mirror =
+        FixtureServer::Nginx(mirrorRoot, "at=127.0.0.2:" + std::to_string(server.Port()));
+    ASSERT_TRUE(mirror.Ok()) << mirror.Error();
+    Publish(Head(5) + Module("a.dll", "module 5"));
+    ASSERT_TRUE(Pass()) << trace.Dump();
+    manager.EndPass();
+
+    Publish(Head(4) + Module("a.dll", "module 4"));
+    const std::string line = Module("a.dll", "module 6");
+    ASSERT_TRUE(::MoveFileExA((root + "\\a.dll").c_str(), (mirrorRoot + "\\a.dll").c_str(),
+                              MOVEFILE_REPLACE_EXISTING));
+    ASSERT_TRUE(testenv::WriteFile(root + "\\a.dll", "module 4"));
+    Publish(Head(6) + line, s_key, mirrorRoot);
+    UpdateConfig config = manager.Config();
+    config.remoteAddress = "127.0.0.1 , 127.0.0.2";
+    SetConfig(manager, config);
+    ASSERT_EQ(1, manager.ConnectServer()) << trace.Dump();
+    const int fetched = server.CountRequests("GET /a.dll ");
+    trace.Clear();
+    ASSERT_TRUE(Pass()) << trace.Dump();
+    manager.EndPass();
+    EXPECT_TRUE(trace.Has(1, "GetVersionInfo : ERROR, serial 4 of /TavUpdate.ver", true))
+        << trace.Dump();
+    EXPECT_EQ("module 6", testenv::ReadFile(local + "\\a.dll"));
+    EXPECT_EQ(fetched, server.CountRequests("GET /a.dll "));
+    EXPECT_EQ(1, mirror.CountRequests("GET /a.dll "));
+
+    std::vector<std::string> names;
+    char name[1024];
+    DWORD length = sizeof(name);
+    const unique_hkey key = SerialKey(KEY_QUERY_VALUE);
+    for (DWORD i = 0; ::RegEnumValueA(key.get(), i, name, &length, nullptr, nullptr, nullptr,
+                                      nullptr) == ERROR_SUCCESS;
+         ++i, length = sizeof(name))
+        if (std::string(name).find(":" + std::to_string(server.Port()) + " ") != std::string::npos)
+            names.push_back(name);
+    EXPECT_EQ(std::vector<std::string>{SerialName()}, names);
+    EXPECT_EQ(6, KeptSerial());
+}
+
 // Fault: a module the signature does not cover fetched, registered or
 // started because its line carries no digest, or a transfer of unknown
 // length taken because it carries no size.
