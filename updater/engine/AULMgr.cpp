@@ -70,8 +70,12 @@ void CAULMgr::ShowProgress(std::string name, DWORD total, DWORD done) {
         m_pView->ShowFileName("Downloading... " + name);
     // Unsigned: a file past 2 GiB must not show negative counts.
     char counter[32];
-    snprintf(counter, sizeof(counter), "[%10u/%10u]", static_cast<unsigned>(done),
-             static_cast<unsigned>(total));
+    // A body of no announced length: its bytes alone.
+    if (total)
+        snprintf(counter, sizeof(counter), "[%10u/%10u]", static_cast<unsigned>(done),
+                 static_cast<unsigned>(total));
+    else
+        snprintf(counter, sizeof(counter), "[%10u/         ?]", static_cast<unsigned>(done));
     m_pView->ShowFileProgress(static_cast<int>(percent), counter);
 }
 
@@ -361,19 +365,12 @@ int CAULMgr::DownloadNewFiles() {
         const ModuleRecord& r = *record;
         if (!r.download)
             continue;
-        DWORD size = 0;
-        if (!m_downloader.GetRemoteFileSize(r.remoteFile, &size)) {
-            Trace(TRACE_ERROR, "DownloadNewFiles : GetRemoteFileSize(%s) ERROR",
-                  r.remoteFile.c_str());
-            ++m_nFailedModules;
-            continue;
-        }
-        const int downloaded = r.sha256.empty() && r.size < 0
-                                   ? m_downloader.DownloadFile(r.remoteFile, r.localFile, size)
-                                   : InstallModule(*this, m_downloader, r, size);
-        if (downloaded) {
-            Trace(TRACE_INFO, "DownloadNewFiles : DownloadFile(%s->%s) OK . %d Bytes",
-                  r.remoteFile.c_str(), r.localFile.c_str(), static_cast<int>(size));
+        // The size comes with the body, as its length, the listed size= or
+        // the bytes that arrived.
+        unsigned long long size = 0;
+        if (InstallModule(*this, m_downloader, r, &size)) {
+            Trace(TRACE_INFO, "DownloadNewFiles : DownloadFile(%s->%s) OK . %llu Bytes",
+                  r.remoteFile.c_str(), r.localFile.c_str(), size);
         } else {
             Trace(TRACE_ERROR, "DownloadNewFiles : DownloadFile(%s->%s) ERROR",
                   r.remoteFile.c_str(), r.localFile.c_str());

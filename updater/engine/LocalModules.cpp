@@ -146,10 +146,22 @@ std::set<std::string> FoldersNotAdministrators(const ModuleList& modules,
 }
 
 void SweepModuleFolders(const ModuleList& modules, const std::set<std::string>& leftOut) {
-    std::set<std::string> swept;
+    struct Folder {
+        std::string target; // a module's file in it
+        std::set<std::string> keys;
+    };
+    std::map<std::string, Folder> folders;
     for (const auto& r : modules) {
         const std::string folder = ModuleFolder(r->localFile);
-        if (!leftOut.count(folder) && swept.insert(folder).second)
-            SweepLeftovers(r->localFile);
+        if (leftOut.count(folder))
+            continue;
+        Folder& f = folders[folder];
+        if (f.target.empty())
+            f.target = r->localFile;
+        f.keys.insert(KeptPartialKey(r->localFile, r->remoteFile));
+    }
+    for (const auto& f : folders) {
+        SweepLeftovers(f.second.target);
+        SweepKeptPartials(f.second.target, f.second.keys);
     }
 }

@@ -44,5 +44,7 @@ std::set<std::string> FoldersNotAdministrators(const ModuleList& modules,
 
 // Each folder that holds a listed module swept once, but those left out:
 // partial files and aside copies of ended passes go, an installed file a
-// pass ended in the middle of a swap had set aside comes back.
+// pass ended in the middle of a swap had set aside comes back, and partial
+// files kept for a later pass go when no listed module of the folder (by
+// local and remote path) is theirs or they are older than kKeptDays.
 void SweepModuleFolders(const ModuleList& modules, const std::set<std::string>& leftOut);

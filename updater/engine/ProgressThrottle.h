@@ -7,8 +7,9 @@
 class CProgressThrottle {
 public:
     // Always shown: the first block of a file, each new percentage, the last
-    // announced byte, and a block at least every 100 ms so the counter never
-    // looks stuck. nowMs is a millisecond tick that may wrap.
+    // announced byte (a total of 0 announces none), and a block at least
+    // every 100 ms so the counter never looks stuck. nowMs is a millisecond
+    // tick that may wrap.
     bool ShouldShow(bool firstBlock, int percent, unsigned long done, unsigned long total,
                     unsigned long nowMs);
 

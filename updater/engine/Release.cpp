@@ -6,21 +6,28 @@
 #include "PartialFile.h"
 
 std::unique_ptr<CPartialFile> ReceiveModule(CTraceBase& trace, CNetDownLoader& downloader,
-                                            const ModuleRecord& r, DWORD size) {
-    auto file = std::make_unique<CPartialFile>();
-    if (!downloader.ReceiveFile(r.remoteFile, r.localFile, size, r.size, *file))
-        return nullptr;
-    if (r.sha256.empty())
-        return file;
-    std::string received = "unknown";
-    unsigned long long bytes = 0;
-    if (!HashOpenFile(file->Held(), received, &bytes).Ok() || received != r.sha256) {
+                                            const ModuleRecord& r, unsigned long long* size) {
+    for (;;) {
+        auto file = std::make_unique<CPartialFile>();
+        if (!downloader.ReceiveFile(r.remoteFile, r.localFile, r.size, *file, size))
+            return nullptr;
+        if (r.sha256.empty())
+            return file;
+        std::string received = "unknown";
+        unsigned long long bytes = 0;
+        if (HashOpenFile(file->Held(), received, &bytes).Ok() && received == r.sha256)
+            return file;
         trace.Trace(TRACE_ERROR,
                     "DownloadNewFiles : ERROR, SHA-256 mismatch(%s) : received(%s) , listed(%s)",
                     r.remoteFile.c_str(), received.c_str(), r.sha256.c_str());
-        return nullptr;
+        // The kept bytes may be what is wrong; they go with the file.
+        if (!file->TakenOver())
+            return nullptr;
+        trace.Trace(TRACE_WARNING,
+                    "DownloadNewFiles : %s continued a kept partial file, received "
+                    "again from its start",
+                    r.remoteFile.c_str());
     }
-    return file;
 }
 
 namespace {
@@ -35,7 +42,7 @@ void TraceComplete(CNetDownLoader& downloader, const ModuleRecord& r) {
 } // namespace
 
 int InstallModule(CTraceBase& trace, CNetDownLoader& downloader, const ModuleRecord& r,
-                  DWORD size) {
+                  unsigned long long* size) {
     std::unique_ptr<CPartialFile> received = ReceiveModule(trace, downloader, r, size);
     if (!received)
         return 0;
@@ -79,22 +86,18 @@ bool CRelease::Install(const ModuleList& modules) {
         const ModuleRecord& r = *modules[i];
         if (!r.download)
             continue;
-        DWORD size = 0;
-        std::unique_ptr<CPartialFile> received;
-        if (!m_downloader.GetRemoteFileSize(r.remoteFile, &size))
-            m_trace.Trace(TRACE_ERROR, "DownloadNewFiles : GetRemoteFileSize(%s) ERROR",
-                          r.remoteFile.c_str());
-        else if (!(received = ReceiveModule(m_trace, m_downloader, r, size)))
+        unsigned long long size = 0;
+        std::unique_ptr<CPartialFile> received = ReceiveModule(m_trace, m_downloader, r, &size);
+        if (!received) {
             m_trace.Trace(TRACE_ERROR, "DownloadNewFiles : DownloadFile(%s->%s) ERROR",
                           r.remoteFile.c_str(), r.localFile.c_str());
-        if (!received) {
             m_trace.Trace(TRACE_ERROR,
                           "DownloadNewFiles : ERROR, release not installed : %s failed",
                           r.remoteFile.c_str());
             return false;
         }
-        m_trace.Trace(TRACE_INFO, "DownloadNewFiles : DownloadFile(%s->%s) OK . %d Bytes",
-                      r.remoteFile.c_str(), r.localFile.c_str(), static_cast<int>(size));
+        m_trace.Trace(TRACE_INFO, "DownloadNewFiles : DownloadFile(%s->%s) OK . %llu Bytes",
+                      r.remoteFile.c_str(), r.localFile.c_str(), size);
         staged.push_back({i, std::move(received)});
     }
     for (size_t k = 0; k < staged.size(); ++k) {

@@ -17,17 +17,19 @@
 
 class CPartialFile;
 
-// One selected module received into a partial file beside it, closed and
-// held, and checked against its line through the hold: the size on the way
-// in, the digest (where listed) once the file is whole. Null, with its
-// traces, when anything failed; size is what the server gave for it.
+// One selected module received into a partial file beside it (continuing
+// what an earlier pass kept of it), closed and held, and checked against its
+// line through the hold: the size on the way in, the digest (where listed)
+// once the file is whole. A continued file that fails its digest is received
+// once more from its start. Null, with its traces, when anything failed;
+// size gets the module's bytes.
 std::unique_ptr<CPartialFile> ReceiveModule(CTraceBase& trace, CNetDownLoader& downloader,
-                                            const ModuleRecord& record, DWORD size);
+                                            const ModuleRecord& record, unsigned long long* size);
 
-// A line with a digest or a size outside a signed release: received and
-// checked as above, then put in place alone. 0 after the traces.
+// A line outside a signed release: received and checked as above, then put
+// in place alone. 0 after the traces.
 int InstallModule(CTraceBase& trace, CNetDownLoader& downloader, const ModuleRecord& record,
-                  DWORD size);
+                  unsigned long long* size);
 
 class CRelease {
 public:

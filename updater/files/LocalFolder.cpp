@@ -2,10 +2,12 @@
 
 #include "Elevation.h"
 #include "SecurityAttributes.h"
+#include "Widen.h"
 
 #include <windows.h>
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -17,6 +19,27 @@ const int kMaxCalls = 20;
 const char kProtectedFolder[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
 
 } // namespace
+
+std::wstring ExtendedFullPath(const std::string& path) {
+    const std::wstring wide = WidenAnsi(path.c_str());
+    DWORD n = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (n == 0)
+        return std::wstring();
+    std::vector<wchar_t> full(n);
+    n = ::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (n == 0 || n >= full.size())
+        return std::wstring();
+    std::wstring result(full.data(), n);
+    if (result.compare(0, 4, L"\\\\?\\") == 0 || result.compare(0, 4, L"\\\\.\\") == 0)
+        return result;
+    if (result.compare(0, 2, L"\\\\") == 0)
+        return L"\\\\?\\UNC\\" + result.substr(2);
+    return L"\\\\?\\" + result;
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+    return path.substr(0, path.rfind(L'\\') + 1);
+}
 
 Win32Result MakeFolderChain(const std::string& folder) {
     char buffer[MAX_PATH];

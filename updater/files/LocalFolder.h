@@ -19,3 +19,12 @@ Win32Result MakeFolderChain(const std::string& folder);
 // backslash, or begins with one (a network path): those get no folder step.
 // Only the backslash separates; a forward slash is an ordinary character.
 std::string LocalFolderOf(const std::string& localPath);
+
+// The path as the platform resolves it (forward slashes, a drive's own
+// current folder, the process's current folder), in the extended form, so a
+// partial file name fits beside a target whose folder nearly fills MAX_PATH.
+// Empty when it cannot be resolved.
+std::wstring ExtendedFullPath(const std::string& path);
+
+// A full path's folder, up to and including its last backslash.
+std::wstring FolderOf(const std::wstring& path);

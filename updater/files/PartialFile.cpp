@@ -1,6 +1,8 @@
 #include "PartialFile.h"
 
 #include "HeldFile.h"
+#include "KeptPartial.h"
+#include "LocalFolder.h"
 #include "Widen.h"
 
 #include <cwchar>
@@ -17,30 +19,6 @@ namespace {
 const wchar_t kPartPattern[] = L"TavUpdate.*.part";
 const wchar_t kAsidePattern[] = L"*.TavUpdate.*.old";
 const wchar_t kAsideMark[] = L".TavUpdate.";
-
-// The path as the platform resolves it (forward slashes, a drive's own
-// current folder, the process's current folder), in the extended form, so a
-// partial file name fits beside a target whose folder nearly fills MAX_PATH.
-std::wstring ExtendedFullPath(const std::string& path) {
-    const std::wstring wide = WidenAnsi(path.c_str());
-    DWORD n = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    if (n == 0)
-        return std::wstring();
-    std::vector<wchar_t> full(n);
-    n = ::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    if (n == 0 || n >= full.size())
-        return std::wstring();
-    std::wstring result(full.data(), n);
-    if (result.compare(0, 4, L"\\\\?\\") == 0 || result.compare(0, 4, L"\\\\.\\") == 0)
-        return result;
-    if (result.compare(0, 2, L"\\\\") == 0)
-        return L"\\\\?\\UNC\\" + result.substr(2);
-    return L"\\\\?\\" + result;
-}
-
-std::wstring FolderOf(const std::wstring& path) {
-    return path.substr(0, path.rfind(L'\\') + 1);
-}
 
 // A process this one may not look at is taken to run still.
 bool HasEnded(unsigned long process) {
@@ -82,6 +60,12 @@ CLiveAsides& LiveAsides() {
 unsigned long NextNumber() {
     static LONG s_counter = 0;
     return static_cast<unsigned long>(::InterlockedIncrement(&s_counter));
+}
+
+std::wstring PartName() {
+    wchar_t name[64];
+    std::swprintf(name, 64, L"TavUpdate.%lx.%lx.part", ::GetCurrentProcessId(), NextNumber());
+    return name;
 }
 
 Win32Result Move(const std::wstring& from, const std::wstring& to) {
@@ -133,6 +117,11 @@ CPartialFile::~CPartialFile() {
 }
 
 Win32Result CPartialFile::Open(const std::string& target) {
+    const Win32Result prepared = Prepare(target);
+    return prepared.Ok() ? CreateNew() : prepared;
+}
+
+Win32Result CPartialFile::Prepare(const std::string& target) {
     const DWORD attributes = ::GetFileAttributesA(target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES) {
         // Replaced by a rename, which a loaded library or a running program
@@ -154,14 +143,17 @@ Win32Result CPartialFile::Open(const std::string& target) {
     const size_t slash = m_strTarget.rfind(L'\\');
     if (m_strTarget.empty() || slash == std::wstring::npos)
         return Win32Result::Failed("CFile::Open", ERROR_BAD_PATHNAME);
-    const std::wstring folder = FolderOf(m_strTarget);
-    SweepFolder(folder);
+    SweepFolder(FolderOf(m_strTarget));
+    return Win32Result();
+}
 
+Win32Result CPartialFile::CreateNew() {
+    const std::wstring folder = FolderOf(m_strTarget);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        wchar_t name[64];
-        std::swprintf(name, 64, L"TavUpdate.%lx.%lx.part", ::GetCurrentProcessId(), NextNumber());
-        const std::wstring path = folder + name;
-        m_file.reset(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, // deny write
+        const std::wstring path = folder + PartName();
+        // Delete access: a partial file that is kept is renamed through it.
+        m_file.reset(::CreateFileW(path.c_str(), GENERIC_WRITE | DELETE,
+                                   FILE_SHARE_READ, // deny write
                                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (m_file) {
             m_strPath = path;
@@ -172,6 +164,86 @@ Win32Result CPartialFile::Open(const std::string& target) {
             return Win32Result::Failed("CFile::Open", error);
     }
     return Win32Result::Failed("CFile::Open", ERROR_FILE_EXISTS);
+}
+
+Win32Result CPartialFile::OpenKept(const std::string& target, const std::string& remotePath,
+                                   KeptPart& kept) {
+    kept = KeptPart();
+    const Win32Result prepared = Prepare(target);
+    if (!prepared.Ok())
+        return prepared;
+    m_strKeptKey = KeptPartialKey(target, remotePath);
+    const std::wstring folder = FolderOf(m_strTarget);
+    std::wstring name;
+    std::string validator;
+    if (!FindKeptPartial(folder, m_strKeptKey, name, validator))
+        return CreateNew();
+    if (!TakeOver(folder + name)) {
+        RemoveKeptPartials(folder, m_strKeptKey);
+        return CreateNew();
+    }
+    kept.validator = validator;
+    kept.size = m_nTakenOver;
+    return Win32Result();
+}
+
+bool CPartialFile::TakeOver(const std::wstring& path) {
+    // Only a plain file with no other name: a link or a second name would
+    // have the bytes written elsewhere too.
+    unique_hfile file(::CreateFileW(path.c_str(), GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION info = {};
+    LARGE_INTEGER end = {};
+    if (!file || !::GetFileInformationByHandle(file.get(), &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
+        info.nNumberOfLinks != 1 ||
+        !::SetFilePointerEx(file.get(), LARGE_INTEGER(), &end, FILE_END))
+        return false;
+    // Under a name of this pass while it grows, as a new one: a pass that
+    // ends in the middle leaves it to the sweep, never a kept file whose
+    // last bytes may not be on the disk.
+    const std::wstring folder = FolderOf(path);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::wstring part = folder + PartName();
+        if (RenameHeld(file.get(), part).Ok()) {
+            m_file = std::move(file);
+            m_strPath = part;
+            m_nTakenOver = static_cast<unsigned long long>(end.QuadPart);
+            return true;
+        }
+        if (::GetFileAttributesW(part.c_str()) == INVALID_FILE_ATTRIBUTES)
+            return false;
+    }
+    return false;
+}
+
+Win32Result CPartialFile::StartOver() {
+    m_nTakenOver = 0;
+    LARGE_INTEGER start = {};
+    if (!::SetFilePointerEx(m_file.get(), start, nullptr, FILE_BEGIN) ||
+        !::SetEndOfFile(m_file.get()))
+        return Win32Result::Failed("CFile::Write");
+    return Win32Result();
+}
+
+Win32Result CPartialFile::Keep(const std::string& validator) {
+    const std::wstring name = KeptPartialName(m_strKeptKey, validator);
+    LARGE_INTEGER size = {};
+    if (!m_file || m_strKeptKey.empty() || name.empty() || !::GetFileSizeEx(m_file.get(), &size) ||
+        size.QuadPart == 0)
+        return Win32Result::Failed("Keep", ERROR_INVALID_DATA);
+    const Win32Result flushed = Flush();
+    if (!flushed.Ok())
+        return flushed;
+    const std::wstring folder = FolderOf(m_strTarget);
+    RemoveKeptPartials(folder, m_strKeptKey);
+    const Win32Result renamed = RenameHeld(m_file.get(), folder + name);
+    if (!renamed.Ok())
+        return renamed;
+    m_file.reset();
+    m_strPath.clear();
+    return Win32Result();
 }
 
 Win32Result CPartialFile::Write(const char* data, DWORD size) {

@@ -6,6 +6,7 @@
 // its own folder rather than overwritten, so a module a program has loaded or
 // is running can be replaced; the aside copy stays until the swap is final.
 
+#include "KeptPartial.h"
 #include "UniqueHandle.h"
 #include "Win32Result.h"
 
@@ -26,6 +27,19 @@ public:
     // or no file can be made in its folder. A target that does not exist is
     // not created here. What ended passes left in that folder goes first.
     Win32Result Open(const std::string& target);
+    // As Open, but a partial file an earlier pass kept for this target and
+    // remote file (KeptPartial.h) is taken over when there is one: written on
+    // at its end, what it holds in kept. Otherwise a new one, kept.size 0.
+    Win32Result OpenKept(const std::string& target, const std::string& remotePath, KeptPart& kept);
+    // The bytes taken over dropped: the server sends the file from its start.
+    Win32Result StartOver();
+    // Instead of being removed, the bytes so far are kept for a later pass:
+    // flushed, then named for the target, the remote file (as opened by
+    // OpenKept) and the copy the validator names. Fails without a validator
+    // or a byte, and the file goes as usual.
+    Win32Result Keep(const std::string& validator);
+    // Bytes taken over from a kept file that are still in this one.
+    unsigned long long TakenOver() const { return m_nTakenOver; }
     Win32Result Write(const char* data, DWORD size);
     // What was written so far to the disk; another thread may call it while
     // this one writes, so the flush in Close finds less left to do.
@@ -50,12 +64,19 @@ public:
     unique_hfile ReleaseHold() { return std::move(m_held); }
 
 private:
+    // The target checked and resolved, its folder swept.
+    Win32Result Prepare(const std::string& target);
+    Win32Result CreateNew();
+    bool TakeOver(const std::wstring& keptPath);
+
     unique_hfile m_file;
     unique_hfile m_held;
     std::wstring m_strTarget; // full path
     std::wstring m_strPath;   // full path of the partial file, while it exists
     std::wstring m_strAside;  // full path of the installed file set aside
     bool m_bSwapped = false;
+    std::string m_strKeptKey; // set by OpenKept
+    unsigned long long m_nTakenOver = 0;
 };
 
 // Removes what ended passes left in the target's folder: partial files, and

@@ -8,9 +8,10 @@
 #include <new>
 #include <optional>
 
-int CNetDownLoader::ReceiveInto(const std::string& context, IDownloadSink& sink, DWORD expectedSize,
-                                const std::string& progressName) {
-    const DWORD leastSize = m_pProtocol->LeastBodySize(m_hRemoteFile.get(), expectedSize);
+CNetDownLoader::Transfer CNetDownLoader::ReceiveInto(const std::string& context,
+                                                     IDownloadSink& sink, const Progress& progress,
+                                                     unsigned long long leastSize,
+                                                     unsigned long long* received) {
     // Read from, the handle is of no use under its path any more: a second
     // download of the path must fetch the file again.
     const unique_hinternet remote = std::move(m_hRemoteFile);
@@ -20,17 +21,19 @@ int CNetDownLoader::ReceiveInto(const std::string& context, IDownloadSink& sink,
     const std::unique_ptr<char[]> buffer(new (std::nothrow) char[CReadSize::kLargest]);
     if (!buffer) {
         ReportFailure(Win32Result::Failed("InternetReadFile", ERROR_NOT_ENOUGH_MEMORY));
-        return 0;
+        return Transfer::Refused;
     }
     CReadSize readSize;
     int block = 0;
-    DWORD sum = 0;
+    unsigned long long sum = 0;
     for (;;) {
         DWORD count = 0;
         const DWORD started = ::GetTickCount();
         if (!::InternetReadFile(remote.get(), buffer.get(), readSize.Current(), &count)) {
             _ReportError("InternetReadFile", "");
-            return 0;
+            if (received)
+                *received = sum;
+            return Transfer::Broken;
         }
         readSize.Took(::GetTickCount() - started);
         if (count == 0)
@@ -39,26 +42,29 @@ int CNetDownLoader::ReceiveInto(const std::string& context, IDownloadSink& sink,
         sum += count;
         Trace(TRACE_DETAIL, "%s : InternetReadFile[%3d] : %3d bytes", context.c_str(), block,
               static_cast<int>(count));
-        if (expectedSize && m_pOwner)
-            m_pOwner->ShowProgress(block == 1 ? progressName : std::string(), expectedSize, sum);
+        if (progress.shown && m_pOwner)
+            m_pOwner->ShowProgress(block == 1 ? progress.name : std::string(), progress.total,
+                                   static_cast<DWORD>(progress.done + sum));
         const Win32Result added = sink.Add(buffer.get(), count);
         if (!added.Ok()) {
             ReportFailure(added);
-            return 0;
+            return Transfer::Refused;
         }
     }
+    if (received)
+        *received = sum;
     if (sum < leastSize) {
         // A dropped connection can look like the end of the data.
-        Trace(TRACE_ERROR, "%s : ERROR, remote data ended early : %u of %u bytes", context.c_str(),
-              static_cast<unsigned>(sum), static_cast<unsigned>(leastSize));
-        return 0;
+        Trace(TRACE_ERROR, "%s : ERROR, remote data ended early : %llu of %llu bytes",
+              context.c_str(), sum, leastSize);
+        return Transfer::Broken;
     }
     const Win32Result finished = sink.Finish();
     if (!finished.Ok()) {
         ReportFailure(finished);
-        return 0;
+        return Transfer::Refused;
     }
-    return 1;
+    return Transfer::Whole;
 }
 
 int CNetDownLoader::ReadRemoteFile(const std::string& remotePath, IDownloadSink& sink,
@@ -68,49 +74,126 @@ int CNetDownLoader::ReadRemoteFile(const std::string& remotePath, IDownloadSink&
         Trace(TRACE_ERROR, "%s : ERROR, remote file could not opened..", context.c_str());
         return 0;
     }
-    return ReceiveInto(context, sink, expectedSize, progressName);
+    Progress progress;
+    progress.shown = expectedSize != 0;
+    progress.total = expectedSize;
+    progress.name = progressName;
+    const DWORD least = m_pProtocol->LeastBodySize(m_hRemoteFile.get(), expectedSize);
+    return ReceiveInto(context, sink, progress, least) == Transfer::Whole ? 1 : 0;
 }
 
-int CNetDownLoader::ReceiveFile(const std::string& remotePath, const std::string& localPath,
-                                DWORD expectedSize, long long exactSize, CPartialFile& local) {
-    const std::string context =
-        FormatText("DownloadFile(%s->%s)", remotePath.c_str(), localPath.c_str());
-    if (!_IsRemoteFileOpened(remotePath)) {
-        Trace(TRACE_ERROR, "%s : ERROR, remote file could not opened..", context.c_str());
-        return 0;
-    }
-
+int CNetDownLoader::MakeLocalFolder(const std::string& context, const std::string& localPath) {
     const std::string folder = LocalFolderOf(localPath);
     if (!folder.empty() && !_CreateLocalFolder(folder.c_str())) {
         Trace(TRACE_ERROR, "%s : ERROR, could not create local folder(%s)", context.c_str(),
               folder.c_str());
         return 0;
     }
+    return 1;
+}
 
-    const Win32Result opened = local.Open(localPath);
-    if (!opened.Ok()) {
-        ReportFailure(opened);
-        Trace(TRACE_ERROR, "%s : ERROR, could not create(open) local file(%s)", context.c_str(),
-              localPath.c_str());
+int CNetDownLoader::LocalFileNotOpened(const std::string& context, const std::string& localPath,
+                                       const Win32Result& failure) {
+    ReportFailure(failure);
+    Trace(TRACE_ERROR, "%s : ERROR, could not create(open) local file(%s)", context.c_str(),
+          localPath.c_str());
+    return 0;
+}
+
+int CNetDownLoader::ReceiveFile(const std::string& remotePath, const std::string& localPath,
+                                long long listedSize, CPartialFile& local,
+                                unsigned long long* size) {
+    const std::string context =
+        FormatText("DownloadFile(%s->%s)", remotePath.c_str(), localPath.c_str());
+    if (!CheckConnected(context) || !MakeLocalFolder(context, localPath))
+        return 0;
+    KeptPart kept;
+    const Win32Result opened = local.OpenKept(localPath, remotePath, kept);
+    if (!opened.Ok())
+        return LocalFileNotOpened(context, localPath, opened);
+    Trace(TRACE_INFO, "%s : Local File open OK : %s", context.c_str(), localPath.c_str());
+    // Kept bytes that fill the listed size or more are no part of this module.
+    if (kept.size && listedSize >= 0 && kept.size >= static_cast<unsigned long long>(listedSize))
+        kept = KeptPart();
+
+    _CloseInternetHandle(m_hRemoteFile);
+    m_strOpenedRemoteFile.clear();
+    RemoteBody body;
+    m_hRemoteFile = m_pProtocol->OpenFileFrom(remotePath, kept.size, kept.validator, body);
+    if (!m_hRemoteFile) {
+        Trace(TRACE_ERROR, "%s : ERROR, remote file could not opened..", context.c_str());
+        // The kept bytes wait for a pass that reaches the server.
+        if (kept.size)
+            local.Keep(kept.validator);
         return 0;
     }
-    Trace(TRACE_INFO, "%s : Local File open OK : %s", context.c_str(), localPath.c_str());
+    m_strOpenedRemoteFile = remotePath;
+    if (body.offset) {
+        Trace(TRACE_INFO, "%s : continued from byte %llu of a kept partial file", context.c_str(),
+              body.offset);
+    } else if (local.TakenOver()) {
+        const Win32Result emptied = local.StartOver();
+        if (!emptied.Ok())
+            return LocalFileNotOpened(context, localPath, emptied);
+    }
 
-    CFileSink file(local);
-    std::optional<CSizeSink> sized;
-    if (exactSize >= 0)
-        sized.emplace(static_cast<unsigned long long>(exactSize), &file);
-    return ReceiveInto(context, sized ? static_cast<IDownloadSink&>(*sized) : file, expectedSize,
-                       localPath);
+    Progress progress;
+    progress.shown = true;
+    const unsigned long long whole =
+        body.length >= 0  ? body.offset + static_cast<unsigned long long>(body.length)
+        : listedSize >= 0 ? static_cast<unsigned long long>(listedSize)
+                          : 0;
+    progress.total = whole <= kMostUnsizedBytes ? static_cast<DWORD>(whole) : 0;
+    progress.done = static_cast<DWORD>(body.offset);
+    progress.name = localPath;
+    unsigned long long received = 0;
+    Transfer transfer;
+    {
+        // Stopped (its flusher too) before the file is kept.
+        CFileSink file(local);
+        std::optional<CSizeSink> sized;
+        if (listedSize >= 0)
+            sized.emplace(static_cast<unsigned long long>(listedSize) - body.offset, &file);
+        else if (body.length < 0)
+            sized.emplace(kMostUnsizedBytes - body.offset, &file, false);
+        transfer = ReceiveInto(context, sized ? static_cast<IDownloadSink&>(*sized) : file,
+                               progress, body.length >= 0 ? body.length : 0, &received);
+    }
+    if (transfer == Transfer::Broken && local.Keep(body.validator).Ok())
+        Trace(TRACE_INFO, "%s : %llu bytes kept for the next pass", context.c_str(),
+              body.offset + received);
+    if (transfer != Transfer::Whole)
+        return 0;
+    *size = body.offset + received;
+    return 1;
 }
 
 int CNetDownLoader::DownloadFile(std::string remotePath, std::string localPath,
                                  DWORD expectedSize) {
-    CPartialFile local;
-    if (!ReceiveFile(remotePath, localPath, expectedSize, -1, local))
-        return 0;
     const std::string context =
         FormatText("DownloadFile(%s->%s)", remotePath.c_str(), localPath.c_str());
+    if (!_IsRemoteFileOpened(remotePath)) {
+        Trace(TRACE_ERROR, "%s : ERROR, remote file could not opened..", context.c_str());
+        return 0;
+    }
+    if (!MakeLocalFolder(context, localPath))
+        return 0;
+    CPartialFile local;
+    const Win32Result opened = local.Open(localPath);
+    if (!opened.Ok())
+        return LocalFileNotOpened(context, localPath, opened);
+    Trace(TRACE_INFO, "%s : Local File open OK : %s", context.c_str(), localPath.c_str());
+
+    Progress progress;
+    progress.shown = expectedSize != 0;
+    progress.total = expectedSize;
+    progress.name = localPath;
+    const DWORD least = m_pProtocol->LeastBodySize(m_hRemoteFile.get(), expectedSize);
+    {
+        CFileSink file(local);
+        if (ReceiveInto(context, file, progress, least) != Transfer::Whole)
+            return 0;
+    }
     const Win32Result swapped = local.Commit();
     if (!swapped.Ok()) {
         ReportFailure(swapped);

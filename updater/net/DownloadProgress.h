@@ -1,7 +1,8 @@
 #pragma once
 // Whoever shows a download's progress: the downloader calls it after every
-// block of a file whose size it was given, with the local path on the file's
-// first block (empty on the others), the size and the bytes received so far.
+// block of a file it shows, with the local path on the file's first block
+// (empty on the others), the file's size (0 when the server announced none and
+// none is listed) and its bytes so far (those an earlier pass kept included).
 
 #include <windows.h>
 

@@ -20,8 +20,8 @@ Win32Result CSizeSink::Finish() {
         if (!finished.Ok())
             return finished;
     }
-    return m_received == m_size ? Win32Result()
-                                : Win32Result::Failed("size limit", ERROR_HANDLE_EOF);
+    return m_received == m_size || !m_bExact ? Win32Result()
+                                             : Win32Result::Failed("size limit", ERROR_HANDLE_EOF);
 }
 
 Win32Result CFileSink::Add(const char* data, DWORD size) {

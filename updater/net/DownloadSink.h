@@ -79,11 +79,11 @@ private:
 
 // Exactly the listed number of bytes, on their way to another sink or to none:
 // the transfer stops as soon as it passes the size, and fails when it ends
-// short of it.
+// short of it. Not exact: at most that many, a bound.
 class CSizeSink : public IDownloadSink {
 public:
-    explicit CSizeSink(unsigned long long size, IDownloadSink* inner = nullptr)
-        : m_size(size), m_inner(inner) {}
+    explicit CSizeSink(unsigned long long size, IDownloadSink* inner = nullptr, bool exact = true)
+        : m_size(size), m_inner(inner), m_bExact(exact) {}
     Win32Result Add(const char* data, DWORD size) override;
     Win32Result Finish() override;
 
@@ -91,4 +91,5 @@ private:
     unsigned long long m_size;
     unsigned long long m_received = 0;
     IDownloadSink* m_inner;
+    bool m_bExact;
 };

@@ -58,6 +58,40 @@ unique_hinternet CFtpSession::OpenFile(const std::string& remotePath) {
     return file;
 }
 
+unique_hinternet CFtpSession::OpenFileFrom(const std::string& remotePath, unsigned long long offset,
+                                           const std::string& validator, RemoteBody& body) {
+    body = RemoteBody();
+    const std::string context = FormatText("FtpOpenFile(%s)", remotePath.c_str());
+    Reply size, time;
+    unsigned long long bytes = 0;
+    // A server that knows neither command gives nothing to name a copy by.
+    if (!m_bListing && Ask("SIZE", remotePath, context, size).Ok() && size.code == kFtpAnswer &&
+        ParseFtpSize(size.text, bytes) && Ask("MDTM", remotePath, context, time).Ok() &&
+        time.code == kFtpAnswer) {
+        body.length = static_cast<long long>(bytes);
+        body.validator = size.text + " " + time.text;
+    }
+    CTraceBase& trace = m_host.Tracer();
+    bool restarted = false;
+    if (offset && !body.validator.empty() && body.validator == validator && offset < bytes) {
+        Reply rest;
+        restarted = SendCommand(FormatText("REST %llu", offset), rest).Ok() && rest.code == 350;
+        if (restarted) {
+            body.offset = offset;
+            body.length -= static_cast<long long>(offset);
+        }
+    }
+    if (offset && !restarted)
+        trace.Trace(TRACE_INFO, "%s : the whole file asked for, from the start", context.c_str());
+    unique_hinternet file = OpenFile(remotePath);
+    if (!file && restarted) {
+        // The next transfer of the connection must not start at that byte.
+        Reply ignored;
+        SendCommand("REST 0", ignored);
+    }
+    return file;
+}
+
 Win32Result CFtpSession::SendCommand(const std::string& command, Reply& reply) {
     // A refusal fails the call with the reply kept; anything else got none.
     if (!::FtpCommandA(m_host.Connection(), FALSE, // no data connection

@@ -19,6 +19,10 @@ public:
     bool UsesProxy() const override { return false; }
 
     unique_hinternet OpenFile(const std::string& remotePath) override;
+    // The copy is named by the file's SIZE and MDTM, asked first; the kept
+    // bytes are skipped with REST.
+    unique_hinternet OpenFileFrom(const std::string& remotePath, unsigned long long offset,
+                                  const std::string& validator, RemoteBody& body) override;
     int FileSize(const std::string& remotePath, const std::string& context, DWORD* size) override;
     int FileTime(const std::string& remotePath, const std::string& context, time_t* time) override;
     DWORD LeastBodySize(HINTERNET, DWORD expectedSize) override { return expectedSize; }

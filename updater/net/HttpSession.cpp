@@ -1,5 +1,6 @@
 #include "HttpSession.h"
 
+#include "KeptPartial.h"
 #include "NetText.h"
 #include "RetryBudget.h"
 #include "TimeValue.h"
@@ -47,6 +48,8 @@ bool IsPassingError(DWORD error) {
 // nothing the updater should follow.
 const int kMostHops = 5;
 
+const long kRangeNotSatisfiable = 416;
+
 } // namespace
 
 unique_hinternet CHttpSession::OpenFile(const std::string& remotePath) {
@@ -54,10 +57,10 @@ unique_hinternet CHttpSession::OpenFile(const std::string& remotePath) {
 }
 
 unique_hinternet CHttpSession::SendRequest(const std::string& remotePath, const char* verb,
-                                           long* statusCode) {
+                                           long* statusCode, const std::string& headers) {
     for (unsigned retry = 1;; ++retry) {
         Passing passing;
-        unique_hinternet request = SendFollowing(remotePath, verb, statusCode, passing);
+        unique_hinternet request = SendFollowing(remotePath, verb, statusCode, headers, passing);
         unsigned long wait = 0;
         const double random = static_cast<double>(m_random() - m_random.min()) /
                               (static_cast<double>(m_random.max() - m_random.min()) + 1);
@@ -71,7 +74,8 @@ unique_hinternet CHttpSession::SendRequest(const std::string& remotePath, const 
 }
 
 unique_hinternet CHttpSession::SendFollowing(const std::string& remotePath, const char* verb,
-                                             long* statusCode, Passing& passing) {
+                                             long* statusCode, const std::string& headers,
+                                             Passing& passing) {
     CTraceBase& trace = m_host.Tracer();
     UrlPlace place;
     const Win32Result converted = RequestPath(remotePath, place.path);
@@ -84,7 +88,7 @@ unique_hinternet CHttpSession::SendFollowing(const std::string& remotePath, cons
     place.port = m_host.RemotePort();
     for (int hop = 0;; ++hop) {
         DWORD error = ERROR_SUCCESS;
-        unique_hinternet request = SendTo(place, remotePath, verb, error);
+        unique_hinternet request = SendTo(place, remotePath, verb, headers, error);
         if (!request) {
             passing.transient = IsPassingError(error);
             return request;
@@ -99,7 +103,9 @@ unique_hinternet CHttpSession::SendFollowing(const std::string& remotePath, cons
             m_host.MarkServerAnswered();
             if (statusCode)
                 *statusCode = code;
-            if (code != HTTP_STATUS_OK) {
+            // A part is wanted only where a range was asked for.
+            if (code != HTTP_STATUS_OK &&
+                (code != HTTP_STATUS_PARTIAL_CONTENT || headers.empty())) {
                 trace.Trace(TRACE_ERROR, "HttpSendRequest(%s)  STAUS = %d ERROR...",
                             remotePath.c_str(), static_cast<int>(code));
                 passing.transient = code >= 500 || code == 429 || code == 408;
@@ -205,7 +211,7 @@ bool CHttpSession::LogInToProxy(HINTERNET request, const std::string& remotePath
 }
 
 unique_hinternet CHttpSession::SendTo(const UrlPlace& place, const std::string& remotePath,
-                                      const char* verb, DWORD& error) {
+                                      const char* verb, const std::string& headers, DWORD& error) {
     CTraceBase& trace = m_host.Tracer();
     const HINTERNET connection = ConnectionTo(place);
     if (!connection)
@@ -229,7 +235,8 @@ unique_hinternet CHttpSession::SendTo(const UrlPlace& place, const std::string& 
     ::InternetSetOptionA(request.get(), INTERNET_OPTION_SEND_TIMEOUT, &timeout, sizeof(timeout));
     ::InternetSetOptionA(request.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof(timeout));
 
-    if (!::HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) {
+    if (!::HttpSendRequestA(request.get(), headers.empty() ? nullptr : headers.c_str(),
+                            static_cast<DWORD>(headers.size()), nullptr, 0)) {
         const Win32Result failed = Win32Result::Failed("HttpSendRequest");
         m_host.Report(failed, "");
         error = failed.Error();
@@ -265,6 +272,64 @@ void CHttpSession::CloseConnections() {
         m_host.CloseHandle(it->second);
         it = it->second ? std::next(it) : m_hops.erase(it);
     }
+}
+
+unique_hinternet CHttpSession::OpenFileFrom(const std::string& remotePath,
+                                            unsigned long long offset, const std::string& validator,
+                                            RemoteBody& body) {
+    CTraceBase& trace = m_host.Tracer();
+    body = RemoteBody();
+    std::string headers;
+    if (offset)
+        headers = FormatText("Range: bytes=%llu-\r\nIf-Range: %s\r\n", offset, validator.c_str());
+    long status = 0;
+    unique_hinternet response = SendRequest(remotePath, nullptr, &status, headers);
+    if (!response && offset && status == kRangeNotSatisfiable) {
+        // The kept bytes are no part of what the server has under that copy.
+        trace.Trace(TRACE_WARNING, "HttpSendRequest(%s) : range refused, from the start",
+                    remotePath.c_str());
+        return OpenFileFrom(remotePath, 0, std::string(), body);
+    }
+    if (!response)
+        return response;
+    if (status == HTTP_STATUS_PARTIAL_CONTENT) {
+        char text[128] = {};
+        DWORD length = sizeof(text) - 1;
+        unsigned long long first = 0;
+        if (!::HttpQueryInfoA(response.get(), HTTP_QUERY_CONTENT_RANGE, text, &length, nullptr) ||
+            !ContentRangeFirst(text, first) || first != offset) {
+            trace.Trace(TRACE_WARNING,
+                        "HttpSendRequest(%s) : part from another byte (%s), from "
+                        "the start",
+                        remotePath.c_str(), text);
+            m_host.CloseHandle(response);
+            return OpenFileFrom(remotePath, 0, std::string(), body);
+        }
+        body.offset = offset;
+    } else if (offset) {
+        trace.Trace(TRACE_INFO, "HttpSendRequest(%s) : the whole file sent, from the start",
+                    remotePath.c_str());
+    }
+    DWORD length = 0;
+    DWORD size = sizeof(length);
+    if (::HttpQueryInfoA(response.get(), HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER,
+                         &length, &size, nullptr))
+        body.length = length;
+    body.validator = Validator(response.get());
+    return response;
+}
+
+std::string CHttpSession::Validator(HINTERNET response) {
+    char text[kMostValidatorBytes + 2] = {};
+    DWORD length = sizeof(text) - 1;
+    // A weak tag (W/"...") may not name a range's copy (RFC 9110).
+    if (::HttpQueryInfoA(response, HTTP_QUERY_ETAG, text, &length, nullptr) && length > 2 &&
+        text[0] == '"')
+        return std::string(text, length);
+    length = sizeof(text) - 1;
+    if (::HttpQueryInfoA(response, HTTP_QUERY_LAST_MODIFIED, text, &length, nullptr) && length)
+        return std::string(text, length);
+    return std::string();
 }
 
 int CHttpSession::FileSize(const std::string& remotePath, const std::string& context, DWORD* size) {

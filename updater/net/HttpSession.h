@@ -25,6 +25,8 @@ public:
     bool UsesProxy() const override { return true; }
 
     unique_hinternet OpenFile(const std::string& remotePath) override;
+    unique_hinternet OpenFileFrom(const std::string& remotePath, unsigned long long offset,
+                                  const std::string& validator, RemoteBody& body) override;
     int FileSize(const std::string& remotePath, const std::string& context, DWORD* size) override;
     int FileTime(const std::string& remotePath, const std::string& context, time_t* time) override;
     DWORD LeastBodySize(HINTERNET file, DWORD expectedSize) override;
@@ -36,13 +38,17 @@ private:
         bool transient = false;
         unsigned long retryAfterMs = 0;
     };
-    // The response of one request, status 200 only, tried again while a
-    // failure may pass; statusCode gets the status when one arrived.
+    // The response of one request, status 200 only (or 206 to a range the
+    // headers ask for), tried again while a failure may pass; statusCode
+    // gets the status when one arrived.
     unique_hinternet SendRequest(const std::string& remotePath, const char* verb,
-                                 long* statusCode = nullptr);
+                                 long* statusCode = nullptr, const std::string& headers = "");
     // One try, its redirects followed.
     unique_hinternet SendFollowing(const std::string& remotePath, const char* verb,
-                                   long* statusCode, Passing& passing);
+                                   long* statusCode, const std::string& headers, Passing& passing);
+    // What names the response's copy of the file for an If-Range: its ETag
+    // when strong, else its Last-Modified; empty when neither will do.
+    std::string Validator(HINTERNET response);
     // The response's Retry-After (seconds or a date) in milliseconds; 0: none.
     unsigned long RetryAfter(HINTERNET response);
     // The response's status; false after the report.
@@ -54,7 +60,7 @@ private:
     // One request to one place; null after the report.
     // error gets the sending's when that failed.
     unique_hinternet SendTo(const UrlPlace& place, const std::string& remotePath, const char* verb,
-                            DWORD& error);
+                            const std::string& headers, DWORD& error);
     // The connection to a place: the downloader's own for its server, else
     // one kept per place that a redirect led to (no login sent there).
     HINTERNET ConnectionTo(const UrlPlace& place);

@@ -54,12 +54,22 @@ public:
     // Into the local file, which takes the target's place only when the whole
     // body arrived.
     int DownloadFile(std::string remotePath, std::string localPath, DWORD expectedSize);
-    // The same steps up to the swap: the body into a new partial file beside
-    // the local path (its folders made), closed and held when the whole body
-    // arrived, and, with an exact size of 0 or more, exactly that many bytes
-    // (the transfer stops past it). The caller puts it in place.
-    int ReceiveFile(const std::string& remotePath, const std::string& localPath, DWORD expectedSize,
-                    long long exactSize, CPartialFile& file);
+    // A module up to the swap: its body into a partial file beside the local
+    // path (its folders made), closed and held when the whole body arrived;
+    // the caller puts it in place. A partial file an earlier pass kept for
+    // this module is continued when the server still has the same copy
+    // (HTTP: Range and If-Range with the copy's ETag or Last-Modified; FTP:
+    // REST after the same SIZE and MDTM), else the file is received from its
+    // start; a transfer that breaks keeps what arrived for the next pass.
+    // With a listed size of 0 or more, exactly that many bytes (the transfer
+    // stops past it); without one, the body's own length, or at most
+    // kMostUnsizedBytes when it announces none. size gets the file's bytes.
+    // Progress is shown in bytes alone when the size is not known.
+    int ReceiveFile(const std::string& remotePath, const std::string& localPath,
+                    long long listedSize, CPartialFile& file, unsigned long long* size);
+    // As much as the transfer's byte counts and the size query hold: no
+    // module with a length can be larger either.
+    static const unsigned long long kMostUnsizedBytes = 0xFFFFFFFFull;
     // The body into the sink. Progress is shown under the name given when the
     // expected size is not 0.
     int ReadRemoteFile(const std::string& remotePath, IDownloadSink& sink, DWORD expectedSize,
@@ -79,10 +89,26 @@ private:
     bool IsOpenFor(const std::string& remotePath) const;
     // The connected state for a query, traced under the context when missing.
     bool CheckConnected(const std::string& context);
+    // What the owner is shown of a transfer.
+    struct Progress {
+        bool shown = false;
+        DWORD total = 0; // 0: not known, bytes alone
+        DWORD done = 0;  // bytes of the file before the body's first
+        std::string name;
+    };
+    // How a transfer ended: whole, broken on the way (a read failed or the
+    // data ended early), or refused by the sink.
+    enum class Transfer { Whole, Broken, Refused };
     // Reads the open remote file to its end into the sink, with progress; the
-    // handle, read from, is closed whatever happens.
-    int ReceiveInto(const std::string& context, IDownloadSink& sink, DWORD expectedSize,
-                    const std::string& progressName);
+    // handle, read from, is closed whatever happens. Fewer bytes than the
+    // least size is an early end. received gets the body's bytes.
+    Transfer ReceiveInto(const std::string& context, IDownloadSink& sink, const Progress& progress,
+                         unsigned long long leastSize, unsigned long long* received = nullptr);
+    // The local path's folders made; 0 after the trace.
+    int MakeLocalFolder(const std::string& context, const std::string& localPath);
+    // A partial file that did not open, traced; 0.
+    int LocalFileNotOpened(const std::string& context, const std::string& localPath,
+                           const Win32Result& failure);
 
     // What the protocol unit asks of the downloader.
     HINTERNET Connection() const override { return m_hConnect.get(); }

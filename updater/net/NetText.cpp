@@ -95,6 +95,21 @@ bool ParseFtpSize(const std::string& text, unsigned long long& size) {
     return true;
 }
 
+bool ContentRangeFirst(const std::string& text, unsigned long long& first) {
+    const std::string unit = "bytes ";
+    const size_t dash = text.find('-');
+    const size_t slash = text.find('/');
+    if (text.compare(0, unit.size(), unit) != 0 || dash == std::string::npos ||
+        slash == std::string::npos || slash < dash)
+        return false;
+    const std::string from = text.substr(unit.size(), dash - unit.size());
+    const std::string last = text.substr(dash + 1, slash - dash - 1);
+    const std::string total = text.substr(slash + 1);
+    if (!ParseFtpSize(from, first) || !AllDigits(last) || (total != "*" && !AllDigits(total)))
+        return false;
+    return true;
+}
+
 std::string WithoutUserInfo(const std::string& url) {
     const size_t slashes = url.find("//");
     if (slashes == std::string::npos)

@@ -31,6 +31,10 @@ bool ParseFtpTime(const std::string& text, FtpTime& time);
 // SIZE's answer: a decimal byte count.
 bool ParseFtpSize(const std::string& text, unsigned long long& size);
 
+// The first byte of a 206 response's Content-Range ("bytes 500-999/1000",
+// the total perhaps "*"). False for anything else.
+bool ContentRangeFirst(const std::string& text, unsigned long long& first);
+
 // Where a request goes: scheme, host, port and the request path (with its
 // query), as sent.
 struct UrlPlace {

@@ -24,6 +24,19 @@ struct ProxySettings {
     std::string loginPassword;
 };
 
+// What the server gives of a module's file once it is open for reading.
+struct RemoteBody {
+    // The file's first byte sent: the kept bytes' count when the server
+    // continues them, else 0.
+    unsigned long long offset = 0;
+    // Bytes announced from there; -1 when none were (the body ends with the
+    // data).
+    long long length = -1;
+    // Names this copy of the file, for a later continuation; empty when
+    // nothing does.
+    std::string validator;
+};
+
 class IProtocolHost {
 public:
     virtual HINTERNET Connection() const = 0;
@@ -69,6 +82,11 @@ public:
     // The remote file ready to read: an FTP transfer, or a GET whose status
     // was 200; null after the report.
     virtual unique_hinternet OpenFile(const std::string& remotePath) = 0;
+    // The same from the kept bytes of the copy the validator names on (no
+    // bytes: from the start). A server that no longer has that copy, or
+    // cannot continue it, sends the whole file, and body.offset says so.
+    virtual unique_hinternet OpenFileFrom(const std::string& remotePath, unsigned long long offset,
+                                          const std::string& validator, RemoteBody& body) = 0;
     // Connected already; the context begins every trace line. 0 after the
     // report, nothing stored.
     virtual int FileSize(const std::string& remotePath, const std::string& context,

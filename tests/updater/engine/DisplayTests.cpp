@@ -18,7 +18,8 @@ public:
 };
 
 // Faults: the percentage wrapping for files past 42 MB, a bar past full when
-// more arrives than announced, a counter cut short.
+// more arrives than announced, a counter cut short, a body of no announced
+// size shown against a total of 0.
 TEST(Display, ProgressShowsTheFilesShareAndItsByteCounts) {
     ProgressView view;
     CAULMgr manager;
@@ -29,7 +30,8 @@ TEST(Display, ProgressShowsTheFilesShareAndItsByteCounts) {
         const char* counter;
     } cases[] = {{4096, 512, 12, "[       512/      4096]"},
                  {4294967295u, 4294967294u, 99, "[4294967294/4294967295]"},
-                 {100, 250, 100, "[       250/       100]"}};
+                 {100, 250, 100, "[       250/       100]"},
+                 {0, 5000, 0, "[      5000/         ?]"}};
     for (const auto& c : cases) {
         manager.ShowProgress("", c.total, c.done);
         EXPECT_EQ(c.percent, view.percent) << c.done;

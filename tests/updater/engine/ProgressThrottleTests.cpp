@@ -31,6 +31,15 @@ TEST(ProgressThrottle, ShowsOnlyBlocksThatChangeWhatAPersonSees) {
     }
 }
 
+// Fault: a body of no announced size (total 0) shown on every block, its
+// bytes always past the total.
+TEST(ProgressThrottle, UnknownTotalIsShownAtThePaceOfTime) {
+    CProgressThrottle throttle;
+    ASSERT_TRUE(throttle.ShouldShow(true, 0, 4096, 0, 5000));
+    EXPECT_FALSE(throttle.ShouldShow(false, 0, 8192, 0, 5010));
+    EXPECT_TRUE(throttle.ShouldShow(false, 0, 12288, 0, 5100));
+}
+
 // The millisecond tick wraps after 49.7 days; a quiet spell across the wrap
 // still counts.
 TEST(ProgressThrottle, QuietSpellAcrossTheTickWrapIsMeasured) {

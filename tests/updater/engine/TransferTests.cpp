@@ -88,26 +88,29 @@ protected:
     FixtureServer server = FixtureServer::Script(root);
 };
 
-// Faults: an unselected module fetched, a module whose size is unknown
-// fetched all the same, a failed size query or transfer ending the loop or
-// dropping the module's selection (its registration still follows), a
-// Korean name (code page 949 in the list) asked for in other bytes than the
-// server's UTF-8 file name.
+// Faults: an unselected module fetched, a failed request or transfer ending
+// the loop or dropping the module's selection (its registration still
+// follows), a body without a length (chunked) refused, with its size listed
+// or not, a Korean name (code page 949 in the list) asked for in other bytes
+// than the server's UTF-8 file name.
 TEST_F(DownloadLoopTest, SelectedModulesAreFetchedInTurnWhateverBefallsTheOthers) {
     ASSERT_TRUE(testenv::WriteFile(root + "\\모듈 한글.bin", ScriptedBody(7000)));
     const struct {
         const char* remote;
         int download;
         size_t fetched; // bytes, 0: nothing
-    } cases[] = {{"/kept?size=100", 0, 0},
-                 {"/gone.dll", 1, 0},
-                 {"/unsized?size=5000&nolength=1", 1, 0},
-                 {"/cut?size=20000&cut=5000", 1, 0},
-                 {"/whole?size=6000", 1, 6000},
-                 {"/모듈 한글.bin", 1, 7000}};
+        long long listed;
+    } cases[] = {{"/kept?size=100", 0, 0, -1},
+                 {"/gone.dll", 1, 0, -1},
+                 {"/unsized?size=5000&nolength=1", 1, 5000, -1},
+                 {"/listed?size=5000&nolength=1", 1, 5000, 5000},
+                 {"/cut?size=20000&cut=5000", 1, 0, -1},
+                 {"/whole?size=6000", 1, 6000, -1},
+                 {"/모듈 한글.bin", 1, 7000, -1}};
     for (const auto& c : cases)
         AddModule(manager, local + "\\" + std::to_string(&c - cases) + ".dll", c.remote, "",
-                  c.download);
+                  c.download)
+            .size = c.listed;
     EXPECT_EQ(1, manager.DownloadNewFiles());
     for (size_t i = 0; i < std::size(cases); ++i) {
         const ModuleRecord& r = *manager.Modules()[i];

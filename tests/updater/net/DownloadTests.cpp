@@ -99,3 +99,50 @@ TEST_F(BodyTest, BusyServerIsAskedAgainAfterItsRetryAfter) {
 }
 
 } // namespace
+
+namespace {
+
+// A transfer whose FTP server is stopped in the middle of it, then a new
+// server over the same files.
+class FtpResumeTest : public NetTest {
+protected:
+    void ShowProgress(std::string name, DWORD total, DWORD done) override {
+        NetTest::ShowProgress(name, total, done);
+        if (progress.size() == 1 && first.Ok())
+            first.Stop();
+    }
+    FixtureServer first = FixtureServer::Ftp(root);
+};
+
+// Fault: a module cut on its way over FTP received again from its first
+// byte, or continued from another byte than the kept ones' end.
+TEST_F(FtpResumeTest, CutTransferIsContinuedWithRest) {
+    const std::string module = ScriptedBody(32 << 20), target = local + "\\m.bin";
+    ASSERT_TRUE(testenv::WriteFile(root + "\\m.bin", module));
+    Connect(first, PROTOCOL_FTP);
+    unsigned long long size = 0;
+    {
+        CPartialFile file;
+        ASSERT_EQ(0, net.ReceiveFile("/m.bin", target, -1, file, &size)) << trace.Dump();
+    }
+    const std::vector<std::string> kept = testenv::ListFolder(local, "*.keep");
+    ASSERT_EQ(1u, kept.size()) << trace.Dump();
+    const size_t keptBytes = testenv::ReadFile(local + "\\" + kept[0]).size();
+
+    FixtureServer second = FixtureServer::Ftp(root);
+    Connect(second, PROTOCOL_FTP);
+    progress.clear();
+    {
+        CPartialFile file;
+        ASSERT_EQ(1, net.ReceiveFile("/m.bin", target, -1, file, &size)) << trace.Dump();
+        ASSERT_TRUE(file.Commit().Ok());
+    }
+    EXPECT_TRUE(module == testenv::ReadFile(target));
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(module.size(), progress.back().total);
+    EXPECT_TRUE(trace.Has(3, "DownloadFile(/m.bin->" + target + ") : continued from byte " +
+                                 std::to_string(keptBytes) + " of a kept partial file"))
+        << trace.Dump();
+}
+
+} // namespace

@@ -30,6 +30,24 @@ TEST(RequestPath, HighBytesAreEscapedAndEverythingElseStays) {
     }
 }
 
+// Faults: a range that names no first byte (416's "*/1000") read as one from
+// byte 0; a first byte past 32 bits cut.
+TEST(ContentRange, FirstByteIsReadOnlyFromAWholeRange) {
+    const struct {
+        const char* text;
+        bool ok;
+        unsigned long long first;
+    } cases[] = {{"bytes 5000000000-5000000999/5000001000", true, 5000000000ull},
+                 {"bytes 500-999/*", true, 500},
+                 {"bytes */1000", false, 0},
+                 {"500-999/1000", false, 0}};
+    for (const auto& c : cases) {
+        unsigned long long first = 0;
+        EXPECT_EQ(c.ok, ContentRangeFirst(c.text, first)) << c.text;
+        EXPECT_EQ(c.first, c.ok ? first : 0) << c.text;
+    }
+}
+
 // Faults: a refusal taken for an answer, a fraction of a second or a line end
 // breaking the time, an impossible date accepted, a size past 32 bits cut
 // before the caller sees it.
