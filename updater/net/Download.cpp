@@ -156,8 +156,15 @@ int CNetDownLoader::ReceiveFile(const std::string& remotePath, const std::string
             sized.emplace(static_cast<unsigned long long>(listedSize) - body.offset, &file);
         else if (body.length < 0)
             sized.emplace(kMostUnsizedBytes - body.offset, &file, false);
+        // Without a length the body's end may be a cut one (Wine's WinINet
+        // ends a chunked body that a closed connection cuts short as a whole
+        // one): short of its listed size it is kept.
+        const unsigned long long least =
+            body.length >= 0  ? static_cast<unsigned long long>(body.length)
+            : listedSize >= 0 ? static_cast<unsigned long long>(listedSize) - body.offset
+                              : 0;
         transfer = ReceiveInto(context, sized ? static_cast<IDownloadSink&>(*sized) : file,
-                               progress, body.length >= 0 ? body.length : 0, &received);
+                               progress, least, &received);
     }
     if (transfer == Transfer::Broken && local.Keep(body.validator).Ok())
         Trace(TRACE_INFO, "%s : %llu bytes kept for the next pass", context.c_str(),
