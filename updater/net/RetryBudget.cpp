@@ -4,17 +4,22 @@
 
 bool CRetryBudget::NextWait(unsigned retry, unsigned long retryAfterMs, double random,
                             unsigned long& waitMs) {
-    if (retry == 0 || retry > kMostRetries || m_spentMs >= kTotalMs)
+    if (retry == 0 || retry > (retryAfterMs ? kMostPacedRetries : kMostRetries) ||
+        m_spentMs >= kTotalMs)
         return false;
-    // 1 s, 2 s, 4 s, ... each somewhere between half and the whole of it.
+    // 1 s, 2 s, 4 s, ... each somewhere between half and the whole of it;
+    // a server's Retry-After, when longer, takes the half's place. Desktops
+    // a busy server sent away together with one Retry-After are spread over
+    // as long again after it, or they would all be back at the same moment.
     const unsigned long backOff = kFirstWaitMs << (retry - 1);
-    unsigned long wait = backOff / 2 + static_cast<unsigned long>(random * (backOff / 2));
-    if (retryAfterMs > wait)
-        wait = retryAfterMs;
+    const unsigned long least = retryAfterMs > backOff / 2 ? retryAfterMs : backOff / 2;
     const unsigned long left = kTotalMs - m_spentMs;
     // A server that asks for more than is left is not waited for at all.
-    if (wait > left)
+    if (least > left)
         return false;
+    unsigned long wait = least + static_cast<unsigned long>(random * least);
+    if (wait > left)
+        wait = left;
     m_spentMs += wait;
     waitMs = wait;
     return true;

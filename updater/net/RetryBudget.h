@@ -2,7 +2,8 @@
 // When a request that failed for a passing reason (a reset or refused
 // connection, a time-out, 5xx, 429, 408) is tried again: after a wait that
 // doubles with every try and is spread by jitter, so desktops that failed
-// together do not come back together; a server's Retry-After is honoured.
+// together do not come back together; a server's Retry-After is honoured,
+// and spread after as well.
 // Every wait of a pass comes out of one budget, so a pass that meets a
 // server down for good ends about a minute later, not much more.
 
@@ -10,6 +11,9 @@ class CRetryBudget {
 public:
     static constexpr unsigned long kTotalMs = 60000;
     static constexpr unsigned kMostRetries = 3;
+    // A server that says when to come back (Retry-After) is up and busy, not
+    // gone: it is tried this often, as long as the budget lasts.
+    static constexpr unsigned kMostPacedRetries = 6;
     static constexpr unsigned long kFirstWaitMs = 1000;
 
     // The wait before the retry'th try again of one request (1 for the

@@ -6,21 +6,28 @@
 namespace {
 
 // Faults: desktops that failed together coming back together (no jitter),
-// waits that do not grow, a server's Retry-After cut short, a request tried
-// for ever, a pass waiting past its budget however many requests fail.
+// also when one Retry-After sent them away; waits that do not grow, a
+// server's Retry-After cut short, a busy server that says when to come back
+// given up after the blind tries' count; a request tried for ever, a pass
+// waiting past its budget however many requests fail.
 TEST(RetryBudget, WaitsGrowWithJitterHonourTheServerAndStayWithinTheBudget) {
     CRetryBudget budget;
-    unsigned long wait = 0, low = 0, high = 0;
+    unsigned long wait = 0, low = 0, high = 0, early = 0, late = 0;
     ASSERT_TRUE(budget.NextWait(1, 0, 0.0, low));
     ASSERT_TRUE(budget.NextWait(1, 0, 0.99, high));
     EXPECT_LT(low, high);
     ASSERT_TRUE(budget.NextWait(3, 0, 0.0, wait));
     EXPECT_GT(wait, high);
-    ASSERT_TRUE(budget.NextWait(2, 7000, 0.5, wait));
-    EXPECT_EQ(7000u, wait);
+    unsigned long total = low + high + wait;
+    ASSERT_TRUE(budget.NextWait(2, 7000, 0.0, early));
+    ASSERT_TRUE(budget.NextWait(2, 7000, 0.99, late));
+    EXPECT_EQ(7000u, early);
+    EXPECT_GT(late, early + 3000);
     EXPECT_FALSE(budget.NextWait(CRetryBudget::kMostRetries + 1, 0, 0.5, wait));
+    ASSERT_TRUE(budget.NextWait(CRetryBudget::kMostRetries + 1, 1000, 0.0, wait));
+    EXPECT_FALSE(budget.NextWait(CRetryBudget::kMostPacedRetries + 1, 1000, 0.0, wait));
     EXPECT_FALSE(budget.NextWait(1, CRetryBudget::kTotalMs, 0.5, wait));
-    unsigned long total = low + high + 2000 + 7000;
+    total += early + late + wait;
     for (int request = 0; request < 100; ++request)
         for (unsigned retry = 1; budget.NextWait(retry, 0, 0.9, wait); ++retry)
             total += wait;
