@@ -365,8 +365,13 @@ int CAULMgr::DownloadNewFiles() {
         const ModuleRecord& r = *record;
         if (!r.download)
             continue;
-        // The size comes with the body, as its length, the listed size= or
-        // the bytes that arrived.
+        DWORD announced = 0;
+        if (!AskModuleSize(*this, m_downloader, r, &announced)) {
+            ++m_nFailedModules;
+            continue;
+        }
+        // The module's bytes: the size announced, or those of a body that
+        // announced none.
         unsigned long long size = 0;
         if (InstallModule(*this, m_downloader, r, &size)) {
             Trace(TRACE_INFO, "DownloadNewFiles : DownloadFile(%s->%s) OK . %llu Bytes",

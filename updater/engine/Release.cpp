@@ -5,6 +5,16 @@
 #include "ModuleOptions.h"
 #include "PartialFile.h"
 
+bool AskModuleSize(CTraceBase& trace, CNetDownLoader& downloader, const ModuleRecord& r,
+                   DWORD* size) {
+    downloader.SetNextModule(r.remoteFile, r.localFile, r.size);
+    if (downloader.GetRemoteFileSize(r.remoteFile, size))
+        return true;
+    trace.Trace(TRACE_ERROR, "DownloadNewFiles : GetRemoteFileSize(%s) ERROR",
+                r.remoteFile.c_str());
+    return false;
+}
+
 std::unique_ptr<CPartialFile> ReceiveModule(CTraceBase& trace, CNetDownLoader& downloader,
                                             const ModuleRecord& r, unsigned long long* size) {
     for (;;) {
@@ -86,11 +96,14 @@ bool CRelease::Install(const ModuleList& modules) {
         const ModuleRecord& r = *modules[i];
         if (!r.download)
             continue;
+        DWORD announced = 0;
         unsigned long long size = 0;
-        std::unique_ptr<CPartialFile> received = ReceiveModule(m_trace, m_downloader, r, &size);
-        if (!received) {
+        std::unique_ptr<CPartialFile> received;
+        if (AskModuleSize(m_trace, m_downloader, r, &announced) &&
+            !(received = ReceiveModule(m_trace, m_downloader, r, &size)))
             m_trace.Trace(TRACE_ERROR, "DownloadNewFiles : DownloadFile(%s->%s) ERROR",
                           r.remoteFile.c_str(), r.localFile.c_str());
+        if (!received) {
             m_trace.Trace(TRACE_ERROR,
                           "DownloadNewFiles : ERROR, release not installed : %s failed",
                           r.remoteFile.c_str());

@@ -8,6 +8,7 @@
 #include <cwchar>
 #include <mutex>
 #include <set>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -216,6 +217,17 @@ bool CPartialFile::TakeOver(const std::wstring& path) {
             return false;
     }
     return false;
+}
+
+void CPartialFile::Swap(CPartialFile& other) {
+    std::swap(m_file, other.m_file);
+    std::swap(m_held, other.m_held);
+    m_strTarget.swap(other.m_strTarget);
+    m_strPath.swap(other.m_strPath);
+    m_strAside.swap(other.m_strAside);
+    std::swap(m_bSwapped, other.m_bSwapped);
+    m_strKeptKey.swap(other.m_strKeptKey);
+    std::swap(m_nTakenOver, other.m_nTakenOver);
 }
 
 Win32Result CPartialFile::StartOver() {

@@ -31,6 +31,8 @@ public:
     // remote file (KeptPartial.h) is taken over when there is one: written on
     // at its end, what it holds in kept. Otherwise a new one, kept.size 0.
     Win32Result OpenKept(const std::string& target, const std::string& remotePath, KeptPart& kept);
+    // Everything exchanged with the other: a file opened elsewhere handed on.
+    void Swap(CPartialFile& other);
     // The bytes taken over dropped: the server sends the file from its start.
     Win32Result StartOver();
     // Instead of being removed, the bytes so far are kept for a later pass:

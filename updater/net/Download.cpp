@@ -100,34 +100,79 @@ int CNetDownLoader::LocalFileNotOpened(const std::string& context, const std::st
     return 0;
 }
 
+int CNetDownLoader::OpenModule(const std::string& context, const ModuleTarget& target) {
+    _CloseInternetHandle(m_hRemoteFile);
+    DropModuleFile();
+    m_strOpenedRemoteFile.clear();
+    auto local = std::make_unique<CPartialFile>();
+    KeptPart kept;
+    // A folder not there yet holds no kept file: it is made once the server
+    // has the module.
+    const std::string folder = LocalFolderOf(target.localPath);
+    const bool opened =
+        folder.empty() || ::GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (opened) {
+        const Win32Result result = local->OpenKept(target.localPath, target.remotePath, kept);
+        if (!result.Ok())
+            return LocalFileNotOpened(context, target.localPath, result) - 1;
+        Trace(TRACE_INFO, "%s : Local File open OK : %s", context.c_str(),
+              target.localPath.c_str());
+    }
+    // Kept bytes that fill the listed size or more are no part of this module.
+    if (kept.size && target.listedSize >= 0 &&
+        kept.size >= static_cast<unsigned long long>(target.listedSize))
+        kept = KeptPart();
+    RemoteBody body;
+    unique_hinternet remote =
+        m_pProtocol->OpenFileFrom(target.remotePath, kept.size, kept.validator, body);
+    if (!remote) {
+        // The kept bytes wait for a pass that reaches the server.
+        if (kept.size)
+            local->Keep(kept.validator);
+        return 0;
+    }
+    if (!opened) {
+        if (!MakeLocalFolder(context, target.localPath))
+            return -1;
+        const Win32Result result = local->OpenKept(target.localPath, target.remotePath, kept);
+        if (!result.Ok())
+            return LocalFileNotOpened(context, target.localPath, result) - 1;
+        Trace(TRACE_INFO, "%s : Local File open OK : %s", context.c_str(),
+              target.localPath.c_str());
+    }
+    m_hRemoteFile = std::move(remote);
+    m_strOpenedRemoteFile = target.remotePath;
+    m_pModuleFile = std::move(local);
+    m_strModuleTarget = target.localPath;
+    m_strKeptValidator = kept.validator;
+    m_body = body;
+    return 1;
+}
+
 int CNetDownLoader::ReceiveFile(const std::string& remotePath, const std::string& localPath,
                                 long long listedSize, CPartialFile& local,
                                 unsigned long long* size) {
     const std::string context =
         FormatText("DownloadFile(%s->%s)", remotePath.c_str(), localPath.c_str());
-    if (!CheckConnected(context) || !MakeLocalFolder(context, localPath))
+    if (!CheckConnected(context))
         return 0;
-    KeptPart kept;
-    const Win32Result opened = local.OpenKept(localPath, remotePath, kept);
-    if (!opened.Ok())
-        return LocalFileNotOpened(context, localPath, opened);
-    Trace(TRACE_INFO, "%s : Local File open OK : %s", context.c_str(), localPath.c_str());
-    // Kept bytes that fill the listed size or more are no part of this module.
-    if (kept.size && listedSize >= 0 && kept.size >= static_cast<unsigned long long>(listedSize))
-        kept = KeptPart();
-
-    _CloseInternetHandle(m_hRemoteFile);
-    m_strOpenedRemoteFile.clear();
-    RemoteBody body;
-    m_hRemoteFile = m_pProtocol->OpenFileFrom(remotePath, kept.size, kept.validator, body);
-    if (!m_hRemoteFile) {
-        Trace(TRACE_ERROR, "%s : ERROR, remote file could not opened..", context.c_str());
-        // The kept bytes wait for a pass that reaches the server.
-        if (kept.size)
-            local.Keep(kept.validator);
-        return 0;
+    // The response the size query opened for this module, else one now.
+    m_next = ModuleTarget();
+    if (!IsOpenFor(remotePath) || !m_pModuleFile || m_strModuleTarget != localPath) {
+        ModuleTarget target;
+        target.remotePath = remotePath;
+        target.localPath = localPath;
+        target.listedSize = listedSize;
+        const int opened = OpenModule(context, target);
+        if (opened == 0)
+            Trace(TRACE_ERROR, "%s : ERROR, remote file could not opened..", context.c_str());
+        if (opened != 1)
+            return 0;
     }
-    m_strOpenedRemoteFile = remotePath;
+    local.Swap(*m_pModuleFile);
+    m_pModuleFile.reset();
+    m_strModuleTarget.clear();
+    const RemoteBody body = m_body;
     if (body.offset) {
         Trace(TRACE_INFO, "%s : continued from byte %llu of a kept partial file", context.c_str(),
               body.offset);

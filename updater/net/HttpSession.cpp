@@ -333,22 +333,39 @@ std::string CHttpSession::Validator(HINTERNET response) {
 }
 
 int CHttpSession::FileSize(const std::string& remotePath, const std::string& context, DWORD* size) {
-    // The size query opens the module's GET, whose body a download then reads.
+    // The size query opens the module's GET, whose body a download then reads:
+    // a part of it when a kept file is continued.
     const HINTERNET response = m_host.OpenRemoteFile(remotePath);
+    CTraceBase& trace = m_host.Tracer();
     if (!response) {
-        m_host.Tracer().Trace(TRACE_ERROR, "%s : ERROR, remote file could not opened..",
-                              context.c_str());
+        trace.Trace(TRACE_ERROR, "%s : ERROR, remote file could not opened..", context.c_str());
         return 0;
     }
-    char text[32] = {};
-    DWORD length = sizeof(text);
-    if (!::HttpQueryInfoA(response, HTTP_QUERY_CONTENT_LENGTH, text, &length, nullptr)) {
-        m_host.Report(Win32Result::Failed("HttpQueryInfo"), "");
-        return 0;
+    long status = 0;
+    char text[128] = {};
+    DWORD length = sizeof(text) - 1;
+    if (QueryStatus(response, status) && status == HTTP_STATUS_PARTIAL_CONTENT) {
+        // The whole file's size, as the Content-Range states it.
+        unsigned long long first = 0, whole = 0;
+        if (!::HttpQueryInfoA(response, HTTP_QUERY_CONTENT_RANGE, text, &length, nullptr) ||
+            !ContentRangeFirst(text, first, &whole) || !whole) {
+            *size = 0;
+            trace.Trace(TRACE_INFO, "%s : HttpQueryInfo : size unknown, no Content-Range total",
+                        context.c_str());
+            return 1;
+        }
+        *size = static_cast<DWORD>(whole);
+    } else if (::HttpQueryInfoA(response, HTTP_QUERY_CONTENT_LENGTH, text, &length, nullptr)) {
+        *size = static_cast<DWORD>(atol(text));
+    } else {
+        // A body of no announced length (chunked) ends with its data.
+        *size = 0;
+        trace.Trace(TRACE_INFO, "%s : HttpQueryInfo : size unknown, no Content-Length",
+                    context.c_str());
+        return 1;
     }
-    *size = static_cast<DWORD>(atol(text));
-    m_host.Tracer().Trace(TRACE_INFO, "%s : HttpQueryInfo : size =%d", context.c_str(),
-                          static_cast<int>(*size));
+    trace.Trace(TRACE_INFO, "%s : HttpQueryInfo : size =%d", context.c_str(),
+                static_cast<int>(*size));
     return 1;
 }
 

@@ -83,6 +83,7 @@ int CNetDownLoader::Connect() {
 
 void CNetDownLoader::Disconnect() {
     _CloseInternetHandle(m_hRemoteFile);
+    DropModuleFile();
     // A redirect's connections go before the root handle that holds them.
     if (m_pProtocol)
         m_pProtocol->CloseConnections();

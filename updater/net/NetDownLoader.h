@@ -49,6 +49,12 @@ public:
     bool ServerAnswered() const { return m_bServerAnswered; }
     HINTERNET RootHandle() const { return m_hInternet.get(); }
 
+    // The module the next opening of its remote path is for: the size
+    // query's GET of a module continues a partial file an earlier pass kept
+    // for it (Range and If-Range), and its size is then the whole module's;
+    // ReceiveFile reads that same response. 0: a body of no announced length.
+    void SetNextModule(const std::string& remotePath, const std::string& localPath,
+                       long long listedSize);
     int GetRemoteFileSize(std::string remotePath, DWORD* size);
     int GetRemoteFileTime(std::string remotePath, time_t* time);
     // Into the local file, which takes the target's place only when the whole
@@ -104,6 +110,18 @@ private:
     // least size is an early end. received gets the body's bytes.
     Transfer ReceiveInto(const std::string& context, IDownloadSink& sink, const Progress& progress,
                          unsigned long long leastSize, unsigned long long* received = nullptr);
+    struct ModuleTarget {
+        std::string remotePath, localPath;
+        long long listedSize = -1;
+    };
+    // The module's remote file opened with its partial file: a kept one
+    // continued where the folder holds one, and asked for from its end.
+    // 1; 0 when the remote file did not open (untraced); -1 after the trace
+    // of a local failure.
+    int OpenModule(const std::string& context, const ModuleTarget& target);
+    // The module's partial file that went with the open remote file, its
+    // kept bytes kept for a later pass.
+    void DropModuleFile();
     // The local path's folders made; 0 after the trace.
     int MakeLocalFolder(const std::string& context, const std::string& localPath);
     // A partial file that did not open, traced; 0.
@@ -121,7 +139,10 @@ private:
         ReportFailure(failure, detail);
     }
     void CloseHandle(unique_hinternet& handle) override { _CloseInternetHandle(handle); }
-    void CloseRemoteFile() override { _CloseInternetHandle(m_hRemoteFile); }
+    void CloseRemoteFile() override {
+        _CloseInternetHandle(m_hRemoteFile);
+        DropModuleFile();
+    }
     HINTERNET OpenRemoteFile(const std::string& remotePath) override;
     bool IsRemoteFileOpen(const std::string& remotePath) const override {
         return IsOpenFor(remotePath);
@@ -145,4 +166,12 @@ private:
     // The server's protocol, made anew by every Connect.
     std::unique_ptr<IRemoteProtocol> m_pProtocol;
     bool m_bServerAnswered = false;
+    // Set for the next opening of its remote path.
+    ModuleTarget m_next;
+    // With the open remote file when it is a module's: its partial file, the
+    // local path, the validator its kept bytes came with, the body's facts.
+    std::unique_ptr<CPartialFile> m_pModuleFile;
+    std::string m_strModuleTarget;
+    std::string m_strKeptValidator;
+    RemoteBody m_body;
 };

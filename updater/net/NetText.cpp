@@ -95,7 +95,8 @@ bool ParseFtpSize(const std::string& text, unsigned long long& size) {
     return true;
 }
 
-bool ContentRangeFirst(const std::string& text, unsigned long long& first) {
+bool ContentRangeFirst(const std::string& text, unsigned long long& first,
+                       unsigned long long* total) {
     const std::string unit = "bytes ";
     const size_t dash = text.find('-');
     const size_t slash = text.find('/');
@@ -104,9 +105,13 @@ bool ContentRangeFirst(const std::string& text, unsigned long long& first) {
         return false;
     const std::string from = text.substr(unit.size(), dash - unit.size());
     const std::string last = text.substr(dash + 1, slash - dash - 1);
-    const std::string total = text.substr(slash + 1);
-    if (!ParseFtpSize(from, first) || !AllDigits(last) || (total != "*" && !AllDigits(total)))
+    const std::string whole = text.substr(slash + 1);
+    unsigned long long bytes = 0;
+    if (!ParseFtpSize(from, first) || !AllDigits(last) ||
+        (whole != "*" && !ParseFtpSize(whole, bytes)))
         return false;
+    if (total)
+        *total = bytes;
     return true;
 }
 

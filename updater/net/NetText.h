@@ -32,8 +32,10 @@ bool ParseFtpTime(const std::string& text, FtpTime& time);
 bool ParseFtpSize(const std::string& text, unsigned long long& size);
 
 // The first byte of a 206 response's Content-Range ("bytes 500-999/1000",
-// the total perhaps "*"). False for anything else.
-bool ContentRangeFirst(const std::string& text, unsigned long long& first);
+// the total perhaps "*"), and the whole file's bytes when asked (0 for "*").
+// False for anything else.
+bool ContentRangeFirst(const std::string& text, unsigned long long& first,
+                       unsigned long long* total = nullptr);
 
 // Where a request goes: scheme, host, port and the request path (with its
 // query), as sent.

@@ -17,6 +17,19 @@ int CNetDownLoader::_IsRemoteFileOpened(std::string remotePath) {
         Trace(TRACE_ERROR, "_IsRemoteFileOpened : ERROR, server does not connected..");
         return 0;
     }
+    if (!m_next.remotePath.empty() && m_next.remotePath == remotePath) {
+        const ModuleTarget target = m_next;
+        m_next = ModuleTarget();
+        const std::string context =
+            FormatText("DownloadFile(%s->%s)", remotePath.c_str(), target.localPath.c_str());
+        if (OpenModule(context, target) != 1) {
+            Trace(TRACE_ERROR,
+                  "_IsRemoteFileOpened : ERROR, could not open remote file handle : %s",
+                  remotePath.c_str());
+            return 0;
+        }
+        return 1;
+    }
     if (IsOpenFor(remotePath))
         return 1;
     m_hRemoteFile = _OpenRemoteFile(remotePath);
@@ -33,6 +46,7 @@ unique_hinternet CNetDownLoader::_OpenRemoteFile(std::string remotePath) {
     if (!IsConnected())
         return unique_hinternet();
     _CloseInternetHandle(m_hRemoteFile);
+    DropModuleFile();
     unique_hinternet file = m_pProtocol->OpenFile(remotePath);
     if (file)
         m_strOpenedRemoteFile = remotePath;
@@ -48,6 +62,20 @@ bool CNetDownLoader::CheckConnected(const std::string& context) {
         return true;
     Trace(TRACE_ERROR, "%s : ERROR, server does not connected..", context.c_str());
     return false;
+}
+
+void CNetDownLoader::SetNextModule(const std::string& remotePath, const std::string& localPath,
+                                   long long listedSize) {
+    m_next.remotePath = remotePath;
+    m_next.localPath = localPath;
+    m_next.listedSize = listedSize;
+}
+
+void CNetDownLoader::DropModuleFile() {
+    if (m_pModuleFile && m_pModuleFile->TakenOver())
+        m_pModuleFile->Keep(m_strKeptValidator);
+    m_pModuleFile.reset();
+    m_strModuleTarget.clear();
 }
 
 int CNetDownLoader::GetRemoteFileSize(std::string remotePath, DWORD* size) {

@@ -121,6 +121,16 @@ TEST_F(DownloadLoopTest, SelectedModulesAreFetchedInTurnWhateverBefallsTheOthers
     EXPECT_EQ(0, server.CountRequests("/kept"));
 }
 
+// Faults: a module the server does not have downloaded without its size
+// asked first, or given an empty folder.
+TEST_F(DownloadLoopTest, ModuleTheServerDoesNotHaveFailsItsSizeQueryAndMakesNoFolder) {
+    AddModule(manager, local + "\\new\\gone.dll", "/gone.dll", "", 1);
+    EXPECT_EQ(1, manager.DownloadNewFiles());
+    EXPECT_TRUE(trace.Has(1, "DownloadNewFiles : GetRemoteFileSize(/gone.dll) ERROR"))
+        << trace.Dump();
+    EXPECT_FALSE(testenv::FileExists(local + "\\new"));
+}
+
 // A list's size= is kept to in every pass. Fault: a server that sends far
 // more than listed grows the partial file until the body ends.
 TEST_F(DownloadLoopTest, BodyFarLongerThanItsListedSizeIsStoppedNearIt) {
