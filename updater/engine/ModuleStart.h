@@ -19,6 +19,6 @@ Win32Result RegisterServerIn(const std::string& path);
 
 // Starts "\"path\" arguments" in the program's own folder (the current one
 // for a bare name), without waiting for it. Where the updater runs elevated
-// and the user's shell does not, the program gets the shell's token;
-// without a shell to take it from, it does not start (ERROR_NO_TOKEN).
+// the program gets the token of the user's shell; without a shell to take it
+// from, it does not start (ERROR_NO_TOKEN).
 Win32Result StartProgram(const std::string& path, const std::string& arguments);

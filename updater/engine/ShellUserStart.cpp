@@ -21,11 +21,8 @@ ShellUserStart ShellUserToken() {
     if (!shellProcess ||
         !::OpenProcessToken(shellProcess.get(), TOKEN_DUPLICATE | TOKEN_QUERY, shellToken.put()))
         return start;
-    // The user's own shell runs elevated (no split token): so may its programs.
-    if (IsTokenElevated(shellToken.get())) {
-        start.asUsual = true;
-        return start;
-    }
+    // Taken also when the shell runs elevated (no split token): its user
+    // need not be ours (a pass run as SYSTEM in the user's session).
     ::DuplicateTokenEx(shellToken.get(),
                        TOKEN_QUERY | TOKEN_DUPLICATE | TOKEN_ASSIGN_PRIMARY | TOKEN_ADJUST_DEFAULT |
                            TOKEN_ADJUST_SESSIONID,

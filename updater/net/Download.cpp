@@ -201,6 +201,8 @@ int CNetDownLoader::ReceiveFile(const std::string& remotePath, const std::string
             sized.emplace(static_cast<unsigned long long>(listedSize) - body.offset, &file);
         else if (body.length < 0)
             sized.emplace(kMostUnsizedBytes - body.offset, &file, false);
+        else // an FTP transfer ends only where its connection does
+            sized.emplace(static_cast<unsigned long long>(body.length), &file);
         // Without a length the body's end may be a cut one (Wine's WinINet
         // ends a chunked body that a closed connection cuts short as a whole
         // one): short of its listed size it is kept.

@@ -65,7 +65,7 @@ unique_hinternet CHttpSession::SendRequest(const std::string& remotePath, const 
         const double random = static_cast<double>(m_random() - m_random.min()) /
                               (static_cast<double>(m_random.max() - m_random.min()) + 1);
         if (request || !passing.transient ||
-            !m_retries.NextWait(retry, passing.retryAfterMs, random, wait))
+            !m_host.Retries().NextWait(retry, passing.retryAfterMs, random, wait))
             return request;
         m_host.Tracer().Trace(TRACE_INFO, "HttpSendRequest(%s) : trying again in %lu ms (%u)",
                               remotePath.c_str(), wait, retry);
@@ -297,10 +297,11 @@ unique_hinternet CHttpSession::OpenFileFrom(const std::string& remotePath,
         DWORD length = sizeof(text) - 1;
         unsigned long long first = 0;
         if (!::HttpQueryInfoA(response.get(), HTTP_QUERY_CONTENT_RANGE, text, &length, nullptr) ||
-            !ContentRangeFirst(text, first) || first != offset) {
+            !ContentRangeFirst(text, first) || first != offset ||
+            Validator(response.get()) != validator) {
             trace.Trace(TRACE_WARNING,
-                        "HttpSendRequest(%s) : part from another byte (%s), from "
-                        "the start",
+                        "HttpSendRequest(%s) : part from another byte or copy (%s), "
+                        "from the start",
                         remotePath.c_str(), text);
             m_host.CloseHandle(response);
             return OpenFileFrom(remotePath, 0, std::string(), body);

@@ -8,7 +8,6 @@
 
 #include "NetText.h"
 #include "RemoteProtocol.h"
-#include "RetryBudget.h"
 
 #include <map>
 #include <random>
@@ -70,6 +69,5 @@ private:
     // name the host; nothing turns either check off.
     const bool m_bSecure;
     std::map<std::string, unique_hinternet> m_hops;
-    CRetryBudget m_retries;
     std::minstd_rand m_random;
 };

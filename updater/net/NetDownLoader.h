@@ -149,6 +149,7 @@ private:
     }
     void GiveUpConnection() override { _CloseInternetHandle(m_hConnect); }
     void MarkServerAnswered() override { m_bServerAnswered = true; }
+    CRetryBudget& Retries() override { return m_retries; }
 
     std::string m_strRemoteAddress;
     int m_nProtocol;
@@ -166,6 +167,7 @@ private:
     // The server's protocol, made anew by every Connect.
     std::unique_ptr<IRemoteProtocol> m_pProtocol;
     bool m_bServerAnswered = false;
+    CRetryBudget m_retries;
     // Set for the next opening of its remote path.
     ModuleTarget m_next;
     // With the open remote file when it is a module's: its partial file, the

@@ -4,6 +4,7 @@
 // downloader keeps the connection and the one cached remote file; a protocol
 // unit asks it for them through IProtocolHost.
 
+#include "RetryBudget.h"
 #include "TraceBase.h"
 #include "UniqueHandle.h"
 #include "Win32Result.h"
@@ -60,6 +61,9 @@ public:
     // Connect makes another.
     virtual void GiveUpConnection() = 0;
     virtual void MarkServerAnswered() = 0;
+    // The waits before requests are tried again: one budget for the pass,
+    // whichever of its servers they are spent on.
+    virtual CRetryBudget& Retries() = 0;
 
 protected:
     ~IProtocolHost() = default;
