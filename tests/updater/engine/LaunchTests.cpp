@@ -4,27 +4,21 @@
 
 namespace {
 
-// No shell window while it lives (the prefix's stand-in shell closed), the
-// stand-in started again after.
+// No shell window while it lives: the prefix's stand-in shell steps down,
+// and up again after.
 class NoShell {
 public:
-    NoShell() {
-        ::PostMessageA(::GetShellWindow(), WM_CLOSE, 0, 0);
+    NoShell() : m_thread(::GetWindowThreadProcessId(::GetShellWindow(), nullptr)) {
+        ::PostMessageA(::GetShellWindow(), WM_APP, 0, 0);
         EXPECT_TRUE(WaitFor([] { return !::GetShellWindow(); }, 30));
     }
     ~NoShell() {
-        const std::string shell = testenv::BinDir() + "\\app_fixture_shell.exe";
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION process = {};
-        if (::CreateProcessA(shell.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                             &startup, &process)) {
-            ::WaitForSingleObject(process.hProcess, 60000);
-            ::CloseHandle(process.hThread);
-            ::CloseHandle(process.hProcess);
-        }
-        EXPECT_TRUE(::GetShellWindow());
+        ::PostThreadMessageA(m_thread, WM_APP + 1, 0, 0);
+        EXPECT_TRUE(WaitFor([] { return ::GetShellWindow() != nullptr; }, 30));
     }
+
+private:
+    DWORD m_thread;
 };
 
 class LaunchTest : public ::testing::Test {
