@@ -365,8 +365,7 @@ int CAULMgr::DownloadNewFiles() {
         const ModuleRecord& r = *record;
         if (!r.download)
             continue;
-        DWORD announced = 0;
-        if (!AskModuleSize(*this, m_downloader, r, &announced)) {
+        if (!AskModuleSize(*this, m_downloader, r)) {
             ++m_nFailedModules;
             continue;
         }

@@ -5,10 +5,11 @@
 #include "ModuleOptions.h"
 #include "PartialFile.h"
 
-bool AskModuleSize(CTraceBase& trace, CNetDownLoader& downloader, const ModuleRecord& r,
-                   DWORD* size) {
+bool AskModuleSize(CTraceBase& trace, CNetDownLoader& downloader, const ModuleRecord& r) {
     downloader.SetNextModule(r.remoteFile, r.localFile, r.size);
-    if (downloader.GetRemoteFileSize(r.remoteFile, size))
+    // Progress is read from the response itself: only the question counts here.
+    DWORD size = 0;
+    if (downloader.GetRemoteFileSize(r.remoteFile, &size))
         return true;
     trace.Trace(TRACE_ERROR, "DownloadNewFiles : GetRemoteFileSize(%s) ERROR",
                 r.remoteFile.c_str());
@@ -96,10 +97,9 @@ bool CRelease::Install(const ModuleList& modules) {
         const ModuleRecord& r = *modules[i];
         if (!r.download)
             continue;
-        DWORD announced = 0;
         unsigned long long size = 0;
         std::unique_ptr<CPartialFile> received;
-        if (AskModuleSize(m_trace, m_downloader, r, &announced) &&
+        if (AskModuleSize(m_trace, m_downloader, r) &&
             !(received = ReceiveModule(m_trace, m_downloader, r, &size)))
             m_trace.Trace(TRACE_ERROR, "DownloadNewFiles : DownloadFile(%s->%s) ERROR",
                           r.remoteFile.c_str(), r.localFile.c_str());

@@ -17,11 +17,10 @@
 
 class CPartialFile;
 
-// A selected module's size asked for (0: not announced). The question opens
-// the module's own request, which continues what an earlier pass kept of it
-// and whose body ReceiveModule then reads. False after the trace.
-bool AskModuleSize(CTraceBase& trace, CNetDownLoader& downloader, const ModuleRecord& record,
-                   DWORD* size);
+// A selected module's size asked for. The question opens the module's own
+// request, which continues what an earlier pass kept of it and whose body
+// ReceiveModule then reads. False after the trace.
+bool AskModuleSize(CTraceBase& trace, CNetDownLoader& downloader, const ModuleRecord& record);
 
 // One selected module received into a partial file beside it (continuing
 // what an earlier pass kept of it), closed and held, and checked against its

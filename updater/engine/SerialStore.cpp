@@ -74,23 +74,12 @@ Win32Result KeepValue(const char* keyName, const std::string& name, DWORD type, 
 Win32Result ReadSerial(const char* keyName, const std::string& name,
                        std::optional<unsigned long long>& serial) {
     serial.reset();
-    unique_hkey key;
-    LONG result = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyName, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY,
-                                  key.put());
-    if (result == ERROR_FILE_NOT_FOUND)
-        return Win32Result();
-    if (result != ERROR_SUCCESS)
-        return Registry("RegOpenKeyEx", result);
-    DWORD type = 0;
     unsigned long long value = 0;
     DWORD size = sizeof(value);
-    result = ::RegQueryValueExA(key.get(), name.c_str(), nullptr, &type,
-                                reinterpret_cast<BYTE*>(&value), &size);
-    if (result == ERROR_FILE_NOT_FOUND)
-        return Win32Result();
-    if (result != ERROR_SUCCESS)
-        return Registry("RegQueryValueEx", result);
-    if (type != REG_QWORD || size != sizeof(value))
+    const Win32Result read = ReadValue(keyName, name, REG_QWORD, &value, size);
+    if (!read.Ok() || size == 0)
+        return read;
+    if (size != sizeof(value))
         return Win32Result::Failed("RegQueryValueEx", ERROR_INVALID_DATA);
     serial = value;
     return Win32Result();

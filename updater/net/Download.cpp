@@ -6,7 +6,6 @@
 
 #include <memory>
 #include <new>
-#include <optional>
 
 CNetDownLoader::Transfer CNetDownLoader::ReceiveInto(const std::string& context,
                                                      IDownloadSink& sink, const Progress& progress,
@@ -109,15 +108,18 @@ int CNetDownLoader::OpenModule(const std::string& context, const ModuleTarget& t
     // A folder not there yet holds no kept file: it is made once the server
     // has the module.
     const std::string folder = LocalFolderOf(target.localPath);
-    const bool opened =
-        folder.empty() || ::GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES;
-    if (opened) {
+    const auto openLocal = [&] {
         const Win32Result result = local->OpenKept(target.localPath, target.remotePath, kept);
         if (!result.Ok())
-            return LocalFileNotOpened(context, target.localPath, result) - 1;
+            return LocalFileNotOpened(context, target.localPath, result) != 0;
         Trace(TRACE_INFO, "%s : Local File open OK : %s", context.c_str(),
               target.localPath.c_str());
-    }
+        return true;
+    };
+    const bool opened =
+        folder.empty() || ::GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (opened && !openLocal())
+        return -1;
     // Kept bytes that fill the listed size or more are no part of this module.
     if (kept.size && target.listedSize >= 0 &&
         kept.size >= static_cast<unsigned long long>(target.listedSize))
@@ -131,15 +133,8 @@ int CNetDownLoader::OpenModule(const std::string& context, const ModuleTarget& t
             local->Keep(kept.validator);
         return 0;
     }
-    if (!opened) {
-        if (!MakeLocalFolder(context, target.localPath))
-            return -1;
-        const Win32Result result = local->OpenKept(target.localPath, target.remotePath, kept);
-        if (!result.Ok())
-            return LocalFileNotOpened(context, target.localPath, result) - 1;
-        Trace(TRACE_INFO, "%s : Local File open OK : %s", context.c_str(),
-              target.localPath.c_str());
-    }
+    if (!opened && (!MakeLocalFolder(context, target.localPath) || !openLocal()))
+        return -1;
     m_hRemoteFile = std::move(remote);
     m_strOpenedRemoteFile = target.remotePath;
     m_pModuleFile = std::move(local);
@@ -196,13 +191,14 @@ int CNetDownLoader::ReceiveFile(const std::string& remotePath, const std::string
     {
         // Stopped (its flusher too) before the file is kept.
         CFileSink file(local);
-        std::optional<CSizeSink> sized;
-        if (listedSize >= 0)
-            sized.emplace(static_cast<unsigned long long>(listedSize) - body.offset, &file);
-        else if (body.length < 0)
-            sized.emplace(kMostUnsizedBytes - body.offset, &file, false);
-        else // an FTP transfer ends only where its connection does
-            sized.emplace(static_cast<unsigned long long>(body.length), &file);
+        // Exactly the listed or announced bytes (an FTP transfer ends only
+        // where its connection does), else at most the bound.
+        const bool exact = listedSize >= 0 || body.length >= 0;
+        const unsigned long long most =
+            listedSize >= 0    ? static_cast<unsigned long long>(listedSize) - body.offset
+            : body.length >= 0 ? static_cast<unsigned long long>(body.length)
+                               : kMostUnsizedBytes - body.offset;
+        CSizeSink sized(most, &file, exact);
         // Without a length the body's end may be a cut one (Wine's WinINet
         // ends a chunked body that a closed connection cuts short as a whole
         // one): short of its listed size it is kept.
@@ -210,8 +206,7 @@ int CNetDownLoader::ReceiveFile(const std::string& remotePath, const std::string
             body.length >= 0  ? static_cast<unsigned long long>(body.length)
             : listedSize >= 0 ? static_cast<unsigned long long>(listedSize) - body.offset
                               : 0;
-        transfer = ReceiveInto(context, sized ? static_cast<IDownloadSink&>(*sized) : file,
-                               progress, least, &received);
+        transfer = ReceiveInto(context, sized, progress, least, &received);
     }
     if (transfer == Transfer::Broken && local.Keep(body.validator).Ok())
         Trace(TRACE_INFO, "%s : %llu bytes kept for the next pass", context.c_str(),
