@@ -25,13 +25,48 @@ int Visit(const char* path, const struct stat*, int type, struct FTW*) {
     return 0;
 }
 
-// The server files the list names; false when it cannot be read.
-bool AddNamedFiles(const std::string& list, const std::string& folder, std::set<std::string>& named,
-                   std::string& error) {
+// Why the list is not one build writes (a serial, the list path, module lines
+// with their SHA-256 and size, comments), or nothing. A kept list also holds
+// the serial its name gives. Prune must not take a damaged list for one that
+// names nothing.
+std::string NotSignedList(const std::string& list, unsigned long long keptSerial,
+                          const std::vector<publish::ListedModule>& modules,
+                          const std::vector<int>& skipped, std::string& error) {
+    std::string bytes, listPath;
+    unsigned long long serial = 0;
+    if (!publish::ReadFile(list, bytes, error))
+        return error;
+    if (versionlist::FindSerial(bytes, serial) != versionlist::SERIAL_FOUND)
+        return "no \";serial=\" line";
+    if (keptSerial != 0 && serial != keptSerial)
+        return "holds serial " + std::to_string(serial) + ", its name " +
+               std::to_string(keptSerial);
+    if (!versionlist::FindComment(bytes, "list", listPath))
+        return "no \";list=\" line";
+    if (!skipped.empty())
+        return "line " + std::to_string(skipped.front()) + " is not a module line";
+    if (modules.empty())
+        return "no module lines";
+    for (const publish::ListedModule& m : modules) {
+        if (m.record.sha256.empty() || m.record.size < 0)
+            return "line " + std::to_string(m.line) + " has no sha256 or size field";
+    }
+    return "";
+}
+
+// The server files the list names; false, with the reason, when it cannot be
+// read or is not a whole signed list.
+bool AddNamedFiles(const std::string& list, unsigned long long keptSerial,
+                   const std::string& folder, std::set<std::string>& named, std::string& error) {
     std::vector<publish::ListedModule> modules;
     std::vector<int> skipped;
     if (!publish::ReadModules(list, false, modules, skipped, error))
         return false;
+    const std::string problem = NotSignedList(list, keptSerial, modules, skipped, error);
+    if (!problem.empty()) {
+        error = list + ": not a signed list as build writes it (" + problem + ")";
+        return false;
+    }
     for (const publish::ListedModule& m : modules) {
         std::string path, unused;
         if (publish::ResolveRemote(folder, m.record.remoteFile, path, unused))
@@ -59,10 +94,10 @@ int Prune(const Args& args) {
         return Fail(list + ": no such list and no kept copy of it; nothing deleted");
     std::set<std::string> named;
     std::string error;
-    if (IsRegularFile(list) && !AddNamedFiles(list, folder, named, error))
+    if (IsRegularFile(list) && !AddNamedFiles(list, 0, folder, named, error))
         return Fail(error + "; nothing deleted");
     for (size_t i = 0; i < kept.size() && i < keep; ++i) {
-        if (!AddNamedFiles(kept[i].path, folder, named, error))
+        if (!AddNamedFiles(kept[i].path, kept[i].serial, folder, named, error))
             return Fail(error + "; nothing deleted");
     }
 

@@ -79,7 +79,8 @@ const char kPruneHelp[] =
     "SHA-256, as build --store writes them) that none of the newest N kept lists\n"
     "(LIST.<serial>) nor LIST names, and the kept lists older than those N with\n"
     "their signatures. Updaters still working from one of the N lists find\n"
-    "every module it names. Deletes nothing when a kept list cannot be read.\n";
+    "every module it names. Deletes nothing (exit status 1) when LIST or one of\n"
+    "those kept lists cannot be read or is not a whole list as build writes it.\n";
 
 // Options anywhere among the arguments; false on an unknown one or one the
 // command does not take (options: the ones it takes, each between blanks).

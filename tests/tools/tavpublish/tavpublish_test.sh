@@ -100,4 +100,13 @@ named=$(LC_ALL=C sed -n 's/^[^|]*| \([^ ]*\) |.*/\1/p' store/TavUpdate.ver.[23] 
 have=$(cd store && find . -type f | sed 's/^\.//' | { grep -E '/[0-9a-f]{64}/[^/]+$' || true; } | sort)
 [ "$named" = "$have" ] || fail "prune kept $have; the newest two lists name $named"
 [ -e store/index.html ] || fail "prune deleted a file the store did not write"
+# Fault: a damaged kept list taken for one that names nothing, and the
+# modules and lists the damage hides deleted.
+printf 'garbage' >store/TavUpdate.ver.3
+before=$(cd store && find . | sort)
+if "$tool" prune --keep 1 store/TavUpdate.ver store >prune.out 2>&1; then
+    fail "prune went ahead past a damaged kept list"
+fi
+grep -q 'TavUpdate.ver.3: not a signed list' prune.out || fail "prune did not name the damaged list: $(cat prune.out)"
+[ "$(cd store && find . | sort)" = "$before" ] || fail "prune deleted files past a damaged kept list"
 echo "tavpublish round trip OK"
