@@ -44,7 +44,7 @@ bool Describe(const std::string& folder, ModuleRecord& r, std::string& file, std
     if (!publish::ResolveRemote(folder, r.remoteFile, file, problem))
         return false;
     if (!IsRegularFile(file)) {
-        problem = r.remoteFile + ": no file " + file;
+        problem = publish::Shown(r.remoteFile) + ": no file " + file;
         return false;
     }
     if (!Sha256File(file, r.sha256, problem))
@@ -256,6 +256,8 @@ int Build(const Args& args) {
     if (!ListPathOf(args, folder, listPath, header.listPath))
         problems.push_back(listPath + " is not below " + folder +
                            ": give --list-path, the Remote Version File of the updaters");
+    else if (!publish::ListPathInList(header.listPath, header.listPath))
+        problems.push_back(header.listPath + ": not UTF-8, or a character code page 949 lacks");
     ExpiryDays(args, header.days, problems);
     Rollout(args, header.rollout, problems);
     NextKey(args, key.get(), header.nextKey, problems);

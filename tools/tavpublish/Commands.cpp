@@ -37,9 +37,9 @@ void CheckLocalFiles(const std::string& file, const std::vector<publish::ListedM
         const auto m =
             std::find_if(modules.begin(), modules.end(),
                          [&](const publish::ListedModule& x) { return x.line == r.first; });
-        problems.push_back(file + ":" + std::to_string(r.first) + ": " + m->record.localFile +
-                           " is the local file of line " + std::to_string(r.second) +
-                           " too; one file cannot hold two modules");
+        problems.push_back(file + ":" + std::to_string(r.first) + ": " +
+                           publish::Shown(m->record.localFile) + " is the local file of line " +
+                           std::to_string(r.second) + " too; one file cannot hold two modules");
     }
 }
 

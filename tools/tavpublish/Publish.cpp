@@ -91,12 +91,29 @@ std::vector<std::pair<int, int>> RepeatedLocalFiles(const std::vector<ListedModu
     return repeated;
 }
 
+std::string Shown(const std::string& cp949) {
+    std::string shown, part;
+    size_t failedAt = 0;
+    for (size_t from = 0; from < cp949.size(); from += failedAt + 1) {
+        part.clear();
+        if (ConvertText(cp949.substr(from), "CP949", "UTF-8", part, failedAt)) {
+            shown += part;
+            break;
+        }
+        char escape[8];
+        std::snprintf(escape, sizeof(escape), "\\x%02X",
+                      static_cast<unsigned char>(cp949[from + failedAt]));
+        shown += part + escape;
+    }
+    return shown;
+}
+
 bool ResolveRemote(const std::string& folder, const std::string& remote, std::string& path,
                    std::string& error) {
     std::string utf8, name;
     size_t failedAt = 0;
     if (!ConvertText(remote, "CP949", "UTF-8", utf8, failedAt) || !PercentDecode(utf8, name)) {
-        error = remote + ": not a path in code page 949 with whole percent escapes";
+        error = Shown(remote) + ": not a path in code page 949 with whole percent escapes";
         return false;
     }
     std::vector<std::string> parts;
@@ -107,7 +124,7 @@ bool ResolveRemote(const std::string& folder, const std::string& remote, std::st
             continue;
         if (part == "..") {
             if (parts.empty()) {
-                error = remote + ": outside the server folder";
+                error = Shown(remote) + ": outside the server folder";
                 return false;
             }
             parts.pop_back();
@@ -116,7 +133,7 @@ bool ResolveRemote(const std::string& folder, const std::string& remote, std::st
         parts.push_back(part);
     }
     if (parts.empty()) {
-        error = remote + ": names no file";
+        error = Shown(remote) + ": names no file";
         return false;
     }
     path = folder;
@@ -153,6 +170,15 @@ bool ListPathBelow(const std::string& folder, const std::string& list, std::stri
     std::free(realFolder);
     std::free(realParent);
     return below;
+}
+
+bool ListPathInList(const std::string& utf8, std::string& cp949) {
+    std::string converted;
+    size_t failedAt = 0;
+    if (!ConvertText(utf8, "UTF-8", "CP949", converted, failedAt))
+        return false;
+    cp949 = converted;
+    return true;
 }
 
 std::string UtcTimeText(long long seconds) {

@@ -17,6 +17,10 @@ namespace publish {
 bool ResolveRemote(const std::string& folder, const std::string& remote, std::string& path,
                    std::string& error);
 
+// Text of the list (code page 949) as the terminal shows it, in UTF-8; a byte
+// that is no character of code page 949 as "\xNN".
+std::string Shown(const std::string& cp949);
+
 // One line as the updater reads it back: the option field ("-" when the module
 // has none) before the hash and the size, so readers that ignore those fields
 // read it as well.
@@ -25,6 +29,10 @@ std::string ModuleLine(const ModuleRecord& record);
 // The path the server gives the list file below its folder ("/" and the path
 // from the folder on); false when the list lies elsewhere.
 bool ListPathBelow(const std::string& folder, const std::string& list, std::string& listPath);
+
+// The list path (UTF-8) as the list names it: in code page 949, as updaters
+// read their "Remote Version File". False when it has no such form.
+bool ListPathInList(const std::string& utf8, std::string& cp949);
 
 // A moment as the list's ";expires=" writes it: "YYYY-MM-DDTHH:MM:SSZ", UTC.
 std::string UtcTimeText(long long seconds);

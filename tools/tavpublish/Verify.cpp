@@ -107,14 +107,15 @@ void CheckSerial(const std::string& listPath, const std::string& list, unsigned 
 
 void CheckListPath(const Args& args, const std::string& folder, const std::string& listPath,
                    const std::string& list, std::vector<std::string>& problems) {
-    std::string listed, expected;
+    std::string listed, expected, inList;
     if (!versionlist::FindComment(list, "list", listed))
         problems.push_back(listPath + ": no \";list=\" line; signing updaters refuse it");
     else if (!ListPathOf(args, folder, listPath, expected))
         problems.push_back(listPath + " is not below " + folder + ": give --list-path");
-    else if (versionlist::TrimmedBlanks(listed) != versionlist::TrimmedBlanks(expected))
-        problems.push_back(listPath + ": built for list path " + listed + ", not " + expected +
-                           "; updaters asking for " + expected + " refuse it");
+    else if (!publish::ListPathInList(expected, inList) ||
+             versionlist::TrimmedBlanks(listed) != versionlist::TrimmedBlanks(inList))
+        problems.push_back(listPath + ": built for list path " + publish::Shown(listed) + ", not " +
+                           expected + "; updaters asking for " + expected + " refuse it");
 }
 
 void CheckExpiry(const std::string& listPath, const std::string& list,
@@ -136,7 +137,7 @@ void CheckExpiry(const std::string& listPath, const std::string& list,
 // The problem with one listed module, or nothing.
 std::string ModuleProblem(const std::string& folder, const ModuleRecord& r) {
     if (r.sha256.empty() || r.size < 0)
-        return r.localFile + ": no sha256 or size field; signing updaters skip it";
+        return publish::Shown(r.localFile) + ": no sha256 or size field; signing updaters skip it";
     std::string path, actual, error;
     if (!publish::ResolveRemote(folder, r.remoteFile, path, error) ||
         !Sha256File(path, actual, error))
@@ -144,11 +145,11 @@ std::string ModuleProblem(const std::string& folder, const ModuleRecord& r) {
     struct stat st;
     const long long size = ::stat(path.c_str(), &st) == 0 ? st.st_size : -1;
     if (actual != r.sha256)
-        return r.remoteFile + ": SHA-256 is " + actual + ", the list says " + r.sha256 +
-               " (changed after the list was built)";
+        return publish::Shown(r.remoteFile) + ": SHA-256 is " + actual + ", the list says " +
+               r.sha256 + " (changed after the list was built)";
     if (size != r.size)
-        return r.remoteFile + ": " + std::to_string(size) + " bytes, the list says " +
-               std::to_string(r.size);
+        return publish::Shown(r.remoteFile) + ": " + std::to_string(size) +
+               " bytes, the list says " + std::to_string(r.size);
     return "";
 }
 

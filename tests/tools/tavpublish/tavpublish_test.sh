@@ -61,6 +61,15 @@ printf 'C:\\App\\모듈.dll | /한글/모듈 1.dll\r\nC:\\App\\b.dll | /%%ED%%95
 iconv -f CP949 -t UTF-8 names.ver | grep -qF 'C:\App\모듈.dll | /한글/모듈 1.dll | - | sha256=' ||
     fail "the list is not the listing in code page 949: $(cat names.ver)"
 "$tool" verify --list-path /names.ver names.ver www >/dev/null || fail "verify did not find the files by their names"
+# Faults: a list path the updater's INI gives in code page 949 written in
+# UTF-8 (never matched), names shown on the terminal in code page 949.
+"$tool" build --list-path /한글/목록.ver names www korean.ver >/dev/null
+LC_ALL=C grep -q "^;list=$(printf '/한글/목록.ver' | iconv -t CP949).\$" korean.ver ||
+    fail "the list path is not in code page 949"
+"$tool" verify --list-path /한글/목록.ver korean.ver www >/dev/null || fail "verify refused its list path"
+printf 'C:\\App\\없음.dll | /한글/없음.dll\r\n' >missing
+"$tool" build --list-path /missing.ver missing www missing.ver 2>build.err && fail "built a missing file"
+grep -qF '/한글/없음.dll: no file www/한글/없음.dll' build.err || fail "the missing file not named in UTF-8: $(cat build.err)"
 printf 'C:\\App\\\xF0\x9F\x98\x80.dll | /app/a.dll\r\n' >lacking
 if "$tool" build lacking www lacking.ver 2>/dev/null || [ -e lacking.ver ]; then
     fail "a character code page 949 lacks was written"
