@@ -11,6 +11,7 @@ struct Args {
     std::vector<std::string> positional;
     std::string key, serial, listPath, expiresDays;
     std::string store, rolloutDays, rolloutStart, nextKey, keep;
+    std::string list, json, html, reportPath;
     bool noExpiry = false;
     bool help = false;
 };
@@ -19,6 +20,7 @@ int Keygen(const Args& args);
 int Build(const Args& args);
 int Verify(const Args& args);
 int Prune(const Args& args);
+int Report(const Args& args);
 
 // Prints "tavpublish: <message>" to stderr; returns the failing exit status.
 int Fail(const std::string& message);

@@ -16,10 +16,12 @@ const char kUsage[] =
     "                   LISTING SERVER_DIR|RELEASE_DIR LIST\n"
     "  tavpublish verify [--key KEY] [--list-path PATH] LIST SERVER_DIR\n"
     "  tavpublish prune --keep N LIST SERVER_DIR\n"
+    "  tavpublish report [--path PATH] [--list LIST] [--json FILE] [--html FILE] LOG...\n"
     "  tavpublish COMMAND --help\n"
     "Makes a signing key, builds a version list with each module's SHA-256, a\n"
-    "serial and its signature (LIST.sig), checks a list as TavUpdate would, and\n"
-    "deletes stored modules no recent list names.\n";
+    "serial and its signature (LIST.sig), checks a list as TavUpdate would,\n"
+    "deletes stored modules no recent list names, and reports what the desktops'\n"
+    "passes met from the server's access logs.\n";
 
 const char kKeygenHelp[] =
     "Usage: tavpublish keygen KEYFILE\n"
@@ -82,6 +84,25 @@ const char kPruneHelp[] =
     "every module it names. Deletes nothing (exit status 1) when LIST or one of\n"
     "those kept lists cannot be read or is not a whole list as build writes it.\n";
 
+const char kReportHelp[] =
+    "Usage: tavpublish report [--path PATH] [--list LIST] [--json FILE] [--html FILE]\n"
+    "                         LOG...\n"
+    "Reads the pass reports (GET requests of the \"Report URL\") in access logs\n"
+    "of the combined format (nginx, apache, varnishncsa; \"-\" reads standard\n"
+    "input, so \"zcat access.log.*.gz | tavpublish report -\"), keeps the last\n"
+    "report of each desktop and prints the desktops per installed serial, per\n"
+    "exit code of their last pass and per day (UTC: those that reported, and\n"
+    "those on each serial at the day's end), and the exit codes that failed\n"
+    "most. --path PATH: only requests of that path (the Report URL's); without\n"
+    "it, every request whose query is a report.\n"
+    "--list LIST: the rollout of that version list: the share of desktops its\n"
+    "\";rollout=\" has reached now against the share of reporting desktops (of\n"
+    "its list path) on its serial, the desktops whose turn has come by their\n"
+    "bucket and those held back.\n"
+    "--json FILE: the same for machines. --html FILE: one page, no scripts and\n"
+    "nothing from elsewhere, with a chart of desktops per serial by day and\n"
+    "one of exit codes.\n";
+
 // Options anywhere among the arguments; false on an unknown one or one the
 // command does not take (options: the ones it takes, each between blanks).
 bool ParseArgs(int argc, char** argv, const std::string& options, Args& args) {
@@ -96,7 +117,11 @@ bool ParseArgs(int argc, char** argv, const std::string& options, Args& args) {
                         {"--rollout-days", &Args::rolloutDays},
                         {"--rollout-start", &Args::rolloutStart},
                         {"--next-key", &Args::nextKey},
-                        {"--keep", &Args::keep}};
+                        {"--keep", &Args::keep},
+                        {"--list", &Args::list},
+                        {"--json", &Args::json},
+                        {"--html", &Args::html},
+                        {"--path", &Args::reportPath}};
     for (int i = 2; i < argc; ++i) {
         const std::string a = argv[i];
         const bool takes = options.find(" " + a + " ") != std::string::npos;
@@ -144,7 +169,8 @@ int main(int argc, char** argv) {
                      " --key --list-path --serial --expires-days --no-expiry --store "
                      "--rollout-days --rollout-start --next-key "},
                     {"verify", kVerifyHelp, Verify, " --key --list-path "},
-                    {"prune", kPruneHelp, Prune, " --keep "}};
+                    {"prune", kPruneHelp, Prune, " --keep "},
+                    {"report", kReportHelp, Report, " --list --json --html --path "}};
     for (const auto& c : commands) {
         if (command != c.name)
             continue;
