@@ -5,22 +5,24 @@
 // log ever reaches its caller.
 
 #include "LogFolder.h"
+#include "PolicyValues.h"
 #include "UniqueHandle.h"
 
 #include <string>
 
 enum { LOG_ERROR = 1, LOG_WARNING = 2, LOG_INFO = 3, LOG_DETAIL = 4 };
 
-// Values under HKEY_LOCAL_MACHINE\<key>, in the 32-bit registry view:
-// TraceLevel (REG_DWORD, 1 to 4) and TraceFile (REG_SZ or REG_EXPAND_SZ, a
-// full path; environment variables are expanded in both, as ExpandLogPath
-// does). Without TraceFile the default path given, as it is. Level 0: no log.
+// A deliverable's TraceLevel (REG_DWORD, 1 to 4) and TraceFile (REG_SZ or
+// REG_EXPAND_SZ, a full path; environment variables are expanded in both, as
+// ExpandLogPath does), read as MachinePolicy.h reads them. Without TraceFile
+// the default path given, as it is. Level 0: no log.
 struct LogPolicy {
     int level = 0;
     std::string path;
     bool named = false; // by TraceFile
 };
-LogPolicy ReadLogPolicy(const char* key, const std::string& defaultPath);
+LogPolicy ReadLogPolicy(const PolicyValue& level, const PolicyValue& file,
+                        const std::string& defaultPath);
 
 // Environment variables expanded from the system's environment in an
 // elevated process (a user's own could point it anywhere), else from the

@@ -29,14 +29,14 @@ std::string ExpandLogPath(const std::string& text) {
     return n == 0 || n >= room ? std::string() : std::string(out.data());
 }
 
-LogPolicy ReadLogPolicy(const char* key, const std::string& defaultPath) {
+LogPolicy ReadLogPolicy(const PolicyValue& levelValue, const PolicyValue& fileValue,
+                        const std::string& defaultPath) {
     LogPolicy policy;
-    const CMachinePolicy values(key);
     DWORD level = 0;
-    if (values.ReadDword("TraceLevel", level) != ERROR_SUCCESS || level < 1 || level > LOG_DETAIL)
+    if (ReadPolicyDword(levelValue, level) != ERROR_SUCCESS || level < 1 || level > LOG_DETAIL)
         return policy;
     std::string path;
-    if (values.ReadText("TraceFile", kMaxPathValue, path) == ERROR_SUCCESS)
+    if (ReadPolicyText(fileValue, kMaxPathValue, path) == ERROR_SUCCESS)
         path = ExpandLogPath(path);
     policy.named = !path.empty();
     if (path.empty())

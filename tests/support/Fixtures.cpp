@@ -136,11 +136,12 @@ int RunProcess(const std::string& commandLine, std::string* output, unsigned lon
 
 } // namespace testenv
 
-LogPolicyValues::LogPolicyValues(const std::string& key, DWORD level, const std::string& file)
-    : key(key) {
+LogPolicyValues::LogPolicyValues(const std::string& key, DWORD level, const std::string& file,
+                                 REGSAM view)
+    : key(key), view(view) {
     unique_hkey k;
     ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0,
-                      KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, k.put(), nullptr);
+                      KEY_SET_VALUE | view, nullptr, k.put(), nullptr);
     ::RegSetValueExA(k.get(), "TraceLevel", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&level),
                      sizeof(level));
     ::RegSetValueExA(k.get(), "TraceFile", 0, REG_EXPAND_SZ,
@@ -151,8 +152,8 @@ LogPolicyValues::LogPolicyValues(const std::string& key, DWORD level, const std:
 LogPolicyValues::~LogPolicyValues() {
     unique_hkey k;
     DWORD subkeys = 0, values = 0;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY,
-                        k.put()) != ERROR_SUCCESS)
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_ALL_ACCESS | view, k.put()) !=
+        ERROR_SUCCESS)
         return;
     ::RegDeleteValueA(k.get(), "TraceLevel");
     ::RegDeleteValueA(k.get(), "TraceFile");

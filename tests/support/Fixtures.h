@@ -42,13 +42,15 @@ std::vector<std::string> LogEntries(const std::string& path);
 
 } // namespace testenv
 
-// The administrator's TraceLevel and TraceFile under HKLM\<key> (32-bit
-// registry view) for one scope; the values, and the key when it is left
-// empty, go with it.
+// The administrator's TraceLevel and TraceFile under HKLM\<key> (the 32-bit
+// registry view a package writes, or the native one Group Policy writes)
+// for one scope; the values, and the key when it is left empty, go with it.
 struct LogPolicyValues {
-    LogPolicyValues(const std::string& key, DWORD level, const std::string& file);
+    LogPolicyValues(const std::string& key, DWORD level, const std::string& file,
+                    REGSAM view = KEY_WOW64_32KEY);
     ~LogPolicyValues();
     const std::string key;
+    const REGSAM view;
 };
 
 // The body the scripted server sends for size=N: byte i is (i * 31 + 7) & 0xFF,

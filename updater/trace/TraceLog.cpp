@@ -4,7 +4,6 @@
 #include "TraceBase.h"
 
 namespace {
-const char kPolicyKey[] = "SOFTWARE\\Tav\\TavUpdate";
 const char kDefaultPath[] = "%ProgramData%\\Tav\\TavUpdate.log";
 } // namespace
 
@@ -26,7 +25,8 @@ void CTraceBase::OpenLog(const char*) {
     if (m_pLogFile)
         return;
     try {
-        const LogPolicy policy = ReadLogPolicy(kPolicyKey, ExpandLogPath(kDefaultPath));
+        const LogPolicy policy = ReadLogPolicy(
+            policy::kUpdaterTraceLevel, policy::kUpdaterTraceFile, ExpandLogPath(kDefaultPath));
         if (policy.level == 0)
             return;
         m_pLogFile = new CLogFile(policy.path);

@@ -15,7 +15,6 @@ namespace {
 
 const char kAppPathsKey[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\OmbletPlus.exe";
-const char kLogPolicyKey[] = "SOFTWARE\\Tav\\TavWebOmblet";
 // Below the user's own local application data.
 const char kDefaultLogName[] = "\\Tav\\TavWebOmblet.log";
 const char kLogSource[] = "CTavWebOmbletCtrl";
@@ -39,7 +38,8 @@ COmbletClient::COmbletClient() {
     std::memset(m_szSystemDir, 0, sizeof(m_szSystemDir));
     ::GetSystemDirectoryA(m_szSystemDir, sizeof(m_szSystemDir));
     try {
-        const LogPolicy policy = ReadLogPolicy(kLogPolicyKey, DefaultLogPath());
+        const LogPolicy policy =
+            ReadLogPolicy(policy::kControlTraceLevel, policy::kControlTraceFile, DefaultLogPath());
         if (policy.level != 0) {
             // An administrator's file is used where it is: the user makes
             // no folder for it.

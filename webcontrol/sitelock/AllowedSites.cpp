@@ -7,9 +7,6 @@
 
 namespace {
 
-const char kAllowedSitesKey[] = "SOFTWARE\\Tav\\TavWebOmblet";
-const wchar_t kAllowedSitesValue[] = L"AllowedSites";
-
 // Rules and host names are ASCII; anything else never matches, so it is
 // dropped here rather than narrowed into a look-alike.
 bool Ascii(const wchar_t* text, size_t length, std::string& out) {
@@ -70,7 +67,7 @@ bool CrackPageUrl(const std::wstring& url, PageAddress& page) {
 bool CAllowedSites::Load() {
     m_rules.clear();
     std::vector<std::wstring> entries;
-    const LONG rc = CMachinePolicy(kAllowedSitesKey).ReadList(kAllowedSitesValue, entries);
+    const LONG rc = ReadPolicyList(policy::kAllowedSites, entries);
     if (rc == ERROR_FILE_NOT_FOUND)
         return false;
     // A value that cannot be read, or of another type than a list of

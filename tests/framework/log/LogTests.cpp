@@ -115,4 +115,25 @@ TEST(LogFileTest, LeadByteBeforeALineBreakStaysOnOneLine) {
               std::vector<std::string>{"LogTest 1   2025-01-01 00:00:00.000 1 1 CAULMgr 1 forged"});
 }
 
+// Group Policy writes the native registry view, a package the 32-bit one:
+// the first holds, else the second; Disabled (level 0 there) turns off a
+// level the package wrote. Fault: values set by policy never read on 64-bit
+// Windows.
+TEST(LogPolicyTest, GroupPolicysViewBeforeThePackagesOne) {
+    const std::string dir = testenv::NewDir("policy");
+    const char key[] = "SOFTWARE\\Tav\\LogPolicyTest";
+    const PolicyValue level = {key, "TraceLevel", PolicyType::Dword};
+    const PolicyValue file = {key, "TraceFile", PolicyType::Text};
+    LogPolicyValues package(key, 3, dir + "\\package.log");
+    EXPECT_EQ(dir + "\\package.log", ReadLogPolicy(level, file, "").path);
+    {
+        LogPolicyValues group(key, 2, dir + "\\group.log", KEY_WOW64_64KEY);
+        const LogPolicy policy = ReadLogPolicy(level, file, "");
+        EXPECT_EQ(2, policy.level);
+        EXPECT_EQ(dir + "\\group.log", policy.path);
+    }
+    LogPolicyValues disabled(key, 0, "", KEY_WOW64_64KEY);
+    EXPECT_EQ(0, ReadLogPolicy(level, file, "").level);
+}
+
 } // namespace
