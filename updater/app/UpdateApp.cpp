@@ -1,13 +1,27 @@
 #include "UpdateApp.h"
 
+#include "CommandLine.h"
 #include "ModuleStart.h"
+#include "TaskSchedule.h"
 #include "UpdateDlg.h"
 #include "resource.h"
+
+#include <cstdlib>
 
 CUpdateApp theApp;
 
 BOOL CUpdateApp::InitInstance() {
     RestrictLibrarySearch();
+    const UpdateCommandLine line = ParseCommandLine(__argc, __argv);
+    if (line.command == UpdateCommand::Schedule || line.command == UpdateCommand::Unschedule ||
+        line.command == UpdateCommand::Refused) {
+        // No window and no pass: the task is set or removed, 0 or 1 said.
+        CTaskSchedule schedule;
+        const int ok = line.command == UpdateCommand::Unschedule ? schedule.Remove()
+                                                                 : schedule.Register(line);
+        m_nExitCode = ok ? 0 : 1;
+        return FALSE;
+    }
     if (!AfxSocketInit(nullptr)) {
         AfxMessageBox(IDS_SOCKETS_INIT_FAILED);
         m_nExitCode = EXIT_NOT_STARTED;

@@ -1,0 +1,47 @@
+// The scheduled task set and removed by TavUpdate.exe through the Task
+// Scheduler. Wine's keeps only the settings and the description of a
+// definition (not its triggers, account or command, which ScheduleTests
+// check in the text handed over), so these tell that ours went in.
+#include "Fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+
+std::string TaskFile() {
+    char system[MAX_PATH] = {};
+    ::GetSystemDirectoryA(system, MAX_PATH);
+    return std::string(system) + "\\Tasks\\TavUpdate";
+}
+
+int RunUpdater(const std::string& arguments) {
+    return testenv::RunProcess("\"" + testenv::BinDir() + "\\TavUpdate.exe\" " + arguments);
+}
+
+// Faults: no task, or one not of our definition; a refused time exiting 0
+// or untraced; /unschedule leaving the task, or failing when there is none.
+TEST(TaskScheduleTest, ScheduleRegistersUnscheduleRemoves) {
+    const std::string dir = testenv::NewDir("task");
+    LogPolicyValues log("SOFTWARE\\Tav\\TavUpdate", 1, dir + "\\task.log");
+    ASSERT_EQ(0, RunUpdater("\"" + dir + "\\TavUpdateInfo.ini\" /Schedule 04:30 /DELAY 2"));
+    const std::string task = testenv::ReadFile(TaskFile());
+    for (const char* part : {"<Description>TavUpdate: unattended update passes</Description>",
+                             "<DisallowStartIfOnBatteries>false</DisallowStartIfOnBatteries>",
+                             "<StartWhenAvailable>true</StartWhenAvailable>",
+                             "<ExecutionTimeLimit>PT1H</ExecutionTimeLimit>", "<Exec"})
+        EXPECT_NE(std::string::npos, task.find(part)) << part << "\n" << task;
+
+    EXPECT_EQ(1, RunUpdater("\"" + dir + "\\TavUpdateInfo.ini\" /schedule 24:00"));
+    const std::vector<std::string> entries = testenv::LogEntries(dir + "\\task.log");
+    EXPECT_EQ(1, std::count_if(entries.begin(), entries.end(), [](const std::string& e) {
+                  return e.rfind("CTaskSchedule 1 Register : ERROR", 0) == 0;
+              }));
+
+    EXPECT_EQ(0, RunUpdater("\"" + dir + "\\TavUpdateInfo.ini\" /UnSchedule"));
+    EXPECT_FALSE(testenv::FileExists(TaskFile()));
+    EXPECT_EQ(0, RunUpdater("\"" + dir + "\\TavUpdateInfo.ini\" /unschedule"));
+}
+
+} // namespace
