@@ -50,8 +50,10 @@ bool IsPassingHold(DWORD error) {
 
 Win32Result HoldFile(const std::wstring& path, DWORD extraAccess, unique_hfile& held) {
     return RetryWhileHeld([&] {
+        // A hold that renames the file writes its renames through.
+        const DWORD through = (extraAccess & DELETE) ? FILE_FLAG_WRITE_THROUGH : 0;
         held.reset(::CreateFileW(path.c_str(), GENERIC_READ | extraAccess, FILE_SHARE_READ, nullptr,
-                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN | through, nullptr));
         return held ? Win32Result() : Win32Result::Failed("CreateFile");
     });
 }

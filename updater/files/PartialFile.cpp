@@ -3,6 +3,7 @@
 #include "HeldFile.h"
 #include "KeptPartial.h"
 #include "LocalFolder.h"
+#include "SwapJournal.h"
 #include "Widen.h"
 
 #include <cwchar>
@@ -70,8 +71,9 @@ std::wstring PartName() {
 }
 
 Win32Result Move(const std::wstring& from, const std::wstring& to) {
-    return ::MoveFileExW(from.c_str(), to.c_str(), 0) ? Win32Result()
-                                                      : Win32Result::Failed("MoveFileEx");
+    return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)
+               ? Win32Result()
+               : Win32Result::Failed("MoveFileEx");
 }
 
 void SweepFolder(const std::wstring& folder) {
@@ -98,7 +100,7 @@ void SweepFolder(const std::wstring& folder) {
         const std::wstring target = folder + name.substr(0, mark);
         // A program may still run it: then it stays for another pass.
         if (::GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES)
-            ::MoveFileExW(aside.c_str(), target.c_str(), 0);
+            Move(aside, target);
         else
             ::DeleteFileW(aside.c_str());
     }
@@ -226,6 +228,7 @@ void CPartialFile::Swap(CPartialFile& other) {
     m_strPath.swap(other.m_strPath);
     m_strAside.swap(other.m_strAside);
     std::swap(m_bSwapped, other.m_bSwapped);
+    std::swap(m_entry, other.m_entry);
     m_strKeptKey.swap(other.m_strKeptKey);
     std::swap(m_nTakenOver, other.m_nTakenOver);
 }
@@ -285,7 +288,25 @@ Win32Result CPartialFile::Close() {
     if (!closed.Ok())
         return closed;
     // From here on what is read back through the hold is what goes in.
-    return HoldFile(m_strPath, DELETE, m_held);
+    const Win32Result held = HoldFile(m_strPath, DELETE, m_held);
+    if (!held.Ok())
+        return held;
+    // The name the installed file will get aside, known before a journal
+    // names it.
+    const std::wstring name = m_strTarget.substr(m_strTarget.rfind(L'\\') + 1);
+    wchar_t mark[64];
+    std::swprintf(mark, 64, L".TavUpdate.%lx.%lx.old", ::GetCurrentProcessId(), NextNumber());
+    m_entry = SwapEntry();
+    m_entry.target = m_strTarget;
+    m_entry.aside = FolderOf(m_strTarget) + name + mark;
+    m_entry.partial = m_strPath;
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (::GetFileInformationByHandle(m_held.get(), &info)) {
+        m_entry.volume = info.dwVolumeSerialNumber;
+        m_entry.index =
+            (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    }
+    return Win32Result();
 }
 
 Win32Result CPartialFile::SwapIn() {
@@ -293,10 +314,7 @@ Win32Result CPartialFile::SwapIn() {
         return Win32Result::Failed("SwapIn", ERROR_INVALID_HANDLE);
     const DWORD attributes = ::GetFileAttributesW(m_strTarget.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES) {
-        const std::wstring name = m_strTarget.substr(m_strTarget.rfind(L'\\') + 1);
-        wchar_t mark[64];
-        std::swprintf(mark, 64, L".TavUpdate.%lx.%lx.old", ::GetCurrentProcessId(), NextNumber());
-        const std::wstring aside = FolderOf(m_strTarget) + name + mark;
+        const std::wstring& aside = m_entry.aside;
         LiveAsides().Add(aside);
         const Win32Result moved = RetryWhileHeld([&] { return Move(m_strTarget, aside); });
         if (!moved.Ok()) {
@@ -304,6 +322,7 @@ Win32Result CPartialFile::SwapIn() {
             return moved;
         }
         m_strAside = aside;
+        EndAtTestStep("aside");
     }
     const Win32Result renamed = RenameHeld(m_held.get(), m_strTarget);
     if (!renamed.Ok()) {
@@ -316,6 +335,7 @@ Win32Result CPartialFile::SwapIn() {
         return renamed;
     }
     m_bSwapped = true;
+    EndAtTestStep("swap");
     // Not every platform's rename carries the attributes over.
     if (attributes != INVALID_FILE_ATTRIBUTES &&
         ::GetFileAttributesW(m_strTarget.c_str()) != attributes)
@@ -355,12 +375,12 @@ void CPartialFile::DropAside() {
 }
 
 Win32Result CPartialFile::Commit() {
-    Win32Result result = Close();
-    if (result.Ok())
-        result = SwapIn();
-    if (result.Ok())
-        DropAside();
-    return result;
+    const Win32Result closed = Close();
+    if (!closed.Ok())
+        return closed;
+    size_t failedAt = 0;
+    std::vector<std::pair<size_t, Win32Result>> notBack;
+    return SwapInAll({this}, failedAt, notBack);
 }
 
 void SweepLeftovers(const std::string& target) {

@@ -7,6 +7,7 @@
 // is running can be replaced; the aside copy stays until the swap is final.
 
 #include "KeptPartial.h"
+#include "SwapJournal.h"
 #include "UniqueHandle.h"
 #include "Win32Result.h"
 
@@ -51,16 +52,20 @@ public:
     Win32Result Close();
     // The held file, to read back what was written.
     HANDLE Held() const { return m_held.get(); }
+    // What a journal of the swap names for this file, once it is closed.
+    const SwapEntry& JournalEntry() const { return m_entry; }
 
     // The installed file aside, this one into its place (through the hold),
-    // the installed file's attributes kept.
+    // the installed file's attributes kept. The renames are written through.
     Win32Result SwapIn();
     // Undoes SwapIn: this one out again, the installed file back.
     Win32Result PutBack();
+    // The installed file is aside (a swap not put back whole).
+    bool HasAside() const { return !m_strAside.empty(); }
     // The swap is final: the aside copy is deleted, at restart where a program
     // still runs it (where the updater may ask for that), else by a later pass.
     void DropAside();
-    // Close, SwapIn and DropAside: one module on its own.
+    // Close, then SwapInAll of this file alone: one module on its own.
     Win32Result Commit();
     // Gives up the hold; the file stays where it is.
     unique_hfile ReleaseHold() { return std::move(m_held); }
@@ -76,6 +81,7 @@ private:
     std::wstring m_strTarget; // full path
     std::wstring m_strPath;   // full path of the partial file, while it exists
     std::wstring m_strAside;  // full path of the installed file set aside
+    SwapEntry m_entry;        // set by Close
     bool m_bSwapped = false;
     std::string m_strKeptKey; // set by OpenKept
     unsigned long long m_nTakenOver = 0;
