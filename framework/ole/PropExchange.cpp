@@ -61,7 +61,6 @@ bool PX_Version(CPropExchange* pPX, DWORD& version, DWORD defaultVersion, bool b
             return pPX->Fail(E_FAIL);
         version = found;
     }
-    pPX->m_version = found;
     return true;
 }
 

@@ -12,8 +12,6 @@ public:
     virtual ~CPropExchange() = default;
 
     bool IsLoading() const { return m_loading; }
-    // The version found on load (or the one written on save).
-    DWORD GetVersion() const { return m_version; }
     // First failure of the exchange, S_OK when none.
     HRESULT Result() const { return m_hr; }
 
@@ -27,7 +25,6 @@ protected:
         return false;
     }
     bool m_loading;
-    DWORD m_version = 0;
     HRESULT m_hr = S_OK;
 
     friend bool PX_Version(CPropExchange* pPX, DWORD& version, DWORD defaultVersion, bool bConvert);

@@ -23,8 +23,6 @@ public:
     virtual int ExitInstance();
     // TRUE: the message was handled here and is not dispatched.
     virtual BOOL PreTranslateMessage(MSG* pMsg);
-    // Bound to ID_HELP; this program has no help file.
-    void OnHelp() {}
     // Kept for the start-up sequence of the class library; the platform draws
     // three-dimensional controls by itself.
     BOOL Enable3dControls() { return TRUE; }

@@ -16,7 +16,6 @@ public:
     HWND GetSafeHwnd() const { return m_hWnd; }
     // True while the window exists; the engine skips controls whose window is gone.
     bool HasWindow() const { return m_hWnd && ::IsWindow(m_hWnd); }
-    void Attach(HWND hWnd) { m_hWnd = hWnd; }
     // Binds to the dialog's control with this ID (DDX_Control).
     bool BindToItem(HWND hDialog, int id) {
         m_hWnd = ::GetDlgItem(hDialog, id);
@@ -24,13 +23,6 @@ public:
     }
 
     void SetWindowText(const std::string& text) { ::SetWindowTextA(m_hWnd, text.c_str()); }
-    std::string GetWindowText() const {
-        int n = ::GetWindowTextLengthA(m_hWnd);
-        std::string text(n + 1, '\0');
-        n = ::GetWindowTextA(m_hWnd, &text[0], n + 1);
-        text.resize(n > 0 ? n : 0);
-        return text;
-    }
     LRESULT SendMessage(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) const {
         return ::SendMessageA(m_hWnd, msg, wParam, lParam);
     }

@@ -23,8 +23,6 @@ public:
     // The policy names the file; the name given is not used.
     void OpenLog(const char* fileName);
 
-    const char* ClassName() const { return m_szClassName; }
-
 protected:
     char m_szClassName[20];
     int m_nTraceLevel;
