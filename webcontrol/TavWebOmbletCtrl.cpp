@@ -163,14 +163,15 @@ long CTavWebOmbletCtrl::CallMethod(const CDispatchEntry& entry, const char* cons
     long result = 0;
     if (IsCallerAllowed(refusal))
         result = entry.call(*this, args);
-    else if (Logs(LOG_ERROR))
-        Log(LOG_ERROR, "%s : ERROR, refused: %s", NarrowAnsi(entry.name).c_str(), refusal.c_str());
-    if (Logs(LOG_INFO)) {
+    else if (Logs(TRACE_ERROR))
+        Log(TRACE_ERROR, "%s : ERROR, refused: %s", NarrowAnsi(entry.name).c_str(),
+            refusal.c_str());
+    if (Logs(TRACE_INFO)) {
         const std::string call = CallText(entry, args);
         if (entry.hasResult)
-            Log(LOG_INFO, "%s = %ld", call.c_str(), result);
+            Log(TRACE_INFO, "%s = %ld", call.c_str(), result);
         else
-            Log(LOG_INFO, "%s", call.c_str());
+            Log(TRACE_INFO, "%s", call.c_str());
     }
     return result;
 }

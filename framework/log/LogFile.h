@@ -6,11 +6,10 @@
 
 #include "LogFolder.h"
 #include "PolicyValues.h"
+#include "TraceLevel.h"
 #include "UniqueHandle.h"
 
 #include <string>
-
-enum { LOG_ERROR = 1, LOG_WARNING = 2, LOG_INFO = 3, LOG_DETAIL = 4 };
 
 // A deliverable's TraceLevel (REG_DWORD, 1 to 4) and TraceFile (REG_SZ or
 // REG_EXPAND_SZ, a full path; environment variables are expanded in both, as

@@ -5,6 +5,8 @@
 // opens the one file both classes append to, and Trace writes the calls up
 // to that level. Without it no file is created and no text is formatted.
 
+#include "TraceLevel.h"
+
 #include <cstdarg>
 
 class CLogFile;
@@ -28,6 +30,3 @@ protected:
     int m_nTraceLevel;
     CLogFile* m_pLogFile; // owned; null without a log
 };
-
-// Trace levels.
-enum { TRACE_ERROR = 1, TRACE_WARNING = 2, TRACE_INFO = 3, TRACE_DETAIL = 4 };

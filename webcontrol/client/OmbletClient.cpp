@@ -74,7 +74,7 @@ void COmbletClient::Launch(const char* caller, const std::string& program,
         ::ShellExecuteA(nullptr, nullptr, // default verb
                         program.c_str(), parameters.c_str(), nullptr, SW_SHOWNORMAL));
     if (code <= 32)
-        Log(LOG_ERROR, "%s : ERROR, ShellExecute(%s) failed, code %d", caller, program.c_str(),
+        Log(TRACE_ERROR, "%s : ERROR, ShellExecute(%s) failed, code %d", caller, program.c_str(),
             static_cast<int>(code));
 }
 
@@ -105,7 +105,7 @@ void COmbletClient::InstallClient() {
 void COmbletClient::StartClient(const char* id, const char* name, const char* password) {
     std::string program;
     if (!CanStartWith(id, name, password))
-        Log(LOG_ERROR, "StartClient : ERROR, a login value would end its argument early");
+        Log(TRACE_ERROR, "StartClient : ERROR, a login value would end its argument early");
     else if (ClientProgram(program))
         Launch("StartClient", program, BuildStartCommand(id, name, password));
     StoreLogin(id, name, password);
@@ -120,7 +120,7 @@ void COmbletClient::StopClient() {
 void COmbletClient::JoinConference(const char* key) {
     std::string program;
     if (!IsBareArgumentSafe(key))
-        Log(LOG_ERROR, "JoinConference : ERROR, the key would end its argument early");
+        Log(TRACE_ERROR, "JoinConference : ERROR, the key would end its argument early");
     else if (ClientProgram(program))
         Launch("JoinConference", program, BuildJoinCommand(key));
 }
@@ -147,7 +147,7 @@ bool COmbletClient::EnsureClientRunning() {
             return true;
         }
     }
-    Log(LOG_ERROR, "EnsureClientRunning : ERROR, no window \"%s\" after the start",
+    Log(TRACE_ERROR, "EnsureClientRunning : ERROR, no window \"%s\" after the start",
         kClientWindowTitle);
     return false;
 }
@@ -155,7 +155,7 @@ bool COmbletClient::EnsureClientRunning() {
 long COmbletClient::SendToClient(unsigned long code, const std::string& payload) {
     HWND client = FindClientWindow();
     if (!client) {
-        Log(LOG_ERROR, "SendToClient(%lu) : ERROR, no window \"%s\"", code, kClientWindowTitle);
+        Log(TRACE_ERROR, "SendToClient(%lu) : ERROR, no window \"%s\"", code, kClientWindowTitle);
         return 0;
     }
     COPYDATASTRUCT data = {};
@@ -167,7 +167,7 @@ long COmbletClient::SendToClient(unsigned long code, const std::string& payload)
     DWORD_PTR answer = 0;
     if (!::SendMessageTimeoutA(client, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
                                SMTO_NORMAL | SMTO_ABORTIFHUNG, kSendTimeoutMs, &answer)) {
-        Log(LOG_ERROR, "SendToClient(%lu) : ERROR, the window did not take it, EC=%d", code,
+        Log(TRACE_ERROR, "SendToClient(%lu) : ERROR, the window did not take it, EC=%d", code,
             static_cast<int>(::GetLastError()));
         return 0;
     }
@@ -241,7 +241,7 @@ bool COmbletClient::ClientProgram(std::string& program) {
     program = m_strClientDir + kClientProgram;
     if (IsFullPath(program))
         return true;
-    Log(LOG_ERROR, "ClientProgram : ERROR, App Paths names no full path (folder \"%s\")",
+    Log(TRACE_ERROR, "ClientProgram : ERROR, App Paths names no full path (folder \"%s\")",
         m_strClientDir.c_str());
     return false;
 }
