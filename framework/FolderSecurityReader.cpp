@@ -42,21 +42,22 @@ std::string TrustedOwnAccount() {
     return SidText(info.user.User.Sid);
 }
 
-bool ReadFolderSecurity(HANDLE folder, FolderSecurity& security) {
+Win32Result ReadFolderSecurity(HANDLE folder, FolderSecurity& security) {
     PSID owner = nullptr;
     PACL acl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (::GetSecurityInfo(folder, SE_FILE_OBJECT,
-                          OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
-                          &acl, nullptr, &descriptor) != ERROR_SUCCESS)
-        return false;
+    const DWORD error = ::GetSecurityInfo(folder, SE_FILE_OBJECT,
+                                          OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                          &owner, nullptr, &acl, nullptr, &descriptor);
+    if (error != ERROR_SUCCESS)
+        return Win32Result::Failed("GetSecurityInfo", error);
     unique_hlocal owned(descriptor);
     security.owner = SidText(owner);
     security.hasAccessList = acl != nullptr;
     for (DWORD i = 0; acl && i < acl->AceCount; ++i) {
         ACE_HEADER* header = nullptr;
         if (!::GetAce(acl, i, reinterpret_cast<void**>(&header)))
-            return false;
+            return Win32Result::Failed("GetAce");
         FolderAccessEntry entry;
         entry.inheritOnly = (header->AceFlags & INHERIT_ONLY_ACE) != 0;
         switch (header->AceType) {
@@ -81,5 +82,5 @@ bool ReadFolderSecurity(HANDLE folder, FolderSecurity& security) {
         }
         security.entries.push_back(entry);
     }
-    return true;
+    return Win32Result();
 }

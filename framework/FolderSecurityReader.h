@@ -3,6 +3,7 @@
 // an open folder's owner and access list, and the account this process runs as.
 
 #include "FolderSecurity.h"
+#include "Win32Result.h"
 
 #include <windows.h>
 
@@ -13,5 +14,5 @@
 std::string TrustedOwnAccount();
 
 // The owner and the entries of the folder's access list (opened with
-// READ_CONTROL); false when they cannot be read.
-bool ReadFolderSecurity(HANDLE folder, FolderSecurity& security);
+// READ_CONTROL).
+Win32Result ReadFolderSecurity(HANDLE folder, FolderSecurity& security);

@@ -129,43 +129,40 @@ HRESULT CTavWebOmbletCtrl::UpdateRegistry(const COleObjectFactory& factory, BOOL
                                       kTavWebOmbletMiscStatus, kTypeLibID, kVerMajor, kVerMinor);
 }
 
-bool CTavWebOmbletCtrl::IsCallerAllowed(std::string& refusal) const {
+Refusal CTavWebOmbletCtrl::IsCallerAllowed() const {
     if (!IsSafeForUntrustedCaller())
-        return true;
+        return Refusal();
     CAllowedSites sites;
     if (!sites.Load())
-        return true;
+        return Refusal();
     // Every address the sites give must be on a listed site: the control's
     // own document, so a frame of another site inside a listed page gets
     // nothing; the browser's top-level page, so a listed page framed by
     // another site gets nothing either; and the container's name for it.
     std::vector<PageUrl> urls;
-    if (!GetPageUrls(urls) || urls.empty()) {
-        refusal = "the page's address is unknown";
-        return false;
-    }
+    if (!GetPageUrls(urls) || urls.empty())
+        return Refusal::Because("the page's address is unknown");
     for (const PageUrl& page : urls) {
-        if (!sites.Allows(page.url)) {
-            // The first address found is the page, whichever told it.
-            refusal = (page.topLevel && &page != &urls.front() ? "top-level page " : "page ") +
-                      NarrowAnsi(WithoutUserInfo(page.url)) + " is not on an allowed site";
-            return false;
-        }
+        // The first address found is the page, whichever told it.
+        if (!sites.Allows(page.url))
+            return Refusal::Because(
+                (page.topLevel && &page != &urls.front() ? "top-level page " : "page ") +
+                NarrowAnsi(WithoutUserInfo(page.url)) + " is not on an allowed site");
     }
-    return true;
+    return Refusal();
 }
 
 long CTavWebOmbletCtrl::CallMethod(const CDispatchEntry& entry, const char* const* args) {
     // Decided afresh on every call, since the page can navigate. A refused
     // call does nothing: no start, no message, no stored login, and 0 for a
     // result.
-    std::string refusal;
+    const Refusal refusal = IsCallerAllowed();
     long result = 0;
-    if (IsCallerAllowed(refusal))
+    if (refusal.Ok())
         result = entry.call(*this, args);
     else if (Logs(TRACE_ERROR))
         Log(TRACE_ERROR, "%s : ERROR, refused: %s", NarrowAnsi(entry.name).c_str(),
-            refusal.c_str());
+            refusal.Reason().c_str());
     if (Logs(TRACE_INFO)) {
         const std::string call = CallText(entry, args);
         if (entry.hasResult)

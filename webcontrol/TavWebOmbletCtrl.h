@@ -5,6 +5,7 @@
 #include "OleControl.h"
 #include "OleObjectFactory.h"
 #include "OmbletClient.h"
+#include "Refusal.h"
 
 class CTavWebOmbletCtrl : public COleControl, public COmbletClient {
 public:
@@ -18,7 +19,7 @@ public:
     // in a browser only when it, and the top-level page around it, lie on
     // sites the deployment lists, if it lists any; a host that runs with the
     // user's own rights always. A refusal says which page it judged.
-    bool IsCallerAllowed(std::string& refusal) const;
+    Refusal IsCallerAllowed() const;
 
     // IPersist
     HRESULT STDMETHODCALLTYPE GetClassID(CLSID* pClsid) override;

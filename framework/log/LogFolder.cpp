@@ -56,7 +56,7 @@ FolderChain HoldLogFolders(const std::string& file, LogFolders making, bool elev
             BY_HANDLE_FILE_INFORMATION info = {};
             FolderSecurity security;
             if (!::GetFileInformationByHandle(handle.get(), &info) ||
-                !ReadFolderSecurity(handle.get(), security))
+                !ReadFolderSecurity(handle.get(), security).Ok())
                 return FolderChain::Failed;
             if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
                 (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||

@@ -114,7 +114,7 @@ private:
         facts.trustedRealFolder = ::GetFileInformationByHandle(handle.get(), &info) &&
                                   (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
                                   !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-                                  ReadFolderSecurity(handle.get(), security) &&
+                                  ReadFolderSecurity(handle.get(), security).Ok() &&
                                   IsTrustedOwner(security.owner, m_self);
         facts.writableByOthers = !facts.trustedRealFolder || IsWritableByOthers(security, m_self);
         m_held.push_back(std::move(handle));
