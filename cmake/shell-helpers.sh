@@ -15,6 +15,24 @@ read_windows_arch() {
     esac
 }
 
+# Configures the native build (build/native: the pure logic under the
+# sanitizers, and tavpublish).
+configure_native_build() {
+    local root
+    root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+    cmake -S "$root" -B "$root/build/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
+}
+
+# Configures the native build and builds tavpublish in it. Sets tavpublish
+# (the program's path).
+build_tavpublish() {
+    local root
+    root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+    configure_native_build
+    cmake --build "$root/build/native" --target tavpublish >/dev/null
+    tavpublish=$root/build/native/bin/tavpublish
+}
+
 # Configures the Windows build folder given (default: windows_build) for
 # windows_arch, with the shipped build's flags and the tests.
 configure_windows_build() {

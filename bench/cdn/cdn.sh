@@ -25,9 +25,7 @@ desktops=4
 modules=8
 
 bench_begin cdn TavUpdate
-cmake -S "$root" -B "$root/build/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
-cmake --build "$root/build/native" --target tavpublish >/dev/null
-tavpublish=$root/build/native/bin/tavpublish
+build_tavpublish
 chmod 755 "$work" # varnish's worker runs as its own user
 mkdir -p "$work/origin"
 bench_servers "$work/origin" "$work/nginx/origin.log"

@@ -16,9 +16,7 @@ runs=${BENCH_RUNS:-5}
 count=50
 
 bench_begin release TavUpdate
-cmake -S "$root" -B "$root/build/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
-cmake --build "$root/build/native" --target tavpublish >/dev/null
-tavpublish=$root/build/native/bin/tavpublish
+build_tavpublish
 
 mkdir -p "$work/www/m" "$work/local"
 : >"$work/listing"
