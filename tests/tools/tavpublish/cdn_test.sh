@@ -29,10 +29,7 @@ finish() {
 trap finish EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-[ -f "$root/build/native/CMakeCache.txt" ] ||
-    cmake -S "$root" -B "$root/build/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
-cmake --build "$root/build/native" --target tavpublish >/dev/null
-tavpublish=$root/build/native/bin/tavpublish
+build_tavpublish
 
 mkdir -p "$work/origin" "$work/release/app" "$work/local"
 start_nginx "$work/nginx" "$work/origin"
