@@ -20,9 +20,7 @@ cut=$((${BENCH_CUT_MB:-20} * 1000000))
 most=${BENCH_MOST_PASSES:-12}
 
 bench_begin flaky-release TavUpdate
-cmake -S "$root" -B "$root/build/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
-cmake --build "$root/build/native" --target tavpublish >/dev/null
-tavpublish=$root/build/native/bin/tavpublish
+build_tavpublish
 mkdir -p "$work/www" "$work/local"
 : >"$work/listing"
 for m in a b; do
