@@ -140,8 +140,8 @@ LogPolicyValues::LogPolicyValues(const std::string& key, DWORD level, const std:
                                  REGSAM view)
     : key(key), view(view) {
     unique_hkey k;
-    ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0,
-                      KEY_SET_VALUE | view, nullptr, k.put(), nullptr);
+    ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view, nullptr,
+                      k.put(), nullptr);
     ::RegSetValueExA(k.get(), "TraceLevel", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&level),
                      sizeof(level));
     ::RegSetValueExA(k.get(), "TraceFile", 0, REG_EXPAND_SZ,
