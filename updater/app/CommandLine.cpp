@@ -28,8 +28,8 @@ bool SmallNumber(const std::string& text, int& value) {
 bool ParseTime(const std::string& text, int& hour, int& minute) {
     const size_t colon = text.find(':');
     return colon != std::string::npos && text.size() - colon == 3 &&
-           SmallNumber(text.substr(0, colon), hour) && SmallNumber(text.substr(colon + 1), minute) &&
-           hour < 24 && minute < 60;
+           SmallNumber(text.substr(0, colon), hour) &&
+           SmallNumber(text.substr(colon + 1), minute) && hour < 24 && minute < 60;
 }
 
 } // namespace
@@ -51,9 +51,9 @@ UpdateCommandLine ParseCommandLine(int argc, const char* const* argv) {
         if (i < argc && !SameWord(argv[i], "/delay") &&
             !ParseTime(argv[i++], line.hour, line.minute))
             line.command = UpdateCommand::Refused;
-        if (i < argc && (!SameWord(argv[i++], "/delay") || i == argc ||
-                         !SmallNumber(argv[i++], line.delayHours) ||
-                         line.delayHours > kMaxDelayHours))
+        if (i < argc &&
+            (!SameWord(argv[i++], "/delay") || i == argc ||
+             !SmallNumber(argv[i++], line.delayHours) || line.delayHours > kMaxDelayHours))
             line.command = UpdateCommand::Refused;
         if (i < argc)
             line.command = UpdateCommand::Refused;

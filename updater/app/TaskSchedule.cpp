@@ -51,7 +51,7 @@ VARIANT NoValue() {
 
 // The service of this machine, connected as the caller.
 HRESULT ConnectService(com_ptr<ITaskService>& service, com_ptr<ITaskFolder>& root,
-                              const char*& failed) {
+                       const char*& failed) {
     // The service acts as its caller, which the default level (identify)
     // would not let it; a second call in the process changes nothing.
     ::CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_PKT_PRIVACY,
@@ -62,7 +62,8 @@ HRESULT ConnectService(com_ptr<ITaskService>& service, com_ptr<ITaskFolder>& roo
     if (FAILED(hr))
         return hr;
     failed = "ITaskService::Connect";
-    hr = service->Connect(NoValue(), NoValue(), NoValue(), NoValue()); // this machine, as the caller
+    hr =
+        service->Connect(NoValue(), NoValue(), NoValue(), NoValue()); // this machine, as the caller
     if (FAILED(hr))
         return hr;
     failed = "ITaskService::GetFolder";
@@ -156,7 +157,8 @@ int CTaskSchedule::Remove() {
             hr = S_OK;
     }
     if (FAILED(hr)) {
-        Trace(TRACE_ERROR, "Remove : ERROR, %s, EC=0x%08lX", failed, static_cast<unsigned long>(hr));
+        Trace(TRACE_ERROR, "Remove : ERROR, %s, EC=0x%08lX", failed,
+              static_cast<unsigned long>(hr));
         return 0;
     }
     Trace(TRACE_INFO, "Remove : task TavUpdate removed");

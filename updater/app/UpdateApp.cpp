@@ -17,8 +17,8 @@ BOOL CUpdateApp::InitInstance() {
         line.command == UpdateCommand::Refused) {
         // No window and no pass: the task is set or removed, 0 or 1 said.
         CTaskSchedule schedule;
-        const int ok = line.command == UpdateCommand::Unschedule ? schedule.Remove()
-                                                                 : schedule.Register(line);
+        const int ok =
+            line.command == UpdateCommand::Unschedule ? schedule.Remove() : schedule.Register(line);
         m_nExitCode = ok ? 0 : 1;
         return FALSE;
     }
