@@ -1,5 +1,5 @@
-// The update pass: one worker thread drives the window's engine through its
-// stages and closes the window when it is done.
+// The update pass: one worker thread has the window's engine run its pass on
+// the window and closes the window when it is done.
 #include "UpdateDlg.h"
 
 #include <cstdlib>
@@ -34,48 +34,11 @@ DWORD WINAPI UpdateThreadProc(LPVOID pParam) {
 }
 
 int CUpdateDlg::RunUpdate() {
-    std::string path;
+    PassOptions options;
     if (__argc >= 2)
-        path = __argv[1];
-
-    m_manager.AttachView(this);
-
-    // The first stage that fails names the pass's exit code.
-    int exitCode = EXIT_PASS_OK;
-    const auto failedAs = [&exitCode](int ok, PassExitCode code) {
-        if (!ok && exitCode == EXIT_PASS_OK)
-            exitCode = code;
-        return ok;
-    };
-    int ok = failedAs(m_manager.LoadConfig(path), EXIT_NO_CONFIG);
-    if (ok)
-        ok = failedAs(m_manager.BeginPass(), EXIT_OTHER_PASS);
-    if (ok)
-        ok = failedAs(m_manager.ConnectServer(), EXIT_NO_SERVER);
-    ::Sleep(100);
-    if (ok) {
-        ok = m_manager.GetVersionInfo();
-        // Over HTTP an unreachable server shows only now.
-        failedAs(ok, m_manager.ServerAnswered() ? EXIT_NO_LIST : EXIT_NO_SERVER);
-    }
-    ::Sleep(100);
-    if (ok)
-        ok = failedAs(m_manager.ParseVersionInfo(), EXIT_NO_LIST);
-    ::Sleep(100);
-    if (ok)
-        ok = failedAs(m_manager.CompareVersionInfo(), EXIT_NO_LIST);
-    ::Sleep(100);
-    if (ok && m_manager.CountModulesToUpdate() >= 1) {
-        m_manager.DownloadNewFiles();
-        m_manager.RegisterModule();
-    }
-    // The comparison can refuse a module too (its folder).
-    failedAs(m_manager.FailedModules() == 0, EXIT_MODULE_FAILED);
-    ::Sleep(100);
-    failedAs(m_manager.LaunchModule() && m_manager.FailedStarts() == 0, EXIT_LAUNCH_FAILED);
-    m_manager.EndPass();
-    ::Sleep(100);
-    m_nExitCode.store(exitCode);
+        options.configPath = __argv[1];
+    const PassOutcome outcome = m_manager.RunPass(options, this);
+    m_nExitCode.store(outcome.exitCode);
 
     // Once the pass is marked done the window may go at any moment: nothing
     // of it is touched after that.

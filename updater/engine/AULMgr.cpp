@@ -178,6 +178,8 @@ int CAULMgr::GetVersionInfo() {
         const int ok = FetchVersionInfo();
         // Over HTTP a server shows whether it can be reached only now.
         m_bServerAnswered = m_bServerAnswered || m_downloader.ServerAnswered();
+        if (ok)
+            m_outcome.server = m_servers[m_nServer];
         if (ok || m_nServer + 1 >= m_servers.size())
             return ok;
         Trace(TRACE_INFO, "GetVersionInfo : no usable list from %s, trying the next server",
@@ -285,14 +287,14 @@ int CAULMgr::CompareVersionInfo() {
             continue;
         }
         r.download = 0;
-        ++m_nFailedModules;
+        m_outcome.NoteModuleFailed("CompareVersionInfo");
         Trace(TRACE_ERROR,
               "CompareVersionInfo : Module[%2d] : %s : ERROR, folder not the administrators' : "
               "refused",
               static_cast<int>(i + 1), r.localFile.c_str());
     }
     if (m_pSignedPass && !m_pSignedPass->EndCompare(m_modules, refused.empty()))
-        ++m_nFailedModules;
+        m_outcome.NoteModuleFailed("CompareVersionInfo");
     return 1;
 }
 
@@ -357,8 +359,13 @@ int CAULMgr::DownloadNewFiles() {
         return 0;
     }
     if (m_pSignedPass) {
-        if (!m_pSignedPass->Install(m_modules))
-            ++m_nFailedModules;
+        unsigned long long bytes = 0;
+        if (m_pSignedPass->Install(m_modules, &bytes)) {
+            m_outcome.modulesFetched += CountModulesToUpdate();
+            m_outcome.bytesReceived += bytes;
+        } else {
+            m_outcome.NoteModuleFailed("DownloadNewFiles");
+        }
         return 1;
     }
     for (const auto& record : m_modules) {
@@ -366,7 +373,7 @@ int CAULMgr::DownloadNewFiles() {
         if (!r.download)
             continue;
         if (!AskModuleSize(*this, m_downloader, r)) {
-            ++m_nFailedModules;
+            m_outcome.NoteModuleFailed("DownloadNewFiles");
             continue;
         }
         // The module's bytes: the size announced, or those of a body that
@@ -375,10 +382,12 @@ int CAULMgr::DownloadNewFiles() {
         if (InstallModule(*this, m_downloader, r, &size)) {
             Trace(TRACE_INFO, "DownloadNewFiles : DownloadFile(%s->%s) OK . %llu Bytes",
                   r.remoteFile.c_str(), r.localFile.c_str(), size);
+            ++m_outcome.modulesFetched;
+            m_outcome.bytesReceived += size;
         } else {
             Trace(TRACE_ERROR, "DownloadNewFiles : DownloadFile(%s->%s) ERROR",
                   r.remoteFile.c_str(), r.localFile.c_str());
-            ++m_nFailedModules;
+            m_outcome.NoteModuleFailed("DownloadNewFiles");
         }
     }
     return 1;
@@ -394,14 +403,15 @@ int CAULMgr::RegisterModule() {
             continue;
         std::string path = r.localFile;
         if (m_pSignedPass && !m_pSignedPass->CheckedPath(i, r, "RegisterModule", path)) {
-            ++m_nFailedModules;
+            m_outcome.NoteModuleFailed("RegisterModule");
             continue;
         }
         if (_RegisterControl(path)) {
             Trace(TRACE_INFO, "RegisterModule : _RegisterControl(%s) OK", r.localFile.c_str());
+            ++m_outcome.modulesRegistered;
         } else {
             Trace(TRACE_ERROR, "RegisterModule : _RegisterControl(%s) ", r.localFile.c_str());
-            ++m_nFailedModules;
+            ++m_outcome.modulesFailed;
         }
     }
     return 1;
@@ -411,6 +421,7 @@ int CAULMgr::_RegisterControl(std::string path) {
     const Win32Result registered = RegisterServerIn(path);
     if (registered.Ok())
         return 1;
+    m_outcome.NoteFailure("RegisterModule", registered);
     Trace(TRACE_ERROR, "_RegisterControl : ERROR, %s(%s), EC=%d", registered.FailedCall(),
           path.c_str(), static_cast<int>(registered.Error()));
     return 0;
@@ -463,6 +474,7 @@ int CAULMgr::_ExecuteApp(std::string path, std::string arguments) {
     const Win32Result started = StartProgram(path, arguments);
     if (!started.Ok()) {
         ++m_nFailedStarts;
+        m_outcome.NoteFailure("LaunchModule", started);
         if (started.Error() == ERROR_NO_TOKEN)
             Trace(TRACE_ERROR,
                   "%s : ERROR, no desktop user's token to start it with: not started elevated",
@@ -472,5 +484,6 @@ int CAULMgr::_ExecuteApp(std::string path, std::string arguments) {
         return 0;
     }
     Trace(TRACE_INFO, "%s : CreateProcess ====> OK", path.c_str());
+    ++m_outcome.programsStarted;
     return 1;
 }

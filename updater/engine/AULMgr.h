@@ -6,6 +6,7 @@
 
 #include "ModuleOptions.h"
 #include "NetDownLoader.h"
+#include "PassOutcome.h"
 #include "PassLock.h"
 #include "ProgressThrottle.h"
 #include "SignedPass.h"
@@ -39,6 +40,11 @@ public:
     void SetStatus(int code);
     void ShowProgress(std::string name, DWORD total, DWORD done) override;
 
+    // One whole pass on the view: the stages in their order, 100 ms apart,
+    // the launch stage whatever came before; the next pass may begin once it
+    // returns. The view is kept until another is attached.
+    PassOutcome RunPass(const PassOptions& options, IUpdateView* view);
+
     int LoadConfig(std::string path);
     // One pass at a time on the machine: waits (showing the stage that read
     // the configuration) until no other pass runs, up to ten minutes; 0 when
@@ -60,12 +66,8 @@ public:
     int LaunchModule();
     int _ExecuteApp(std::string path, std::string arguments);
 
-    // What went wrong after the list was read, for the program's exit code:
-    // modules not installed or not registered, programs that did not start.
-    int FailedModules() const { return m_nFailedModules; }
-    int FailedStarts() const { return m_nFailedStarts; }
-    // Whether any server of the set answered in this pass.
-    bool ServerAnswered() const { return m_bServerAnswered; }
+    // Modules refused, not installed or not registered so far.
+    int FailedModules() const { return m_outcome.modulesFailed; }
 
     const UpdateConfig& Config() const { return m_config; }
     const ModuleList& Modules() const { return m_modules; }
@@ -105,6 +107,7 @@ private:
     std::vector<unique_hfile> m_heldFolders;
     // Present when the configuration names a signing key.
     std::unique_ptr<CSignedPass> m_pSignedPass;
-    int m_nFailedModules = 0;
+    // What the pass came to so far.
+    PassOutcome m_outcome;
     int m_nFailedStarts = 0;
 };

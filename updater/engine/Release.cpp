@@ -87,7 +87,8 @@ bool CRelease::CheckInstalled(size_t index, const ModuleRecord& r, std::string* 
     return true;
 }
 
-bool CRelease::Install(const ModuleList& modules) {
+bool CRelease::Install(const ModuleList& modules, unsigned long long* bytes) {
+    *bytes = 0;
     struct Staged {
         size_t index;
         std::unique_ptr<CPartialFile> file;
@@ -112,6 +113,7 @@ bool CRelease::Install(const ModuleList& modules) {
         m_trace.Trace(TRACE_INFO, "DownloadNewFiles : DownloadFile(%s->%s) OK . %llu Bytes",
                       r.remoteFile.c_str(), r.localFile.c_str(), size);
         staged.push_back({i, std::move(received)});
+        *bytes += size;
     }
     for (size_t k = 0; k < staged.size(); ++k) {
         const ModuleRecord& r = *modules[staged[k].index];

@@ -52,8 +52,9 @@ public:
     bool CheckInstalled(size_t index, const ModuleRecord& record, std::string* localSha256,
                         unsigned long long* localSize);
     // Every selected module received and checked, then all put in place in
-    // list order. False, with the modules as they were, when any failed.
-    bool Install(const ModuleList& modules);
+    // list order. False, with the modules as they were, when any failed;
+    // bytes gets the modules' bytes.
+    bool Install(const ModuleList& modules, unsigned long long* bytes);
     bool IsVerified(size_t index) const { return index < m_verified.size() && m_verified[index]; }
 
 private:

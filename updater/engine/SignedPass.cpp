@@ -59,6 +59,7 @@ int CSignedPass::GetVersionInfo() {
         }
     }
     m_bHeldBack = false;
+    m_installedSerial.reset();
     m_pszKeysChange = nullptr;
     LoadKeys();
     SignedListSource source;
@@ -140,9 +141,9 @@ bool CSignedPass::EndCompare(const ModuleList& modules, bool complete) {
     return KeepVerifiedList();
 }
 
-bool CSignedPass::Install(const ModuleList& modules) {
+bool CSignedPass::Install(const ModuleList& modules, unsigned long long* bytes) {
     // One release, all or nothing; the local list follows it.
-    m_bReleaseFailed = !m_release.Install(modules);
+    m_bReleaseFailed = !m_release.Install(modules, bytes);
     return !m_bReleaseFailed && KeepVerifiedList();
 }
 
@@ -161,6 +162,7 @@ bool CSignedPass::KeepVerifiedList() {
     if (written.Ok())
         written = KeepKeys();
     if (written.Ok()) {
+        m_installedSerial = m_nVerifiedSerial;
         m_trace.Trace(TRACE_INFO, "KeepVerifiedList : local version list(%s) OK", path.c_str());
         return true;
     }

@@ -19,6 +19,7 @@
 #include "VersionList.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,8 +55,10 @@ public:
     // the release counts as not installed. False when it did not go in.
     bool EndCompare(const ModuleList& modules, bool complete);
     // The download stage: the release, all or nothing, and the local list
-    // after it. False when either did not go in.
-    bool Install(const ModuleList& modules);
+    // after it. False when either did not go in; bytes gets the release's.
+    bool Install(const ModuleList& modules, unsigned long long* bytes);
+    // The serial of the list whose release this pass found or put in place.
+    std::optional<unsigned long long> InstalledSerial() const { return m_installedSerial; }
 
     // The path a module of the list in use is registered or started by: its
     // full path when the pass checked and holds it; false, with a trace
@@ -117,6 +120,7 @@ private:
     std::string m_strVerifiedList;
     std::string m_strVerifiedSignature;
     unsigned long long m_nVerifiedSerial = 0;
+    std::optional<unsigned long long> m_installedSerial;
     // The pass's modules as it checked them, held until it ends.
     CRelease m_release{m_trace, m_downloader};
     bool m_bReleaseFailed = false;

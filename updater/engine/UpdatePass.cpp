@@ -1,0 +1,60 @@
+// One update pass: the stages in their order and the outcome they come to.
+#include "AULMgr.h"
+
+namespace {
+
+// Between the stages, as the window has always shown them.
+void Pause() {
+    ::Sleep(100);
+}
+
+} // namespace
+
+PassOutcome CAULMgr::RunPass(const PassOptions& options, IUpdateView* view) {
+    const DWORD began = ::GetTickCount();
+    AttachView(view);
+    m_outcome = PassOutcome();
+    m_nFailedStarts = 0;
+    // The first stage that fails names the pass's exit code.
+    const auto step = [this](const char* stage, int ok, PassExitCode code) {
+        if (!ok) {
+            m_outcome.NoteFailure(stage);
+            if (m_outcome.exitCode == EXIT_PASS_OK)
+                m_outcome.exitCode = code;
+        }
+        return ok;
+    };
+    int ok = step("LoadConfig", LoadConfig(options.configPath), EXIT_NO_CONFIG);
+    if (ok)
+        ok = step("BeginPass", BeginPass(), EXIT_OTHER_PASS);
+    if (ok)
+        ok = step("ConnectServer", ConnectServer(), EXIT_NO_SERVER);
+    Pause();
+    // Over HTTP an unreachable server shows only now.
+    if (ok)
+        ok = step("GetVersionInfo", GetVersionInfo(),
+                  m_bServerAnswered ? EXIT_NO_LIST : EXIT_NO_SERVER);
+    Pause();
+    if (ok)
+        ok = step("ParseVersionInfo", ParseVersionInfo(), EXIT_NO_LIST);
+    Pause();
+    if (ok)
+        ok = step("CompareVersionInfo", CompareVersionInfo(), EXIT_NO_LIST);
+    Pause();
+    if (ok && CountModulesToUpdate() >= 1) {
+        DownloadNewFiles();
+        RegisterModule();
+    }
+    // The comparison can refuse a module too (its folder).
+    step(m_outcome.failedStage, m_outcome.modulesFailed == 0, EXIT_MODULE_FAILED);
+    Pause();
+    step("LaunchModule", LaunchModule() && m_nFailedStarts == 0, EXIT_LAUNCH_FAILED);
+    if (m_pSignedPass && m_pSignedPass->InstalledSerial()) {
+        m_outcome.installedSerial = m_pSignedPass->InstalledSerial();
+        m_outcome.installedList = m_config.remoteVersionFile;
+    }
+    EndPass();
+    Pause();
+    m_outcome.durationMs = ::GetTickCount() - began;
+    return m_outcome;
+}
