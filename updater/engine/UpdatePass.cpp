@@ -30,10 +30,11 @@ PassOutcome CAULMgr::RunPass(const PassOptions& options, IUpdateView* view) {
     if (ok)
         ok = step("ConnectServer", ConnectServer(), EXIT_NO_SERVER);
     Pause();
-    // Over HTTP an unreachable server shows only now.
-    if (ok)
-        ok = step("GetVersionInfo", GetVersionInfo(),
-                  m_bServerAnswered ? EXIT_NO_LIST : EXIT_NO_SERVER);
+    if (ok) {
+        ok = GetVersionInfo();
+        // Over HTTP an unreachable server shows only now, once the stage ran.
+        step("GetVersionInfo", ok, m_bServerAnswered ? EXIT_NO_LIST : EXIT_NO_SERVER);
+    }
     Pause();
     if (ok)
         ok = step("ParseVersionInfo", ParseVersionInfo(), EXIT_NO_LIST);
@@ -45,8 +46,10 @@ PassOutcome CAULMgr::RunPass(const PassOptions& options, IUpdateView* view) {
         DownloadNewFiles();
         RegisterModule();
     }
-    // The comparison can refuse a module too (its folder).
-    step(m_outcome.failedStage, m_outcome.modulesFailed == 0, EXIT_MODULE_FAILED);
+    // The comparison can refuse a module too (its folder). Each failed module
+    // has named its stage already.
+    if (m_outcome.modulesFailed != 0 && m_outcome.exitCode == EXIT_PASS_OK)
+        m_outcome.exitCode = EXIT_MODULE_FAILED;
     Pause();
     step("LaunchModule", LaunchModule() && m_nFailedStarts == 0, EXIT_LAUNCH_FAILED);
     if (m_pSignedPass && m_pSignedPass->InstalledSerial()) {
