@@ -13,6 +13,7 @@ const unsigned kSigningKeyBufferSize = 4096;
 
 const char kServer[] = "SERVER";
 const char kLocal[] = "LOCAL";
+const char kReport[] = "REPORT";
 
 const char kRemoteAddress[] = "Remote Address";
 const char kProtocol[] = "Protocol";
@@ -31,6 +32,9 @@ const char kProxyLoginName[] = "Proxy Login Name";
 const char kProxyLoginPassword[] = "Proxy Login Password";
 const char kLocalVersionFile[] = "Local Version File";
 const char kDefaultExecFile[] = "Default Exec File";
+// "http(s)://host[:port]/path": a GET of it ends every pass, its query the
+// pass report. Absent: no report.
+const char kReportUrl[] = "Report URL";
 
 // Protocol texts, in any case; any other text means HTTP.
 const char kFtp[] = "FTP";

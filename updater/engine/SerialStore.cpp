@@ -9,6 +9,7 @@ const char kKey[] = "SOFTWARE\\Tav\\TavUpdate";
 const char kInstalledKey[] = "SOFTWARE\\Tav\\TavUpdate\\Installed";
 const char kKeysKey[] = "SOFTWARE\\Tav\\TavUpdate\\Keys";
 const char kBucketValue[] = "RolloutBucket";
+const char kDesktopIdValue[] = "DesktopId";
 
 // Registry calls return their error instead of setting it.
 Win32Result Registry(const char* call, LONG result) {
@@ -120,6 +121,20 @@ Win32Result ReadRolloutBucket(std::optional<unsigned>& bucket) {
 Win32Result KeepRolloutBucket(unsigned bucket) {
     const DWORD value = bucket;
     return KeepValue(kKey, kBucketValue, REG_DWORD, &value, sizeof(value));
+}
+
+Win32Result ReadDesktopId(std::string& id) {
+    char text[64] = {};
+    DWORD size = sizeof(text) - 1;
+    const Win32Result read = ReadValue(kKey, kDesktopIdValue, REG_SZ, text, size);
+    id = read.Ok() ? std::string(text) : std::string();
+    if (id.size() != 32 || id.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        id.clear();
+    return read;
+}
+
+Win32Result KeepDesktopId(const std::string& id) {
+    return KeepValue(kKey, kDesktopIdValue, REG_SZ, id.c_str(), static_cast<DWORD>(id.size() + 1));
 }
 
 Win32Result ReadListKeys(const std::string& name, std::string& keys) {

@@ -32,6 +32,12 @@ Win32Result KeepInstalledSerial(const std::string& name, unsigned long long seri
 Win32Result ReadRolloutBucket(std::optional<unsigned>& bucket);
 Win32Result KeepRolloutBucket(unsigned bucket);
 
+// This machine's desktop id for pass reports: "DesktopId", REG_SZ, 32
+// hexadecimal digits under the key; empty when none is kept (or the value
+// is no such id).
+Win32Result ReadDesktopId(std::string& id);
+Win32Result KeepDesktopId(const std::string& id);
+
 // The keys trusted for a list, by the list's value name under the key's
 // subkey "Keys": "<INI key>;<current key>;<announced key>" (base64 has no
 // ';'); empty when none was kept.

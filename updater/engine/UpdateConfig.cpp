@@ -84,5 +84,6 @@ UpdateConfig ReadUpdateConfig(const std::string& path) {
     c.proxyBypass = ReadText(kServer, kProxyBypass, "", profile);
     c.proxyLoginName = ReadText(kServer, kProxyLoginName, "", profile);
     c.proxyLoginPassword = ReadText(kServer, kProxyLoginPassword, "", profile);
+    c.reportUrl = ReadText(kReport, kReportUrl, "", profile);
     return c;
 }

@@ -27,6 +27,8 @@ struct UpdateConfig {
     std::string proxyBypass;
     std::string proxyLoginName;
     std::string proxyLoginPassword;
+    // [REPORT] "Report URL": where the pass report goes; empty: nowhere.
+    std::string reportUrl;
 };
 
 // The servers "Remote Address" names, in the order they are tried: split at
