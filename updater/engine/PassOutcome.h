@@ -15,8 +15,8 @@
 struct PassOptions {
     // The configuration file; empty for ".\TavUpdateInfo.ini".
     std::string configPath;
-    // A pass without a window (no programs started, no message box) would
-    // be asked for here.
+    // A pass without a window: no programs started, no message box.
+    bool unattended = false;
 };
 
 struct PassOutcome {

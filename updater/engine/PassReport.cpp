@@ -93,9 +93,10 @@ HINTERNET TryReport(reportquery::ReportUrl url, std::string target, UpdateConfig
         if (!::HttpQueryInfoA(request.get(), HTTP_QUERY_STATUS_CODE, status, &length, nullptr))
             return failed("HttpQueryInfo");
         answer->status = atol(status);
-        // A proxy that asks for a login gets the configured one, once, as
-        // the pass's requests do.
-        if (answer->status != HTTP_STATUS_PROXY_AUTH_REQ || proxy.proxyLoginName.empty() || round)
+        // The configured proxy that asks for a login gets it, once; a 407
+        // from anything reached directly gets none.
+        if (answer->status != HTTP_STATUS_PROXY_AUTH_REQ || !viaProxy ||
+            proxy.proxyLoginName.empty() || round)
             break;
         ::InternetSetOptionA(request.get(), INTERNET_OPTION_PROXY_USERNAME,
                              const_cast<char*>(proxy.proxyLoginName.c_str()),

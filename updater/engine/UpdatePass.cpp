@@ -1,11 +1,27 @@
 // One update pass: the stages in their order and the outcome they come to.
 #include "AULMgr.h"
+#include "PassReport.h"
 
 namespace {
 
 // Between the stages, as the window has always shown them.
 void Pause() {
     ::Sleep(100);
+}
+
+reportquery::PassFacts ReportedFacts(const PassOutcome& outcome, const UpdateConfig& config,
+                                     const PassOptions& options) {
+    reportquery::PassFacts facts;
+    facts.exitCode = static_cast<unsigned long>(outcome.exitCode);
+    facts.serial = outcome.installedSerial;
+    facts.listPath = config.remoteVersionFile;
+    facts.fetched = static_cast<unsigned long>(outcome.modulesFetched);
+    facts.failed = static_cast<unsigned long>(outcome.modulesFailed);
+    facts.bytes = outcome.bytesReceived;
+    facts.seconds = outcome.durationMs / 1000;
+    facts.unattended = options.unattended;
+    facts.server = outcome.server;
+    return facts;
 }
 
 } // namespace
@@ -59,5 +75,7 @@ PassOutcome CAULMgr::RunPass(const PassOptions& options, IUpdateView* view) {
     EndPass();
     Pause();
     m_outcome.durationMs = ::GetTickCount() - began;
+    // After the lock is given up: the report may take its 5 s.
+    SendPassReport(m_config, ReportedFacts(m_outcome, m_config, options), *this);
     return m_outcome;
 }

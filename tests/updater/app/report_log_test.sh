@@ -6,10 +6,10 @@ set -euo pipefail
 root=$1 log=$2
 fail() { echo "FAIL: $*" >&2; exit 1; }
 [ -s "$log" ] || fail "no access log at $log"
-# The publisher's tool is native: built in the native build, as scripts/test does.
-cmake -S "$root" -B "$root/build/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
-cmake --build "$root/build/native" --target tavpublish >/dev/null
-out=$("$root/build/native/bin/tavpublish" report --path /report "$log")
+# The publisher's tool is native, built as scripts/test builds it.
+. "$root/cmake/shell-helpers.sh"
+build_tavpublish
+out=$("$tavpublish" report --path /report "$log")
 echo "$out" | grep -q ' lines read, 2 pass reports$' || fail "reports: $out"
 echo "$out" | grep -q '^1 desktops reported from ' || fail "desktops: $out"
 echo "$out" | grep -qE '^none +1 +100\.0 %$' || fail "installed serial: $out"
