@@ -10,10 +10,14 @@
 
 namespace {
 
+// In the native system folder, which a 32-bit process on a 64-bit system
+// reaches only as Sysnative (system32 is redirected).
 std::string TaskFile() {
-    char system[MAX_PATH] = {};
-    ::GetSystemDirectoryA(system, MAX_PATH);
-    return std::string(system) + "\\Tasks\\TavUpdate";
+    char windows[MAX_PATH] = {};
+    ::GetWindowsDirectoryA(windows, MAX_PATH);
+    BOOL wow64 = FALSE;
+    ::IsWow64Process(::GetCurrentProcess(), &wow64);
+    return std::string(windows) + (wow64 ? "\\Sysnative" : "\\System32") + "\\Tasks\\TavUpdate";
 }
 
 int RunUpdater(const std::string& arguments) {
