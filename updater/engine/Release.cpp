@@ -2,6 +2,8 @@
 
 #include "Crypto.h"
 #include "HeldFile.h"
+#include "KeptPartial.h"
+#include "LocalFolder.h"
 #include "ModuleOptions.h"
 #include "PartialFile.h"
 
@@ -50,6 +52,41 @@ void TraceComplete(CNetDownLoader& downloader, const ModuleRecord& r) {
                      r.localFile.c_str());
 }
 
+// A module an earlier pass received and checked for a release that did not
+// go in, kept whole beside its target: taken over and checked again through
+// its hold, with no request. Null when there is none for the listed digest;
+// a module's copy kept for another digest goes, a cut one stays to be
+// continued.
+std::unique_ptr<CPartialFile> KeptWholeModule(CTraceBase& trace, const ModuleRecord& r,
+                                              unsigned long long* size) {
+    const std::wstring full = ExtendedFullPath(r.localFile);
+    if (r.sha256.empty() || r.size < 0 || full.rfind(L'\\') == std::wstring::npos)
+        return nullptr;
+    const std::wstring folder = FolderOf(full);
+    const std::string key = KeptPartialKey(r.localFile, r.remoteFile);
+    const std::string wanted = WholeModuleValidator(r.sha256);
+    std::wstring name;
+    std::string validator;
+    if (!FindKeptPartial(folder, key, name, validator) || !IsWholeModuleValidator(validator))
+        return nullptr;
+    if (validator != wanted) {
+        RemoveKeptPartials(folder, key);
+        return nullptr;
+    }
+    auto file = std::make_unique<CPartialFile>();
+    KeptPart kept;
+    std::string digest;
+    unsigned long long bytes = 0;
+    if (!file->OpenKept(r.localFile, r.remoteFile, kept).Ok() || kept.validator != wanted ||
+        !file->Close().Ok() || !HashOpenFile(file->Held(), digest, &bytes).Ok() ||
+        digest != r.sha256 || bytes != static_cast<unsigned long long>(r.size))
+        return nullptr;
+    trace.Trace(TRACE_INFO, "DownloadNewFiles : %s taken whole from an earlier pass, no request",
+                r.remoteFile.c_str());
+    *size = bytes;
+    return file;
+}
+
 } // namespace
 
 int InstallModule(CTraceBase& trace, CNetDownLoader& downloader, const ModuleRecord& r,
@@ -94,13 +131,21 @@ bool CRelease::Install(const ModuleList& modules, unsigned long long* bytes) {
         std::unique_ptr<CPartialFile> file;
     };
     std::vector<Staged> staged;
+    // A release that does not go in keeps what it received whole: the next
+    // pass need not receive it again.
+    const auto keepReceived = [&] {
+        for (const Staged& s : staged)
+            if (s.file->KeepClosed(WholeModuleValidator(modules[s.index]->sha256)).Ok())
+                m_trace.Trace(TRACE_INFO, "DownloadNewFiles : %s kept whole for the next pass",
+                              modules[s.index]->remoteFile.c_str());
+    };
     for (size_t i = 0; i < modules.size(); ++i) {
         const ModuleRecord& r = *modules[i];
         if (!r.download)
             continue;
         unsigned long long size = 0;
-        std::unique_ptr<CPartialFile> received;
-        if (AskModuleSize(m_trace, m_downloader, r) &&
+        std::unique_ptr<CPartialFile> received = KeptWholeModule(m_trace, r, &size);
+        if (!received && AskModuleSize(m_trace, m_downloader, r) &&
             !(received = ReceiveModule(m_trace, m_downloader, r, &size)))
             m_trace.Trace(TRACE_ERROR, "DownloadNewFiles : DownloadFile(%s->%s) ERROR",
                           r.remoteFile.c_str(), r.localFile.c_str());
@@ -108,6 +153,7 @@ bool CRelease::Install(const ModuleList& modules, unsigned long long* bytes) {
             m_trace.Trace(TRACE_ERROR,
                           "DownloadNewFiles : ERROR, release not installed : %s failed",
                           r.remoteFile.c_str());
+            keepReceived();
             return false;
         }
         m_trace.Trace(TRACE_INFO, "DownloadNewFiles : DownloadFile(%s->%s) OK . %llu Bytes",
@@ -131,6 +177,7 @@ bool CRelease::Install(const ModuleList& modules, unsigned long long* bytes) {
                               back.FailedCall(), modules[staged[j].index]->localFile.c_str(),
                               static_cast<int>(back.Error()));
         }
+        keepReceived();
         return false;
     }
     for (const auto& s : staged) {

@@ -82,8 +82,10 @@ int CSignedPass::GetVersionInfo() {
             refused = FormatText("signed version list(%s) has an unreadable rollout",
                                  source.listPath.c_str());
     }
-    if (refused.empty() && turn > source.now && HoldBack(serial, turn))
+    if (refused.empty() && turn > source.now && HoldBack(serial, turn)) {
+        m_bListTaken = true;
         return 1;
+    }
     if (refused.empty())
         refused = KeepTrust(list.Bytes(), signer, newer, serial);
     if (!refused.empty()) {
@@ -97,6 +99,7 @@ int CSignedPass::GetVersionInfo() {
     m_nVerifiedSerial = serial;
     m_trace.Trace(TRACE_INFO, "GetVersionInfo : signature(%s) OK, serial %s",
                   remoteSignature.c_str(), std::to_string(serial).c_str());
+    m_bListTaken = true;
     return 1;
 }
 
@@ -188,7 +191,12 @@ const CSignedPass::ModuleList& CSignedPass::ModulesToStart(const ModuleList& lis
     m_installedRelease.Reset(0);
     // Held back, the installed release is checked as after one that did not go
     // in: a program the list forces was not hashed in the comparison.
-    m_bStartingInstalled = m_bReleaseFailed || m_bHeldBack;
+    // So is it after a list refused or not had: a desktop with a release in
+    // place starts that one's programs, not the default program.
+    m_bStartingInstalled =
+        m_bReleaseFailed || m_bHeldBack ||
+        (!m_bListTaken &&
+         ::GetFileAttributesA(m_config.localVersionFile.c_str()) != INVALID_FILE_ATTRIBUTES);
     if (!m_bStartingInstalled)
         return listed;
     HoldInstalledRelease();
@@ -196,6 +204,12 @@ const CSignedPass::ModuleList& CSignedPass::ModulesToStart(const ModuleList& lis
 }
 
 void CSignedPass::HoldInstalledRelease() {
+    // Without a list of its own the pass may not have read the keys yet.
+    if (!m_bListTaken) {
+        if (!ImportKey("LaunchModule"))
+            return;
+        LoadKeys();
+    }
     std::string list, signature;
     unsigned long long serial = 0;
     const std::string refused = ReadInstalledList(list, signature, serial);
@@ -361,4 +375,5 @@ void CSignedPass::EndPass() {
     m_installedRelease.Reset(0);
     m_installed.clear();
     m_bStartingInstalled = false;
+    m_bListTaken = false;
 }

@@ -3,11 +3,12 @@
 // the list and its signature are fetched into memory and checked with the
 // key, the modules are read from those bytes, installed as one release
 // (Release.h), and only modules it checked and holds are registered or
-// started, by their full path. After a release that did not go in, the
-// launch stage starts the programs of the release the local list says is
-// installed, once that list is checked again: its signature, the list path
-// it was built for, and a serial not below that of the release last put in
-// place (its expiry is waived: the release is the one installed). A list may
+// started, by their full path. After a release that did not go in, or a list
+// refused or not had, the launch stage starts the programs of the release the
+// local list says is installed, once that list is checked again: its
+// signature, the list path it was built for, and a serial not below that of
+// the release last put in place (its expiry is waived: the release is the one
+// installed). A list may
 // hold a desktop back until its turn in a staged rollout (";rollout="), and
 // may announce the key that signs the lists after it (";next-key=").
 
@@ -116,6 +117,8 @@ private:
     const char* m_pszKeysChange = nullptr;
     // Before its turn in a rollout: the installed release is the pass's.
     bool m_bHeldBack = false;
+    // This pass took a list (its own, or the installed one held back).
+    bool m_bListTaken = false;
     bool m_bKeyImported = false;
     std::string m_strVerifiedList;
     std::string m_strVerifiedSignature;

@@ -19,6 +19,16 @@ struct KeptPart {
     std::string validator;
 };
 
+// The validator of a module kept whole once it was checked: its listed
+// digest. No server's ETag, date or FTP answer reads like it.
+const char kWholeModuleMark[] = "sha256:";
+inline std::string WholeModuleValidator(const std::string& sha256) {
+    return kWholeModuleMark + sha256;
+}
+inline bool IsWholeModuleValidator(const std::string& validator) {
+    return validator.rfind(kWholeModuleMark, 0) == 0;
+}
+
 // Longest validator a kept file's name carries; a copy named by a longer one
 // is not kept.
 const size_t kMostValidatorBytes = 100;

@@ -261,6 +261,21 @@ Win32Result CPartialFile::Keep(const std::string& validator) {
     return Win32Result();
 }
 
+Win32Result CPartialFile::KeepClosed(const std::string& validator) {
+    const std::wstring name = KeptPartialName(m_strKeptKey, validator);
+    if (!m_held || m_bSwapped || m_strKeptKey.empty() || name.empty())
+        return Win32Result::Failed("Keep", ERROR_INVALID_DATA);
+    const std::wstring folder = FolderOf(m_strTarget);
+    RemoveKeptPartials(folder, m_strKeptKey);
+    // Flushed when it was closed; the hold has the access to rename it.
+    const Win32Result renamed = RenameHeld(m_held.get(), folder + name);
+    if (!renamed.Ok())
+        return renamed;
+    m_held.reset();
+    m_strPath.clear();
+    return Win32Result();
+}
+
 Win32Result CPartialFile::Write(const char* data, DWORD size) {
     DWORD written = 0;
     if (!::WriteFile(m_file.get(), data, size, &written, nullptr))

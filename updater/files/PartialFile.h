@@ -41,6 +41,9 @@ public:
     // OpenKept) and the copy the validator names. Fails without a validator
     // or a byte, and the file goes as usual.
     Win32Result Keep(const std::string& validator);
+    // Closed and not swapped in (or put back): kept as Keep does, so a later
+    // pass finds the whole file under the validator given.
+    Win32Result KeepClosed(const std::string& validator);
     // Bytes taken over from a kept file that are still in this one.
     unsigned long long TakenOver() const { return m_nTakenOver; }
     Win32Result Write(const char* data, DWORD size);

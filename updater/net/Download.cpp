@@ -120,9 +120,11 @@ int CNetDownLoader::OpenModule(const std::string& context, const ModuleTarget& t
         folder.empty() || ::GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES;
     if (opened && !openLocal())
         return -1;
-    // Kept bytes that fill the listed size or more are no part of this module.
-    if (kept.size && target.listedSize >= 0 &&
-        kept.size >= static_cast<unsigned long long>(target.listedSize))
+    // Kept bytes that fill the listed size or more are no part of this module;
+    // a module kept whole is continued by no server.
+    if ((kept.size && target.listedSize >= 0 &&
+         kept.size >= static_cast<unsigned long long>(target.listedSize)) ||
+        IsWholeModuleValidator(kept.validator))
         kept = KeptPart();
     RemoteBody body;
     unique_hinternet remote =

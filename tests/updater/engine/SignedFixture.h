@@ -35,12 +35,17 @@ protected:
     static void SetUpTestSuite() { s_key = new Key("publisher", 3072); }
     static void TearDownTestSuite() { delete s_key; }
 
-    // A 3072-bit key is longer than the profile buffer of the other values.
     void SetUp() override {
         ASSERT_TRUE(server.Ok()) << server.Error();
+        UseServer(server);
+    }
+    // The pass's server from now on (a 3072-bit key is longer than the
+    // profile buffer of the other values).
+    void UseServer(const FixtureServer& used) {
+        port = used.Port();
         ASSERT_TRUE(testenv::WriteFile(
             ini, "[SERVER]\r\nRemote Address=127.0.0.1\r\nProtocol=HTTP\r\nRemote Port=" +
-                     std::to_string(server.Port()) +
+                     std::to_string(port) +
                      "\r\nRemote Version File=/TavUpdate.ver\r\nSigning Key=" + s_key->value +
                      "\r\n[LOCAL]\r\nLocal Version File=" + list + "\r\n"));
         ASSERT_EQ(1, manager.LoadConfig(ini)) << trace.Dump();
@@ -53,7 +58,7 @@ protected:
     }
 
     std::string SerialName() const {
-        return "HTTP 127.0.0.1:" + std::to_string(server.Port()) + " /TavUpdate.ver";
+        return "HTTP 127.0.0.1:" + std::to_string(port) + " /TavUpdate.ver";
     }
     // The accepted serial, or -1 when none is kept.
     long long KeptSerial() const {
@@ -118,6 +123,7 @@ protected:
     std::string root = testenv::NewDir("signed_srv"), local = testenv::NewDir("signed_local");
     std::string list = local + "\\TavUpdate.ver", ini = local + "\\TavUpdateInfo.ini";
     FixtureServer server = FixtureServer::Nginx(root);
+    int port = 0;
     TraceRecorder trace;
     CAULMgr manager;
 };
