@@ -27,6 +27,7 @@ const Option kOptions[] = {
     {"--allowed-site", nullptr, false, nullptr},
     {"--any-site", nullptr, false, &PackageSettings::anySite},
     {"--trace-level", &PackageSettings::traceLevel, false, nullptr},
+    {"--schedule", &PackageSettings::schedule, false, nullptr},
     {"--cert", &PackageSettings::cert, true, nullptr},
     {"--cert-key", &PackageSettings::certKey, true, nullptr},
     {"--cert-password-file", &PackageSettings::certPassword, true, nullptr},

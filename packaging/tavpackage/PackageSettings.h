@@ -31,6 +31,12 @@ struct PackageSettings {
     bool anySite = false; // no site lock, and meant so
     // TraceLevel of the updater and the control, 1 to 4; empty: none.
     std::string traceLevel;
+    // The scheduled task of unattended passes the MSI sets: "HH:MM[,H]" as
+    // given, then as the updater's /schedule takes it ("HH:MM", the random
+    // delay in hours, 4 when not given); empty: no task.
+    std::string schedule;
+    std::string scheduleTime;
+    std::string scheduleDelay;
     // Authenticode signing.
     std::string cert;
     std::string certKey;

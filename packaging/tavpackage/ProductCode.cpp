@@ -51,8 +51,8 @@ std::string NameBasedUuid(const std::string& space, const std::string& name) {
 } // namespace
 
 bool ProductCode(const std::string& filesDir, const std::string& wxsPath,
-                 const std::string& siteList, const std::string& traceLevel, std::string& code,
-                 std::string& error) {
+                 const std::string& siteList, const std::string& traceLevel,
+                 const std::string& schedule, std::string& code, std::string& error) {
     std::string description, hex;
     for (const char* file : {"TavUpdate.exe", "TavUpdateInfo.ini", "TavWebOmblet.ocx"}) {
         if (!Sha256File(filesDir + "/" + file, hex, error))
@@ -64,6 +64,8 @@ bool ProductCode(const std::string& filesDir, const std::string& wxsPath,
     description += hex + "  -\n" + siteList + "\n";
     if (!traceLevel.empty())
         description += "TraceLevel=" + traceLevel + "\n";
+    if (!schedule.empty())
+        description += "Schedule=" + schedule + "\n";
     const std::string payload = Digest(EVP_sha256(), description);
     code = NameBasedUuid(kUpgradeCode, encoding::HexText(payload.data(), payload.size()));
     return true;

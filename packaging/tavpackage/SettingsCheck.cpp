@@ -1,5 +1,6 @@
 #include "PackageSettings.h"
 
+#include "CommandLine.h"
 #include "ConfigFile.h"
 #include "ConfigWriter.h"
 #include "Encoding.h"
@@ -10,6 +11,7 @@
 #include <sys/stat.h>
 
 #include <cctype>
+#include <cstdio>
 
 namespace {
 
@@ -160,6 +162,29 @@ bool CheckTraceLevel(const std::string& level, std::string& error) {
     return Fail(error, "--trace-level: \"" + level + "\" is not a level from 1 to 4");
 }
 
+// HH:MM[,H], read by the updater's own parser of its /schedule words, so the
+// task the MSI asks for is one the updater sets.
+bool CheckSchedule(PackageSettings& s, std::string& error) {
+    if (s.schedule.empty())
+        return true;
+    const size_t comma = s.schedule.find(',');
+    const std::string time = s.schedule.substr(0, comma);
+    const std::string delay = comma == std::string::npos ? "4" : s.schedule.substr(comma + 1);
+    const char* const argv[] = {"TavUpdate.exe", "TavUpdateInfo.ini", "/schedule", time.c_str(),
+                                "/delay",        delay.c_str()};
+    const UpdateCommandLine line = ParseCommandLine(6, argv);
+    if (time.empty() || line.command != UpdateCommand::Schedule)
+        return Fail(error, "--schedule: \"" + s.schedule +
+                               "\" is not HH:MM[,H] (a time from 00:00 to 23:59, then a random "
+                               "delay of 0 to " +
+                               std::to_string(kMaxDelayHours) + " hours, 4 when left out)");
+    char text[8];
+    std::snprintf(text, sizeof(text), "%02d:%02d", line.hour, line.minute);
+    s.scheduleTime = text;
+    s.scheduleDelay = std::to_string(line.delayHours);
+    return true;
+}
+
 bool CheckSites(const std::vector<std::string>& sites, std::string& error) {
     for (const std::string& site : sites) {
         SiteRule rule;
@@ -202,7 +227,7 @@ bool CheckSettings(PackageSettings& s, std::string& error) {
     if (s.localList.empty())
         return Fail(error, "--local-version-file is required");
     if (!CheckServer(s, error) || !CheckProxy(s, error) || !CheckTraceLevel(s.traceLevel, error) ||
-        !CheckWindowsPath(kLocalVersionFile, s.localList, error) ||
+        !CheckSchedule(s, error) || !CheckWindowsPath(kLocalVersionFile, s.localList, error) ||
         (!s.defaultExec.empty() && !CheckWindowsPath(kDefaultExecFile, s.defaultExec, error)))
         return false;
     const std::pair<const char*, const std::string*> texts[] = {

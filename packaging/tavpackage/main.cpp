@@ -34,7 +34,8 @@ paths name files from the folder the script is started in:
   TavSetup.msi        per-machine 32-bit package: TavUpdate.exe, its
                       TavUpdateInfo.ini written from the options below, and
                       TavWebOmblet.ocx registered, all in the system folder
-                      a 32-bit program sees (SysWOW64 on 64-bit Windows)
+                      a 32-bit program sees (SysWOW64 on 64-bit Windows),
+                      and the Event Log source TavUpdate
   TavWebOmblet.cab    the control and TavWebOmblet.inf, for <object codebase>
 
 Update server (the [SERVER] and [LOCAL] settings of TavUpdateInfo.ini):
@@ -73,6 +74,12 @@ Logging (TraceLevel under HKLM\SOFTWARE\Tav\TavUpdate and ...\TavWebOmblet):
   --trace-level N               the log level of the updater and the control,
                                 1 to 4, written by the MSI and removed with it
                                 (default: no value)
+Unattended passes (the scheduled task TavUpdate; the MSI only):
+  --schedule HH:MM[,H]          the MSI has the installed TavUpdate.exe register
+                                the task on install (daily at HH:MM local time,
+                                00:00 to 23:59, after a random delay of up to H
+                                hours, 0 to 23, default 4; and after each logon)
+                                and remove it on removal (default: no task)
 Authenticode (all four of TavUpdate.exe, TavWebOmblet.ocx, the CAB, the MSI):
   --cert FILE                   code-signing certificate (PEM or DER; a PEM
                                 file may carry its chain, the signer first)
@@ -167,9 +174,12 @@ int Stage(int argc, char** argv) {
     for (char& c : fileVersion)
         c = c == '.' ? ',' : c;
     const std::string sites = SiteList(s.sites);
+    const std::string schedule =
+        s.scheduleTime.empty() ? "" : s.scheduleTime + "," + s.scheduleDelay;
     if (!ReadFile(packaging + "/TavWebOmblet.inf", inf, error) ||
         !WriteFile(stage + "/cab/TavWebOmblet.inf", CabInfText(inf, fileVersion, s.sites), error) ||
-        !ProductCode(files, packaging + "/TavSetup.wxs", sites, s.traceLevel, code, error))
+        !ProductCode(files, packaging + "/TavSetup.wxs", sites, s.traceLevel, schedule, code,
+                     error))
         return Fail(error);
     Assign("updater_version", updater);
     Assign("control_version", control);
@@ -182,6 +192,9 @@ int Stage(int argc, char** argv) {
         defines += " -D " + Quote("AllowedSites=" + sites);
     if (!s.traceLevel.empty())
         defines += " -D " + Quote("TraceLevel=" + s.traceLevel);
+    if (!schedule.empty())
+        defines += " -D " + Quote("ScheduleTime=" + s.scheduleTime) + " -D " +
+                   Quote("ScheduleDelay=" + s.scheduleDelay);
     std::printf("msi_defines=(%s)\n", defines.c_str());
     return 0;
 }

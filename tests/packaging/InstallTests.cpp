@@ -1,7 +1,7 @@
 // The machine package in the real installer through a deployment's life, in
 // this order: installed, replaced, used by a page, removed; then the CAB's INF
-// of A. package_test.sh names the packages (TAV_PACKAGE_A with key, sites and
-// trace level 3, B without).
+// of A. package_test.sh names the packages (TAV_PACKAGE_A with key, sites,
+// trace level 3 and the task at 04:30 with a delay of 2 hours, B without).
 #include "ComInit.h"
 #include "TavWebOmblet_h.h"
 #include "WebControlTestSupport.h"
@@ -10,7 +10,9 @@
 #include <msi.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <memory>
 
 using namespace wctest;
 
@@ -37,6 +39,8 @@ int InstalledProducts() {
 
 const char kUpdaterKey[] = "SOFTWARE\\Tav\\TavUpdate";
 const char kControlKey[] = "SOFTWARE\\Tav\\TavWebOmblet";
+const char kEventSourceKey[] =
+    "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\TavUpdate";
 const char kSites[] = "https://portal.example.com\0https://*.example.org:8443\0";
 
 // Every key the control's registration may write, in the 32-bit view.
@@ -73,6 +77,33 @@ void DumpTree(const std::string& path, std::vector<std::string>* lines) {
         DumpTree(path + "\\" + name, lines);
 }
 
+std::string Lower(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// Where the installer puts the files (the system folder of 32-bit
+// programs), in lower case.
+std::string InstalledFile(const char* name) {
+    char dir[MAX_PATH] = {};
+    ::GetSystemWow64DirectoryA(dir, MAX_PATH);
+    return Lower(std::string(dir) + "\\" + name);
+}
+
+// Wine's Task Scheduler keeps the definition's settings there, not its
+// command or triggers: in the native system folder, which a 32-bit program
+// on 64-bit Windows reaches as Sysnative.
+std::string TaskFile() {
+    BOOL wow64 = FALSE;
+    char windows[MAX_PATH] = {};
+    ::GetWindowsDirectoryA(windows, MAX_PATH);
+    return (::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64
+                ? std::string(windows) + "\\Sysnative"
+                : SystemDir()) +
+           "\\Tasks\\TavUpdate";
+}
+
 std::vector<std::string> DumpRegistration() {
     std::vector<std::string> lines;
     for (const std::string& key : kRegistration)
@@ -87,9 +118,18 @@ protected:
         // Nothing of an earlier, interrupted run.
         Msiexec("/x", "TAV_PACKAGE_A");
         Msiexec("/x", "TAV_PACKAGE_B");
+        // The updater the installer runs logs here (A sets level 3).
+        log = testenv::NewDir("msi-log") + "\\TavUpdate.log";
+        logFile =
+            std::make_unique<MachineValue>(kUpdaterKey, "TraceFile", REG_SZ, log, KEY_WOW64_32KEY);
     }
+    static void TearDownTestSuite() { logFile.reset(); }
+    static std::string log;
+    static std::unique_ptr<MachineValue> logFile;
     CComApartment com;
 };
+std::string PackageTest::log;
+std::unique_ptr<MachineValue> PackageTest::logFile;
 
 // The installer writes the registration itself (so it can repair and remove
 // it): it must be what the module's own DllRegisterServer writes, key for
@@ -112,6 +152,24 @@ TEST_F(PackageTest, InstallRegistersTheControlAsItsOwnRegistrationDoes) {
     EXPECT_EQ(1, InstalledProducts());
 }
 
+// The installer has the installed updater set its task with the installed
+// settings (its log names what it was given) and registers the event source
+// for the installed program.
+TEST_F(PackageTest, InstallSchedulesTheInstalledUpdaterAndRegistersItsEventSource) {
+    EXPECT_TRUE(testenv::FileExists(TaskFile()));
+    const std::string registered =
+        "ctaskschedule 3 register : task tavupdate, \"" + InstalledFile("TavUpdate.exe") + "\" \"" +
+        InstalledFile("TavUpdateInfo.ini") + "\" /unattended at 04:30 + 2h";
+    std::vector<std::string> entries = testenv::LogEntries(log);
+    std::transform(entries.begin(), entries.end(), entries.begin(), Lower);
+    EXPECT_EQ(1, std::count(entries.begin(), entries.end(), registered)) << registered << "\n"
+                                                                         << testenv::ReadFile(log);
+    EXPECT_EQ(InstalledFile("TavUpdate.exe"),
+              Lower(ReadValue(HKEY_LOCAL_MACHINE, kEventSourceKey, "EventMessageFile")));
+    EXPECT_EQ(std::string("\7\0\0\0", 4),
+              ReadValue(HKEY_LOCAL_MACHINE, kEventSourceKey, "TypesSupported"));
+}
+
 TEST_F(PackageTest, InstalledSettingsAreThePackagedOnesByteForByte) {
     EXPECT_EQ("[SERVER]\r\nRemote Address=127.0.0.1\r\nProtocol=HTTP\r\nRemote Port=" +
                   Env("TAV_PACKAGE_PORT") +
@@ -130,7 +188,8 @@ TEST_F(PackageTest, InstalledSettingsAreThePackagedOnesByteForByte) {
 
 // The same binaries packaged again with other settings: a new product code,
 // so the installer replaces the installed package instead of keeping its
-// settings (or refusing) under the old one.
+// settings (or refusing) under the old one. A's removal takes its task and B
+// sets none; every package registers the event source.
 TEST_F(PackageTest, PackageWithOtherSettingsReplacesTheInstalledOne) {
     ASSERT_EQ(0, Msiexec("/i", "TAV_PACKAGE_B"));
     EXPECT_EQ(std::string::npos,
@@ -138,6 +197,9 @@ TEST_F(PackageTest, PackageWithOtherSettingsReplacesTheInstalledOne) {
     EXPECT_EQ("<missing>", ReadValue(HKEY_LOCAL_MACHINE, kControlKey, "AllowedSites"));
     for (const char* key : {kUpdaterKey, kControlKey})
         EXPECT_EQ("<missing>", ReadValue(HKEY_LOCAL_MACHINE, key, "TraceLevel")) << key;
+    EXPECT_FALSE(testenv::FileExists(TaskFile()));
+    EXPECT_EQ(InstalledFile("TavUpdate.exe"),
+              Lower(ReadValue(HKEY_LOCAL_MACHINE, kEventSourceKey, "EventMessageFile")));
     EXPECT_EQ(1, InstalledProducts());
 }
 
@@ -184,12 +246,13 @@ o.TavStopOmblet();
     }));
 }
 
-TEST_F(PackageTest, RemovalTakesFilesAndClassesAndLeavesTheSafetyCategories) {
+TEST_F(PackageTest, RemovalTakesFilesClassesAndEventSourceAndLeavesTheSafetyCategories) {
     ASSERT_EQ(0, Msiexec("/x", "TAV_PACKAGE_B"));
     for (const char* file : {"TavUpdate.exe", "TavUpdateInfo.ini", "TavWebOmblet.ocx"})
         EXPECT_FALSE(testenv::FileExists(SystemDir() + "\\" + file)) << file;
     for (const std::string& key : kRegistration)
         EXPECT_EQ(key.compare(0, 10, "Component ") == 0, KeyExists(HKEY_CLASSES_ROOT, key)) << key;
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kEventSourceKey));
     EXPECT_EQ(0, InstalledProducts());
 }
 

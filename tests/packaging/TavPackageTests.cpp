@@ -112,6 +112,30 @@ TEST(PackageSettingsTest, SigningKeysTheUpdaterWouldRefuseAreRefused) {
     }
 }
 
+// Faults: a time or delay the updater's /schedule refuses let into the
+// package (its install would fail on every desktop), or the delay not
+// defaulted as the updater does.
+TEST(PackageSettingsTest, ScheduleIsWhatTheUpdaterSets) {
+    const struct {
+        const char* given;
+        const char* time; // null: refused
+        const char* delay;
+    } cases[] = {{"4:30", "04:30", "4"},     {"23:59,0", "23:59", "0"}, {"00:00,23", "00:00", "23"},
+                 {"24:00", nullptr, ""},     {"12:60", nullptr, ""},    {"12:5", nullptr, ""},
+                 {"12:00,24", nullptr, ""},  {"12:00,", nullptr, ""},   {"12:00,-1", nullptr, ""},
+                 {"12:00,2,3", nullptr, ""}, {",2", nullptr, ""},       {"/delay,2", nullptr, ""}};
+    for (const auto& c : cases) {
+        PackageSettings s = Minimal();
+        s.schedule = c.given;
+        const std::string said = Check(s);
+        EXPECT_EQ(c.time != nullptr, said == "accepted") << c.given << ": " << said;
+        if (c.time) {
+            EXPECT_EQ(c.time, s.scheduleTime) << c.given;
+            EXPECT_EQ(c.delay, s.scheduleDelay) << c.given;
+        }
+    }
+}
+
 TEST(ConfigFileTest, IsCodePage949WithCrlfLineEnds) {
     PackageSettings s = Minimal();
     s.protocol = "Https";
@@ -154,10 +178,11 @@ TEST(ProductCodeTest, FollowsThePayloadOnly) {
     write("TavUpdateInfo.ini", "ini");
     write("TavWebOmblet.ocx", "ocx");
     write("TavSetup.wxs", "wxs");
-    auto code = [&](const std::vector<std::string>& sites, const char* traceLevel = "") {
+    auto code = [&](const std::vector<std::string>& sites, const char* traceLevel = "",
+                    const char* schedule = "") {
         std::string code, error;
-        EXPECT_TRUE(
-            ProductCode(dir, dir + "/TavSetup.wxs", SiteList(sites), traceLevel, code, error))
+        EXPECT_TRUE(ProductCode(dir, dir + "/TavSetup.wxs", SiteList(sites), traceLevel, schedule,
+                                code, error))
             << error;
         return code;
     };
@@ -166,6 +191,8 @@ TEST(ProductCodeTest, FollowsThePayloadOnly) {
     EXPECT_EQ("{50CBA36B-C073-502F-9C22-AD64C09834AA}", code(sites));
     EXPECT_NE(code(sites), code({sites[0]}));
     EXPECT_NE(code(sites), code(sites, "3"));
+    EXPECT_NE(code(sites, "3"), code(sites, "3", "04:30,2"));
+    EXPECT_NE(code(sites, "3", "04:30,2"), code(sites, "3", "04:30,3"));
     write("TavUpdateInfo.ini", "ini2");
     EXPECT_NE("{7EA70ECC-5333-5BA0-8451-9A673BB53871}", code({}));
     std::filesystem::remove_all(dir);

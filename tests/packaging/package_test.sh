@@ -26,7 +26,8 @@ for c in "--protocol gopher|Protocol: \"gopher\" is neither FTP nor HTTP" \
     "--port 65536|Remote Port: \"65536\" is not a port" \
     "--signing-key bm90IGEga2V5|Signing Key: not a DER public key" \
     "--allowed-site https://*.com|allowed site \"https://*.com\": not an entry the control accepts" \
-    "--unsigned-updates|no --allowed-site:" "--any-site|no --signing-key:"; do
+    "--unsigned-updates|no --allowed-site:" "--any-site|no --signing-key:" \
+    "--schedule 24:00|--schedule: \"24:00\" is not HH:MM[,H]"; do
     read -r -a args <<<"${c%%|*}"
     if out=$(package --local-version-file 'C:\Tav\version.txt' "${args[@]}" \
         --out "$scratch/refused" 2>&1); then
@@ -36,8 +37,8 @@ for c in "--protocol gopher|Protocol: \"gopher\" is neither FTP nor HTTP" \
     [ ! -e "$scratch/refused" ] || fail "${c%%|*}: wrote $scratch/refused"
 done
 
-# Two packages of the same binaries: A signed with key, sites and a trace
-# level, B as open as a package can be.
+# Two packages of the same binaries: A signed with key, sites, a trace level
+# and the scheduled task, B as open as a package can be.
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Tav Package Test" \
     -addext extendedKeyUsage=codeSigning \
     -keyout "$scratch/signer.key" -out "$scratch/signer.pem" 2>/dev/null
@@ -50,7 +51,7 @@ package --protocol HTTP --port "$nginx_port" --login 관리자 --password "비�
     --default-exec-file 'C:\Program Files\OmbletPlus\ombletplus.exe' \
     --signing-key "$signing_key" \
     --allowed-site https://portal.example.com --allowed-site 'https://*.example.org:8443' \
-    --trace-level 3 \
+    --trace-level 3 --schedule 04:30,2 \
     --cert "$scratch/signer.pem" --cert-key "$scratch/signer.key" \
     --publisher-url https://tav.example.com/ --out "$scratch/a" >/dev/null
 said=$(package --protocol http --port "$nginx_port" --any-site --unsigned-updates \
