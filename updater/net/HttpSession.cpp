@@ -94,8 +94,9 @@ unique_hinternet CHttpSession::SendFollowing(const std::string& remotePath, cons
             return request;
         }
         long code = 0;
-        if (!QueryStatus(request.get(), code) || (code == HTTP_STATUS_PROXY_AUTH_REQ &&
-                                                  !LogInToProxy(request.get(), remotePath, code))) {
+        if (!QueryStatus(request.get(), code) ||
+            (code == HTTP_STATUS_PROXY_AUTH_REQ &&
+             !LogInToProxy(request, place, remotePath, verb, headers, code))) {
             m_host.CloseHandle(request);
             return unique_hinternet();
         }
@@ -178,40 +179,87 @@ bool CHttpSession::QueryStatus(HINTERNET request, long& code) {
     return true;
 }
 
-bool CHttpSession::LogInToProxy(HINTERNET request, const std::string& remotePath, long& code) {
+bool CHttpSession::ThroughProxy(HINTERNET request) {
+    // The library's own word on the route this request took: it alone knows
+    // where the system's settings (bypass list, automatic configuration)
+    // sent it.
+    DWORD flags = 0;
+    DWORD size = sizeof(flags);
+    return ::InternetQueryOptionA(request, INTERNET_OPTION_REQUEST_FLAGS, &flags, &size) &&
+           (flags & INTERNET_REQFLAG_VIA_PROXY);
+}
+
+void CHttpSession::SetProxyLogin(HINTERNET request, bool given) {
+    // Given for one request and taken back after it: the library may keep
+    // them for the whole session and answer any later 407 with them, a
+    // direct server's too.
+    const ProxySettings& proxy = m_host.Proxy();
+    const std::string& name = given ? proxy.loginName : std::string();
+    const std::string& password = given ? proxy.loginPassword : std::string();
+    ::InternetSetOptionA(request, INTERNET_OPTION_PROXY_USERNAME, const_cast<char*>(name.c_str()),
+                         static_cast<DWORD>(name.size() + 1));
+    ::InternetSetOptionA(request, INTERNET_OPTION_PROXY_PASSWORD,
+                         const_cast<char*>(password.c_str()),
+                         static_cast<DWORD>(password.size() + 1));
+}
+
+bool CHttpSession::LogInToProxy(unique_hinternet& request, const UrlPlace& place,
+                                const std::string& remotePath, const char* verb,
+                                const std::string& headers, long& code) {
+    CTraceBase& trace = m_host.Tracer();
+    if (!ThroughProxy(request.get())) {
+        // Whoever answered is no proxy of this pass: a server, a mirror or a
+        // redirect's host reached directly gets no proxy login.
+        trace.Trace(TRACE_ERROR,
+                    "HttpSendRequest(%s) : ERROR, 407 from %s:%u, which is not a proxy (reached "
+                    "directly): no proxy login given",
+                    remotePath.c_str(), place.host.c_str(), static_cast<unsigned>(place.port));
+        return false;
+    }
     const ProxySettings& proxy = m_host.Proxy();
     if (!proxy.loginName.empty()) {
-        // The library answers the proxy's challenge with these when the
-        // request goes again, after the refusal's body.
-        ::InternetSetOptionA(request, INTERNET_OPTION_PROXY_USERNAME,
-                             const_cast<char*>(proxy.loginName.c_str()),
-                             static_cast<DWORD>(proxy.loginName.size() + 1));
-        ::InternetSetOptionA(request, INTERNET_OPTION_PROXY_PASSWORD,
-                             const_cast<char*>(proxy.loginPassword.c_str()),
-                             static_cast<DWORD>(proxy.loginPassword.size() + 1));
-        char ignored[4096];
-        DWORD count = 0;
-        while (::InternetReadFile(request, ignored, sizeof(ignored), &count) && count)
-            ;
-        if (!::HttpSendRequestA(request, nullptr, 0, nullptr, 0)) {
-            m_host.Report(Win32Result::Failed("HttpSendRequest"), "");
-            return false;
+        if (place.secure) {
+            // The proxy refused the tunnel: the handle cannot be sent again
+            // (the library would send the request in plain text over the
+            // proxy's connection), so a new one asks for the tunnel with the
+            // login.
+            m_host.CloseHandle(request);
+            DWORD error = ERROR_SUCCESS;
+            request = SendTo(place, remotePath, verb, headers, error, true);
+            if (!request)
+                return false;
+        } else {
+            // The library answers the proxy's challenge with these when the
+            // request goes again, after the refusal's body.
+            SetProxyLogin(request.get(), true);
+            char ignored[4096];
+            DWORD count = 0;
+            while (::InternetReadFile(request.get(), ignored, sizeof(ignored), &count) && count)
+                ;
+            const BOOL sent = ::HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0);
+            const Win32Result failed = Win32Result::Failed("HttpSendRequest");
+            SetProxyLogin(request.get(), false);
+            if (!sent) {
+                m_host.Report(failed, "");
+                return false;
+            }
         }
-        if (!QueryStatus(request, code))
+        if (!QueryStatus(request.get(), code))
             return false;
     }
     if (code != HTTP_STATUS_PROXY_AUTH_REQ)
         return true;
     // Not the server's answer: the pass did not get through to it.
-    m_host.Tracer().Trace(
-        TRACE_ERROR, "HttpSendRequest(%s) : ERROR, proxy %s wants a login (407), %s",
-        remotePath.c_str(), proxy.address.empty() ? "(the system's)" : proxy.address.c_str(),
-        proxy.loginName.empty() ? "none is configured" : "the one configured was refused");
+    trace.Trace(TRACE_ERROR, "HttpSendRequest(%s) : ERROR, proxy %s wants a login (407), %s",
+                remotePath.c_str(),
+                proxy.address.empty() ? "(the system's)" : proxy.address.c_str(),
+                proxy.loginName.empty() ? "none is configured" : "the one configured was refused");
     return false;
 }
 
 unique_hinternet CHttpSession::SendTo(const UrlPlace& place, const std::string& remotePath,
-                                      const char* verb, const std::string& headers, DWORD& error) {
+                                      const char* verb, const std::string& headers, DWORD& error,
+                                      bool proxyLogin) {
     CTraceBase& trace = m_host.Tracer();
     const HINTERNET connection = ConnectionTo(place);
     if (!connection)
@@ -235,9 +283,14 @@ unique_hinternet CHttpSession::SendTo(const UrlPlace& place, const std::string& 
     ::InternetSetOptionA(request.get(), INTERNET_OPTION_SEND_TIMEOUT, &timeout, sizeof(timeout));
     ::InternetSetOptionA(request.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof(timeout));
 
-    if (!::HttpSendRequestA(request.get(), headers.empty() ? nullptr : headers.c_str(),
-                            static_cast<DWORD>(headers.size()), nullptr, 0)) {
-        const Win32Result failed = Win32Result::Failed("HttpSendRequest");
+    if (proxyLogin)
+        SetProxyLogin(request.get(), true);
+    const BOOL sent = ::HttpSendRequestA(request.get(), headers.empty() ? nullptr : headers.c_str(),
+                                         static_cast<DWORD>(headers.size()), nullptr, 0);
+    const Win32Result failed = Win32Result::Failed("HttpSendRequest");
+    if (proxyLogin)
+        SetProxyLogin(request.get(), false);
+    if (!sent) {
         m_host.Report(failed, "");
         error = failed.Error();
         m_host.CloseHandle(request);

@@ -52,14 +52,22 @@ private:
     unsigned long RetryAfter(HINTERNET response);
     // The response's status; false after the report.
     bool QueryStatus(HINTERNET request, long& code);
-    // A proxy's 407 answered with the configured login (the request sent
-    // again, its new status in code); false after the report when none is
-    // configured or the proxy still refuses.
-    bool LogInToProxy(HINTERNET request, const std::string& remotePath, long& code);
-    // One request to one place; null after the report.
-    // error gets the sending's when that failed.
+    // Whether the request went through a proxy (explicit or the system's).
+    bool ThroughProxy(HINTERNET request);
+    // The configured proxy login set on the request, or taken off it.
+    void SetProxyLogin(HINTERNET request, bool given);
+    // A 407 answered with the configured login, only where the request went
+    // through a proxy: sent again (over HTTPS, a new request for the tunnel),
+    // its new status in code. False after the report when it came from no
+    // proxy, none is configured or the proxy still refuses.
+    bool LogInToProxy(unique_hinternet& request, const UrlPlace& place,
+                      const std::string& remotePath, const char* verb, const std::string& headers,
+                      long& code);
+    // One request to one place, with the proxy login set for its sending
+    // when asked; null after the report. error gets the sending's when that
+    // failed.
     unique_hinternet SendTo(const UrlPlace& place, const std::string& remotePath, const char* verb,
-                            const std::string& headers, DWORD& error);
+                            const std::string& headers, DWORD& error, bool proxyLogin = false);
     // The connection to a place: the downloader's own for its server, else
     // one kept per place that a redirect led to (no login sent there).
     HINTERNET ConnectionTo(const UrlPlace& place);
