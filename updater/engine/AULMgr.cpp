@@ -1,7 +1,6 @@
 #include "AULMgr.h"
 
 #include "AppName.h"
-#include "Crypto.h"
 #include "DownloadDecision.h"
 #include "LocalModules.h"
 #include "ModuleStart.h"
@@ -17,8 +16,6 @@ namespace {
 const char kNothingToRun[] = "ERROR, 실행할 모듈도  기본 실행 파일도 없습니다";
 // Shown in the comparison trace where a time or a digest could not be had.
 const char kUnknown[] = "unknown";
-// Written where a trace carries the login password: a log is a file on disk.
-const char kHiddenPassword[] = "***";
 // How long a pass waits for another one on the machine to end.
 const DWORD kOtherPassWaitMs = 10 * 60 * 1000;
 
@@ -32,6 +29,7 @@ CAULMgr::CAULMgr() : m_nStatus(STATUS_INIT), m_pView(nullptr) {
     OpenLog(logName);
     SetStatus(STATUS_INIT);
     m_downloader.SetOwner(this);
+    m_policy = MakePassPolicy(*this, m_downloader, m_config);
 }
 
 CAULMgr::~CAULMgr() {
@@ -57,26 +55,14 @@ void CAULMgr::SetStatus(int code) {
 }
 
 void CAULMgr::ShowProgress(std::string name, DWORD total, DWORD done) {
-    // 64-bit product: done * 100 must not wrap for large files. A server that
-    // sends more than it announced keeps the bar full.
-    unsigned long long percent = total ? static_cast<unsigned long long>(done) * 100 / total : 0;
-    if (percent > 100)
-        percent = 100;
-    if (!m_pView || !m_progressThrottle.ShouldShow(!name.empty(), static_cast<int>(percent), done,
-                                                   total, ::GetTickCount()))
+    const int percent = ProgressPercent(done, total);
+    if (!m_pView ||
+        !m_progressThrottle.ShouldShow(!name.empty(), percent, done, total, ::GetTickCount()))
         return;
     // With an empty name the text of the file's first block stays.
     if (!name.empty())
         m_pView->ShowFileName("Downloading... " + name);
-    // Unsigned: a file past 2 GiB must not show negative counts.
-    char counter[32];
-    // A body of no announced length: its bytes alone.
-    if (total)
-        snprintf(counter, sizeof(counter), "[%10u/%10u]", static_cast<unsigned>(done),
-                 static_cast<unsigned>(total));
-    else
-        snprintf(counter, sizeof(counter), "[%10u/         ?]", static_cast<unsigned>(done));
-    m_pView->ShowFileProgress(static_cast<int>(percent), counter);
+    m_pView->ShowFileProgress(percent, ProgressCounter(done, total));
 }
 
 int CAULMgr::LoadConfig(std::string path) {
@@ -92,35 +78,14 @@ int CAULMgr::LoadConfig(std::string path) {
     }
     UseConfig(ReadUpdateConfig(path));
 
-    const UpdateConfig& c = m_config;
-    Trace(TRACE_INFO, "LoadConfig : Config File  = %s", path.c_str());
-    Trace(TRACE_INFO, "LoadConfig : [SERVER] Remote Address         = %s", c.remoteAddress.c_str());
-    Trace(TRACE_INFO, "LoadConfig : [SERVER] Protocol(1=FTP,3=HTTP) = %d", c.protocol);
-    Trace(TRACE_INFO, "LoadConfig : [SERVER] Remote Port            = %d", c.remotePort);
-    Trace(TRACE_INFO, "LoadConfig : [SERVER] Login Name             = %s", c.loginName.c_str());
-    Trace(TRACE_INFO, "LoadConfig : [SERVER] Login PW               = %s", kHiddenPassword);
-    Trace(TRACE_INFO, "LoadConfig : [SERVER] Version File           = %s",
-          c.remoteVersionFile.c_str());
-    Trace(TRACE_INFO, "LoadConfig : [LOCAL] Version File            = %s",
-          c.localVersionFile.c_str());
-    Trace(TRACE_INFO, "LoadConfig : [LOCAL]  Default Exec Filee     = %s",
-          c.defaultExecFile.c_str());
-    if (c.signingKey)
-        Trace(TRACE_INFO, "LoadConfig : [SERVER] Signing Key            = %s",
-              c.signingKey->c_str());
-    if (c.passiveMode)
-        Trace(TRACE_INFO, "LoadConfig : [SERVER] Passive Mode           = 1");
-    // A key that cannot be used is a configuration to mend, not a server's fault.
-    return m_pSignedPass ? m_pSignedPass->ImportKey("LoadConfig") : 1;
+    TraceConfig(*this, path, m_config);
+    return m_policy->Prepare();
 }
 
 void CAULMgr::UseConfig(const UpdateConfig& config) {
     m_config = config;
     m_servers = ServerAddresses(m_config.remoteAddress);
-    if (m_config.signingKey)
-        m_pSignedPass = std::make_unique<CSignedPass>(*this, m_downloader, m_config);
-    else
-        m_pSignedPass.reset();
+    m_policy = MakePassPolicy(*this, m_downloader, m_config);
 }
 
 int CAULMgr::BeginPass() {
@@ -135,8 +100,7 @@ int CAULMgr::BeginPass() {
 }
 
 void CAULMgr::EndPass() {
-    if (m_pSignedPass)
-        m_pSignedPass->EndPass();
+    m_policy->EndPass();
     m_heldFolders.clear();
     m_passLock.Release();
 }
@@ -175,7 +139,7 @@ int CAULMgr::ConnectFrom(size_t first) {
 int CAULMgr::GetVersionInfo() {
     SetStatus(STATUS_GET_VERSION);
     for (;;) {
-        const int ok = FetchVersionInfo();
+        const int ok = m_policy->FetchList();
         // Over HTTP a server shows whether it can be reached only now.
         m_bServerAnswered = m_bServerAnswered || m_downloader.ServerAnswered();
         if (ok)
@@ -191,63 +155,25 @@ int CAULMgr::GetVersionInfo() {
     }
 }
 
-int CAULMgr::FetchVersionInfo() {
-    if (m_pSignedPass)
-        return m_pSignedPass->GetVersionInfo();
-    const UpdateConfig& c = m_config;
-    // No expected size: the version list moves no progress display.
-    const int ok = m_downloader.DownloadFile(c.remoteVersionFile, c.localVersionFile, 0);
-    if (ok)
-        Trace(TRACE_INFO, "GetVersionInfo : DownloadFile(%s->%s) OK", c.remoteVersionFile.c_str(),
-              c.localVersionFile.c_str());
-    else
-        Trace(TRACE_ERROR, "GetVersionInfo : DownloadFile(%s->%s) ERROR",
-              c.remoteVersionFile.c_str(), c.localVersionFile.c_str());
-    return ok;
-}
-
 int CAULMgr::ParseVersionInfo() {
-    // A signed pass reads the bytes whose signature it checked: the file could
-    // have been changed since.
-    if (m_pSignedPass) {
-        ClearModules();
-        size_t position = 0;
-        std::string line;
-        while (versionlist::ReadTextLine(m_pSignedPass->VerifiedList(), position, line))
-            AddModuleLine(line);
-        if (!m_bPathRepeated)
-            return 1;
-        // Two lines for one file: which of them the publisher meant is not
-        // known, and a release would swap the file twice.
-        Trace(TRACE_ERROR, "ParseVersionInfo : ERROR, a local file listed twice in a signed list");
-        ClearModules();
+    std::vector<std::string> lines;
+    if (!m_policy->ReadList(lines))
         return 0;
-    }
-    const std::string& path = m_config.localVersionFile;
-    if (_access(path.c_str(), 0) != 0) {
-        Trace(TRACE_ERROR, "ParseVersionInfo : ERROR, version file(%s) does not exist",
-              path.c_str());
-        return 0;
-    }
-    FILE* file = std::fopen(path.c_str(), "rt");
-    if (!file) {
-        Trace(TRACE_ERROR, "ParseVersionInfo : ERROR, open version file(%s), EC =%d", path.c_str(),
-              static_cast<int>(::GetLastError()));
-        return 0;
-    }
     ClearModules();
-    std::string line;
-    while (versionlist::ReadLine(file, line))
+    for (const std::string& line : lines)
         AddModuleLine(line);
-    std::fclose(file);
-    return 1;
+    if (!m_bPathRepeated || !m_policy->RefusesRepeatedPaths())
+        return 1;
+    Trace(TRACE_ERROR, "ParseVersionInfo : ERROR, a local file listed twice in a signed list");
+    ClearModules();
+    return 0;
 }
 
 void CAULMgr::AddModuleLine(const std::string& line) {
     auto record = std::make_unique<ModuleRecord>();
     if (!versionlist::ParseLine(*this, line, *record))
         return;
-    if (m_pSignedPass && !m_pSignedPass->Admits(*record))
+    if (!m_policy->Admits(*record))
         return;
     // The first line of a file counts; a later one is skipped (and refuses a
     // signed list once all are read).
@@ -274,8 +200,7 @@ int CAULMgr::CompareVersionInfo() {
         Trace(TRACE_ERROR, "CompareVersionInfo :  ERROR, 버전 정보가 없습니다.");
         return 0;
     }
-    if (m_pSignedPass)
-        m_pSignedPass->BeginCompare(m_modules.size());
+    m_policy->BeginCompare(m_modules.size());
     // An elevated pass works only in folders the administrators own. What
     // ended passes left beside the modules goes first.
     const std::set<std::string> refused = FoldersNotAdministrators(m_modules, m_heldFolders);
@@ -293,7 +218,7 @@ int CAULMgr::CompareVersionInfo() {
               "refused",
               static_cast<int>(i + 1), r.localFile.c_str());
     }
-    if (m_pSignedPass && !m_pSignedPass->EndCompare(m_modules, refused.empty()))
+    if (!m_policy->EndCompare(m_modules, refused.empty()))
         m_outcome.NoteModuleFailed("CompareVersionInfo");
     return 1;
 }
@@ -313,14 +238,10 @@ void CAULMgr::CompareModule(size_t index, ModuleRecord& r) {
     }
     if (!r.sha256.empty()) {
         // No server request: the listed digest alone says what the module must
-        // be. A signed pass keeps the file it checked held until it is used.
+        // be.
         std::string local;
         unsigned long long size = 0;
-        if (m_pSignedPass)
-            m_pSignedPass->CheckInstalled(index, r, &local, &size);
-        else if (!HashFile(r.localFile, local, &size).Ok())
-            local.clear();
-        if (!local.empty()) {
+        if (m_policy->InstalledDigest(index, r, local, size)) {
             facts.localSha256 = local;
             facts.localSize = static_cast<long long>(size);
         }
@@ -358,38 +279,7 @@ int CAULMgr::DownloadNewFiles() {
         Trace(TRACE_ERROR, "DownloadNewFiles :  ERROR, 버전 정보가 없습니다.");
         return 0;
     }
-    if (m_pSignedPass) {
-        unsigned long long bytes = 0;
-        if (m_pSignedPass->Install(m_modules, &bytes)) {
-            m_outcome.modulesFetched += CountModulesToUpdate();
-            m_outcome.bytesReceived += bytes;
-        } else {
-            m_outcome.NoteModuleFailed("DownloadNewFiles");
-        }
-        return 1;
-    }
-    for (const auto& record : m_modules) {
-        const ModuleRecord& r = *record;
-        if (!r.download)
-            continue;
-        if (!AskModuleSize(*this, m_downloader, r)) {
-            m_outcome.NoteModuleFailed("DownloadNewFiles");
-            continue;
-        }
-        // The module's bytes: the size announced, or those of a body that
-        // announced none.
-        unsigned long long size = 0;
-        if (InstallModule(*this, m_downloader, r, &size)) {
-            Trace(TRACE_INFO, "DownloadNewFiles : DownloadFile(%s->%s) OK . %llu Bytes",
-                  r.remoteFile.c_str(), r.localFile.c_str(), size);
-            ++m_outcome.modulesFetched;
-            m_outcome.bytesReceived += size;
-        } else {
-            Trace(TRACE_ERROR, "DownloadNewFiles : DownloadFile(%s->%s) ERROR",
-                  r.remoteFile.c_str(), r.localFile.c_str());
-            m_outcome.NoteModuleFailed("DownloadNewFiles");
-        }
-    }
+    m_policy->Install(m_modules, m_outcome);
     return 1;
 }
 
@@ -402,7 +292,7 @@ int CAULMgr::RegisterModule() {
         if (!HasUpdateOption(r, 'R') || !r.download)
             continue;
         std::string path = r.localFile;
-        if (m_pSignedPass && !m_pSignedPass->CheckedPath(i, r, "RegisterModule", path)) {
+        if (!m_policy->CheckedPath(i, r, "RegisterModule", path)) {
             m_outcome.NoteModuleFailed("RegisterModule");
             continue;
         }
@@ -431,15 +321,14 @@ int CAULMgr::LaunchModule() {
     SetStatus(STATUS_LAUNCH);
     // A signed pass starts only what it checked and holds: after a release
     // that did not go in, the programs of the release still installed.
-    CSignedPass* const signedPass = m_pSignedPass.get();
-    const ModuleList& modules = signedPass ? signedPass->ModulesToStart(m_modules) : m_modules;
+    const ModuleList& modules = m_policy->ModulesToStart(m_modules);
     int tried = 0;
     for (size_t i = 0; i < modules.size(); ++i) {
         const ModuleRecord& r = *modules[i];
         if (!HasUpdateOption(r, 'E'))
             continue;
         std::string program = r.localFile;
-        if (signedPass && !signedPass->CheckedPath(i, r, "LaunchModule", program))
+        if (!m_policy->CheckedPath(i, r, "LaunchModule", program))
             continue;
         // A start that fails still counts: the default program is no stand-in.
         ++tried;

@@ -7,9 +7,9 @@
 #include "ModuleOptions.h"
 #include "NetDownLoader.h"
 #include "PassOutcome.h"
+#include "PassPolicy.h"
 #include "PassLock.h"
 #include "ProgressThrottle.h"
-#include "SignedPass.h"
 #include "StatusText.h"
 #include "TraceBase.h"
 #include "UniqueHandle.h"
@@ -81,8 +81,6 @@ private:
     // Connects to the servers from the one at first on, in order, until one
     // takes the connection; 0 when none does.
     int ConnectFrom(size_t first);
-    // The list from the server connected to.
-    int FetchVersionInfo();
     void AddModuleLine(const std::string& line);
     void CompareModule(size_t index, ModuleRecord& record);
     void ClearModules();
@@ -105,8 +103,8 @@ private:
     // The module folders the comparison checked, held open until the pass
     // ends so that the ones its work uses are the ones checked.
     std::vector<unique_hfile> m_heldFolders;
-    // Present when the configuration names a signing key.
-    std::unique_ptr<CSignedPass> m_pSignedPass;
+    // Signed or not, chosen with the configuration.
+    std::unique_ptr<IPassPolicy> m_policy;
     // What the pass came to so far.
     PassOutcome m_outcome;
     int m_nFailedStarts = 0;

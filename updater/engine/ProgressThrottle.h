@@ -4,6 +4,15 @@
 // 0.1 ms to read a 4096-byte block), so a block that would change nothing a
 // person could see is not shown.
 
+#include <string>
+
+// The share of the file done, 0 to 100 (a server that sends more than it
+// announced keeps it at 100; a total of 0 announces none).
+int ProgressPercent(unsigned long done, unsigned long total);
+// The counter beside the bar: "[      done/     total]", or the bytes alone
+// for a body of no announced length.
+std::string ProgressCounter(unsigned long done, unsigned long total);
+
 class CProgressThrottle {
 public:
     // Always shown: the first block of a file, each new percentage, the last

@@ -43,14 +43,13 @@ std::unique_ptr<CPartialFile> ReceiveModule(CTraceBase& trace, CNetDownLoader& d
     }
 }
 
-namespace {
-
-// The downloader's own line for a module whose download is complete: in place.
-void TraceComplete(CNetDownLoader& downloader, const ModuleRecord& r) {
+void TraceModuleInPlace(CNetDownLoader& downloader, const ModuleRecord& r) {
     downloader.Trace(TRACE_INFO, "DownloadFile(%s->%s) : Download complete : %s -> %s",
                      r.remoteFile.c_str(), r.localFile.c_str(), r.remoteFile.c_str(),
                      r.localFile.c_str());
 }
+
+namespace {
 
 // A module an earlier pass received and checked for a release that did not
 // go in, kept whole beside its target: taken over and checked again through
@@ -88,21 +87,6 @@ std::unique_ptr<CPartialFile> KeptWholeModule(CTraceBase& trace, const ModuleRec
 }
 
 } // namespace
-
-int InstallModule(CTraceBase& trace, CNetDownLoader& downloader, const ModuleRecord& r,
-                  unsigned long long* size) {
-    std::unique_ptr<CPartialFile> received = ReceiveModule(trace, downloader, r, size);
-    if (!received)
-        return 0;
-    const Win32Result placed = received->Commit();
-    if (!placed.Ok()) {
-        trace.Trace(TRACE_ERROR, "DownloadNewFiles : ERROR, %s(%s) failed, EC=%d",
-                    placed.FailedCall(), r.localFile.c_str(), static_cast<int>(placed.Error()));
-        return 0;
-    }
-    TraceComplete(downloader, r);
-    return 1;
-}
 
 void CRelease::Reset(size_t moduleCount) {
     m_holds.clear();
@@ -182,7 +166,7 @@ bool CRelease::Install(const ModuleList& modules, unsigned long long* bytes) {
     }
     for (const auto& s : staged) {
         s.file->DropAside();
-        TraceComplete(m_downloader, *modules[s.index]);
+        TraceModuleInPlace(m_downloader, *modules[s.index]);
         if (IsUsedByThePass(*modules[s.index]))
             m_holds[s.index] = s.file->ReleaseHold();
         m_verified[s.index] = true;

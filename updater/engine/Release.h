@@ -31,10 +31,8 @@ bool AskModuleSize(CTraceBase& trace, CNetDownLoader& downloader, const ModuleRe
 std::unique_ptr<CPartialFile> ReceiveModule(CTraceBase& trace, CNetDownLoader& downloader,
                                             const ModuleRecord& record, unsigned long long* size);
 
-// A line outside a signed release: received and checked as above, then put
-// in place alone. 0 after the traces.
-int InstallModule(CTraceBase& trace, CNetDownLoader& downloader, const ModuleRecord& record,
-                  unsigned long long* size);
+// The downloader's own line for a module whose download is complete: in place.
+void TraceModuleInPlace(CNetDownLoader& downloader, const ModuleRecord& record);
 
 class CRelease {
 public:

@@ -2,6 +2,7 @@
 
 #include "ConfigFile.h"
 #include "Protocol.h"
+#include "TraceBase.h"
 
 #include <windows.h>
 
@@ -86,4 +87,26 @@ UpdateConfig ReadUpdateConfig(const std::string& path) {
     c.proxyLoginPassword = ReadText(kServer, kProxyLoginPassword, "", profile);
     c.reportUrl = ReadText(kReport, kReportUrl, "", profile);
     return c;
+}
+
+void TraceConfig(CTraceBase& trace, const std::string& path, const UpdateConfig& c) {
+    trace.Trace(TRACE_INFO, "LoadConfig : Config File  = %s", path.c_str());
+    trace.Trace(TRACE_INFO, "LoadConfig : [SERVER] Remote Address         = %s",
+                c.remoteAddress.c_str());
+    trace.Trace(TRACE_INFO, "LoadConfig : [SERVER] Protocol(1=FTP,3=HTTP) = %d", c.protocol);
+    trace.Trace(TRACE_INFO, "LoadConfig : [SERVER] Remote Port            = %d", c.remotePort);
+    trace.Trace(TRACE_INFO, "LoadConfig : [SERVER] Login Name             = %s",
+                c.loginName.c_str());
+    trace.Trace(TRACE_INFO, "LoadConfig : [SERVER] Login PW               = %s", kHiddenPassword);
+    trace.Trace(TRACE_INFO, "LoadConfig : [SERVER] Version File           = %s",
+                c.remoteVersionFile.c_str());
+    trace.Trace(TRACE_INFO, "LoadConfig : [LOCAL] Version File            = %s",
+                c.localVersionFile.c_str());
+    trace.Trace(TRACE_INFO, "LoadConfig : [LOCAL]  Default Exec Filee     = %s",
+                c.defaultExecFile.c_str());
+    if (c.signingKey)
+        trace.Trace(TRACE_INFO, "LoadConfig : [SERVER] Signing Key            = %s",
+                    c.signingKey->c_str());
+    if (c.passiveMode)
+        trace.Trace(TRACE_INFO, "LoadConfig : [SERVER] Passive Mode           = 1");
 }

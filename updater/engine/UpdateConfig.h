@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+class CTraceBase;
+
 struct UpdateConfig {
     // As written: one server, or several separated by commas (mirrors).
     std::string remoteAddress;
@@ -39,3 +41,10 @@ std::vector<std::string> ServerAddresses(const std::string& remoteAddress);
 // Reads every setting of the file (which must exist) through the profile
 // functions; a missing key takes its default.
 UpdateConfig ReadUpdateConfig(const std::string& path);
+
+// Written where a trace carries a login password: a log is a file on disk.
+const char kHiddenPassword[] = "***";
+
+// The settings read from the file at path, one trace line each (passwords
+// hidden).
+void TraceConfig(CTraceBase& trace, const std::string& path, const UpdateConfig& config);

@@ -68,8 +68,8 @@ PassOutcome CAULMgr::RunPass(const PassOptions& options, IUpdateView* view) {
         m_outcome.exitCode = EXIT_MODULE_FAILED;
     Pause();
     step("LaunchModule", LaunchModule() && m_nFailedStarts == 0, EXIT_LAUNCH_FAILED);
-    if (m_pSignedPass && m_pSignedPass->InstalledSerial()) {
-        m_outcome.installedSerial = m_pSignedPass->InstalledSerial();
+    if (m_policy->InstalledSerial()) {
+        m_outcome.installedSerial = m_policy->InstalledSerial();
         m_outcome.installedList = m_config.remoteVersionFile;
     }
     EndPass();
