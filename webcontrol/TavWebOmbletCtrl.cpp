@@ -8,6 +8,7 @@
 #include "TavWebOmblet.h"
 #include "TavWebOmbletPropPage.h"
 #include "TavWebOmblet_h.h"
+#include "TextRules.h"
 #include "Widen.h"
 
 static_assert(kTavWebOmbletMiscStatus ==
@@ -83,20 +84,6 @@ std::string CallText(const CDispatchEntry& entry, const char* const* args) {
         text += "\"";
     }
     return text + ")";
-}
-
-// A page's address as the log shows it: a user name and password written
-// into it ("https://kim:pw@host/") never reach the file.
-std::wstring WithoutUserInfo(const std::wstring& url) {
-    const size_t scheme = url.find(L"://");
-    if (scheme == std::wstring::npos)
-        return url;
-    const size_t host = scheme + 3;
-    const size_t end = url.find_first_of(L"/?#\\", host);
-    const size_t at = url.substr(0, end).rfind(L'@');
-    if (at == std::wstring::npos || at < host)
-        return url;
-    return url.substr(0, host) + L"***" + url.substr(at);
 }
 
 INT_PTR CALLBACK AboutProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM) {

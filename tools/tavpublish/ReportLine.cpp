@@ -1,20 +1,12 @@
 #include "ReportLine.h"
 
+#include "TextRules.h"
+
 #include <cstring>
 
 namespace passreport {
 
 namespace {
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 // count decimal digits at text; false when any is not one.
 bool Digits(const char* text, int count, int& value) {

@@ -1,6 +1,7 @@
 #include "KeptPartial.h"
 
 #include "LocalFolder.h"
+#include "TextRules.h"
 #include "UniqueHandle.h"
 
 #include <cstdio>
@@ -14,14 +15,6 @@ const size_t kKeyDigits = 16;
 
 std::wstring Widened(const std::string& ascii) {
     return std::wstring(ascii.begin(), ascii.end());
-}
-
-int HexValue(wchar_t c) {
-    if (c >= L'0' && c <= L'9')
-        return c - L'0';
-    if (c >= L'a' && c <= L'f')
-        return c - L'a' + 10;
-    return -1;
 }
 
 // 64-bit FNV-1a: a name, not a secret; what keeps a planted file out is the
@@ -67,7 +60,9 @@ bool ReadKeptPartialName(const std::wstring& name, const std::string& key, std::
         name.compare(name.size() - suffix, suffix, kSuffix) != 0)
         return false;
     const std::wstring hex = name.substr(head.size(), name.size() - head.size() - suffix);
-    if (hex.size() % 2 || hex.size() / 2 > kMostValidatorBytes)
+    // Written in lower case.
+    if (hex.size() % 2 || hex.size() / 2 > kMostValidatorBytes ||
+        hex.find_first_of(L"ABCDEF") != std::wstring::npos)
         return false;
     std::string bytes;
     for (size_t i = 0; i < hex.size(); i += 2) {

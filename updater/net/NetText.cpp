@@ -4,16 +4,6 @@
 
 namespace {
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 bool AllDigits(const std::string& text) {
     if (text.empty())
         return false;
@@ -113,17 +103,6 @@ bool ContentRangeFirst(const std::string& text, unsigned long long& first,
     if (total)
         *total = bytes;
     return true;
-}
-
-std::string WithoutUserInfo(const std::string& url) {
-    const size_t slashes = url.find("//");
-    if (slashes == std::string::npos)
-        return url;
-    const size_t host = slashes + 2;
-    const size_t at = url.substr(0, url.find_first_of("/?#\\", host)).rfind('@');
-    if (at == std::string::npos || at < host)
-        return url;
-    return url.substr(0, host) + "***" + url.substr(at);
 }
 
 bool ResolveRedirect(const UrlPlace& from, const std::string& location, UrlPlace& to) {

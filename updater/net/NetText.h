@@ -2,6 +2,7 @@
 // Text helpers of the downloader that need no platform call.
 
 #include "FormatText.h"
+#include "TextRules.h"
 
 #include <string>
 
@@ -51,7 +52,3 @@ struct UrlPlace {
 // the root, or a path beside the answering one. False for any other scheme,
 // a URL with a login in it, or a port that is no number.
 bool ResolveRedirect(const UrlPlace& from, const std::string& location, UrlPlace& to);
-
-// A URL as a trace shows it: a login written into it ("http://kim:pw@host/")
-// becomes "***", so a Location that carries one never reaches the log.
-std::string WithoutUserInfo(const std::string& url);
