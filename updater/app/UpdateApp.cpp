@@ -1,5 +1,6 @@
 #include "UpdateApp.h"
 
+#include "AULMgr.h"
 #include "CommandLine.h"
 #include "ModuleStart.h"
 #include "TaskSchedule.h"
@@ -9,6 +10,22 @@
 #include <cstdlib>
 
 CUpdateApp theApp;
+
+namespace {
+
+// The pass on this thread with no window at all: nothing to show, no box,
+// no program started.
+int RunUnattendedPass(const std::string& configPath) {
+    if (!AfxSocketInit(nullptr))
+        return EXIT_NOT_STARTED;
+    PassOptions options;
+    options.configPath = configPath;
+    options.unattended = true;
+    CAULMgr manager;
+    return manager.RunPass(options, nullptr).exitCode;
+}
+
+} // namespace
 
 BOOL CUpdateApp::InitInstance() {
     RestrictLibrarySearch();
@@ -20,6 +37,10 @@ BOOL CUpdateApp::InitInstance() {
         const int ok =
             line.command == UpdateCommand::Unschedule ? schedule.Remove() : schedule.Register(line);
         m_nExitCode = ok ? 0 : 1;
+        return FALSE;
+    }
+    if (line.command == UpdateCommand::Unattended) {
+        m_nExitCode = RunUnattendedPass(line.configPath);
         return FALSE;
     }
     if (!AfxSocketInit(nullptr)) {

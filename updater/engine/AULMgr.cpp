@@ -332,7 +332,9 @@ int CAULMgr::LaunchModule() {
             continue;
         // A start that fails still counts: the default program is no stand-in.
         ++tried;
-        if (_ExecuteApp(program, std::string()))
+        if (m_bUnattended)
+            Trace(TRACE_INFO, "LaunchModule : %s not started: unattended pass", program.c_str());
+        else if (_ExecuteApp(program, std::string()))
             Trace(TRACE_INFO, "LaunchModule : _ExecuteApp(%s) OK", program.c_str());
         else
             Trace(TRACE_ERROR, "LaunchModule : _ExecuteApp(%s) ", program.c_str());
@@ -341,7 +343,16 @@ int CAULMgr::LaunchModule() {
         return 1;
 
     const std::string& defaultExec = m_config.defaultExecFile;
-    if (defaultExec.empty() || _access(defaultExec.c_str(), 0) != 0) {
+    const bool noDefault = defaultExec.empty() || _access(defaultExec.c_str(), 0) != 0;
+    // The client is its user's to start: an unattended pass starts nothing
+    // and so never fails for having nothing to start.
+    if (m_bUnattended) {
+        if (!noDefault)
+            Trace(TRACE_INFO, "LaunchModule : %s not started: unattended pass",
+                  defaultExec.c_str());
+        return 1;
+    }
+    if (noDefault) {
         Trace(TRACE_ERROR, "LaunchModule :  %s", kNothingToRun);
         // The worker waits here until the user dismisses it; the next pass
         // need not.

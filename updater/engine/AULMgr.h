@@ -42,7 +42,8 @@ public:
 
     // One whole pass on the view: the stages in their order, 100 ms apart,
     // the launch stage whatever came before; the next pass may begin once it
-    // returns. The view is kept until another is attached.
+    // returns. The view is kept until another is attached. An unattended
+    // pass starts no program and so shows no notice.
     PassOutcome RunPass(const PassOptions& options, IUpdateView* view);
 
     int LoadConfig(std::string path);
@@ -108,4 +109,6 @@ private:
     // What the pass came to so far.
     PassOutcome m_outcome;
     int m_nFailedStarts = 0;
+    // A pass without a window: it starts no program.
+    bool m_bUnattended = false;
 };

@@ -31,6 +31,7 @@ PassOutcome CAULMgr::RunPass(const PassOptions& options, IUpdateView* view) {
     AttachView(view);
     m_outcome = PassOutcome();
     m_nFailedStarts = 0;
+    m_bUnattended = options.unattended;
     // The first stage that fails names the pass's exit code.
     const auto step = [this](const char* stage, int ok, PassExitCode code) {
         if (!ok) {

@@ -39,6 +39,29 @@ HWND AppProcess::WaitDialog(const std::function<bool(HWND)>& accept, int seconds
     return found;
 }
 
+namespace {
+
+struct WindowCount {
+    DWORD pid;
+    int windows;
+};
+
+BOOL CALLBACK CountWindow(HWND h, LPARAM param) {
+    WindowCount& count = *reinterpret_cast<WindowCount*>(param);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(h, &pid);
+    count.windows += pid == count.pid;
+    return TRUE;
+}
+
+} // namespace
+
+int AppProcess::TopLevelWindows() const {
+    WindowCount count = {::GetProcessId(m_process.get()), 0};
+    ::EnumWindows(CountWindow, reinterpret_cast<LPARAM>(&count));
+    return count.windows;
+}
+
 // The window's own text: another process's window is not sent a message for
 // it, so a busy program cannot hold the test.
 std::string WindowText(HWND hWnd) {

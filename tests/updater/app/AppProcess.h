@@ -24,6 +24,8 @@ public:
     // A visible dialog of the process that the test accepts; null when none
     // appears in time.
     HWND WaitDialog(const std::function<bool(HWND)>& accept, int seconds) const;
+    // The process's top-level windows now, shown or hidden.
+    int TopLevelWindows() const;
 
 private:
     unique_handle m_process;
