@@ -2,6 +2,7 @@
 
 #include "AULMgr.h"
 #include "CommandLine.h"
+#include "PassEvent.h"
 #include "ModuleStart.h"
 #include "TaskSchedule.h"
 #include "UpdateDlg.h"
@@ -14,15 +15,19 @@ CUpdateApp theApp;
 namespace {
 
 // The pass on this thread with no window at all: nothing to show, no box,
-// no program started.
+// no program started. Every such pass is logged, as nobody watches it.
 int RunUnattendedPass(const std::string& configPath) {
-    if (!AfxSocketInit(nullptr))
+    if (!AfxSocketInit(nullptr)) {
+        ReportPassEvent(NotStarted("AfxSocketInit", Win32Result()), std::string());
         return EXIT_NOT_STARTED;
+    }
     PassOptions options;
     options.configPath = configPath;
     options.unattended = true;
     CAULMgr manager;
-    return manager.RunPass(options, nullptr).exitCode;
+    const PassOutcome outcome = manager.RunPass(options, nullptr);
+    ReportPassEvent(outcome, manager.Config().remoteVersionFile);
+    return outcome.exitCode;
 }
 
 } // namespace
@@ -46,6 +51,7 @@ BOOL CUpdateApp::InitInstance() {
     if (!AfxSocketInit(nullptr)) {
         AfxMessageBox(IDS_SOCKETS_INIT_FAILED);
         m_nExitCode = EXIT_NOT_STARTED;
+        ReportPassEvent(NotStarted("AfxSocketInit", Win32Result()), std::string());
         return FALSE;
     }
     AfxEnableControlContainer();

@@ -2,6 +2,8 @@
 // the window and closes the window when it is done.
 #include "UpdateDlg.h"
 
+#include "PassEvent.h"
+
 #include <cstdlib>
 
 LRESULT CUpdateDlg::OnStartUpdate(WPARAM, LPARAM) {
@@ -15,9 +17,11 @@ LRESULT CUpdateDlg::OnStartUpdate(WPARAM, LPARAM) {
                                     UpdateThreadProc, this, 0, &threadId);
     if (!hThread) {
         // No worker will ever post the final close: close now.
+        const Win32Result failed = Win32Result::Failed("CreateThread");
         m_nExitCode.store(EXIT_NOT_STARTED);
         m_manager.Trace(TRACE_ERROR, "OnStartUpdate : ERROR, CreateThread, EC=%d",
-                        static_cast<int>(::GetLastError()));
+                        static_cast<int>(failed.Error()));
+        ReportPassEvent(NotStarted("OnStartUpdate", failed), std::string());
         PostMessage(WM_CLOSE);
         return 0;
     }
@@ -39,6 +43,9 @@ int CUpdateDlg::RunUpdate() {
         options.configPath = __argv[1];
     const PassOutcome outcome = m_manager.RunPass(options, this);
     m_nExitCode.store(outcome.exitCode);
+    // A pass someone watches is logged only when it fails.
+    if (outcome.exitCode != EXIT_PASS_OK)
+        ReportPassEvent(outcome, m_manager.Config().remoteVersionFile);
 
     // Once the pass is marked done the window may go at any moment: nothing
     // of it is touched after that.
