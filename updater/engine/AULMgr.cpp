@@ -296,9 +296,12 @@ int CAULMgr::RegisterModule() {
             m_outcome.NoteModuleFailed("RegisterModule");
             continue;
         }
+        const int failedBefore = m_outcome.modulesFailed;
         if (_RegisterControl(path)) {
             Trace(TRACE_INFO, "RegisterModule : _RegisterControl(%s) OK", r.localFile.c_str());
-            ++m_outcome.modulesRegistered;
+            // Called, though the server may have refused.
+            if (m_outcome.modulesFailed == failedBefore)
+                ++m_outcome.modulesRegistered;
         } else {
             Trace(TRACE_ERROR, "RegisterModule : _RegisterControl(%s) ", r.localFile.c_str());
             ++m_outcome.modulesFailed;
@@ -308,9 +311,20 @@ int CAULMgr::RegisterModule() {
 }
 
 int CAULMgr::_RegisterControl(std::string path) {
-    const Win32Result registered = RegisterServerIn(path);
-    if (registered.Ok())
+    HRESULT serverResult = S_OK;
+    const Win32Result registered = RegisterServerIn(path, serverResult);
+    if (registered.Ok()) {
+        // The call was made, which is all this step answers for; a server
+        // that refused still fails the pass's module count.
+        if (FAILED(serverResult)) {
+            Trace(TRACE_ERROR, "%s : DllRegisterServer returned 0x%08lx", path.c_str(),
+                  static_cast<unsigned long>(serverResult));
+            m_outcome.NoteModuleFailed(
+                "RegisterModule",
+                Win32Result::Failed("DllRegisterServer", static_cast<DWORD>(serverResult)));
+        }
         return 1;
+    }
     m_outcome.NoteFailure("RegisterModule", registered);
     Trace(TRACE_ERROR, "_RegisterControl : ERROR, %s(%s), EC=%d", registered.FailedCall(),
           path.c_str(), static_cast<int>(registered.Error()));

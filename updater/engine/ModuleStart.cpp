@@ -36,7 +36,7 @@ void RestrictLibrarySearch() {
         setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
-Win32Result RegisterServerIn(const std::string& path) {
+Win32Result RegisterServerIn(const std::string& path, HRESULT& serverResult) {
     // Servers may use COM while they register; the library goes before the
     // apartment does.
     CComApartment apartment;
@@ -49,7 +49,7 @@ Win32Result RegisterServerIn(const std::string& path) {
         reinterpret_cast<void (*)()>(::GetProcAddress(library.get(), "DllRegisterServer")));
     if (!registerServer)
         return Win32Result::Failed("GetProcAddress");
-    registerServer();
+    serverResult = registerServer();
     return Win32Result();
 }
 

@@ -13,9 +13,9 @@ void RestrictLibrarySearch();
 
 // Loads the library (what it imports from its own folder and the system's),
 // calls its DllRegisterServer with COM initialised on this
-// thread around the call, and frees it again. The server's own result is not
-// consulted: a server that reports failure still counts as registered.
-Win32Result RegisterServerIn(const std::string& path);
+// thread around the call, and frees it again. Ok once the call was made; what
+// the server itself answered goes to serverResult.
+Win32Result RegisterServerIn(const std::string& path, HRESULT& serverResult);
 
 // Starts "\"path\" arguments" in the program's own folder (the current one
 // for a bare name), without waiting for it. Where the updater runs elevated

@@ -56,6 +56,23 @@ TEST(Register, SelectedModulesMarkedRAreRegisteredWithComAndReleased) {
     }
 }
 
+// A server whose DllRegisterServer fails (E_FAIL): the stage's lines stay as
+// for a call made, with a level-1 line of the result beside them. Fault: the
+// result dropped, a refused registration counted as done.
+TEST(Register, ServerThatRefusesIsTracedAndCountsAsFailed) {
+    const std::string dir = testenv::NewDir("register_refused");
+    const std::string path = Library(dir + "\\refuses.dll", "app_fixture_regserver");
+    TraceRecorder trace;
+    CAULMgr manager;
+    AddModule(manager, path, "", "R", 1);
+    EXPECT_EQ(1, manager.RegisterModule());
+    EXPECT_EQ("registered com=1\n", testenv::ReadFile(path + ".reg"));
+    EXPECT_TRUE(trace.Has(3, "RegisterModule : _RegisterControl(" + path + ") OK")) << trace.Dump();
+    EXPECT_TRUE(trace.Has(1, path + " : DllRegisterServer returned 0x80004005")) << trace.Dump();
+    EXPECT_EQ(1, manager.FailedModules());
+    ExpectReleased(path);
+}
+
 // Fault: what a module imports taken from the updater's current folder (or
 // PATH, or the updater's own folder), where a user may have put a library of
 // that name, rather than from the module's own folder.
