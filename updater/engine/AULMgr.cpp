@@ -299,7 +299,6 @@ int CAULMgr::RegisterModule() {
         const int failedBefore = m_outcome.modulesFailed;
         if (_RegisterControl(path)) {
             Trace(TRACE_INFO, "RegisterModule : _RegisterControl(%s) OK", r.localFile.c_str());
-            // Called, though the server may have refused.
             if (m_outcome.modulesFailed == failedBefore)
                 ++m_outcome.modulesRegistered;
         } else {
@@ -314,8 +313,7 @@ int CAULMgr::_RegisterControl(std::string path) {
     HRESULT serverResult = S_OK;
     const Win32Result registered = RegisterServerIn(path, serverResult);
     if (registered.Ok()) {
-        // The call was made, which is all this step answers for; a server
-        // that refused still fails the pass's module count.
+        // Called, all this step answers for; a refusing server fails the module.
         if (FAILED(serverResult)) {
             Trace(TRACE_ERROR, "%s : DllRegisterServer returned 0x%08lx", path.c_str(),
                   static_cast<unsigned long>(serverResult));
@@ -357,16 +355,10 @@ int CAULMgr::LaunchModule() {
         return 1;
 
     const std::string& defaultExec = m_config.defaultExecFile;
-    const bool noDefault = defaultExec.empty() || _access(defaultExec.c_str(), 0) != 0;
-    // The client is its user's to start: an unattended pass starts nothing
-    // and so never fails for having nothing to start.
-    if (m_bUnattended) {
-        if (!noDefault)
-            Trace(TRACE_INFO, "LaunchModule : %s not started: unattended pass",
-                  defaultExec.c_str());
+    // Unattended, the client is its user's to start: nothing to start is fine.
+    if (m_bUnattended)
         return 1;
-    }
-    if (noDefault) {
+    if (defaultExec.empty() || _access(defaultExec.c_str(), 0) != 0) {
         Trace(TRACE_ERROR, "LaunchModule :  %s", kNothingToRun);
         // The worker waits here until the user dismisses it; the next pass
         // need not.
