@@ -2,6 +2,7 @@
 
 #include "ComInit.h"
 #include "ComPtr.h"
+#include "FullPathName.h"
 #include "TaskXml.h"
 #include "Widen.h"
 
@@ -92,17 +93,17 @@ int CTaskSchedule::Register(const UpdateCommandLine& line) {
         return 0;
     }
     const std::string given = line.configPath.empty() ? ".\\TavUpdateInfo.ini" : line.configPath;
-    char config[MAX_PATH] = {};
-    const DWORD m = ::GetFullPathNameA(given.c_str(), MAX_PATH, config, nullptr);
-    if (m == 0 || m >= MAX_PATH) {
+    std::string config;
+    const Win32Result full = FullPathName(given, config);
+    if (!full.Ok()) {
         Trace(TRACE_ERROR, "Register : ERROR, GetFullPathName(%s), EC=%d", given.c_str(),
-              static_cast<int>(::GetLastError()));
+              static_cast<int>(full.Error()));
         return 0;
     }
 
     TaskPlan plan;
     plan.program = WidenAnsi(program);
-    plan.configPath = WidenAnsi(config);
+    plan.configPath = WidenAnsi(config.c_str());
     SYSTEMTIME today = {};
     ::GetLocalTime(&today);
     plan.year = today.wYear;
@@ -139,7 +140,7 @@ int CTaskSchedule::Register(const UpdateCommandLine& line) {
         return 0;
     }
     Trace(TRACE_INFO, "Register : task TavUpdate, \"%s\" \"%s\" /unattended at %02d:%02d + %dh",
-          program, config, line.hour, line.minute, line.delayHours);
+          program, config.c_str(), line.hour, line.minute, line.delayHours);
     return 1;
 }
 

@@ -1,6 +1,7 @@
 #include "LocalModules.h"
 
 #include "Elevation.h"
+#include "FullPathName.h"
 #include "FolderSecurityReader.h"
 #include "PartialFile.h"
 #include "TimeValue.h"
@@ -20,9 +21,7 @@ std::optional<long long> LocalFileTime(const std::string& path) {
 }
 
 std::string FoldedPath(const std::string& path) {
-    char full[MAX_PATH];
-    const DWORD n = ::GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
-    std::string folded = n > 0 && n < MAX_PATH ? std::string(full, n) : path;
+    std::string folded = FullPathOrAsGiven(path);
     // In the ANSI code page, double-byte characters whole.
     if (!folded.empty())
         ::CharUpperBuffA(&folded[0], static_cast<DWORD>(folded.size()));
@@ -35,11 +34,9 @@ std::string ShownTime(const std::optional<long long>& value, const char* unknown
 }
 
 std::string ModuleFolder(const std::string& localPath) {
-    char full[MAX_PATH];
-    const DWORD n = ::GetFullPathNameA(localPath.c_str(), MAX_PATH, full, nullptr);
-    if (n == 0 || n >= MAX_PATH)
+    std::string path;
+    if (!FullPathName(localPath, path).Ok())
         return "";
-    const std::string path(full, n);
     const size_t last = path.rfind('\\');
     return last == std::string::npos ? "" : path.substr(0, last + 1);
 }

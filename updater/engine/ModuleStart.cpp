@@ -1,6 +1,7 @@
 #include "ModuleStart.h"
 
 #include "ComInit.h"
+#include "FullPathName.h"
 #include "ShellUserStart.h"
 #include "UniqueHandle.h"
 
@@ -15,9 +16,7 @@ namespace {
 // folder or on PATH. Systems without the search flags (before KB2533623)
 // refuse them; there the library's folder still comes first.
 HMODULE LoadModuleLibrary(const std::string& path) {
-    char full[MAX_PATH];
-    const DWORD n = ::GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
-    const std::string file = n > 0 && n < MAX_PATH ? std::string(full, n) : path;
+    const std::string file = FullPathOrAsGiven(path);
     HMODULE library =
         ::LoadLibraryExA(file.c_str(), nullptr, // reserved
                          LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
