@@ -123,6 +123,7 @@ int CAULMgr::ConnectFrom(size_t first) {
         }
         m_downloader.SetPassiveMode(c.passiveMode);
         m_downloader.SetProxy({c.proxy, c.proxyBypass, c.proxyLoginName, c.proxyLoginPassword});
+        m_downloader.SetRevalidated({c.remoteVersionFile, c.remoteVersionFile + ".sig"});
         const int connected = m_downloader.Connect();
         m_bServerAnswered = m_bServerAnswered || m_downloader.ServerAnswered();
         if (connected) {

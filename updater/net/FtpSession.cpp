@@ -64,10 +64,17 @@ unique_hinternet CFtpSession::OpenFileFrom(const std::string& remotePath, unsign
     const std::string context = FormatText("FtpOpenFile(%s)", remotePath.c_str());
     Reply size, time;
     unsigned long long bytes = 0;
+    // The size query just before, for this file, has the server's answer.
+    const bool asked = m_sizeAsked.first == remotePath;
+    if (asked) {
+        size.code = kFtpAnswer;
+        size.text = m_sizeAsked.second;
+    }
+    m_sizeAsked = {};
     // A server that knows neither command gives nothing to name a copy by.
-    if (!m_bListing && Ask("SIZE", remotePath, context, size).Ok() && size.code == kFtpAnswer &&
-        ParseFtpSize(size.text, bytes) && Ask("MDTM", remotePath, context, time).Ok() &&
-        time.code == kFtpAnswer) {
+    if (!m_bListing && (asked || Ask("SIZE", remotePath, context, size).Ok()) &&
+        size.code == kFtpAnswer && ParseFtpSize(size.text, bytes) &&
+        Ask("MDTM", remotePath, context, time).Ok() && time.code == kFtpAnswer) {
         body.length = static_cast<long long>(bytes);
         body.validator = size.text + " " + time.text;
     }
@@ -114,6 +121,7 @@ Win32Result CFtpSession::Ask(const char* command, const std::string& remotePath,
                              const std::string& context, Reply& reply) {
     // The connection carries one transfer at a time: a running one goes first.
     m_host.CloseRemoteFile();
+    m_sizeAsked = {};
     if (!m_bBinary) {
         Reply ignored;
         m_bBinary = SendCommand("TYPE I", ignored).Ok();
@@ -183,6 +191,7 @@ int CFtpSession::FileSize(const std::string& remotePath, const std::string& cont
         }
         // The low 32 bits, as from a listing.
         *size = static_cast<DWORD>(value);
+        m_sizeAsked = {remotePath, reply.text};
         m_host.Tracer().Trace(TRACE_INFO, "%s : FtpCommand(SIZE)  size = %d ", context.c_str(),
                               static_cast<int>(*size));
         return 1;

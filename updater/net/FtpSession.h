@@ -8,6 +8,8 @@
 #include "RemoteProtocol.h"
 
 #include <functional>
+#include <string>
+#include <utility>
 
 class CFtpSession : public IRemoteProtocol {
 public:
@@ -64,4 +66,7 @@ private:
     // TYPE I sent: some servers answer SIZE only for binary transfers.
     bool m_bBinary = false;
     bool m_bNameExplained = false;
+    // The path and SIZE answer of the last size query, until the next
+    // command: the opening of that file right after asks no second time.
+    std::pair<std::string, std::string> m_sizeAsked;
 };

@@ -283,10 +283,14 @@ unique_hinternet CHttpSession::SendTo(const UrlPlace& place, const std::string& 
     ::InternetSetOptionA(request.get(), INTERNET_OPTION_SEND_TIMEOUT, &timeout, sizeof(timeout));
     ::InternetSetOptionA(request.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof(timeout));
 
+    // HTTP/1.0 caches know only the Pragma.
+    const std::string sending = headers + (m_host.MustRevalidate(remotePath)
+                                               ? "Cache-Control: no-cache\r\nPragma: no-cache\r\n"
+                                               : "");
     if (proxyLogin)
         SetProxyLogin(request.get(), true);
-    const BOOL sent = ::HttpSendRequestA(request.get(), headers.empty() ? nullptr : headers.c_str(),
-                                         static_cast<DWORD>(headers.size()), nullptr, 0);
+    const BOOL sent = ::HttpSendRequestA(request.get(), sending.empty() ? nullptr : sending.c_str(),
+                                         static_cast<DWORD>(sending.size()), nullptr, 0);
     const Win32Result failed = Win32Result::Failed("HttpSendRequest");
     if (proxyLogin)
         SetProxyLogin(request.get(), false);

@@ -13,9 +13,11 @@
 
 #include <windows.h>
 #include <wininet.h>
+#include <algorithm>
 #include <ctime>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CNetDownLoader : public CTraceBase, private IProtocolHost {
 public:
@@ -37,6 +39,12 @@ public:
     // From the next Connect on. FTP never goes through an explicit proxy:
     // the library sends FTP through an HTTP proxy only for whole URLs.
     void SetProxy(const ProxySettings& proxy) { m_proxy = proxy; }
+    // The remote paths a caching proxy must check with the server each time
+    // (the list and its signature, which must be current and go together);
+    // every other file stays cacheable.
+    void SetRevalidated(std::vector<std::string> remotePaths) {
+        m_revalidated = std::move(remotePaths);
+    }
 
     int SetLoginInfo(std::string remoteAddress, int protocol, int port, std::string loginName,
                      std::string loginPassword);
@@ -133,6 +141,10 @@ private:
     HINTERNET Root() const override { return m_hInternet.get(); }
     const std::string& RemoteAddress() const override { return m_strRemoteAddress; }
     const ProxySettings& Proxy() const override { return m_proxy; }
+    bool MustRevalidate(const std::string& remotePath) const override {
+        return std::find(m_revalidated.begin(), m_revalidated.end(), remotePath) !=
+               m_revalidated.end();
+    }
     DWORD TimeoutSeconds() const override { return m_dwTimeoutSeconds; }
     CTraceBase& Tracer() override { return *this; }
     void Report(const Win32Result& failure, const std::string& detail) override {
@@ -164,6 +176,7 @@ private:
     DWORD m_dwTimeoutSeconds;
     bool m_bPassive;
     ProxySettings m_proxy;
+    std::vector<std::string> m_revalidated;
     // The server's protocol, made anew by every Connect.
     std::unique_ptr<IRemoteProtocol> m_pProtocol;
     bool m_bServerAnswered = false;

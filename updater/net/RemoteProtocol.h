@@ -46,6 +46,9 @@ public:
     virtual const std::string& RemoteAddress() const = 0;
     virtual unsigned short RemotePort() const = 0;
     virtual const ProxySettings& Proxy() const = 0;
+    // Whether a cache on the way must ask the server before it answers for
+    // the path.
+    virtual bool MustRevalidate(const std::string& remotePath) const = 0;
     virtual DWORD TimeoutSeconds() const = 0;
     virtual CTraceBase& Tracer() = 0;
     // The one error report, for a failure already taken from its call.

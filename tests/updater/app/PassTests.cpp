@@ -195,6 +195,9 @@ TEST_P(FetchTest, ModulesAreFetchedRegisteredAndStarted) {
     EXPECT_EQ("registered com=1\n", testenv::ReadFile(Installed("control.dll") + ".reg"));
     ExpectStartedOnce(Installed("client.exe"));
     ExpectNoLogFiles();
+    // The size query's answer serves the transfer's opening as well.
+    if (kind == "FTP")
+        EXPECT_EQ(1, server.CountRequests("SIZE /data file.bin"));
 }
 
 // A proxy that wants a login: with a wrong one the pass ends as one that did

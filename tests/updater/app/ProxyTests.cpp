@@ -2,6 +2,7 @@
 #include "PassFixture.h"
 
 #include <algorithm>
+#include <ctime>
 
 namespace {
 
@@ -56,6 +57,65 @@ TEST_F(ProxyTest, LoginGoesToNoServerThatAnswers407) {
               }));
     for (const std::string& entry : entries)
         EXPECT_EQ(std::string::npos, entry.find("S3cretPW")) << entry;
+}
+
+// HTTPS through a proxy that wants a login: the proxy refuses the tunnel
+// (407 to CONNECT), and the login answers it. With a wrong login the pass
+// ends as one that did not reach the server. Fault: the request sent again
+// on the refused handle, in plain text and without the login (the proxy
+// answers 400, exit code 4).
+TEST_F(ProxyTest, HttpsTunnelThroughAProxyThatWantsALogin) {
+    ASSERT_TRUE(TrustTestCa());
+    FixtureServer proxy = FixtureServer::Squid("tav", "proxy-secret");
+    ASSERT_TRUE(proxy.Ok()) << proxy.Error();
+    FixtureServer server = FixtureServer::Nginx(serverDir, "tls");
+    ASSERT_TRUE(server.Ok()) << server.Error();
+    ASSERT_TRUE(testenv::WriteFile(Served("m.bin"), ScriptedBody(100000)));
+    ASSERT_TRUE(testenv::WriteFile(Served("TavUpdate.ver"), Installed("m.bin") + "|/m.bin\n"));
+    const std::string via =
+        "Remote Address=localhost\r\nProxy=127.0.0.1:" + std::to_string(proxy.Port()) +
+        "\r\nProxy Login Name=tav\r\n";
+    EXPECT_EQ(EXIT_NO_SERVER, Pass("HTTPS", server.Port(), via + "Proxy Login Password=wrong\r\n"));
+    EXPECT_EQ(0, server.CountRequests("GET "));
+    EXPECT_EQ(EXIT_PASS_OK,
+              Pass("HTTPS", server.Port(), via + "Proxy Login Password=proxy-secret\r\n"));
+    EXPECT_TRUE(ScriptedBody(100000) == testenv::ReadFile(Installed("m.bin")));
+    EXPECT_EQ(1, server.CountRequests("GET /TavUpdate.ver "));
+    EXPECT_EQ(1, server.CountRequests("GET /m.bin "));
+    EXPECT_LE(1, proxy.CountRequests("TCP_TUNNEL/200"));
+}
+
+// A caching proxy (Debian's default squid) between the desktop and the
+// server: a list published after an older one was fetched through it is seen
+// by the next pass, while a module comes from the cache. Fault: the list
+// asked for as any file, and served from the cache while it is fresh by the
+// proxy's rules (the desktop stays on the old release).
+TEST_F(ProxyTest, CachingProxyServesTheNewList) {
+    FixtureServer proxy = FixtureServer::Squid("cache");
+    ASSERT_TRUE(proxy.Ok()) << proxy.Error();
+    FixtureServer server = FixtureServer::Nginx(serverDir);
+    ASSERT_TRUE(server.Ok()) << server.Error();
+    // A day old: fresh for hours by the proxy's rules.
+    const long long dayAgo = std::time(nullptr) - 86400;
+    ASSERT_TRUE(testenv::WriteFile(Served("one.bin"), "release one"));
+    ASSERT_TRUE(testenv::SetFileTime(Served("one.bin"), dayAgo));
+    ASSERT_TRUE(testenv::WriteFile(Served("TavUpdate.ver"), Installed("one.bin") + "|/one.bin\n"));
+    ASSERT_TRUE(testenv::SetFileTime(Served("TavUpdate.ver"), dayAgo));
+    const std::string via =
+        "Remote Address=127.0.0.1\r\nProxy=127.0.0.1:" + std::to_string(proxy.Port()) + "\r\n";
+    EXPECT_EQ(EXIT_PASS_OK, Pass("HTTP", server.Port(), via));
+    EXPECT_EQ("release one", testenv::ReadFile(Installed("one.bin")));
+
+    ASSERT_TRUE(testenv::WriteFile(Served("two.bin"), "release two"));
+    ASSERT_TRUE(testenv::WriteFile(Served("TavUpdate.ver"), Installed("one.bin") + "|/one.bin|F\n" +
+                                                                Installed("two.bin") +
+                                                                "|/two.bin\n"));
+    ASSERT_TRUE(::DeleteFileA(Installed("one.bin").c_str()));
+    EXPECT_EQ(EXIT_PASS_OK, Pass("HTTP", server.Port(), via));
+    EXPECT_EQ("release two", testenv::ReadFile(Installed("two.bin")));
+    EXPECT_EQ("release one", testenv::ReadFile(Installed("one.bin")));
+    EXPECT_EQ(1, server.CountRequests("GET /one.bin "));
+    EXPECT_LE(1, proxy.CountRequests("HIT/200"));
 }
 
 } // namespace
