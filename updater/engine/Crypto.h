@@ -51,6 +51,8 @@ public:
     // 2048 to 4096 bits. Empty when taken, else what is wrong with it, for
     // the administrator (a failed call with its EC=).
     std::string Import(const std::string& base64);
+    // Imported, and not refused since.
+    bool Usable() const { return static_cast<bool>(m_key); }
     // Ok when signature is the RSASSA-PKCS1-v1_5 SHA-256 signature of data,
     // in the big-endian byte order openssl writes.
     Win32Result Verify(const std::string& data, const std::string& signature);

@@ -2,8 +2,37 @@
 
 #include "Crypto.h"
 #include "FormatText.h"
+#include "NetDownLoader.h"
 #include "SerialStore.h"
+#include "UpdateConfig.h"
 #include "VersionList.h"
+
+std::string ListValueName(const UpdateConfig& c) {
+    // One value for the whole set of servers, named by its first: no mirror
+    // can take a desktop back, and mirrors added after the first keep the
+    // serial a desktop holds.
+    return SerialValueName(c.protocol, ServerAddresses(c.remoteAddress).front(),
+                           static_cast<unsigned short>(c.remotePort), c.remoteVersionFile);
+}
+
+bool FetchSignedList(CTraceBase& trace, CNetDownLoader& downloader, const std::string& listPath,
+                     std::string& list, std::string& signature) {
+    const std::string remoteSignature = listPath + ".sig";
+    CMemorySink listSink(kMaxSignedListBytes), signatureSink(kMaxSignatureBytes);
+    const struct {
+        const std::string& remote;
+        CMemorySink& sink;
+    } files[] = {{listPath, listSink}, {remoteSignature, signatureSink}};
+    for (const auto& f : files) {
+        if (!downloader.ReadRemoteFile(f.remote, f.sink, 0, f.remote)) {
+            trace.Trace(TRACE_ERROR, "GetVersionInfo : DownloadFile(%s) ERROR", f.remote.c_str());
+            return false;
+        }
+    }
+    list = listSink.Bytes();
+    signature = signatureSink.Bytes();
+    return true;
+}
 
 std::string CheckListHead(const std::string& list, const std::string& listPath, long long now,
                           bool checkExpiry, unsigned long long& serial) {
@@ -53,5 +82,15 @@ std::string CheckSignedList(const std::string& list, const std::string& signatur
         return "serial " + std::to_string(serial) + " of " + listPath +
                " is older than the accepted " + std::to_string(*accepted);
     newer = !accepted || serial > *accepted;
+    return std::string();
+}
+
+std::string KeepAcceptedList(const std::string& serialName, unsigned long long serial, bool newer) {
+    if (!newer)
+        return std::string();
+    const Win32Result kept = KeepAcceptedSerial(serialName, serial);
+    if (!kept.Ok())
+        return FormatText("RegSetValueEx(%s) failed, EC=%d", serialName.c_str(),
+                          static_cast<int>(kept.Error()));
     return std::string();
 }

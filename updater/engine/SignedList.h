@@ -10,7 +10,33 @@
 #include <string>
 #include <vector>
 
+class CNetDownLoader;
 class CSigningKey;
+class CTraceBase;
+struct UpdateConfig;
+
+// Far above any real list; a server cannot make the pass read without end.
+const unsigned kMaxSignedListBytes = 4 << 20;
+// A signature of the largest key accepted (4096 bits).
+const unsigned kMaxSignatureBytes = 512;
+
+// A list as the pass took it: its exact bytes, their signature and its
+// serial.
+struct SignedListBytes {
+    std::string list;
+    std::string signature;
+    unsigned long long serial = 0;
+};
+
+// The list's value in the stores (its accepted and installed serials, its
+// keys), the same whichever server of the set gave the list.
+std::string ListValueName(const UpdateConfig& config);
+
+// The list and its signature (the list path with ".sig") fetched into
+// memory, the signature over the same connection right after the list.
+// False after the trace under the version stage's name.
+bool FetchSignedList(CTraceBase& trace, CNetDownLoader& downloader, const std::string& listPath,
+                     std::string& list, std::string& signature);
 
 struct SignedListSource {
     // The list path on the server as configured (its signature is this path
@@ -35,3 +61,7 @@ std::string CheckListHead(const std::string& list, const std::string& listPath, 
 std::string CheckSignedList(const std::string& list, const std::string& signature,
                             const std::vector<CSigningKey*>& keys, const SignedListSource& source,
                             unsigned long long& serial, size_t& signer, bool& newer);
+
+// An accepted list's serial kept when it is above the accepted one (newer).
+// Empty when kept or not needed, else why not.
+std::string KeepAcceptedList(const std::string& serialName, unsigned long long serial, bool newer);

@@ -1,20 +1,20 @@
 #pragma once
-// What a pass does differently when the configuration names a signing key:
-// the list and its signature are fetched into memory and checked with the
-// key, the modules are read from those bytes, installed as one release
-// (Release.h), and only modules it checked and holds are registered or
+// What a pass does differently when the configuration names a signing key,
+// each job in its own unit: the list and its signature are fetched into
+// memory and checked (SignedList.h) with the keys trusted for the list
+// (KeyRing.h); a staged rollout may hold the desktop back (RolloutGate.h);
+// the modules are read from the checked bytes, installed as one release
+// (Release.h), and only modules the pass checked and holds are registered or
 // started, by their full path. After a release that did not go in, or a list
-// refused or not had, the launch stage starts the programs of the release the
-// local list says is installed, once that list is checked again: its
-// signature, the list path it was built for, and a serial not below that of
-// the release last put in place (its expiry is waived: the release is the one
-// installed). A list may
-// hold a desktop back until its turn in a staged rollout (";rollout="), and
-// may announce the key that signs the lists after it (";next-key=").
+// refused or not had, the launch stage starts the programs of the release in
+// place (InstalledRelease.h).
 
-#include "Crypto.h"
+#include "InstalledRelease.h"
+#include "KeyRing.h"
 #include "NetDownLoader.h"
 #include "Release.h"
+#include "RolloutGate.h"
+#include "SignedList.h"
 #include "TraceBase.h"
 #include "UpdateConfig.h"
 #include "VersionList.h"
@@ -30,7 +30,8 @@ public:
 
     // The configuration is the manager's own and outlives the pass.
     CSignedPass(CTraceBase& trace, CNetDownLoader& downloader, const UpdateConfig& config)
-        : m_trace(trace), m_downloader(downloader), m_config(config) {}
+        : m_trace(trace), m_downloader(downloader), m_config(config), m_keyRing(*config.signingKey),
+          m_release(trace, downloader), m_installed(trace, downloader, config) {}
 
     // The configured key, once; 0 after a trace under the stage's name when
     // it cannot be used.
@@ -40,7 +41,7 @@ public:
     int GetVersionInfo();
     // The bytes whose signature was checked; the modules are read from these,
     // never from the file again.
-    const std::string& VerifiedList() const { return m_strVerifiedList; }
+    const std::string& VerifiedList() const { return m_taken.list; }
     // Only bytes the publisher's signature covers are installed, and a
     // transfer must know where they end: a line without a digest or a size
     // is skipped, with a trace.
@@ -73,63 +74,27 @@ public:
     void EndPass();
 
 private:
-    // The verified list becomes the local one once its release is in place,
+    // What the pass has taken, as its stages move on.
+    enum class State {
+        NoList,        // none yet, or the list was refused or not had
+        ListTaken,     // its own list, checked
+        HeldBack,      // before its turn in a rollout: the installed release
+        ReleaseFailed, // its own list, whose release did not go in
+    };
+
+    // The list taken becomes the local one once its release is in place,
     // and its serial the installed one.
     bool KeepVerifiedList();
-    Win32Result KeepKeys();
-    // The list's value in the serial store (also of its installed serial and
-    // its keys), the same whichever server of the set gave the list.
-    std::string SerialName() const;
-    // The local list and its signature, checked as the fallback takes them
-    // (see above); empty when they pass, else why not.
-    std::string ReadInstalledList(std::string& list, std::string& signature,
-                                  unsigned long long& serial);
-    // The keys trusted for the list path: the INI's, or once lists
-    // announced others, the current one and the one announced.
-    void LoadKeys();
-    // After an accepted list: its serial kept, and the keys it leaves in
-    // trust (an announced key trusted too; a list signed by it retires the
-    // one before). Empty when kept, else why not.
-    std::string KeepTrust(const std::string& list, size_t signer, bool newer,
-                          unsigned long long serial);
-    // This machine's place in staged rollouts, drawn once and kept.
-    unsigned RolloutBucket();
-    // Before this desktop's turn in a rollout the pass keeps the installed
-    // release, as if the server still held it; false when there is none.
-    bool HoldBack(unsigned long long serial, long long turn);
-    // The release the local list says is installed, its programs held where
-    // they have the digest and size the list gives them.
-    void HoldInstalledRelease();
 
     CTraceBase& m_trace;
     CNetDownLoader& m_downloader;
     const UpdateConfig& m_config;
-    // The configured key, once the version stage has imported it.
-    CSigningKey m_signingKey;
-    // The keys a list may be signed with (the first the current one), and
-    // their base64.
-    std::vector<CSigningKey*> m_keys;
-    CSigningKey m_currentKey, m_nextKey;
-    std::string m_strCurrent, m_strNext;
-    // The keys the accepted list leaves trusted, kept with its release: a
-    // release that does not go in retires no key its installed list needs.
-    std::string m_strKeptKeys;
-    const char* m_pszKeysChange = nullptr;
-    // Before its turn in a rollout: the installed release is the pass's.
-    bool m_bHeldBack = false;
-    // This pass took a list (its own, or the installed one held back).
-    bool m_bListTaken = false;
-    bool m_bKeyImported = false;
-    std::string m_strVerifiedList;
-    std::string m_strVerifiedSignature;
-    unsigned long long m_nVerifiedSerial = 0;
+    CKeyRing m_keyRing;
+    State m_state = State::NoList;
+    SignedListBytes m_taken;
     std::optional<unsigned long long> m_installedSerial;
     // The pass's modules as it checked them, held until it ends.
-    CRelease m_release{m_trace, m_downloader};
-    bool m_bReleaseFailed = false;
-    // After a failed release: the installed release, as the launch stage
-    // checked it.
-    ModuleList m_installed;
-    CRelease m_installedRelease{m_trace, m_downloader};
-    bool m_bStartingInstalled = false;
+    CRelease m_release;
+    CInstalledRelease m_installed;
+    CRolloutGate m_rollout{m_trace, m_installed};
 };
