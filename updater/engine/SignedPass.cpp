@@ -1,20 +1,10 @@
 #include "SignedPass.h"
 
+#include "FullPathName.h"
+
 #include <windows.h>
 
 #include <ctime>
-
-namespace {
-
-// The file a held module's name opens now: the loader's search or another
-// current folder must not find a different one.
-std::string FullPathOf(const std::string& path) {
-    char full[MAX_PATH];
-    const DWORD n = ::GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
-    return n > 0 && n < MAX_PATH ? std::string(full, n) : path;
-}
-
-} // namespace
 
 int CSignedPass::ImportKey(const char* stage) {
     const std::string why = m_keyRing.ImportConfigured();
@@ -146,7 +136,9 @@ bool CSignedPass::CheckedPath(size_t index, const ModuleRecord& r, const char* s
                       r.localFile.c_str());
         return false;
     }
-    path = FullPathOf(r.localFile);
+    // The file a held module's name opens now: the loader's search or another
+    // current folder must not find a different one.
+    path = FullPathOrAsGiven(r.localFile);
     return true;
 }
 
