@@ -59,6 +59,28 @@ TEST_F(UnattendedTest, MissingConfigurationEndsWithoutABox) {
     EXPECT_EQ(EXIT_NO_CONFIG, RunUnattended(workDir + "\\missing.ini"));
 }
 
+// A page's pass started while the task's pass downloads (300 KB in pieces
+// 50 ms apart) waits for it to end before it asks the server anything.
+// Fault: the unattended pass outside the machine's one pass at a time.
+TEST_F(UnattendedTest, PassWithAWindowWaitsForTheUnattendedOne) {
+    FixtureServer server = FixtureServer::Script(serverDir);
+    ASSERT_TRUE(server.Ok()) << server.Error();
+    ASSERT_TRUE(testenv::WriteFile(Served("TavUpdate.ver"),
+                                   Installed("a.bin") + "|/a.bin?size=300000&slow=50|F\n"));
+    const std::string fallback = Copy("app_fixture_recorder.exe", Installed("default.exe"));
+    ASSERT_TRUE(
+        testenv::WriteFile(workDir + "\\pass.ini", Config("HTTP", server.Port(), fallback)));
+    ASSERT_TRUE(app.Start(workDir, "\"" + workDir + "\\pass.ini\" /unattended"));
+    ASSERT_TRUE(WaitFor([&] { return server.CountRequests("/a.bin") > 0; }, 60));
+    AppProcess windowed;
+    ASSERT_TRUE(windowed.Start(workDir, "\"" + workDir + "\\pass.ini\""));
+    EXPECT_EQ(EXIT_PASS_OK, app.ExitCode(120));
+    EXPECT_EQ(1, server.CountRequests("TavUpdate.ver"));
+    EXPECT_TRUE(windowed.Ends(120));
+    EXPECT_EQ(2, server.CountRequests("TavUpdate.ver"));
+    ExpectStartedOnce(fallback);
+}
+
 const char kSourceKey[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\TavUpdate";
 
 // The event source as the package registers it, while it lives.
@@ -120,20 +142,25 @@ Reported RunTraced(const std::string& arguments, int& exitCode) {
     return reported;
 }
 
-// The text an event viewer shows for the event: the message of the event ID in
-// the program's own message table, with the strings inserted.
-std::string Rendered(const std::string& call, const std::vector<std::string>& strings) {
+// The text an event viewer of the language shows for the event: the message
+// of the event ID in the program's own message table, the strings inserted.
+std::wstring Rendered(const std::string& call, const std::vector<std::string>& strings,
+                      WORD language) {
     unique_hmodule program(::LoadLibraryExA((testenv::BinDir() + "\\TavUpdate.exe").c_str(),
                                             nullptr, LOAD_LIBRARY_AS_DATAFILE));
-    std::vector<const char*> arguments;
+    std::vector<std::wstring> wide;
     for (const std::string& s : strings)
-        arguments.push_back(s.c_str());
-    char text[1024] = {};
+        wide.emplace_back(s.begin(), s.end()); // ASCII
+    std::vector<const wchar_t*> arguments;
+    for (const std::wstring& w : wide)
+        arguments.push_back(w.c_str());
+    wchar_t text[1024] = {};
     const DWORD id = std::strtoul(call.substr(call.rfind(',') + 1).c_str(), nullptr, 16);
-    const DWORD n = ::FormatMessageA(
-        FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, program.get(), id, 0, text,
-        sizeof(text), reinterpret_cast<va_list*>(const_cast<char**>(arguments.data())));
-    return std::string(text, n);
+    const DWORD n =
+        ::FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, program.get(),
+                         id, MAKELANGID(language, SUBLANG_DEFAULT), text, 1024,
+                         reinterpret_cast<va_list*>(const_cast<wchar_t**>(arguments.data())));
+    return std::wstring(text, n);
 }
 
 // One event for each unattended pass (information, warning) and for a pass
@@ -183,11 +210,14 @@ TEST_F(PassFixture, PassesWriteTheirEventOnlyUnderTheRegisteredSource) {
             << label;
         EXPECT_EQ(c.strings, reported.strings) << label;
         if (c.call && reported.strings.size() == 7) {
-            const std::string text = Rendered(c.call, reported.strings);
-            EXPECT_NE(std::string::npos, text.find("exit code " + c.strings[0] + " ")) << text;
-            EXPECT_NE(std::string::npos,
-                      text.find("fetched: " + c.strings[3] + ", failed: " + c.strings[4]))
-                << text;
+            const std::wstring code(c.strings[0].begin(), c.strings[0].end());
+            const std::wstring failures = L"failed: " + std::wstring(1, wchar_t(c.strings[4][0]));
+            const std::wstring english = Rendered(c.call, reported.strings, LANG_ENGLISH);
+            EXPECT_NE(std::wstring::npos, english.find(L"exit code " + code + L" ")) << label;
+            EXPECT_NE(std::wstring::npos, english.find(failures)) << label;
+            EXPECT_NE(std::wstring::npos,
+                      Rendered(c.call, reported.strings, LANG_KOREAN).find(L"종료 코드 " + code))
+                << label;
         }
     }
 }
