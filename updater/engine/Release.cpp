@@ -145,22 +145,27 @@ bool CRelease::Install(const ModuleList& modules, unsigned long long* bytes) {
         staged.push_back({i, std::move(received)});
         *bytes += size;
     }
-    for (size_t k = 0; k < staged.size(); ++k) {
-        const ModuleRecord& r = *modules[staged[k].index];
-        const Win32Result swapped = staged[k].file->SwapIn();
-        if (swapped.Ok())
-            continue;
+    // Through a journal: a pass ended in the middle of the swap is rolled
+    // back whole by the next one.
+    std::vector<CPartialFile*> files;
+    for (const auto& s : staged)
+        files.push_back(s.file.get());
+    size_t failedAt = 0;
+    std::vector<std::pair<size_t, Win32Result>> notBack;
+    const Win32Result swapped = SwapInAll(files, failedAt, notBack);
+    if (!swapped.Ok()) {
+        // The desktop keeps the whole release it had.
         m_trace.Trace(TRACE_ERROR,
                       "DownloadNewFiles : ERROR, release not installed : %s(%s) failed, EC=%d",
-                      swapped.FailedCall(), r.localFile.c_str(), static_cast<int>(swapped.Error()));
-        // The desktop keeps the whole release it had.
-        for (size_t j = k; j-- > 0;) {
-            const Win32Result back = staged[j].file->PutBack();
-            if (!back.Ok())
-                m_trace.Trace(TRACE_ERROR, "DownloadNewFiles : ERROR, %s(%s) failed, EC=%d",
-                              back.FailedCall(), modules[staged[j].index]->localFile.c_str(),
-                              static_cast<int>(back.Error()));
-        }
+                      swapped.FailedCall(),
+                      failedAt < staged.size() ? modules[staged[failedAt].index]->localFile.c_str()
+                                               : "swap journal",
+                      static_cast<int>(swapped.Error()));
+        for (const auto& back : notBack)
+            m_trace.Trace(TRACE_ERROR, "DownloadNewFiles : ERROR, %s(%s) failed, EC=%d",
+                          back.second.FailedCall(),
+                          modules[staged[back.first].index]->localFile.c_str(),
+                          static_cast<int>(back.second.Error()));
         keepReceived();
         return false;
     }

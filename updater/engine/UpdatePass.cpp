@@ -1,5 +1,6 @@
 // One update pass: the stages in their order and the outcome they come to.
 #include "AULMgr.h"
+#include "EndedSwaps.h"
 #include "PassReport.h"
 
 namespace {
@@ -44,6 +45,22 @@ PassOutcome CAULMgr::RunPass(const PassOptions& options, IUpdateView* view) {
     int ok = step("LoadConfig", LoadConfig(options.configPath), EXIT_NO_CONFIG);
     if (ok)
         ok = step("BeginPass", BeginPass(), EXIT_OTHER_PASS);
+    // What an ended pass left goes first, also when no server is reached. A
+    // folder it leaves holding two releases is neither updated nor started
+    // from: its aside copies wait for a later pass to put them back.
+    bool mixed = false;
+    const auto finishEnded = [&](const ModuleList& listed) {
+        const EndedSwaps ended = FinishEndedSwaps(*this, m_config, listed);
+        if (!ended.mixed)
+            return 1;
+        mixed = true;
+        m_outcome.NoteFailure("RecoverEndedSwaps", ended.error);
+        if (m_outcome.exitCode == EXIT_PASS_OK)
+            m_outcome.exitCode = EXIT_LAUNCH_FAILED;
+        return 0;
+    };
+    if (ok)
+        ok = finishEnded(ModuleList());
     if (ok)
         ok = step("ConnectServer", ConnectServer(), EXIT_NO_SERVER);
     Pause();
@@ -55,6 +72,9 @@ PassOutcome CAULMgr::RunPass(const PassOptions& options, IUpdateView* view) {
     Pause();
     if (ok)
         ok = step("ParseVersionInfo", ParseVersionInfo(), EXIT_NO_LIST);
+    // Folders only the server's list names, before the comparison sweeps them.
+    if (ok)
+        ok = finishEnded(m_modules);
     Pause();
     if (ok)
         ok = step("CompareVersionInfo", CompareVersionInfo(), EXIT_NO_LIST);
@@ -68,7 +88,8 @@ PassOutcome CAULMgr::RunPass(const PassOptions& options, IUpdateView* view) {
     if (m_outcome.modulesFailed != 0 && m_outcome.exitCode == EXIT_PASS_OK)
         m_outcome.exitCode = EXIT_MODULE_FAILED;
     Pause();
-    step("LaunchModule", LaunchModule() && m_nFailedStarts == 0, EXIT_LAUNCH_FAILED);
+    if (!mixed)
+        step("LaunchModule", LaunchModule() && m_nFailedStarts == 0, EXIT_LAUNCH_FAILED);
     if (m_policy->InstalledSerial()) {
         m_outcome.installedSerial = m_policy->InstalledSerial();
         m_outcome.installedList = m_config.remoteVersionFile;

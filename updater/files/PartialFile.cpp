@@ -76,7 +76,8 @@ Win32Result Move(const std::wstring& from, const std::wstring& to) {
                : Win32Result::Failed("MoveFileEx");
 }
 
-void SweepFolder(const std::wstring& folder) {
+std::vector<std::wstring> SweepFolder(const std::wstring& folder) {
+    std::vector<std::wstring> putBack;
     WIN32_FIND_DATAW found;
     unique_hfind parts(::FindFirstFileW((folder + kPartPattern).c_str(), &found));
     for (bool more = static_cast<bool>(parts); more; more = ::FindNextFileW(parts.get(), &found)) {
@@ -99,11 +100,12 @@ void SweepFolder(const std::wstring& folder) {
             continue;
         const std::wstring target = folder + name.substr(0, mark);
         // A program may still run it: then it stays for another pass.
-        if (::GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES)
-            Move(aside, target);
-        else
+        if (::GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES)
             ::DeleteFileW(aside.c_str());
+        else if (Move(aside, target).Ok())
+            putBack.push_back(target);
     }
+    return putBack;
 }
 
 } // namespace
@@ -398,10 +400,15 @@ Win32Result CPartialFile::Commit() {
     return SwapInAll({this}, failedAt, notBack);
 }
 
-void SweepLeftovers(const std::string& target) {
+std::vector<std::string> SweepLeftovers(const std::string& target) {
     const std::wstring full = ExtendedFullPath(target);
+    std::vector<std::string> putBack;
     if (full.rfind(L'\\') != std::wstring::npos)
-        SweepFolder(FolderOf(full));
+        for (const std::wstring& path : SweepFolder(FolderOf(full)))
+            putBack.push_back(NarrowAnsi(path.compare(0, 8, L"\\\\?\\UNC\\") == 0
+                                             ? L"\\\\" + path.substr(8)
+                                             : path.substr(4)));
+    return putBack;
 }
 
 Win32Result ReplaceFileContent(const std::string& target, const std::string& bytes) {

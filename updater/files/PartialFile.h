@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 class CPartialFile {
 public:
@@ -93,7 +94,8 @@ private:
 // Removes what ended passes left in the target's folder: partial files, and
 // aside copies no program holds any more (an aside copy whose target is
 // missing, left by a pass ended in the middle of a swap, is put back instead).
-void SweepLeftovers(const std::string& target);
+// The targets put back, as ANSI paths.
+std::vector<std::string> SweepLeftovers(const std::string& target);
 
 // The target's whole content replaced by the bytes, through a partial file.
 Win32Result ReplaceFileContent(const std::string& target, const std::string& bytes);
