@@ -2,6 +2,7 @@
 
 #include "BoundedCall.h"
 #include "Crypto.h"
+#include "ProxyRoute.h"
 #include "SerialStore.h"
 #include "UniqueHandle.h"
 
@@ -93,10 +94,11 @@ HINTERNET TryReport(reportquery::ReportUrl url, std::string target, UpdateConfig
         if (!::HttpQueryInfoA(request.get(), HTTP_QUERY_STATUS_CODE, status, &length, nullptr))
             return failed("HttpQueryInfo");
         answer->status = atol(status);
-        // The configured proxy that asks for a login gets it, once; a 407
-        // from anything reached directly gets none.
-        if (answer->status != HTTP_STATUS_PROXY_AUTH_REQ || !viaProxy ||
-            proxy.proxyLoginName.empty() || round)
+        // The proxy the report went through gets the login when it asks,
+        // once; a 407 from anything reached directly (a bypassed host, no
+        // proxy at all) gets none.
+        if (answer->status != HTTP_STATUS_PROXY_AUTH_REQ || proxy.proxyLoginName.empty() || round ||
+            !WentThroughProxy(request.get()))
             break;
         ::InternetSetOptionA(request.get(), INTERNET_OPTION_PROXY_USERNAME,
                              const_cast<char*>(proxy.proxyLoginName.c_str()),

@@ -2,6 +2,7 @@
 
 #include "KeptPartial.h"
 #include "NetText.h"
+#include "ProxyRoute.h"
 #include "RetryBudget.h"
 #include "TimeValue.h"
 
@@ -179,16 +180,6 @@ bool CHttpSession::QueryStatus(HINTERNET request, long& code) {
     return true;
 }
 
-bool CHttpSession::ThroughProxy(HINTERNET request) {
-    // The library's own word on the route this request took: it alone knows
-    // where the system's settings (bypass list, automatic configuration)
-    // sent it.
-    DWORD flags = 0;
-    DWORD size = sizeof(flags);
-    return ::InternetQueryOptionA(request, INTERNET_OPTION_REQUEST_FLAGS, &flags, &size) &&
-           (flags & INTERNET_REQFLAG_VIA_PROXY);
-}
-
 void CHttpSession::SetProxyLogin(HINTERNET request, bool given) {
     // Given for one request and taken back after it: the library may keep
     // them for the whole session and answer any later 407 with them, a
@@ -207,7 +198,7 @@ bool CHttpSession::LogInToProxy(unique_hinternet& request, const UrlPlace& place
                                 const std::string& remotePath, const char* verb,
                                 const std::string& headers, long& code) {
     CTraceBase& trace = m_host.Tracer();
-    if (!ThroughProxy(request.get())) {
+    if (!WentThroughProxy(request.get())) {
         // Whoever answered is no proxy of this pass: a server, a mirror or a
         // redirect's host reached directly gets no proxy login.
         trace.Trace(TRACE_ERROR,

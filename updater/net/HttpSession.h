@@ -52,8 +52,6 @@ private:
     unsigned long RetryAfter(HINTERNET response);
     // The response's status; false after the report.
     bool QueryStatus(HINTERNET request, long& code);
-    // Whether the request went through a proxy (explicit or the system's).
-    bool ThroughProxy(HINTERNET request);
     // The configured proxy login set on the request, or taken off it.
     void SetProxyLogin(HINTERNET request, bool given);
     // A 407 answered with the configured login, only where the request went

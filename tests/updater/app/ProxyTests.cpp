@@ -11,10 +11,13 @@ const char kLogin[] = "Proxy Login Name=corpuser\r\nProxy Login Password=S3cretP
 class ProxyTest : public PassFixture {
 protected:
     void SetUp() override { Copy("app_fixture_recorder.exe", Installed("default.exe")); }
-    // One pass with these server lines; its exit code.
-    int Pass(const std::string& protocol, int port, const std::string& server) {
+    // One pass with these server lines (and sections after them); its exit
+    // code.
+    int Pass(const std::string& protocol, int port, const std::string& server,
+             const std::string& more = "") {
         if (!testenv::WriteFile(workDir + "\\pass.ini",
-                                Config(protocol, port, Installed("default.exe"), "", server)))
+                                Config(protocol, port, Installed("default.exe"), "", server) +
+                                    more))
             return -1;
         if (!app.Start(workDir, workDir + "\\pass.ini"))
             return -1;
@@ -25,9 +28,9 @@ protected:
 
 // A 407 from what was reached directly: the update server itself with no
 // proxy anywhere, and the host a redirect points to, which the configured
-// proxy's bypass list sends straight there. Neither gets the login; the pass
-// ends as one whose server refused, and the error line says why. Fault: the
-// login handed to whoever answers 407.
+// proxy's bypass list sends straight there (as it does the pass's report).
+// None gets the login; the pass ends as one whose server refused, and the
+// error line says why. Fault: the login handed to whoever answers 407.
 TEST_F(ProxyTest, LoginGoesToNoServerThatAnswers407) {
     LogPolicyValues policy("SOFTWARE\\Tav\\TavUpdate", 1, logFile);
     FixtureServer asks = FixtureServer::Script(serverDir, "proxyauth=1");
@@ -44,7 +47,10 @@ TEST_F(ProxyTest, LoginGoesToNoServerThatAnswers407) {
     EXPECT_EQ(EXIT_NO_SERVER, Pass("HTTP", redirects.Port(),
                                    std::string("Remote Address=127.0.0.1\r\nProxy=127.0.0.1:1\r\n"
                                                "Proxy Bypass=127.0.0.1\r\n") +
-                                       kLogin));
+                                       kLogin,
+                                   "[REPORT]\r\nReport URL=http://127.0.0.1:" +
+                                       std::to_string(asks.Port()) + "/report\r\n"));
+    EXPECT_TRUE(WaitFor([&] { return asks.CountRequests("GET /report?") >= 1; }));
     EXPECT_LE(1, redirects.CountRequests("GET /TavUpdate.ver"));
     EXPECT_LT(direct, asks.CountRequests("GET /TavUpdate.ver"));
     EXPECT_EQ(0, asks.CountRequests("Proxy-Authorization"));
