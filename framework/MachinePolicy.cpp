@@ -1,30 +1,12 @@
 #include "MachinePolicy.h"
-#include "UniqueHandle.h"
+
+#include "MachineValue.h"
 
 #include <cstring>
 #include <cwchar>
 
-namespace {
-
-// The read in the first view that holds the value; a value of the wrong
-// type there is an answer too, not a reason to look further.
-template <class Read> LONG InEitherView(const PolicyValue& value, Read read) {
-    LONG rc = ERROR_FILE_NOT_FOUND;
-    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
-        unique_hkey key;
-        rc = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, value.key, 0, KEY_QUERY_VALUE | view, key.put());
-        if (rc == ERROR_SUCCESS)
-            rc = read(key.get());
-        if (rc != ERROR_FILE_NOT_FOUND)
-            return rc;
-    }
-    return rc;
-}
-
-} // namespace
-
-LONG ReadPolicyDword(const PolicyValue& value, DWORD& out) {
-    return InEitherView(value, [&](HKEY key) {
+Win32Result ReadPolicyDword(const PolicyValue& value, DWORD& out) {
+    return ReadMachineValue(value.key, RegistryViews::NativeThen32Bit, [&](HKEY key) {
         DWORD type = 0;
         DWORD data = 0;
         DWORD size = sizeof(data);
@@ -39,8 +21,8 @@ LONG ReadPolicyDword(const PolicyValue& value, DWORD& out) {
     });
 }
 
-LONG ReadPolicyText(const PolicyValue& value, DWORD maxBytes, std::string& out) {
-    return InEitherView(value, [&](HKEY key) {
+Win32Result ReadPolicyText(const PolicyValue& value, DWORD maxBytes, std::string& out) {
+    return ReadMachineValue(value.key, RegistryViews::NativeThen32Bit, [&](HKEY key) {
         DWORD type = 0;
         DWORD size = 0;
         LONG rc = ::RegQueryValueExA(key, value.name, nullptr, &type, nullptr, &size);
@@ -62,10 +44,10 @@ LONG ReadPolicyText(const PolicyValue& value, DWORD maxBytes, std::string& out) 
     });
 }
 
-LONG ReadPolicyList(const PolicyValue& value, std::vector<std::wstring>& entries) {
+Win32Result ReadPolicyList(const PolicyValue& value, std::vector<std::wstring>& entries) {
     // Value names are ASCII.
     std::wstring name(value.name, value.name + std::strlen(value.name));
-    return InEitherView(value, [&](HKEY key) {
+    return ReadMachineValue(value.key, RegistryViews::NativeThen32Bit, [&](HKEY key) {
         DWORD type = 0;
         DWORD size = 0;
         LONG rc = ::RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size);

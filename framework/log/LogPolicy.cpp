@@ -33,10 +33,10 @@ LogPolicy ReadLogPolicy(const PolicyValue& levelValue, const PolicyValue& fileVa
                         const std::string& defaultPath) {
     LogPolicy policy;
     DWORD level = 0;
-    if (ReadPolicyDword(levelValue, level) != ERROR_SUCCESS || level < 1 || level > TRACE_DETAIL)
+    if (!ReadPolicyDword(levelValue, level).Ok() || level < 1 || level > TRACE_DETAIL)
         return policy;
     std::string path;
-    if (ReadPolicyText(fileValue, kMaxPathValue, path) == ERROR_SUCCESS)
+    if (ReadPolicyText(fileValue, kMaxPathValue, path).Ok())
         path = ExpandLogPath(path);
     policy.named = !path.empty();
     if (path.empty())

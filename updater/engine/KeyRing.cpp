@@ -1,6 +1,6 @@
 #include "KeyRing.h"
 
-#include "SerialStore.h"
+#include "KeyRingStore.h"
 #include "VersionList.h"
 
 std::string CKeyRing::ImportConfigured() {

@@ -3,7 +3,7 @@
 #include "BoundedCall.h"
 #include "Crypto.h"
 #include "ProxyRoute.h"
-#include "SerialStore.h"
+#include "RolloutStore.h"
 #include "UniqueHandle.h"
 
 #include <windows.h>

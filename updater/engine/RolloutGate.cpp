@@ -2,7 +2,7 @@
 
 #include "FormatText.h"
 #include "Rollout.h"
-#include "SerialStore.h"
+#include "RolloutStore.h"
 #include "VersionList.h"
 
 #include <optional>

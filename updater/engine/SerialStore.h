@@ -1,9 +1,9 @@
 #pragma once
 // The highest version list serial this machine accepted, one value per server
 // (or set of mirrors) and list path, kept where only an administrator can
-// change it: HKEY_LOCAL_MACHINE\SOFTWARE\Tav\TavUpdate (the 32-bit view), a
-// REG_QWORD named "<FTP|HTTP|HTTPS> <address>:<port> <list path>", where a set
-// of mirrors is named by its first address.
+// change it: HKEY_LOCAL_MACHINE\SOFTWARE\Tav\TavUpdate (the 32-bit view,
+// MachineStore.h), a REG_QWORD named "<FTP|HTTP|HTTPS> <address>:<port>
+// <list path>", where a set of mirrors is named by its first address.
 
 #include "Win32Result.h"
 
@@ -26,20 +26,3 @@ Win32Result KeepAcceptedSerial(const std::string& name, unsigned long long seria
 // on must not be older.
 Win32Result ReadInstalledSerial(const std::string& name, std::optional<unsigned long long>& serial);
 Win32Result KeepInstalledSerial(const std::string& name, unsigned long long serial);
-
-// This machine's place in staged rollouts: "RolloutBucket", REG_DWORD, 0 to
-// 9999 in ten-thousandths, under the key; none when not drawn yet.
-Win32Result ReadRolloutBucket(std::optional<unsigned>& bucket);
-Win32Result KeepRolloutBucket(unsigned bucket);
-
-// This machine's desktop id for pass reports: "DesktopId", REG_SZ, 32
-// hexadecimal digits under the key; empty when none is kept (or the value
-// is no such id).
-Win32Result ReadDesktopId(std::string& id);
-Win32Result KeepDesktopId(const std::string& id);
-
-// The keys trusted for a list, by the list's value name under the key's
-// subkey "Keys": "<INI key>;<current key>;<announced key>" (base64 has no
-// ';'); empty when none was kept.
-Win32Result ReadListKeys(const std::string& name, std::string& keys);
-Win32Result KeepListKeys(const std::string& name, const std::string& keys);

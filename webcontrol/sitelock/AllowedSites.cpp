@@ -67,12 +67,12 @@ bool CrackPageUrl(const std::wstring& url, PageAddress& page) {
 bool CAllowedSites::Load() {
     m_rules.clear();
     std::vector<std::wstring> entries;
-    const LONG rc = ReadPolicyList(policy::kAllowedSites, entries);
-    if (rc == ERROR_FILE_NOT_FOUND)
+    const Win32Result read = ReadPolicyList(policy::kAllowedSites, entries);
+    if (read.Error() == ERROR_FILE_NOT_FOUND)
         return false;
     // A value that cannot be read, or of another type than a list of
     // strings, is a mistake of the deployment; it locks rather than opens.
-    if (rc != ERROR_SUCCESS)
+    if (!read.Ok())
         return true;
     for (const std::wstring& entry : entries) {
         std::string text;
