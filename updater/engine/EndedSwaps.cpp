@@ -28,7 +28,7 @@ ModuleList KnownModules(const UpdateConfig& config) {
     ModuleList modules;
     std::string bytes;
     if (!config.localVersionFile.empty() &&
-        ReadWholeFile(config.localVersionFile, bytes, kMaxListBytes)) {
+        ReadWholeFile(config.localVersionFile, bytes, kMaxListBytes).Ok()) {
         CTraceBase quiet;
         size_t position = 0;
         std::string line;

@@ -23,8 +23,8 @@ std::string CInstalledRelease::Read(const std::vector<CSigningKey*>& keys,
                                     SignedListBytes& installed) {
     const std::string& path = m_config.localVersionFile;
     std::string& list = installed.list;
-    if (!ReadWholeFile(path, list, kMaxSignedListBytes) ||
-        !ReadWholeFile(path + ".sig", installed.signature, kMaxSignatureBytes))
+    if (!ReadWholeFile(path, list, kMaxSignedListBytes).Ok() ||
+        !ReadWholeFile(path + ".sig", installed.signature, kMaxSignatureBytes).Ok())
         return "not signed by the key";
     bool verified = false;
     for (CSigningKey* key : keys)

@@ -1,6 +1,9 @@
 #include "KeptPartial.h"
 
+#include "HeldFile.h"
+
 #include "LocalFolder.h"
+#include "PartialFile.h"
 #include "TextRules.h"
 #include "UniqueHandle.h"
 
@@ -127,4 +130,44 @@ void SweepKeptPartials(const std::string& target, const std::set<std::string>& l
         if (!listedKeys.count(key) || written + keptTicks < nowTicks)
             ::DeleteFileW((folder + name).c_str());
     }
+}
+
+// The partial file's side of keeping (PartialFile.h).
+
+Win32Result CPartialFile::StartOver() {
+    m_nTakenOver = 0;
+    LARGE_INTEGER start = {};
+    if (!::SetFilePointerEx(m_file.get(), start, nullptr, FILE_BEGIN) ||
+        !::SetEndOfFile(m_file.get()))
+        return Win32Result::Failed("CFile::Write");
+    return Win32Result();
+}
+
+Win32Result CPartialFile::Keep(const std::string& validator) {
+    LARGE_INTEGER size = {};
+    if (!m_file || !::GetFileSizeEx(m_file.get(), &size) || size.QuadPart == 0)
+        return Win32Result::Failed("Keep", ERROR_INVALID_DATA);
+    const Win32Result flushed = Flush();
+    return flushed.Ok() ? KeepAs(m_file, validator) : flushed;
+}
+
+Win32Result CPartialFile::KeepClosed(const std::string& validator) {
+    // Flushed when it was closed; the hold has the access to rename it.
+    if (!m_held || m_bSwapped)
+        return Win32Result::Failed("Keep", ERROR_INVALID_DATA);
+    return KeepAs(m_held, validator);
+}
+
+Win32Result CPartialFile::KeepAs(unique_hfile& file, const std::string& validator) {
+    const std::wstring name = KeptPartialName(m_strKeptKey, validator);
+    if (m_strKeptKey.empty() || name.empty())
+        return Win32Result::Failed("Keep", ERROR_INVALID_DATA);
+    const std::wstring folder = FolderOf(m_strTarget);
+    RemoveKeptPartials(folder, m_strKeptKey);
+    const Win32Result renamed = RenameHeld(file.get(), folder + name);
+    if (!renamed.Ok())
+        return renamed;
+    file.reset();
+    m_strPath.clear();
+    return Win32Result();
 }

@@ -235,49 +235,6 @@ void CPartialFile::Swap(CPartialFile& other) {
     std::swap(m_nTakenOver, other.m_nTakenOver);
 }
 
-Win32Result CPartialFile::StartOver() {
-    m_nTakenOver = 0;
-    LARGE_INTEGER start = {};
-    if (!::SetFilePointerEx(m_file.get(), start, nullptr, FILE_BEGIN) ||
-        !::SetEndOfFile(m_file.get()))
-        return Win32Result::Failed("CFile::Write");
-    return Win32Result();
-}
-
-Win32Result CPartialFile::Keep(const std::string& validator) {
-    const std::wstring name = KeptPartialName(m_strKeptKey, validator);
-    LARGE_INTEGER size = {};
-    if (!m_file || m_strKeptKey.empty() || name.empty() || !::GetFileSizeEx(m_file.get(), &size) ||
-        size.QuadPart == 0)
-        return Win32Result::Failed("Keep", ERROR_INVALID_DATA);
-    const Win32Result flushed = Flush();
-    if (!flushed.Ok())
-        return flushed;
-    const std::wstring folder = FolderOf(m_strTarget);
-    RemoveKeptPartials(folder, m_strKeptKey);
-    const Win32Result renamed = RenameHeld(m_file.get(), folder + name);
-    if (!renamed.Ok())
-        return renamed;
-    m_file.reset();
-    m_strPath.clear();
-    return Win32Result();
-}
-
-Win32Result CPartialFile::KeepClosed(const std::string& validator) {
-    const std::wstring name = KeptPartialName(m_strKeptKey, validator);
-    if (!m_held || m_bSwapped || m_strKeptKey.empty() || name.empty())
-        return Win32Result::Failed("Keep", ERROR_INVALID_DATA);
-    const std::wstring folder = FolderOf(m_strTarget);
-    RemoveKeptPartials(folder, m_strKeptKey);
-    // Flushed when it was closed; the hold has the access to rename it.
-    const Win32Result renamed = RenameHeld(m_held.get(), folder + name);
-    if (!renamed.Ok())
-        return renamed;
-    m_held.reset();
-    m_strPath.clear();
-    return Win32Result();
-}
-
 Win32Result CPartialFile::Write(const char* data, DWORD size) {
     DWORD written = 0;
     if (!::WriteFile(m_file.get(), data, size, &written, nullptr))
@@ -409,25 +366,4 @@ std::vector<std::string> SweepLeftovers(const std::string& target) {
                                              ? L"\\\\" + path.substr(8)
                                              : path.substr(4)));
     return putBack;
-}
-
-Win32Result ReplaceFileContent(const std::string& target, const std::string& bytes) {
-    CPartialFile file;
-    Win32Result result = file.Open(target);
-    if (result.Ok())
-        result = file.Write(bytes.data(), static_cast<DWORD>(bytes.size()));
-    return result.Ok() ? file.Commit() : result;
-}
-
-bool ReadWholeFile(const std::string& path, std::string& bytes, DWORD limit) {
-    unique_hfile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    LARGE_INTEGER size = {};
-    if (!file || !::GetFileSizeEx(file.get(), &size) || size.QuadPart > limit)
-        return false;
-    bytes.resize(static_cast<size_t>(size.QuadPart));
-    DWORD read = 0;
-    return bytes.empty() ||
-           (::ReadFile(file.get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr) &&
-            read == bytes.size());
 }

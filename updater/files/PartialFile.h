@@ -79,6 +79,8 @@ private:
     Win32Result Prepare(const std::string& target);
     Win32Result CreateNew();
     bool TakeOver(const std::wstring& keptPath);
+    // The file (open or held) named as a kept one for the validator.
+    Win32Result KeepAs(unique_hfile& file, const std::string& validator);
 
     unique_hfile m_file;
     unique_hfile m_held;
@@ -100,4 +102,4 @@ std::vector<std::string> SweepLeftovers(const std::string& target);
 // The target's whole content replaced by the bytes, through a partial file.
 Win32Result ReplaceFileContent(const std::string& target, const std::string& bytes);
 // A file's whole content, when it has at most limit bytes.
-bool ReadWholeFile(const std::string& path, std::string& bytes, DWORD limit);
+Win32Result ReadWholeFile(const std::string& path, std::string& bytes, DWORD limit);
