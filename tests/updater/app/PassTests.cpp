@@ -196,8 +196,9 @@ TEST_P(FetchTest, ModulesAreFetchedRegisteredAndStarted) {
     ExpectStartedOnce(Installed("client.exe"));
     ExpectNoLogFiles();
     // The size query's answer serves the transfer's opening as well.
-    if (kind == "FTP")
+    if (kind == "FTP") {
         EXPECT_EQ(1, server.CountRequests("SIZE /data file.bin"));
+    }
 }
 
 // A proxy that wants a login: with a wrong one the pass ends as one that did
