@@ -36,8 +36,9 @@ Win32Result HashData(HCRYPTHASH hash, const void* data, DWORD size) {
 const DWORD kMinKeyBits = 2048;
 const DWORD kMaxKeyBits = 4096;
 
-std::string FailedText(const Win32Result& failed) {
-    return FormatText("%s failed, EC=%d", failed.FailedCall(), static_cast<int>(failed.Error()));
+Refusal RefusedBy(const Win32Result& failed) {
+    return Refusal::Because(
+        FormatText("%s failed, EC=%d", failed.FailedCall(), static_cast<int>(failed.Error())));
 }
 
 } // namespace
@@ -110,33 +111,34 @@ Win32Result RandomBytes(void* data, DWORD size) {
     return Win32Result();
 }
 
-std::string CSigningKey::Import(const std::string& base64) {
+Refusal CSigningKey::Import(const std::string& base64) {
     m_key.reset();
     std::string der;
     if (!encoding::DecodeBase64(base64, der))
-        return "not base64";
+        return Refusal::Because("not base64");
     CERT_PUBLIC_KEY_INFO* decoded = nullptr;
     DWORD size = 0;
     if (!::CryptDecodeObjectEx(
             X509_ASN_ENCODING, X509_PUBLIC_KEY_INFO, reinterpret_cast<const BYTE*>(der.data()),
             static_cast<DWORD>(der.size()), CRYPT_DECODE_ALLOC_FLAG, nullptr, &decoded, &size))
-        return FailedText(Win32Result::Failed("CryptDecodeObjectEx"));
+        return RefusedBy(Win32Result::Failed("CryptDecodeObjectEx"));
     unique_hlocal info(decoded);
     if (!decoded->Algorithm.pszObjId || std::strcmp(decoded->Algorithm.pszObjId, szOID_RSA_RSA))
-        return "not an RSA key";
+        return Refusal::Because("not an RSA key");
     const Win32Result acquired = AcquireContext(m_prov);
     if (!acquired.Ok())
-        return FailedText(acquired);
+        return RefusedBy(acquired);
     if (!::CryptImportPublicKeyInfo(m_prov.get(), X509_ASN_ENCODING, decoded, m_key.put()))
-        return FailedText(Win32Result::Failed("CryptImportPublicKeyInfo"));
+        return RefusedBy(Win32Result::Failed("CryptImportPublicKeyInfo"));
     DWORD bits = 0;
     size = sizeof(bits);
     if (!::CryptGetKeyParam(m_key.get(), KP_KEYLEN, reinterpret_cast<BYTE*>(&bits), &size, 0) ||
         bits < kMinKeyBits || bits > kMaxKeyBits) {
         m_key.reset();
-        return FormatText("%u bits, not 2048 to 4096", static_cast<unsigned>(bits));
+        return Refusal::Because(
+            FormatText("%u bits, not 2048 to 4096", static_cast<unsigned>(bits)));
     }
-    return std::string();
+    return Refusal();
 }
 
 Win32Result CSigningKey::Verify(const std::string& data, const std::string& signature) {

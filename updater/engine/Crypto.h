@@ -2,6 +2,7 @@
 // SHA-256 digests and RSA signature checks through the platform's CryptoAPI,
 // the only cryptography of the program.
 
+#include "Refusal.h"
 #include "UniqueHandle.h"
 #include "Win32Result.h"
 
@@ -48,9 +49,9 @@ Win32Result RandomBytes(void* data, DWORD size);
 class CSigningKey {
 public:
     // Takes the base64 of a DER SubjectPublicKeyInfo holding an RSA key of
-    // 2048 to 4096 bits. Empty when taken, else what is wrong with it, for
-    // the administrator (a failed call with its EC=).
-    std::string Import(const std::string& base64);
+    // 2048 to 4096 bits. Refused with what is wrong with it, for the
+    // administrator (a failed call with its EC=).
+    Refusal Import(const std::string& base64);
     // Imported, and not refused since.
     bool Usable() const { return static_cast<bool>(m_key); }
     // Ok when signature is the RSASSA-PKCS1-v1_5 SHA-256 signature of data,

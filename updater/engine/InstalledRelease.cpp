@@ -19,35 +19,35 @@ Win32Result CInstalledRelease::Keep(const SignedListBytes& taken) {
     return written;
 }
 
-std::string CInstalledRelease::Read(const std::vector<CSigningKey*>& keys,
-                                    SignedListBytes& installed) {
+Refusal CInstalledRelease::Read(const std::vector<CSigningKey*>& keys, SignedListBytes& installed) {
     const std::string& path = m_config.localVersionFile;
+    const Refusal notSigned = Refusal::Because("not signed by the key");
     std::string& list = installed.list;
     if (!ReadWholeFile(path, list, kMaxSignedListBytes).Ok() ||
         !ReadWholeFile(path + ".sig", installed.signature, kMaxSignatureBytes).Ok())
-        return "not signed by the key";
+        return notSigned;
     bool verified = false;
     for (CSigningKey* key : keys)
         verified = verified || key->Verify(list, installed.signature).Ok();
     if (!verified)
-        return "not signed by the key";
+        return notSigned;
     // What the version stage would check, but for its expiry: the release is
     // the one in place, and a list that ran out must still start its client.
     // Another channel's list, or one older than the release in place, is not.
     unsigned long long& serial = installed.serial;
-    std::string refused = CheckListHead(list, m_config.remoteVersionFile, 0, false, serial);
+    Refusal refused = CheckListHead(list, m_config.remoteVersionFile, 0, false, serial);
     std::optional<unsigned long long> kept;
-    if (refused.empty()) {
+    if (refused.Ok()) {
         const std::string name = ListValueName(m_config);
         const Win32Result read = ReadInstalledSerial(name, kept);
         if (!read.Ok())
-            refused = FormatText("RegQueryValueEx(%s) failed, EC=%d", name.c_str(),
-                                 static_cast<int>(read.Error()));
+            refused = Refusal::Because(FormatText("RegQueryValueEx(%s) failed, EC=%d", name.c_str(),
+                                                  static_cast<int>(read.Error())));
         else if (kept && serial < *kept)
-            refused = "serial " + std::to_string(serial) + " is older than the installed " +
-                      std::to_string(*kept);
+            refused = Refusal::Because("serial " + std::to_string(serial) +
+                                       " is older than the installed " + std::to_string(*kept));
     }
-    return refused.empty() ? refused : "refused : " + refused;
+    return refused.Ok() ? refused : Refusal::Because("refused : " + refused.Reason());
 }
 
 void CInstalledRelease::Use() {
@@ -57,10 +57,10 @@ void CInstalledRelease::Use() {
 
 void CInstalledRelease::Hold(const std::vector<CSigningKey*>& keys) {
     SignedListBytes installed;
-    const std::string refused = Read(keys, installed);
-    if (!refused.empty()) {
+    const Refusal refused = Read(keys, installed);
+    if (!refused.Ok()) {
         m_trace.Trace(TRACE_ERROR, "LaunchModule : ERROR, local version list(%s) %s",
-                      m_config.localVersionFile.c_str(), refused.c_str());
+                      m_config.localVersionFile.c_str(), refused.Reason().c_str());
         return;
     }
     size_t position = 0;

@@ -9,6 +9,7 @@
 
 #include "Crypto.h"
 #include "NetDownLoader.h"
+#include "Refusal.h"
 #include "Release.h"
 #include "SignedList.h"
 #include "TraceBase.h"
@@ -32,8 +33,8 @@ public:
     // serial becomes the installed one.
     Win32Result Keep(const SignedListBytes& taken);
     // The local list and its signature, checked with the keys given (see
-    // above); empty when they pass, else why not.
-    std::string Read(const std::vector<CSigningKey*>& keys, SignedListBytes& installed);
+    // above); refused with why not.
+    Refusal Read(const std::vector<CSigningKey*>& keys, SignedListBytes& installed);
 
     // From now on the launch stage starts the installed release's programs;
     // none until Hold finds them.

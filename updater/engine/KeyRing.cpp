@@ -3,9 +3,9 @@
 #include "KeyRingStore.h"
 #include "VersionList.h"
 
-std::string CKeyRing::ImportConfigured() {
+Refusal CKeyRing::ImportConfigured() {
     if (m_configuredKey.Usable())
-        return std::string();
+        return Refusal();
     return m_configuredKey.Import(m_configured);
 }
 
@@ -23,11 +23,11 @@ void CKeyRing::Load(const std::string& listName) {
         return;
     const std::string current = kept.substr(first + 1, second - first - 1);
     const std::string next = kept.substr(second + 1);
-    if (current != m_configured && m_currentKey.Import(current).empty()) {
+    if (current != m_configured && m_currentKey.Import(current).Ok()) {
         m_keys[0] = &m_currentKey;
         m_strCurrent = current;
     }
-    if (!next.empty() && m_nextKey.Import(next).empty()) {
+    if (!next.empty() && m_nextKey.Import(next).Ok()) {
         m_keys.push_back(&m_nextKey);
         m_strNext = next;
     }
@@ -41,12 +41,12 @@ void CKeyRing::Accept(CTraceBase& trace, const std::string& list, size_t signer)
     if (versionlist::FindComment(list, "next-key", announced) &&
         (announced = versionlist::TrimmedBlanks(announced)) != current) {
         CSigningKey probe;
-        const std::string why = probe.Import(announced);
-        if (why.empty())
+        const Refusal imported = probe.Import(announced);
+        if (imported.Ok())
             next = announced;
         else
             trace.Trace(TRACE_ERROR, "GetVersionInfo : ERROR, announced key unusable : %s",
-                        why.c_str());
+                        imported.Reason().c_str());
     }
     m_strAccepted.clear();
     m_pszChange = nullptr;

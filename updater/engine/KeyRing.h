@@ -7,6 +7,7 @@
 // needs.
 
 #include "Crypto.h"
+#include "Refusal.h"
 #include "TraceBase.h"
 #include "Win32Result.h"
 
@@ -18,8 +19,8 @@ public:
     // The configured key's base64 outlives the ring.
     explicit CKeyRing(const std::string& configured) : m_configured(configured) {}
 
-    // The configured key, once; empty when it is usable, else why not.
-    std::string ImportConfigured();
+    // The configured key, once; refused with why it cannot be used.
+    Refusal ImportConfigured();
     // The keys trusted for the list of that value name: the configured one,
     // or the current and the announced one that lists left in trust.
     void Load(const std::string& listName);

@@ -7,24 +7,25 @@
 
 #include <optional>
 
-std::string CRolloutGate::TurnOf(const std::string& list, const std::string& listPath,
-                                 long long& turn) {
+Refusal CRolloutGate::TurnOf(const std::string& list, const std::string& listPath,
+                             long long& turn) {
     // The machine's bucket is drawn only once a list stages a release.
     std::string staged;
     if (!versionlist::FindComment(list, "rollout", staged))
-        return std::string();
+        return Refusal();
     rollout::Rollout rollout;
     if (!rollout::Parse(staged, rollout))
-        return FormatText("signed version list(%s) has an unreadable rollout", listPath.c_str());
+        return Refusal::Because(
+            FormatText("signed version list(%s) has an unreadable rollout", listPath.c_str()));
     turn = rollout::TurnOf(rollout, Bucket());
-    return std::string();
+    return Refusal();
 }
 
 bool CRolloutGate::HoldBack(const std::vector<CSigningKey*>& keys, unsigned long long serial,
                             long long turn, SignedListBytes& taken) {
     SignedListBytes installed;
     // A desktop without a release in place takes the newest at once.
-    if (!m_installed.Read(keys, installed).empty())
+    if (!m_installed.Read(keys, installed).Ok())
         return false;
     m_trace.Trace(TRACE_WARNING,
                   "GetVersionInfo : rollout of serial %s reaches this desktop at %s; the "

@@ -5,6 +5,7 @@
 
 #include "Crypto.h"
 #include "InstalledRelease.h"
+#include "Refusal.h"
 #include "SignedList.h"
 #include "TraceBase.h"
 
@@ -17,9 +18,8 @@ public:
         : m_trace(trace), m_installed(installed) {}
 
     // This desktop's turn for the list at listPath (unchanged when the list
-    // stages no rollout). Empty when the list's rollout can be read, else
-    // why not.
-    std::string TurnOf(const std::string& list, const std::string& listPath, long long& turn);
+    // stages no rollout); refused when the list's rollout cannot be read.
+    Refusal TurnOf(const std::string& list, const std::string& listPath, long long& turn);
     // Before its turn for the list of that serial the installed release,
     // checked with the keys given, is the pass's (into taken); false when
     // there is none.

@@ -7,6 +7,8 @@
 // machine accepted last for the same server and list. The pass keeps an
 // accepted list's serial before it acts on the list.
 
+#include "Refusal.h"
+
 #include <string>
 #include <vector>
 
@@ -34,9 +36,9 @@ std::string ListValueName(const UpdateConfig& config);
 
 // The list and its signature (the list path with ".sig") fetched into
 // memory, the signature over the same connection right after the list.
-// False after the trace under the version stage's name.
-bool FetchSignedList(CTraceBase& trace, CNetDownLoader& downloader, const std::string& listPath,
-                     std::string& list, std::string& signature);
+// Refused with the download that failed, after its own traces.
+Refusal FetchSignedList(CTraceBase& trace, CNetDownLoader& downloader, const std::string& listPath,
+                        std::string& list, std::string& signature);
 
 struct SignedListSource {
     // The list path on the server as configured (its signature is this path
@@ -49,19 +51,19 @@ struct SignedListSource {
 };
 
 // The checks of the list's own lines: a serial (into serial), the list path
-// it was built for, and, unless waived, its expiry. Empty when it passes,
-// else why not.
-std::string CheckListHead(const std::string& list, const std::string& listPath, long long now,
-                          bool checkExpiry, unsigned long long& serial);
+// it was built for, and, unless waived, its expiry. Refused with why, for
+// the trace.
+Refusal CheckListHead(const std::string& list, const std::string& listPath, long long now,
+                      bool checkExpiry, unsigned long long& serial);
 
 // The keys are those trusted for the list path, already imported; signer
-// gets the index of the one that verified. Empty when the list passes (its
-// serial in serial, newer when it is above the accepted one, which the
-// caller then keeps), else why it was refused, for the trace.
-std::string CheckSignedList(const std::string& list, const std::string& signature,
-                            const std::vector<CSigningKey*>& keys, const SignedListSource& source,
-                            unsigned long long& serial, size_t& signer, bool& newer);
+// gets the index of the one that verified. When the list passes, its serial
+// is in serial, and newer tells whether it is above the accepted one (which
+// the caller then keeps); else refused with why, for the trace.
+Refusal CheckSignedList(const std::string& list, const std::string& signature,
+                        const std::vector<CSigningKey*>& keys, const SignedListSource& source,
+                        unsigned long long& serial, size_t& signer, bool& newer);
 
 // An accepted list's serial kept when it is above the accepted one (newer).
-// Empty when kept or not needed, else why not.
-std::string KeepAcceptedList(const std::string& serialName, unsigned long long serial, bool newer);
+// Refused with the write that failed.
+Refusal KeepAcceptedList(const std::string& serialName, unsigned long long serial, bool newer);

@@ -6,24 +6,26 @@
 
 #include <ctime>
 
-int CSignedPass::ImportKey(const char* stage) {
-    const std::string why = m_keyRing.ImportConfigured();
-    if (!why.empty()) {
-        m_trace.Trace(TRACE_ERROR, "%s : ERROR, Signing Key unusable : %s", stage, why.c_str());
-        return 0;
-    }
-    return 1;
+Refusal CSignedPass::ImportKey(const char* stage) {
+    const Refusal imported = m_keyRing.ImportConfigured();
+    if (!imported.Ok())
+        m_trace.Trace(TRACE_ERROR, "%s : ERROR, Signing Key unusable : %s", stage,
+                      imported.Reason().c_str());
+    return imported;
 }
 
-int CSignedPass::GetVersionInfo() {
+Refusal CSignedPass::GetVersionInfo() {
     const std::string& listPath = m_config.remoteVersionFile;
-    if (!ImportKey("GetVersionInfo"))
-        return 0;
+    const Refusal imported = ImportKey("GetVersionInfo");
+    if (!imported.Ok())
+        return imported;
     // Both kept in memory: nothing takes the local list's place before every
     // check has passed, and the checks read no file that could change.
     SignedListBytes fetched;
-    if (!FetchSignedList(m_trace, m_downloader, listPath, fetched.list, fetched.signature))
-        return 0;
+    const Refusal got =
+        FetchSignedList(m_trace, m_downloader, listPath, fetched.list, fetched.signature);
+    if (!got.Ok())
+        return got;
     m_installedSerial.reset();
     m_keyRing.Forget();
     const std::string serialName = ListValueName(m_config);
@@ -35,24 +37,24 @@ int CSignedPass::GetVersionInfo() {
     size_t signer = 0;
     bool newer = false;
     long long turn = 0;
-    std::string refused = CheckSignedList(fetched.list, fetched.signature, m_keyRing.Keys(), source,
-                                          fetched.serial, signer, newer);
-    if (refused.empty())
+    Refusal refused = CheckSignedList(fetched.list, fetched.signature, m_keyRing.Keys(), source,
+                                      fetched.serial, signer, newer);
+    if (refused.Ok())
         refused = m_rollout.TurnOf(fetched.list, listPath, turn);
-    if (refused.empty() && turn > source.now &&
+    if (refused.Ok() && turn > source.now &&
         m_rollout.HoldBack(m_keyRing.Keys(), fetched.serial, turn, m_taken)) {
         m_state = State::HeldBack;
-        return 1;
+        return Refusal();
     }
-    if (refused.empty()) {
+    if (refused.Ok()) {
         m_keyRing.Accept(m_trace, fetched.list, signer);
         refused = KeepAcceptedList(serialName, fetched.serial, newer);
-        if (!refused.empty())
+        if (!refused.Ok())
             m_keyRing.Forget();
     }
-    if (!refused.empty()) {
-        m_trace.Trace(TRACE_ERROR, "GetVersionInfo : ERROR, %s", refused.c_str());
-        return 0;
+    if (!refused.Ok()) {
+        m_trace.Trace(TRACE_ERROR, "GetVersionInfo : ERROR, %s", refused.Reason().c_str());
+        return refused;
     }
     // The local list describes the installed release: it is replaced once
     // this list's release is in place.
@@ -60,7 +62,7 @@ int CSignedPass::GetVersionInfo() {
     m_trace.Trace(TRACE_INFO, "GetVersionInfo : signature(%s.sig) OK, serial %s", listPath.c_str(),
                   std::to_string(fetched.serial).c_str());
     m_state = State::ListTaken;
-    return 1;
+    return Refusal();
 }
 
 bool CSignedPass::Admits(const ModuleRecord& r) {
@@ -156,7 +158,7 @@ const CSignedPass::ModuleList& CSignedPass::ModulesToStart(const ModuleList& lis
     m_installed.Use();
     // Without a list of its own the pass may not have read the keys yet.
     if (noList) {
-        if (!ImportKey("LaunchModule"))
+        if (!ImportKey("LaunchModule").Ok())
             return m_installed.Modules();
         m_keyRing.Load(ListValueName(m_config));
     }

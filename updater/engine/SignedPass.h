@@ -12,6 +12,7 @@
 #include "InstalledRelease.h"
 #include "KeyRing.h"
 #include "NetDownLoader.h"
+#include "Refusal.h"
 #include "Release.h"
 #include "RolloutGate.h"
 #include "SignedList.h"
@@ -33,12 +34,13 @@ public:
         : m_trace(trace), m_downloader(downloader), m_config(config), m_keyRing(*config.signingKey),
           m_release(trace, downloader), m_installed(trace, downloader, config) {}
 
-    // The configured key, once; 0 after a trace under the stage's name when
-    // it cannot be used.
-    int ImportKey(const char* stage);
-    // The version stage: imports the key (if not yet), fetches the list and its signature
-    // and checks them. 0 after the trace when anything failed.
-    int GetVersionInfo();
+    // The configured key, once; refused, after a trace under the stage's
+    // name, when it cannot be used.
+    Refusal ImportKey(const char* stage);
+    // The version stage: imports the key (if not yet), fetches the list and
+    // its signature and checks them. Refused, after the trace, when the pass
+    // has no list to take.
+    Refusal GetVersionInfo();
     // The bytes whose signature was checked; the modules are read from these,
     // never from the file again.
     const std::string& VerifiedList() const { return m_taken.list; }

@@ -15,8 +15,8 @@ public:
 
     // A key that cannot be used is a configuration to mend, not a server's
     // fault.
-    int Prepare() override { return m_pass.ImportKey("LoadConfig"); }
-    int FetchList() override { return m_pass.GetVersionInfo(); }
+    int Prepare() override { return m_pass.ImportKey("LoadConfig").Ok(); }
+    int FetchList() override { return m_pass.GetVersionInfo().Ok(); }
     // The bytes whose signature was checked: the file could have been
     // changed since.
     int ReadList(std::vector<std::string>& lines) override {
