@@ -10,6 +10,10 @@ const char kHashPrefix[] = "sha256=";
 const size_t kHashPrefixSize = sizeof(kHashPrefix) - 1;
 const char kSizePrefix[] = "size=";
 const size_t kSizePrefixSize = sizeof(kSizePrefix) - 1;
+const char kBlocksPrefix[] = "blocks=";
+const size_t kBlocksPrefixSize = sizeof(kBlocksPrefix) - 1;
+const char kBlocksHashPrefix[] = "blocks-sha256=";
+const size_t kBlocksHashPrefixSize = sizeof(kBlocksHashPrefix) - 1;
 // Fifteen digits stay far below the largest signed 64-bit number.
 const size_t kMaxSizeDigits = 15;
 
@@ -106,6 +110,8 @@ bool ParseLine(CTraceBase& owner, const std::string& line, ModuleRecord& record)
     record.updateOption.clear();
     record.sha256.clear();
     record.size = -1;
+    record.blocks.clear();
+    record.blocksSha256.clear();
     for (size_t i = 2; i < fields.size(); ++i) {
         if (IsHashField(fields[i])) {
             if (record.sha256.empty())
@@ -115,6 +121,12 @@ bool ParseLine(CTraceBase& owner, const std::string& line, ModuleRecord& record)
                 record.size = std::stoll(fields[i].substr(kSizePrefixSize));
         } else if (i == 2) {
             record.updateOption = fields[i];
+        } else if (IsBlocksField(fields[i])) {
+            if (record.blocks.empty())
+                record.blocks = fields[i].substr(kBlocksPrefixSize);
+        } else if (IsBlocksHashField(fields[i])) {
+            if (record.blocksSha256.empty())
+                record.blocksSha256 = Lowered(fields[i].substr(kBlocksHashPrefixSize));
         }
     }
     record.download = 0;
@@ -143,6 +155,18 @@ bool IsSizeField(const std::string& field) {
         field.compare(0, kSizePrefixSize, kSizePrefix) != 0)
         return false;
     return field.find_first_not_of("0123456789", kSizePrefixSize) == std::string::npos;
+}
+
+bool IsBlocksField(const std::string& field) {
+    return field.size() > kBlocksPrefixSize &&
+           field.compare(0, kBlocksPrefixSize, kBlocksPrefix) == 0;
+}
+
+bool IsBlocksHashField(const std::string& field) {
+    return field.size() == kBlocksHashPrefixSize + 64 &&
+           field.compare(0, kBlocksHashPrefixSize, kBlocksHashPrefix) == 0 &&
+           field.find_first_not_of("0123456789abcdefABCDEF", kBlocksHashPrefixSize) ==
+               std::string::npos;
 }
 
 bool FindComment(const std::string& listBytes, const std::string& name, std::string& value) {

@@ -1,6 +1,7 @@
 #pragma once
 // The version list file: "|"-separated lines of local path, remote path,
-// update option letters and optional "sha256=" and "size=" fields, ";"
+// update option letters and optional "sha256=", "size=", "blocks=" and
+// "blocks-sha256=" fields, ";"
 // comments, some of which say what a signed list is: its serial, the list path
 // it was built for and when it expires. Pure logic, no platform calls, so it
 // builds natively and under the fuzzer as well.
@@ -20,6 +21,10 @@ struct ModuleRecord {
     std::string sha256;
     // The listed size in bytes; -1 when none.
     long long size = -1;
+    // The remote path of the module's block map and the map's SHA-256
+    // (lower-case hex); empty when none.
+    std::string blocks;
+    std::string blocksSha256;
 };
 
 namespace versionlist {
@@ -53,6 +58,11 @@ bool ParseLine(CTraceBase& owner, const std::string& line, ModuleRecord& record)
 bool IsHashField(const std::string& field);
 // "size=" and a decimal number of at most 15 digits; never the option field either.
 bool IsSizeField(const std::string& field);
+// "blocks=" and a path; "blocks-sha256=" and 64 hexadecimal digits. Read from
+// the fourth field on only: in the third they are the option field, as
+// updaters that know no block maps read them.
+bool IsBlocksField(const std::string& field);
+bool IsBlocksHashField(const std::string& field);
 
 enum SerialResult { SERIAL_MISSING, SERIAL_INVALID, SERIAL_FOUND };
 

@@ -59,4 +59,33 @@ TEST(VersionListComments, ListPathAndExpiryAreReadAsWritten) {
     EXPECT_FALSE(versionlist::FindComment("; list=/x\n;lists=/y\n", "list", value));
 }
 
+// Faults: a block map field taken for the option letters or from the option
+// field (an older updater reads that field as options, so a newer one must
+// too), a later field for the first, a malformed digest taken, the fields
+// left from the line before.
+TEST(VersionListBlocks, MapFieldsAreReadFromTheFourthFieldOn) {
+    class Owner : public CTraceBase {
+    } owner;
+    const std::string hex = "ABCDEF0123456789abcdef0123456789abcdef0123456789abcdef0123456789";
+    const std::string lower = "abcdef0123456789abcdef0123456789abcdef0123456789abcdef0123456789";
+    const struct {
+        std::string line, option, blocks, blocksSha256;
+    } cases[] = {
+        {"a|b|-|sha256=" + lower + "|size=3|blocks=/m/b.blocks|blocks-sha256=" + hex, "-",
+         "/m/b.blocks", lower},
+        {"a|b|E|blocks-sha256=" + lower +
+             "|blocks=/x|blocks=/y|blocks-sha256=" + std::string(64, 'f'),
+         "E", "/x", lower},
+        {"a|b|blocks=/x|blocks-sha256=" + hex.substr(1), "blocks=/x", "", ""},
+        {"a|b|R|blocks=|blocks-sha256=" + lower + "0|Blocks=/x", "R", "", ""},
+    };
+    ModuleRecord record;
+    for (const auto& c : cases) {
+        ASSERT_TRUE(versionlist::ParseLine(owner, c.line, record)) << c.line;
+        EXPECT_EQ(c.option, record.updateOption) << c.line;
+        EXPECT_EQ(c.blocks, record.blocks) << c.line;
+        EXPECT_EQ(c.blocksSha256, record.blocksSha256) << c.line;
+    }
+}
+
 } // namespace
