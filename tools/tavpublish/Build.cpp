@@ -1,5 +1,6 @@
 // tavpublish build: the signed version list from a listing and the files the
 // server folder holds.
+#include "Blocks.h"
 #include "Commands.h"
 #include "Keys.h"
 #include "Publish.h"
@@ -38,6 +39,11 @@ struct Copy {
     std::string from, to, sha256;
 };
 
+// A block map to write: its path in the server folder, its text and digest.
+struct MapFile {
+    std::string path, text, sha256;
+};
+
 // Gives the module the SHA-256 and size of the file it names below the folder;
 // false, with the problem, when there is none.
 bool Describe(const std::string& folder, ModuleRecord& r, std::string& file, std::string& problem) {
@@ -67,11 +73,37 @@ bool Store(const std::string& folder, ModuleRecord& r, const std::string& file,
     return true;
 }
 
+// Cuts the module into its block map, named in its line: beside the module,
+// or when storing, stored by the map's own digest. remote is the module's
+// remote path in the release folder.
+bool AddBlockMap(const std::string& folder, bool storing, const std::string& remote,
+                 const std::string& file, ModuleRecord& r, std::vector<MapFile>& maps,
+                 std::string& problem) {
+    MapFile map;
+    if (!blocks::MapOfFile(file, map.text, problem))
+        return false;
+    map.sha256 = blocks::Sha256Of(map.text);
+    r.blocks = blocks::MapRemotePath(remote);
+    if (storing)
+        r.blocks = store::StoredRemotePath(r.blocks, map.sha256);
+    r.blocksSha256 = map.sha256;
+    if (!publish::ResolveRemote(folder, r.blocks, map.path, problem))
+        return false;
+    maps.push_back(map);
+    return true;
+}
+
 // The module's list line; empty, with the problem, when the updater would
 // not read it back as this very module.
 std::string LineOf(const ModuleRecord& r, std::string& problem) {
     std::string line = publish::ModuleLine(r);
-    if (line.size() > kMaxLineText || !publish::ReadsBackAs(line, r)) {
+    if (line.size() > kMaxLineText) {
+        problem = "its line would be " + std::to_string(line.size()) +
+                  " bytes; the updater reads " + std::to_string(kMaxLineText) +
+                  " at most (shorter paths" + (r.blocks.empty() ? "" : ", or no --blocks") + ")";
+        return "";
+    }
+    if (!publish::ReadsBackAs(line, r)) {
         problem = "the updater would not read this module back as written";
         return "";
     }
@@ -80,19 +112,34 @@ std::string LineOf(const ModuleRecord& r, std::string& problem) {
 
 // The list lines of the modules found in the source folder; when storing,
 // each at its stored path, with the copy to make.
-std::string ModuleLines(const std::string& listing, const std::string& source,
-                        const std::string& storeFolder, std::vector<publish::ListedModule>& modules,
-                        std::vector<Copy>& copies, std::vector<std::string>& problems) {
+std::string ModuleLines(const Args& args, const std::string& listing, const std::string& source,
+                        std::vector<publish::ListedModule>& modules, std::vector<Copy>& copies,
+                        std::vector<MapFile>& maps, std::vector<std::string>& problems) {
+    const std::string& storeFolder = args.store;
+    const std::string& folder = storeFolder.empty() ? source : storeFolder;
     std::string lines;
     for (publish::ListedModule& m : modules) {
         std::string file, problem, line;
+        const std::string remote = m.record.remoteFile;
         if (Describe(source, m.record, file, problem) &&
-            (storeFolder.empty() || Store(storeFolder, m.record, file, copies, problem)))
+            (storeFolder.empty() || Store(storeFolder, m.record, file, copies, problem)) &&
+            (!args.blocks ||
+             AddBlockMap(folder, !storeFolder.empty(), remote, file, m.record, maps, problem)))
             line = LineOf(m.record, problem);
         if (line.empty())
             problems.push_back(listing + ":" + std::to_string(m.line) + ": " + problem);
         else
             lines += line + "\r\n";
+    }
+    // A map written in place over a module the list names would change it.
+    for (const MapFile& map : storeFolder.empty() ? maps : std::vector<MapFile>()) {
+        for (const publish::ListedModule& m : modules) {
+            std::string file, unused;
+            if (publish::ResolveRemote(source, m.record.remoteFile, file, unused) &&
+                file == map.path)
+                problems.push_back(listing + ":" + std::to_string(m.line) + ": " + file +
+                                   " is the block map of another module");
+        }
     }
     return lines;
 }
@@ -201,10 +248,15 @@ std::string ListText(const Args& args, const Header& h, const std::string& lines
 
 // The stored modules, then the kept copy of the list: files that are only
 // ever added, before the list that names them.
-bool StoreRelease(const std::vector<Copy>& copies, const std::string& keptPath,
-                  const std::string& text, EVP_PKEY* key, std::string& error) {
+bool StoreRelease(const std::vector<Copy>& copies, const std::vector<MapFile>& maps,
+                  const std::string& keptPath, const std::string& text, EVP_PKEY* key,
+                  std::string& error) {
     for (const Copy& c : copies) {
         if (!store::StoreFile(c.from, c.to, c.sha256, error))
+            return false;
+    }
+    for (const MapFile& m : maps) {
+        if (!store::StoreBytes(m.text, m.path, m.sha256, error))
             return false;
     }
     std::string signature;
@@ -249,7 +301,8 @@ int Build(const Args& args) {
     if (!ReadListing(listing, modules, problems, error))
         return Fail(error);
     std::vector<Copy> copies;
-    const std::string lines = ModuleLines(listing, source, args.store, modules, copies, problems);
+    std::vector<MapFile> maps;
+    const std::string lines = ModuleLines(args, listing, source, modules, copies, maps, problems);
     Header header;
     if (!NextSerial(args, listPath, header.serial, problems, error))
         return Fail(error);
@@ -269,15 +322,20 @@ int Build(const Args& args) {
 
     const std::string text = ListText(args, header, lines);
     const std::string keptPath = listPath + "." + std::to_string(header.serial);
-    if (!args.store.empty() && !StoreRelease(copies, keptPath, text, key.get(), error))
+    if (!args.store.empty() && !StoreRelease(copies, maps, keptPath, text, key.get(), error))
         return Fail(error);
+    // In place, each map before the list that names it.
+    for (const MapFile& m : maps) {
+        if (args.store.empty() && !publish::ReplaceFile(m.path, m.text, error))
+            return Fail(error);
+    }
     if (!WriteList(listPath, text, key.get(), error))
         return Fail(error);
     if (!args.store.empty())
         std::printf("stored %zu modules in %s; the list kept as %s\n", copies.size(),
                     folder.c_str(), keptPath.c_str());
-    std::printf("wrote %s: serial %llu, %zu modules%s\n", listPath.c_str(), header.serial,
-                modules.size(),
+    std::printf("wrote %s: serial %llu, %zu modules%s%s\n", listPath.c_str(), header.serial,
+                modules.size(), maps.empty() ? "" : " with block maps",
                 key ? (", signed in " + listPath + ".sig").c_str() : ", not signed");
     return 0;
 }

@@ -13,6 +13,7 @@ struct Args {
     std::string store, rolloutDays, rolloutStart, nextKey, keep;
     std::string list, json, html, reportPath;
     bool noExpiry = false;
+    bool blocks = false;
     bool help = false;
 };
 

@@ -1,4 +1,4 @@
-// tavpublish prune: stored modules that no recent list names, and the kept
+// tavpublish prune: stored modules and block maps that no recent list names, and the kept
 // lists older than those, go.
 #include "Commands.h"
 #include "Publish.h"
@@ -70,6 +70,9 @@ bool AddNamedFiles(const std::string& list, unsigned long long keptSerial,
     for (const publish::ListedModule& m : modules) {
         std::string path, unused;
         if (publish::ResolveRemote(folder, m.record.remoteFile, path, unused))
+            named.insert(path);
+        if (!m.record.blocks.empty() &&
+            publish::ResolveRemote(folder, m.record.blocks, path, unused))
             named.insert(path);
     }
     return true;

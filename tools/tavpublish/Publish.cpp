@@ -145,7 +145,8 @@ bool ResolveRemote(const std::string& folder, const std::string& remote, std::st
 std::string ModuleLine(const ModuleRecord& r) {
     return r.localFile + " | " + r.remoteFile + " | " +
            (r.updateOption.empty() ? "-" : r.updateOption) + " | sha256=" + r.sha256 +
-           " | size=" + std::to_string(r.size);
+           " | size=" + std::to_string(r.size) +
+           (r.blocks.empty() ? "" : " | blocks=" + r.blocks + " | blocks-sha256=" + r.blocksSha256);
 }
 
 bool ReadsBackAs(const std::string& line, const ModuleRecord& r) {
@@ -153,6 +154,7 @@ bool ReadsBackAs(const std::string& line, const ModuleRecord& r) {
     ModuleRecord back;
     return versionlist::ParseLine(reader, line, back) && back.localFile == r.localFile &&
            back.remoteFile == r.remoteFile && back.sha256 == r.sha256 && back.size == r.size &&
+           back.blocks == r.blocks && back.blocksSha256 == r.blocksSha256 &&
            back.updateOption == (r.updateOption.empty() ? "-" : r.updateOption);
 }
 

@@ -22,8 +22,8 @@ bool ResolveRemote(const std::string& folder, const std::string& remote, std::st
 std::string Shown(const std::string& cp949);
 
 // One line as the updater reads it back: the option field ("-" when the module
-// has none) before the hash and the size, so readers that ignore those fields
-// read it as well.
+// has none) before the hash, the size and the block map, so readers that
+// ignore those fields read it as well.
 std::string ModuleLine(const ModuleRecord& record);
 
 // The path the server gives the list file below its folder ("/" and the path

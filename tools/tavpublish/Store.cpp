@@ -98,18 +98,42 @@ std::string StoredRemotePath(const std::string& remote, const std::string& sha25
     return remote.substr(0, slash + 1) + sha256 + remote.substr(slash);
 }
 
+namespace {
+
+// False, with the error, when the stored path holds other bytes; there is
+// true when it holds these.
+bool AlreadyStored(const std::string& stored, const std::string& sha256, bool& there,
+                   std::string& error) {
+    struct stat st;
+    there = false;
+    if (::lstat(stored.c_str(), &st) != 0)
+        return true;
+    std::string digest;
+    if (S_ISREG(st.st_mode) && Sha256File(stored, digest, error) && digest == sha256) {
+        there = true;
+        return true;
+    }
+    error = stored + ": already there with other bytes; a stored file is never rewritten "
+                     "(remove it if nothing serves it)";
+    return false;
+}
+
+} // namespace
+
+bool StoreBytes(const std::string& bytes, const std::string& stored, const std::string& sha256,
+                std::string& error) {
+    bool there = false;
+    if (!AlreadyStored(stored, sha256, there, error))
+        return false;
+    return there || (MakeFolders(stored, error) && LinkNewFile(stored, BytesInto, &bytes, error));
+}
+
 bool StoreFile(const std::string& source, const std::string& stored, const std::string& sha256,
                std::string& error) {
-    struct stat st;
-    if (::lstat(stored.c_str(), &st) == 0) {
-        std::string there;
-        if (S_ISREG(st.st_mode) && Sha256File(stored, there, error) && there == sha256)
-            return true;
-        error = stored + ": already there with other bytes; a stored file is never rewritten "
-                         "(remove it if nothing serves it)";
+    bool there = false;
+    if (!AlreadyStored(stored, sha256, there, error))
         return false;
-    }
-    return MakeFolders(stored, error) && LinkNewFile(stored, CopyInto, &source, error);
+    return there || (MakeFolders(stored, error) && LinkNewFile(stored, CopyInto, &source, error));
 }
 
 std::vector<KeptList> KeptLists(const std::string& list) {

@@ -20,6 +20,10 @@ std::string StoredRemotePath(const std::string& remote, const std::string& sha25
 bool StoreFile(const std::string& source, const std::string& stored, const std::string& sha256,
                std::string& error);
 
+// The same for bytes held in memory (a block map), by their digest.
+bool StoreBytes(const std::string& bytes, const std::string& stored, const std::string& sha256,
+                std::string& error);
+
 // The kept copies of a list: "<list>.<serial>" beside it, newest first.
 struct KeptList {
     unsigned long long serial;

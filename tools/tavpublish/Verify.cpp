@@ -1,5 +1,6 @@
 // tavpublish verify: a list checked as the updater checks it, against the
 // files the server folder holds.
+#include "Blocks.h"
 #include "Commands.h"
 #include "Encoding.h"
 #include "Keys.h"
@@ -134,6 +135,31 @@ void CheckExpiry(const std::string& listPath, const std::string& list,
         std::printf("%s: expires at %s\n", listPath.c_str(), expires.c_str());
 }
 
+// The problem with the block map a module's line names, or nothing: the map
+// must have its listed digest and be the map of the module's bytes.
+std::string BlockMapProblem(const std::string& folder, const ModuleRecord& r,
+                            const std::string& module) {
+    if (r.blocks.empty() && r.blocksSha256.empty())
+        return "";
+    if (r.blocks.empty() || r.blocksSha256.empty())
+        return publish::Shown(r.localFile) + ": blocks= and blocks-sha256= go together";
+    std::string path, text, expected, error;
+    if (!publish::ResolveRemote(folder, r.blocks, path, error) || !IsRegularFile(path))
+        return error.empty() ? publish::Shown(r.blocks) + ": no block map " + path : error;
+    if (!publish::ReadFile(path, text, error))
+        return error;
+    const std::string actual = blocks::Sha256Of(text);
+    if (actual != r.blocksSha256)
+        return publish::Shown(r.blocks) + ": SHA-256 is " + actual + ", the list says " +
+               r.blocksSha256;
+    if (!blocks::MapOfFile(module, expected, error))
+        return error;
+    if (text != expected)
+        return publish::Shown(r.blocks) + ": not the block map of " + publish::Shown(r.remoteFile) +
+               " (build again)";
+    return "";
+}
+
 // The problem with one listed module, or nothing.
 std::string ModuleProblem(const std::string& folder, const ModuleRecord& r) {
     if (r.sha256.empty() || r.size < 0)
@@ -150,7 +176,7 @@ std::string ModuleProblem(const std::string& folder, const ModuleRecord& r) {
     if (size != r.size)
         return publish::Shown(r.remoteFile) + ": " + std::to_string(size) +
                " bytes, the list says " + std::to_string(r.size);
-    return "";
+    return BlockMapProblem(folder, r, path);
 }
 
 // False when the list cannot be read.

@@ -13,7 +13,7 @@ const char kUsage[] =
     "  tavpublish build [--key KEYFILE] [--serial N] [--list-path PATH]\n"
     "                   [--expires-days N | --no-expiry] [--store SERVER_DIR]\n"
     "                   [--rollout-days N [--rollout-start TIME]] [--next-key KEYFILE]\n"
-    "                   LISTING SERVER_DIR|RELEASE_DIR LIST\n"
+    "                   [--blocks] LISTING SERVER_DIR|RELEASE_DIR LIST\n"
     "  tavpublish verify [--key KEY] [--list-path PATH] LIST SERVER_DIR\n"
     "  tavpublish prune --keep N LIST SERVER_DIR\n"
     "  tavpublish report [--path PATH] [--list LIST] [--json FILE] [--html FILE] LOG...\n"
@@ -35,7 +35,7 @@ const char kBuildHelp[] =
     "Usage: tavpublish build [--key KEYFILE] [--serial N] [--list-path PATH]\n"
     "                        [--expires-days N | --no-expiry] [--store SERVER_DIR]\n"
     "                        [--rollout-days N [--rollout-start TIME]]\n"
-    "                        [--next-key KEYFILE]\n"
+    "                        [--next-key KEYFILE] [--blocks]\n"
     "                        LISTING SERVER_DIR|RELEASE_DIR LIST\n"
     "Writes the version list LIST from LISTING, a UTF-8 file of lines\n"
     "  local path | remote path | options\n"
@@ -62,7 +62,10 @@ const char kBuildHelp[] =
     "(or from --rollout-start YYYY-MM-DDTHH:MM:SSZ); desktops without it take it\n"
     "at once. Widening or stopping a rollout is a new list.\n"
     "--next-key KEYFILE (a PEM key, private or public): announces the key that\n"
-    "signs the next lists; updaters that accept this list trust it from then on.\n";
+    "signs the next lists; updaters that accept this list trust it from then on.\n"
+    "--blocks: writes each module's block map (its content-defined chunks with\n"
+    "their SHA-256) beside it as <name>.blocks, or stored by the map's own digest\n"
+    "with --store, and names it in the module's line (blocks=, blocks-sha256=).\n";
 
 const char kVerifyHelp[] =
     "Usage: tavpublish verify [--key KEY] [--list-path PATH] LIST SERVER_DIR\n"
@@ -70,16 +73,18 @@ const char kVerifyHelp[] =
     "signature in LIST.sig (KEY is the private or public key file, or the\n"
     "\"Signing Key\" value; without --key the signature is not checked), the\n"
     "serial, the list path it names (LIST's path below SERVER_DIR, or --list-path\n"
-    "PATH), its expiry, its rollout, and the SHA-256 and size of every module.\n"
+    "PATH), its expiry, its rollout, the SHA-256 and size of every module, and\n"
+    "every block map a line names (its digest, and that it is the module's).\n"
     "Prints the rollout's state and the keys in play (the one checked, the next\n"
     "one announced). Names everything that is wrong.\n"
     "Exit status 0 when nothing is, 1 otherwise.\n";
 
 const char kPruneHelp[] =
     "Usage: tavpublish prune --keep N LIST SERVER_DIR\n"
-    "Deletes from SERVER_DIR the stored modules (files in a folder named by a\n"
-    "SHA-256, as build --store writes them) that none of the newest N kept lists\n"
-    "(LIST.<serial>) nor LIST names, and the kept lists older than those N with\n"
+    "Deletes from SERVER_DIR the stored modules and block maps (files in a\n"
+    "folder named by a SHA-256, as build --store writes them) that none of the\n"
+    "newest N kept lists (LIST.<serial>) nor LIST names, and the kept lists older than those N "
+    "with\n"
     "their signatures. Updaters still working from one of the N lists find\n"
     "every module it names. Deletes nothing (exit status 1) when LIST or one of\n"
     "those kept lists cannot be read or is not a whole list as build writes it.\n";
@@ -133,6 +138,10 @@ bool ParseArgs(int argc, char** argv, const std::string& options, Args& args) {
             args.noExpiry = true;
             continue;
         }
+        if (takes && a == "--blocks") {
+            args.blocks = true;
+            continue;
+        }
         bool known = false;
         for (const auto& v : valued) {
             if (takes && a == v.name && i + 1 < argc) {
@@ -167,7 +176,7 @@ int main(int argc, char** argv) {
     } commands[] = {{"keygen", kKeygenHelp, Keygen, " --key --list-path "},
                     {"build", kBuildHelp, Build,
                      " --key --list-path --serial --expires-days --no-expiry --store "
-                     "--rollout-days --rollout-start --next-key "},
+                     "--rollout-days --rollout-start --next-key --blocks "},
                     {"verify", kVerifyHelp, Verify, " --key --list-path "},
                     {"prune", kPruneHelp, Prune, " --keep "},
                     {"report", kReportHelp, Report, " --list --json --html --path "}};

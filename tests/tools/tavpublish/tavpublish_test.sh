@@ -2,7 +2,8 @@
 # The publisher's round trip, keygen -> build -> verify, with openssl's own
 # check of the signature against the printed "Signing Key" value (the format
 # the updater checks), the list path, expiry and sizes a list names, and verify
-# naming a module changed after the build, and one local file listed twice.
+# naming a module changed after the build, one local file listed twice, and
+# the modules' block maps.
 #   tavpublish_test.sh path/to/tavpublish
 set -euo pipefail
 tool=$1
@@ -118,4 +119,44 @@ if "$tool" prune --keep 1 store/TavUpdate.ver store >prune.out 2>&1; then
 fi
 grep -q 'TavUpdate.ver.3: not a signed list' prune.out || fail "prune did not name the damaged list: $(cat prune.out)"
 [ "$(cd store && find . | sort)" = "$before" ] || fail "prune deleted files past a damaged kept list"
+# Block maps. Faults: a chunk's digest not that of its bytes (checked with
+# sha256sum), chunks that do not cover the module, a map the line does not
+# name with its digest, an older reader taking the fields for the options, a
+# changed map passing verify, a stored map no kept list names left behind or
+# a named one deleted, a line longer than the updater's chunk written.
+mkdir -p bw/app && head -c 1000000 /dev/urandom >bw/app/m.exe
+printf 'C:\\App\\m.exe | /app/m.exe | E\r\n' >blocks
+"$tool" build --blocks --list-path /b.ver blocks bw b.ver >/dev/null
+map=bw/app/m.exe.blocks
+LC_ALL=C grep -q "| E | sha256=[0-9a-f]* | size=1000000 | blocks=/app/m.exe.blocks | blocks-sha256=$(sha256sum <$map | cut -c1-64).\$" b.ver ||
+    fail "the line does not name the map with its digest: $(cat b.ver)"
+head -1 $map | grep -qx 'tav-blockmap 1 gear min=16384 avg=65536 max=262144 size=1000000 chunks=[0-9]*' ||
+    fail "not a map header: $(head -1 $map)"
+next=0
+while read -r offset length digest; do
+    [ "$offset" = $next ] || fail "chunk at $offset, expected $next"
+    [ "$(tail -c +$((offset + 1)) bw/app/m.exe | head -c "$length" | sha256sum | cut -c1-64)" = "$digest" ] ||
+        fail "chunk at $offset: its digest is not its bytes'"
+    next=$((offset + length))
+done < <(tail -n +2 $map)
+[ $next = 1000000 ] || fail "the chunks cover $next bytes"
+"$tool" verify --list-path /b.ver b.ver bw >/dev/null || fail "verify refused a list with block maps"
+printf 'x' >>$map
+"$tool" verify --list-path /b.ver b.ver bw >verify.out && fail "verify passed a changed map"
+grep -q '/app/m.exe.blocks: SHA-256 is' verify.out || fail "verify did not name the map: $(cat verify.out)"
+mkdir -p bs && for v in 1 2; do
+    printf 'v%s' $v >>bw/app/m.exe
+    "$tool" build --blocks --store bs blocks bw bs/b.ver >/dev/null
+done
+"$tool" verify bs/b.ver bs >/dev/null || fail "verify refused a stored release with block maps"
+"$tool" prune --keep 1 bs/b.ver bs >/dev/null
+named=$(LC_ALL=C sed -n 's/^[^|]*| \([^ ]*\) |.*blocks=\([^ ]*\) |.*/\1\n\2/p' bs/b.ver | sort)
+[ "$named" = "$(cd bs && find . -type f -path '*/app/*' | sed 's/^\.//' | sort)" ] ||
+    fail "prune left $(cd bs && find . -path '*/app/*'); the list names $named"
+long=$(printf 'd%.0s' $(seq 200))/$(printf 'e%.0s' $(seq 250))
+mkdir -p "bw/$long" && printf 'l' >"bw/$long/l.dll"
+printf 'C:\\l.dll | /%s/l.dll\r\n' "$long" >longline
+"$tool" build --list-path /l.ver longline bw l.ver >/dev/null || fail "a line within the bound refused"
+"$tool" build --blocks --list-path /l.ver longline bw l.ver 2>build.err && fail "a line too long for the updater written"
+grep -q 'the updater reads 1021 at most' build.err || fail "the long line not named: $(cat build.err)"
 echo "tavpublish round trip OK"

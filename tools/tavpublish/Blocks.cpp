@@ -1,0 +1,80 @@
+#include "Blocks.h"
+
+#include "BlockMap.h"
+#include "Encoding.h"
+
+#include <openssl/evp.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace blocks {
+namespace {
+
+struct MdCtxFree {
+    void operator()(EVP_MD_CTX* ctx) const { EVP_MD_CTX_free(ctx); }
+};
+
+class OpenSslDigest : public blockmap::ChunkDigest {
+public:
+    OpenSslDigest() : m_ctx(EVP_MD_CTX_new()) { m_ok = m_ctx && Begin(); }
+    void Update(const unsigned char* data, size_t size) override {
+        m_ok = m_ok && EVP_DigestUpdate(m_ctx.get(), data, size) == 1;
+    }
+    std::string Finish() override {
+        unsigned char digest[EVP_MAX_MD_SIZE];
+        unsigned int size = 0;
+        const bool ok = m_ok && EVP_DigestFinal_ex(m_ctx.get(), digest, &size) == 1;
+        m_ok = ok && Begin();
+        return ok ? encoding::HexText(digest, size) : std::string();
+    }
+
+private:
+    bool Begin() { return EVP_DigestInit_ex(m_ctx.get(), EVP_sha256(), nullptr) == 1; }
+    std::unique_ptr<EVP_MD_CTX, MdCtxFree> m_ctx;
+    bool m_ok = false;
+};
+
+} // namespace
+
+bool MapOfFile(const std::string& path, std::string& text, std::string& error) {
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    OpenSslDigest digest;
+    blockmap::MapBuilder builder(digest);
+    static unsigned char buffer[1 << 20];
+    size_t count;
+    while ((count = std::fread(buffer, 1, sizeof(buffer), file)) > 0)
+        builder.Add(buffer, count);
+    const bool readError = std::ferror(file) != 0;
+    std::fclose(file);
+    blockmap::BlockMap map;
+    if (readError || !builder.Finish(map)) {
+        error = path + (readError
+                            ? ": read error"
+                            : ": no block map (more than " + std::to_string(blockmap::kMaxChunks) +
+                                  " chunks, or a digest failed)");
+        return false;
+    }
+    text = blockmap::MapText(map);
+    return true;
+}
+
+std::string Sha256Of(const std::string& bytes) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int size = 0;
+    if (EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_sha256(), nullptr) != 1)
+        return std::string();
+    return encoding::HexText(digest, size);
+}
+
+std::string MapRemotePath(const std::string& moduleRemote) {
+    return moduleRemote + ".blocks";
+}
+
+} // namespace blocks
