@@ -16,7 +16,8 @@
 class IDownloadSink {
 public:
     // A failure stops the transfer and fails the download; a limit that is
-    // passed fails with ERROR_FILE_TOO_LARGE.
+    // passed fails the read (InternetReadFile) with ERROR_FILE_TOO_LARGE, a
+    // body that ends short of its size with ERROR_HANDLE_EOF.
     virtual Win32Result Add(const char* data, DWORD size) = 0;
     // The data has ended whole; a failure refuses what arrived.
     virtual Win32Result Finish() = 0;
