@@ -7,11 +7,14 @@
 #include "ModuleOptions.h"
 #include "PartialFile.h"
 
-bool AskModuleSize(CTraceBase& trace, CNetDownLoader& downloader, const ModuleRecord& r) {
-    downloader.SetNextModule(r.remoteFile, r.localFile, r.size);
+bool AskModuleSize(CTraceBase& trace, CNetDownLoader& downloader, const ModuleRecord& r,
+                   CNetDownLoader::RemoteModule& module) {
+    module.remotePath = r.remoteFile;
+    module.localPath = r.localFile;
+    module.listedSize = r.size;
     // Progress is read from the response itself: only the question counts here.
     DWORD size = 0;
-    if (downloader.GetRemoteFileSize(r.remoteFile, &size))
+    if (downloader.AskModuleSize(module, &size))
         return true;
     trace.Trace(TRACE_ERROR, "DownloadNewFiles : GetRemoteFileSize(%s) ERROR",
                 r.remoteFile.c_str());
@@ -19,10 +22,12 @@ bool AskModuleSize(CTraceBase& trace, CNetDownLoader& downloader, const ModuleRe
 }
 
 std::unique_ptr<CPartialFile> ReceiveModule(CTraceBase& trace, CNetDownLoader& downloader,
-                                            const ModuleRecord& r, unsigned long long* size) {
+                                            const ModuleRecord& r,
+                                            CNetDownLoader::RemoteModule& module,
+                                            unsigned long long* size) {
     for (;;) {
         auto file = std::make_unique<CPartialFile>();
-        if (!downloader.ReceiveFile(r.remoteFile, r.localFile, r.size, *file, size))
+        if (!downloader.ReceiveFile(module, *file, size))
             return nullptr;
         if (r.sha256.empty())
             return file;
@@ -129,8 +134,9 @@ bool CRelease::Install(const ModuleList& modules, unsigned long long* bytes) {
             continue;
         unsigned long long size = 0;
         std::unique_ptr<CPartialFile> received = KeptWholeModule(m_trace, r, &size);
-        if (!received && AskModuleSize(m_trace, m_downloader, r) &&
-            !(received = ReceiveModule(m_trace, m_downloader, r, &size)))
+        CNetDownLoader::RemoteModule module;
+        if (!received && AskModuleSize(m_trace, m_downloader, r, module) &&
+            !(received = ReceiveModule(m_trace, m_downloader, r, module, &size)))
             m_trace.Trace(TRACE_ERROR, "DownloadNewFiles : DownloadFile(%s->%s) ERROR",
                           r.remoteFile.c_str(), r.localFile.c_str());
         if (!received) {

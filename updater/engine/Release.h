@@ -17,10 +17,12 @@
 
 class CPartialFile;
 
-// A selected module's size asked for. The question opens the module's own
-// request, which continues what an earlier pass kept of it and whose body
-// ReceiveModule then reads. False after the trace.
-bool AskModuleSize(CTraceBase& trace, CNetDownLoader& downloader, const ModuleRecord& record);
+// A selected module's size asked for. Over HTTP the question opens the
+// module's own request, which continues what an earlier pass kept of it and
+// whose body ReceiveModule then reads; module gets what that download needs.
+// False after the trace.
+bool AskModuleSize(CTraceBase& trace, CNetDownLoader& downloader, const ModuleRecord& record,
+                   CNetDownLoader::RemoteModule& module);
 
 // One selected module received into a partial file beside it (continuing
 // what an earlier pass kept of it), closed and held, and checked against its
@@ -29,7 +31,9 @@ bool AskModuleSize(CTraceBase& trace, CNetDownLoader& downloader, const ModuleRe
 // once more from its start. Null, with its traces, when anything failed;
 // size gets the module's bytes.
 std::unique_ptr<CPartialFile> ReceiveModule(CTraceBase& trace, CNetDownLoader& downloader,
-                                            const ModuleRecord& record, unsigned long long* size);
+                                            const ModuleRecord& record,
+                                            CNetDownLoader::RemoteModule& module,
+                                            unsigned long long* size);
 
 // The downloader's own line for a module whose download is complete: in place.
 void TraceModuleInPlace(CNetDownLoader& downloader, const ModuleRecord& record);

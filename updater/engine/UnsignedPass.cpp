@@ -12,14 +12,11 @@
 
 namespace {
 
-// A line outside a signed release: received and checked, then put in place
-// alone. False after the traces; size gets the module's bytes.
-bool InstallModule(CTraceBase& trace, CNetDownLoader& downloader, const ModuleRecord& r,
-                   unsigned long long* size) {
-    std::unique_ptr<CPartialFile> received = ReceiveModule(trace, downloader, r, size);
-    if (!received)
-        return false;
-    const Win32Result placed = received->Commit();
+// A line outside a signed release, received and checked: put in place alone.
+// False after the traces.
+bool PutInPlace(CTraceBase& trace, CNetDownLoader& downloader, const ModuleRecord& r,
+                CPartialFile& received) {
+    const Win32Result placed = received.Commit();
     if (!placed.Ok()) {
         trace.Trace(TRACE_ERROR, "DownloadNewFiles : ERROR, %s(%s) failed, EC=%d",
                     placed.FailedCall(), r.localFile.c_str(), static_cast<int>(placed.Error()));
@@ -76,14 +73,17 @@ void CUnsignedPass::Install(const ModuleList& modules, PassOutcome& outcome) {
         const ModuleRecord& r = *record;
         if (!r.download)
             continue;
-        if (!AskModuleSize(m_trace, m_downloader, r)) {
-            outcome.NoteModuleFailed("DownloadNewFiles");
-            continue;
-        }
         // The module's bytes: the size announced, or those of a body that
         // announced none.
         unsigned long long size = 0;
-        if (InstallModule(m_trace, m_downloader, r, &size)) {
+        CNetDownLoader::RemoteModule module;
+        if (!AskModuleSize(m_trace, m_downloader, r, module)) {
+            outcome.NoteModuleFailed("DownloadNewFiles");
+            continue;
+        }
+        std::unique_ptr<CPartialFile> received =
+            ReceiveModule(m_trace, m_downloader, r, module, &size);
+        if (received && PutInPlace(m_trace, m_downloader, r, *received)) {
             m_trace.Trace(TRACE_INFO, "DownloadNewFiles : DownloadFile(%s->%s) OK . %llu Bytes",
                           r.remoteFile.c_str(), r.localFile.c_str(), size);
             ++outcome.modulesFetched;

@@ -93,6 +93,22 @@ bool FindKeptPartial(const std::wstring& folder, const std::string& key, std::ws
     return false;
 }
 
+KeptPart FindKeptPart(const std::string& target, const std::string& remotePath) {
+    KeptPart kept;
+    const std::wstring full = ExtendedFullPath(target);
+    if (full.rfind(L'\\') == std::wstring::npos)
+        return kept;
+    const std::wstring folder = FolderOf(full);
+    std::wstring name;
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (!FindKeptPartial(folder, KeptPartialKey(target, remotePath), name, kept.validator) ||
+        !::GetFileAttributesExW((folder + name).c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+        return KeptPart();
+    kept.size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return kept;
+}
+
 void RemoveKeptPartials(const std::wstring& folder, const std::string& key) {
     std::wstring name;
     std::string validator;

@@ -52,6 +52,11 @@ bool ReadKeptPartialName(const std::wstring& name, const std::string& key, std::
 bool FindKeptPartial(const std::wstring& folder, const std::string& key, std::wstring& name,
                      std::string& validator);
 
+// The kept file of the target's module as it lies, not opened: its bytes and
+// the validator its name carries; nothing when there is none. Taking it over
+// may still find another (KeptPart of CPartialFile::OpenKept).
+KeptPart FindKeptPart(const std::string& target, const std::string& remotePath);
+
 // Every kept file of the key in the folder removed.
 void RemoveKeptPartials(const std::wstring& folder, const std::string& key);
 

@@ -16,6 +16,7 @@ struct CallState {
     bool done = false;
     unique_hinternet handle;
     Win32Result failure;
+    std::string reply;
 };
 
 DWORD WINAPI RunCall(void* parameter) {
@@ -24,12 +25,14 @@ DWORD WINAPI RunCall(void* parameter) {
     CallState& state = **owner;
     const HINTERNET made = state.call();
     const Win32Result failure = made ? Win32Result() : Win32Result::Failed(state.name);
+    std::string reply = LastServerReply(failure);
     unique_hinternet handle(made);
     std::lock_guard<std::mutex> hold(state.lock);
     if (state.givenUp)
         return 0; // nobody takes the handle: it closes here
     state.handle = std::move(handle);
     state.failure = failure;
+    state.reply = std::move(reply);
     state.done = true;
     ::SetEvent(state.finished.get());
     return 0;
@@ -51,13 +54,27 @@ BoundedCall CallWithin(DWORD milliseconds, const char* name, std::function<HINTE
         delete parameter;
         const HINTERNET made = state->call();
         const Win32Result failure = made ? Win32Result() : Win32Result::Failed(name);
-        return {unique_hinternet(made), failure, true};
+        return {unique_hinternet(made), failure, true, LastServerReply(failure)};
     }
     ::WaitForSingleObject(state->finished.get(), milliseconds);
     std::lock_guard<std::mutex> hold(state->lock);
     if (!state->done) {
         state->givenUp = true;
-        return {unique_hinternet(), Win32Result::Failed(name, ERROR_INTERNET_TIMEOUT), false};
+        return {unique_hinternet(), Win32Result::Failed(name, ERROR_INTERNET_TIMEOUT), false, {}};
     }
-    return {std::move(state->handle), state->failure, true};
+    return {std::move(state->handle), state->failure, true, std::move(state->reply)};
+}
+
+std::string LastServerReply(const Win32Result& failure) {
+    if (failure.Ok())
+        return std::string();
+    char text[1024] = {};
+    DWORD length = sizeof(text) - 1;
+    DWORD error = 0;
+    // Only a reply the library files under this failure (Wine files a
+    // login's refusal under ERROR_FTP_TRANSFER_IN_PROGRESS).
+    if (!::InternetGetLastResponseInfoA(&error, text, &length) ||
+        (error != failure.Error() && failure.Error() != ERROR_INTERNET_EXTENDED_ERROR))
+        return std::string();
+    return std::string(text, length);
 }

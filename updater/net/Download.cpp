@@ -81,6 +81,29 @@ int CNetDownLoader::ReadRemoteFile(const std::string& remotePath, IDownloadSink&
     return ReceiveInto(context, sink, progress, least) == Transfer::Whole ? 1 : 0;
 }
 
+int CNetDownLoader::ReadRemoteRange(const std::string& remotePath, unsigned long long offset,
+                                    unsigned long long length, IDownloadSink& sink,
+                                    const std::string& progressName, DWORD total, DWORD done) {
+    const std::string context = FormatText("ReadRemoteRange(%s)", remotePath.c_str());
+    if (!CheckConnected(context) || !length)
+        return 0;
+    m_strOpenedRemoteFile.clear();
+    _CloseInternetHandle(m_hRemoteFile);
+    m_hRemoteFile = m_pProtocol->OpenRange(remotePath, offset, length);
+    if (!m_hRemoteFile) {
+        Trace(TRACE_ERROR, "%s : ERROR, remote file could not opened..", context.c_str());
+        return 0;
+    }
+    m_strOpenedRemoteFile = remotePath;
+    Progress progress;
+    progress.shown = true;
+    progress.total = total;
+    progress.done = done;
+    progress.name = progressName;
+    CSizeSink exact(length, &sink, true);
+    return ReceiveInto(context, exact, progress, length) == Transfer::Whole ? 1 : 0;
+}
+
 int CNetDownLoader::MakeLocalFolder(const std::string& context, const std::string& localPath) {
     const std::string folder = LocalFolderOf(localPath);
     if (!folder.empty() && !_CreateLocalFolder(folder.c_str())) {
@@ -99,86 +122,52 @@ int CNetDownLoader::LocalFileNotOpened(const std::string& context, const std::st
     return 0;
 }
 
-int CNetDownLoader::OpenModule(const std::string& context, const ModuleTarget& target) {
-    _CloseInternetHandle(m_hRemoteFile);
-    DropModuleFile();
-    m_strOpenedRemoteFile.clear();
-    auto local = std::make_unique<CPartialFile>();
-    KeptPart kept;
-    // A folder not there yet holds no kept file: it is made once the server
-    // has the module.
-    const std::string folder = LocalFolderOf(target.localPath);
-    const auto openLocal = [&] {
-        const Win32Result result = local->OpenKept(target.localPath, target.remotePath, kept);
-        if (!result.Ok())
-            return LocalFileNotOpened(context, target.localPath, result) != 0;
-        Trace(TRACE_INFO, "%s : Local File open OK : %s", context.c_str(),
-              target.localPath.c_str());
-        return true;
-    };
-    const bool opened =
-        folder.empty() || ::GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES;
-    if (opened && !openLocal())
-        return -1;
-    // Kept bytes that fill the listed size or more are no part of this module;
-    // a module kept whole is continued by no server.
-    if ((kept.size && target.listedSize >= 0 &&
-         kept.size >= static_cast<unsigned long long>(target.listedSize)) ||
-        IsWholeModuleValidator(kept.validator))
-        kept = KeptPart();
-    RemoteBody body;
-    unique_hinternet remote =
-        m_pProtocol->OpenFileFrom(target.remotePath, kept.size, kept.validator, body);
-    if (!remote) {
-        // The kept bytes wait for a pass that reaches the server.
-        if (kept.size)
-            local->Keep(kept.validator);
-        return 0;
-    }
-    if (!opened && (!MakeLocalFolder(context, target.localPath) || !openLocal()))
-        return -1;
-    m_hRemoteFile = std::move(remote);
-    m_strOpenedRemoteFile = target.remotePath;
-    m_pModuleFile = std::move(local);
-    m_strModuleTarget = target.localPath;
-    m_strKeptValidator = kept.validator;
-    m_body = body;
-    return 1;
-}
-
-int CNetDownLoader::ReceiveFile(const std::string& remotePath, const std::string& localPath,
-                                long long listedSize, CPartialFile& local,
+int CNetDownLoader::ReceiveFile(RemoteModule& module, CPartialFile& local,
                                 unsigned long long* size) {
     const std::string context =
-        FormatText("DownloadFile(%s->%s)", remotePath.c_str(), localPath.c_str());
+        FormatText("DownloadFile(%s->%s)", module.remotePath.c_str(), module.localPath.c_str());
     if (!CheckConnected(context))
         return 0;
     // The response the size query opened for this module, else one now.
-    m_next = ModuleTarget();
-    if (!IsOpenFor(remotePath) || !m_pModuleFile || m_strModuleTarget != localPath) {
-        ModuleTarget target;
-        target.remotePath = remotePath;
-        target.localPath = localPath;
-        target.listedSize = listedSize;
-        const int opened = OpenModule(context, target);
-        if (opened == 0)
+    KeptPart asked = module.asked;
+    RemoteBody body = module.body;
+    const bool queried = module.opened && IsOpenFor(module.remotePath);
+    module.opened = false;
+    if (!queried) {
+        asked = KeptToContinue(module);
+        const bool opened = OpenModuleFile(module, asked, body);
+        module.sizeAnswer.clear();
+        if (!opened) {
             Trace(TRACE_ERROR, "%s : ERROR, remote file could not opened..", context.c_str());
-        if (opened != 1)
             return 0;
+        }
     }
-    local.Swap(*m_pModuleFile);
-    m_pModuleFile.reset();
-    m_strModuleTarget.clear();
-    const RemoteBody body = m_body;
+    module.sizeAnswer.clear();
+    if (!MakeLocalFolder(context, module.localPath))
+        return 0;
+    KeptPart kept;
+    const Win32Result opened = local.OpenKept(module.localPath, module.remotePath, kept);
+    if (!opened.Ok())
+        return LocalFileNotOpened(context, module.localPath, opened);
+    Trace(TRACE_INFO, "%s : Local File open OK : %s", context.c_str(), module.localPath.c_str());
     if (body.offset) {
+        if (kept.size != asked.size || kept.validator != asked.validator) {
+            // Another kept file than the one the server was asked to continue.
+            Trace(TRACE_ERROR, "%s : ERROR, kept partial file changed since it was asked for",
+                  context.c_str());
+            if (kept.size)
+                local.Keep(kept.validator);
+            return 0;
+        }
         Trace(TRACE_INFO, "%s : continued from byte %llu of a kept partial file", context.c_str(),
               body.offset);
     } else if (local.TakenOver()) {
         const Win32Result emptied = local.StartOver();
         if (!emptied.Ok())
-            return LocalFileNotOpened(context, localPath, emptied);
+            return LocalFileNotOpened(context, module.localPath, emptied);
     }
 
+    const long long listedSize = module.listedSize;
     Progress progress;
     progress.shown = true;
     const unsigned long long whole =
@@ -187,23 +176,22 @@ int CNetDownLoader::ReceiveFile(const std::string& remotePath, const std::string
                           : 0;
     progress.total = whole <= kMostUnsizedBytes ? static_cast<DWORD>(whole) : 0;
     progress.done = static_cast<DWORD>(body.offset);
-    progress.name = localPath;
+    progress.name = module.localPath;
     unsigned long long received = 0;
     Transfer transfer;
     {
         // Stopped (its flusher too) before the file is kept.
         CFileSink file(local);
-        // Exactly the listed or announced bytes (an FTP transfer ends only
-        // where its connection does), else at most the bound.
+        // Exactly the listed or announced bytes (a body of no announced
+        // length ends only where its connection does), else at most the bound.
         const bool exact = listedSize >= 0 || body.length >= 0;
         const unsigned long long most =
             listedSize >= 0    ? static_cast<unsigned long long>(listedSize) - body.offset
             : body.length >= 0 ? static_cast<unsigned long long>(body.length)
                                : kMostUnsizedBytes - body.offset;
         CSizeSink sized(most, &file, exact);
-        // Without a length the body's end may be a cut one (Wine's WinINet
-        // ends a chunked body that a closed connection cuts short as a whole
-        // one): short of its listed size it is kept.
+        // Without a length the body's end may be a cut one: short of its
+        // listed size it is kept.
         const unsigned long long least =
             body.length >= 0  ? static_cast<unsigned long long>(body.length)
             : listedSize >= 0 ? static_cast<unsigned long long>(listedSize) - body.offset

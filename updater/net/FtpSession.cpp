@@ -14,6 +14,20 @@ bool CommandUnknown(int code) {
     return code == 500 || code == 502;
 }
 
+// What the server or the way to it may get over: a connection reset or timed
+// out, and the replies that say so (421 busy, 425 and 426 no data
+// connection, 450 and 451 the file busy or a local error).
+bool MayPass(const Win32Result& failure, const std::string& reply) {
+    const DWORD error = failure.Error();
+    if (error == ERROR_INTERNET_CONNECTION_RESET || error == ERROR_INTERNET_CONNECTION_ABORTED ||
+        error == ERROR_INTERNET_TIMEOUT)
+        return true;
+    int code = 0;
+    std::string text;
+    return SplitFtpReply(reply, code, text) &&
+           (code == 421 || code == 425 || code == 426 || code == 450 || code == 451);
+}
+
 bool BeyondAscii(const std::string& text) {
     for (char c : text)
         if (static_cast<unsigned char>(c) >= 0x80)
@@ -23,24 +37,41 @@ bool BeyondAscii(const std::string& text) {
 } // namespace
 
 unique_hinternet CFtpSession::MakeDataConnection(const char* function,
-                                                 std::function<HINTERNET()> call,
-                                                 Win32Result* failure) {
-    const DWORD seconds = m_host.TimeoutSeconds();
-    BoundedCall made = CallWithin(seconds * 1000, function, std::move(call));
-    if (!made.finished) {
-        m_host.Tracer().Trace(TRACE_ERROR,
-                              "%s : ERROR, no data connection within %u s, connection closed",
-                              function, static_cast<unsigned>(seconds));
-        m_host.GiveUpConnection();
+                                                 const std::function<HINTERNET()>& call,
+                                                 Win32Result* failure, bool retried) {
+    const DWORD seconds = m_facts.timeoutSeconds;
+    for (unsigned retry = 1;; ++retry) {
+        BoundedCall made = CallWithin(seconds * 1000, function, call);
+        if (!made.finished) {
+            m_host.Tracer().Trace(TRACE_ERROR,
+                                  "%s : ERROR, no data connection within %u s, connection closed",
+                                  function, static_cast<unsigned>(seconds));
+            m_host.GiveUpConnection();
+        }
+        if (!made.handle)
+            m_host.Report(made.failure, "");
+        if (failure)
+            *failure = made.failure;
+        unsigned long wait = 0;
+        // A call given up took its connection with it: nothing to try again on.
+        if (made.handle || !made.finished || !retried || !MayPass(made.failure, made.reply) ||
+            !m_host.Retries().NextWait(retry, 0, wait))
+            return std::move(made.handle);
+        m_host.Tracer().Trace(TRACE_INFO, "%s : trying again in %lu ms (%u)", function, wait,
+                              retry);
+        ::Sleep(wait);
     }
-    if (!made.handle)
-        m_host.Report(made.failure, "");
-    if (failure)
-        *failure = made.failure;
-    return std::move(made.handle);
+}
+
+bool CFtpSession::ConnectMayPass(const Win32Result& failure) {
+    return MayPass(failure, LastServerReply(failure));
 }
 
 unique_hinternet CFtpSession::OpenFile(const std::string& remotePath) {
+    return OpenTransfer(remotePath, true);
+}
+
+unique_hinternet CFtpSession::OpenTransfer(const std::string& remotePath, bool retried) {
     const HINTERNET connection = m_host.Connection();
     const DWORD_PTR context = reinterpret_cast<DWORD_PTR>(&m_host); // never read back
     Win32Result failure;
@@ -50,7 +81,7 @@ unique_hinternet CFtpSession::OpenFile(const std::string& remotePath) {
             return ::FtpOpenFileA(connection, remotePath.c_str(), GENERIC_READ,
                                   FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD, context);
         },
-        &failure);
+        &failure, retried);
     if (file)
         m_host.Tracer().Trace(TRACE_INFO, "FtpOpenFile(%s) OK...", remotePath.c_str());
     else
@@ -59,18 +90,18 @@ unique_hinternet CFtpSession::OpenFile(const std::string& remotePath) {
 }
 
 unique_hinternet CFtpSession::OpenFileFrom(const std::string& remotePath, unsigned long long offset,
-                                           const std::string& validator, RemoteBody& body) {
+                                           const std::string& validator,
+                                           const std::string& sizeAnswer, RemoteBody& body) {
     body = RemoteBody();
     const std::string context = FormatText("FtpOpenFile(%s)", remotePath.c_str());
     Reply size, time;
     unsigned long long bytes = 0;
     // The size query just before, for this file, has the server's answer.
-    const bool asked = m_sizeAsked.first == remotePath;
+    const bool asked = !sizeAnswer.empty();
     if (asked) {
         size.code = kFtpAnswer;
-        size.text = m_sizeAsked.second;
+        size.text = sizeAnswer;
     }
-    m_sizeAsked = {};
     // A server that knows neither command gives nothing to name a copy by.
     if (!m_bListing && (asked || Ask("SIZE", remotePath, context, size).Ok()) &&
         size.code == kFtpAnswer && ParseFtpSize(size.text, bytes) &&
@@ -90,7 +121,9 @@ unique_hinternet CFtpSession::OpenFileFrom(const std::string& remotePath, unsign
     }
     if (offset && !restarted)
         trace.Trace(TRACE_INFO, "%s : the whole file asked for, from the start", context.c_str());
-    unique_hinternet file = OpenFile(remotePath);
+    // A transfer asked for again after REST could start from its first
+    // byte: one that follows REST is not.
+    unique_hinternet file = OpenTransfer(remotePath, !restarted);
     if (!file && restarted) {
         // The next transfer of the connection must not start at that byte.
         Reply ignored;
@@ -119,9 +152,6 @@ Win32Result CFtpSession::SendCommand(const std::string& command, Reply& reply) {
 
 Win32Result CFtpSession::Ask(const char* command, const std::string& remotePath,
                              const std::string& context, Reply& reply) {
-    // The connection carries one transfer at a time: a running one goes first.
-    m_host.CloseRemoteFile();
-    m_sizeAsked = {};
     if (!m_bBinary) {
         Reply ignored;
         m_bBinary = SendCommand("TYPE I", ignored).Ok();
@@ -150,10 +180,8 @@ Win32Result CFtpSession::Ask(const char* command, const std::string& remotePath,
     return sent;
 }
 
-int CFtpSession::FindFile(const std::string& remotePath, const std::string& context,
-                          WIN32_FIND_DATAA* found) {
-    // The connection carries one transfer at a time: a running one goes first.
-    m_host.CloseRemoteFile();
+Win32Result CFtpSession::FindFile(const std::string& remotePath, const std::string& context,
+                                  WIN32_FIND_DATAA* found) {
     // Filled by a call that may outlive this one.
     const auto record = std::make_shared<WIN32_FIND_DATAA>();
     const HINTERNET connection = m_host.Connection();
@@ -169,49 +197,55 @@ int CFtpSession::FindFile(const std::string& remotePath, const std::string& cont
         &failure);
     if (!find) {
         ExplainRefusedName(remotePath, context, failure);
-        return 0;
+        return failure;
     }
     *found = *record;
     m_host.CloseHandle(find);
-    return 1;
+    return Win32Result();
 }
 
-int CFtpSession::FileSize(const std::string& remotePath, const std::string& context, DWORD* size) {
+Win32Result CFtpSession::FileSize(HINTERNET, const std::string& remotePath,
+                                  const std::string& context, DWORD* size,
+                                  std::string* sizeAnswer) {
     Reply reply;
     if (!m_bListing) {
-        if (!Ask("SIZE", remotePath, context, reply).Ok())
-            return 0;
+        const Win32Result asked = Ask("SIZE", remotePath, context, reply);
+        if (!asked.Ok())
+            return asked;
     }
-    if (!m_bListing) {
+    if (reply.code == kFtpAnswer) {
         unsigned long long value = 0;
         if (!ParseFtpSize(reply.text, value)) {
             m_host.Tracer().Trace(TRACE_ERROR, "%s : ERROR, SIZE answered : %s", context.c_str(),
                                   reply.text.c_str());
-            return 0;
+            return Win32Result::Failed("FtpCommand", ERROR_INTERNET_EXTENDED_ERROR);
         }
         // The low 32 bits, as from a listing.
         *size = static_cast<DWORD>(value);
-        m_sizeAsked = {remotePath, reply.text};
+        *sizeAnswer = reply.text;
         m_host.Tracer().Trace(TRACE_INFO, "%s : FtpCommand(SIZE)  size = %d ", context.c_str(),
                               static_cast<int>(*size));
-        return 1;
+        return Win32Result();
     }
     WIN32_FIND_DATAA found = {};
-    if (!FindFile(remotePath, context, &found))
-        return 0;
+    const Win32Result listed = FindFile(remotePath, context, &found);
+    if (!listed.Ok())
+        return listed;
     *size = found.nFileSizeLow;
     m_host.Tracer().Trace(TRACE_INFO, "%s : FtpFindFirstFile  size = %d ", context.c_str(),
                           static_cast<int>(*size));
-    return 1;
+    return Win32Result();
 }
 
-int CFtpSession::FileTime(const std::string& remotePath, const std::string& context, time_t* time) {
+Win32Result CFtpSession::FileTime(HINTERNET, const std::string& remotePath,
+                                  const std::string& context, time_t* time, unique_hinternet&) {
     Reply reply;
     if (!m_bListing) {
-        if (!Ask("MDTM", remotePath, context, reply).Ok())
-            return 0;
+        const Win32Result asked = Ask("MDTM", remotePath, context, reply);
+        if (!asked.Ok())
+            return asked;
     }
-    if (m_bListing)
+    if (reply.code != kFtpAnswer)
         return ListedFileTime(remotePath, context, time);
     // UTC to the second, as HTTP's Last-Modified: the same conversion.
     FtpTime t = {};
@@ -229,28 +263,31 @@ int CFtpSession::FileTime(const std::string& remotePath, const std::string& cont
     if (!fields.wYear || !::SystemTimeToFileTime(&fields, &utc) || !TimeFromFileTime(utc, &value)) {
         m_host.Tracer().Trace(TRACE_ERROR, "%s : ERROR, MDTM answered : %s", context.c_str(),
                               reply.text.c_str());
-        return 0;
+        return Win32Result::Failed("FtpCommand", ERROR_INTERNET_EXTENDED_ERROR);
     }
     *time = value;
     m_host.Tracer().Trace(TRACE_INFO, "%s : FtpCommand(MDTM)  date = %s ", context.c_str(),
                           FormatLocalTime(value).c_str());
-    return 1;
+    return Win32Result();
 }
 
-int CFtpSession::ListedFileTime(const std::string& remotePath, const std::string& context,
-                                time_t* time) {
+Win32Result CFtpSession::ListedFileTime(const std::string& remotePath, const std::string& context,
+                                        time_t* time) {
     WIN32_FIND_DATAA found = {};
-    if (!FindFile(remotePath, context, &found))
-        return 0;
+    const Win32Result listed = FindFile(remotePath, context, &found);
+    if (!listed.Ok())
+        return listed;
     // The listing shows the server's wall clock; it is taken as ours.
     FILETIME utc;
     time_t value;
-    if (!::LocalFileTimeToFileTime(&found.ftLastWriteTime, &utc) || !TimeFromFileTime(utc, &value))
-        return 0;
+    if (!::LocalFileTimeToFileTime(&found.ftLastWriteTime, &utc))
+        return Win32Result::Failed("LocalFileTimeToFileTime");
+    if (!TimeFromFileTime(utc, &value))
+        return Win32Result::Failed("LocalFileTimeToFileTime", ERROR_INVALID_DATA);
     *time = value;
     m_host.Tracer().Trace(TRACE_INFO, "%s : FtpFindFirstFile  date = %s ", context.c_str(),
                           FormatLocalTime(value).c_str());
-    return 1;
+    return Win32Result();
 }
 
 void CFtpSession::ExplainRefusedName(const std::string& remotePath, const std::string& context,

@@ -10,24 +10,33 @@
 #include "RemoteProtocol.h"
 
 #include <map>
-#include <random>
 
 class CHttpSession : public IRemoteProtocol {
 public:
-    CHttpSession(IProtocolHost& host, bool secure)
-        : m_host(host), m_bSecure(secure),
-          m_random(::GetTickCount() ^ (::GetCurrentProcessId() << 16)) {}
+    // A validator longer than mostValidatorBytes names no copy.
+    CHttpSession(IProtocolHost& host, const SessionFacts& facts, bool secure,
+                 size_t mostValidatorBytes)
+        : m_host(host), m_facts(facts), m_bSecure(secure),
+          m_nMostValidatorBytes(mostValidatorBytes) {}
 
     DWORD Service() const override { return INTERNET_SERVICE_HTTP; }
     DWORD ConnectFlags() const override { return 0; }
     bool AnswersOnConnect() const override { return false; }
     bool UsesProxy() const override { return true; }
+    bool SizeFromResponse() const override { return true; }
 
     unique_hinternet OpenFile(const std::string& remotePath) override;
     unique_hinternet OpenFileFrom(const std::string& remotePath, unsigned long long offset,
-                                  const std::string& validator, RemoteBody& body) override;
-    int FileSize(const std::string& remotePath, const std::string& context, DWORD* size) override;
-    int FileTime(const std::string& remotePath, const std::string& context, time_t* time) override;
+                                  const std::string& validator, const std::string& sizeAnswer,
+                                  RemoteBody& body) override;
+    bool ServesRanges() const override { return true; }
+    unique_hinternet OpenRange(const std::string& remotePath, unsigned long long offset,
+                               unsigned long long length) override;
+    Win32Result FileSize(HINTERNET response, const std::string& remotePath,
+                         const std::string& context, DWORD* size, std::string* sizeAnswer) override;
+    Win32Result FileTime(HINTERNET response, const std::string& remotePath,
+                         const std::string& context, time_t* time,
+                         unique_hinternet& opened) override;
     DWORD LeastBodySize(HINTERNET file, DWORD expectedSize) override;
     void CloseConnections() override;
 
@@ -71,9 +80,10 @@ private:
     HINTERNET ConnectionTo(const UrlPlace& place);
 
     IProtocolHost& m_host;
+    const SessionFacts m_facts;
     // The server's certificate must chain to a root this machine trusts and
     // name the host; nothing turns either check off.
     const bool m_bSecure;
+    const size_t m_nMostValidatorBytes;
     std::map<std::string, unique_hinternet> m_hops;
-    std::minstd_rand m_random;
 };

@@ -7,8 +7,8 @@
 #include <cstring>
 
 CNetDownLoader::CNetDownLoader()
-    : m_nProtocol(-1), m_nRemotePort(0xFFFF), m_pOwner(nullptr), m_dwTimeoutSeconds(30),
-      m_bPassive(false) {
+    : m_nProtocol(-1), m_nRemotePort(0xFFFF), m_pOwner(nullptr), m_bPassive(false),
+      m_retries(::GetTickCount() ^ (::GetCurrentProcessId() << 16)) {
     m_nTraceLevel = 0;
     strcpy(m_szClassName, "CNetDownLoader");
     OpenLog("NetDownLoader.log");
@@ -39,14 +39,18 @@ int CNetDownLoader::Connect() {
     Disconnect();
     m_bServerAnswered = false;
 
-    m_pProtocol = MakeRemoteProtocol(m_nProtocol, *this, m_bPassive);
+    SessionFacts facts = m_settings;
+    facts.remoteAddress = m_strRemoteAddress;
+    facts.remotePort = m_nRemotePort;
+    m_pProtocol = MakeRemoteProtocol(m_nProtocol, *this, facts, m_bPassive);
     if (!m_pProtocol)
         return 0; // no login information taken
-    const bool viaProxy = !m_proxy.address.empty() && m_pProtocol->UsesProxy();
+    const ProxySettings& proxy = m_settings.proxy;
+    const bool viaProxy = !proxy.address.empty() && m_pProtocol->UsesProxy();
     m_hInternet.reset(::InternetOpenA(
         AfxGetAppName().c_str(), viaProxy ? INTERNET_OPEN_TYPE_PROXY : INTERNET_OPEN_TYPE_PRECONFIG,
-        viaProxy ? m_proxy.address.c_str() : nullptr,
-        viaProxy && !m_proxy.bypass.empty() ? m_proxy.bypass.c_str() : nullptr,
+        viaProxy ? proxy.address.c_str() : nullptr,
+        viaProxy && !proxy.bypass.empty() ? proxy.bypass.c_str() : nullptr,
         0)); // synchronous
     if (!m_hInternet) {
         _ReportError("InternetOpen", "");
@@ -56,22 +60,30 @@ int CNetDownLoader::Connect() {
 
     // Child handles inherit these, so a server that stops answering fails the
     // step instead of blocking the worker for good.
-    DWORD timeout = m_dwTimeoutSeconds * 1000;
+    DWORD timeout = m_settings.timeoutSeconds * 1000;
     for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
                          INTERNET_OPTION_RECEIVE_TIMEOUT})
         ::InternetSetOptionA(m_hInternet.get(), option, &timeout, sizeof(timeout));
 
     // An empty login name means no credentials at all (FTP: anonymous).
     const bool credentials = !m_strLoginName.empty();
-    m_hConnect.reset(::InternetConnectA(
-        m_hInternet.get(), m_strRemoteAddress.c_str(), m_nRemotePort,
-        credentials ? m_strLoginName.c_str() : nullptr,
-        credentials ? m_strLoginPassword.c_str() : nullptr, m_pProtocol->Service(),
-        m_pProtocol->ConnectFlags(), reinterpret_cast<DWORD_PTR>(this)));
-    if (!m_hConnect) {
+    for (unsigned retry = 1;; ++retry) {
+        m_hConnect.reset(::InternetConnectA(
+            m_hInternet.get(), m_strRemoteAddress.c_str(), m_nRemotePort,
+            credentials ? m_strLoginName.c_str() : nullptr,
+            credentials ? m_strLoginPassword.c_str() : nullptr, m_pProtocol->Service(),
+            m_pProtocol->ConnectFlags(), reinterpret_cast<DWORD_PTR>(this)));
+        if (m_hConnect)
+            break;
         // The root handle stays open; the next Connect or Disconnect closes it.
-        _ReportError("InternetConnect", "");
-        return 0;
+        const Win32Result failed = Win32Result::Failed("InternetConnect");
+        ReportFailure(failed);
+        unsigned long wait = 0;
+        if (!m_pProtocol->ConnectMayPass(failed) || !m_retries.NextWait(retry, 0, wait))
+            return 0;
+        Trace(TRACE_INFO, "InternetConnect(%s) : trying again in %lu ms (%u)",
+              m_strRemoteAddress.c_str(), wait, retry);
+        ::Sleep(wait);
     }
     // An FTP connection logs in at once; an HTTP one waits for its first request.
     m_bServerAnswered = m_pProtocol->AnswersOnConnect();
@@ -83,7 +95,6 @@ int CNetDownLoader::Connect() {
 
 void CNetDownLoader::Disconnect() {
     _CloseInternetHandle(m_hRemoteFile);
-    DropModuleFile();
     // A redirect's connections go before the root handle that holds them.
     if (m_pProtocol)
         m_pProtocol->CloseConnections();

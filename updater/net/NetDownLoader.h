@@ -5,6 +5,7 @@
 
 #include "DownloadProgress.h"
 #include "DownloadSink.h"
+#include "KeptPartial.h"
 #include "Protocol.h"
 #include "RemoteProtocol.h"
 #include "TraceBase.h"
@@ -32,55 +33,68 @@ public:
     void SetOwner(IDownloadProgress* owner) { m_pOwner = owner; }
     // Seconds the internet library waits to connect, send or receive before a
     // step fails; a stalled server must not hold the pass forever.
-    void SetTimeout(DWORD seconds) { m_dwTimeoutSeconds = seconds; }
+    void SetTimeout(DWORD seconds) { m_settings.timeoutSeconds = seconds; }
     // FTP data connections made by the client (passive mode) instead of the
     // server; from the next Connect on.
     void SetPassiveMode(bool passive) { m_bPassive = passive; }
     // From the next Connect on. FTP never goes through an explicit proxy:
     // the library sends FTP through an HTTP proxy only for whole URLs.
-    void SetProxy(const ProxySettings& proxy) { m_proxy = proxy; }
+    void SetProxy(const ProxySettings& proxy) { m_settings.proxy = proxy; }
     // The remote paths a caching proxy must check with the server each time
     // (the list and its signature, which must be current and go together);
     // every other file stays cacheable.
     void SetRevalidated(std::vector<std::string> remotePaths) {
-        m_revalidated = std::move(remotePaths);
+        m_settings.revalidated = std::move(remotePaths);
     }
 
     int SetLoginInfo(std::string remoteAddress, int protocol, int port, std::string loginName,
                      std::string loginPassword);
     int Connect();
     void Disconnect();
-    unsigned short RemotePort() const override { return m_nRemotePort; }
+    unsigned short RemotePort() const { return m_nRemotePort; }
     // Whether the server answered since the last Connect: an FTP login, or an
     // HTTP response of any status. An HTTP connection is made by the first
     // request, so only then does an unreachable server show.
     bool ServerAnswered() const { return m_bServerAnswered; }
     HINTERNET RootHandle() const { return m_hInternet.get(); }
 
-    // The module the next opening of its remote path is for: the size
-    // query's GET of a module continues a partial file an earlier pass kept
-    // for it (Range and If-Range), and its size is then the whole module's;
-    // ReceiveFile reads that same response. 0: a body of no announced length.
-    void SetNextModule(const std::string& remotePath, const std::string& localPath,
-                       long long listedSize);
     int GetRemoteFileSize(std::string remotePath, DWORD* size);
     int GetRemoteFileTime(std::string remotePath, time_t* time);
     // Into the local file, which takes the target's place only when the whole
     // body arrived.
     int DownloadFile(std::string remotePath, std::string localPath, DWORD expectedSize);
+    // A module's remote file as its size query found it, handed to its
+    // download: the response the query opened (read by the download when it
+    // is still the cached one) and the kept bytes that response continues.
+    struct RemoteModule {
+        std::string remotePath, localPath;
+        long long listedSize = -1;
+        KeptPart asked;
+        bool opened = false;
+        RemoteBody body;
+        // What the query learnt that the opening need not ask again.
+        std::string sizeAnswer;
+    };
+    // The module's size, asked as GetRemoteFileSize asks it; over HTTP the
+    // question is the module's own GET, which continues what an earlier
+    // pass kept of it (Range and If-Range), and the size is then the whole
+    // module's. 0 after the trace; 0 in size: a body of no announced length.
+    int AskModuleSize(RemoteModule& module, DWORD* size);
     // A module up to the swap: its body into a partial file beside the local
     // path (its folders made), closed and held when the whole body arrived;
-    // the caller puts it in place. A partial file an earlier pass kept for
-    // this module is continued when the server still has the same copy
-    // (HTTP: Range and If-Range with the copy's ETag or Last-Modified; FTP:
-    // REST after the same SIZE and MDTM), else the file is received from its
-    // start; a transfer that breaks keeps what arrived for the next pass.
-    // With a listed size of 0 or more, exactly that many bytes (the transfer
-    // stops past it); without one, the body's own length, or at most
-    // kMostUnsizedBytes when it announces none. size gets the file's bytes.
-    // Progress is shown in bytes alone when the size is not known.
-    int ReceiveFile(const std::string& remotePath, const std::string& localPath,
-                    long long listedSize, CPartialFile& file, unsigned long long* size);
+    // the caller puts it in place. The response the size query opened is
+    // read when it is still open, else the remote file is opened now; the
+    // partial file is opened after the remote one answered. A partial file
+    // an earlier pass kept for this module is continued when the server
+    // still has the same copy (HTTP: Range and If-Range with the copy's ETag
+    // or Last-Modified; FTP: REST after the same SIZE and MDTM), else the
+    // file is received from its start; a transfer that breaks keeps what
+    // arrived for the next pass. With a listed size of 0 or more, exactly
+    // that many bytes (the transfer stops past it); without one, the body's
+    // own length, or at most kMostUnsizedBytes when it announces none. size
+    // gets the file's bytes. Progress is shown in bytes alone when the size
+    // is not known. The module's query is used up: a second call opens anew.
+    int ReceiveFile(RemoteModule& module, CPartialFile& file, unsigned long long* size);
     // As much as the transfer's byte counts and the size query hold: no
     // module with a length can be larger either.
     static const unsigned long long kMostUnsizedBytes = 0xFFFFFFFFull;
@@ -88,6 +102,15 @@ public:
     // expected size is not 0.
     int ReadRemoteFile(const std::string& remotePath, IDownloadSink& sink, DWORD expectedSize,
                        const std::string& progressName);
+    // Whether the server's protocol gives byte ranges of a file (HTTP).
+    bool ServesRanges() const { return m_pProtocol && m_pProtocol->ServesRanges(); }
+    // Exactly the bytes [offset, offset + length) of the remote file into the
+    // sink, as one range request; 0 after the trace when the server answers
+    // anything else or the transfer breaks. Progress is shown against the
+    // total, from done on, under the name (shown when it is not empty).
+    int ReadRemoteRange(const std::string& remotePath, unsigned long long offset,
+                        unsigned long long length, IDownloadSink& sink,
+                        const std::string& progressName, DWORD total, DWORD done);
 
 private:
     int _IsRemoteFileOpened(std::string remotePath);
@@ -118,18 +141,13 @@ private:
     // least size is an early end. received gets the body's bytes.
     Transfer ReceiveInto(const std::string& context, IDownloadSink& sink, const Progress& progress,
                          unsigned long long leastSize, unsigned long long* received = nullptr);
-    struct ModuleTarget {
-        std::string remotePath, localPath;
-        long long listedSize = -1;
-    };
-    // The module's remote file opened with its partial file: a kept one
-    // continued where the folder holds one, and asked for from its end.
-    // 1; 0 when the remote file did not open (untraced); -1 after the trace
-    // of a local failure.
-    int OpenModule(const std::string& context, const ModuleTarget& target);
-    // The module's partial file that went with the open remote file, its
-    // kept bytes kept for a later pass.
-    void DropModuleFile();
+    // The kept bytes of the module that its remote file is asked to
+    // continue from: none when they fill its listed size or more, or were
+    // kept whole once checked (no server continues those).
+    KeptPart KeptToContinue(const RemoteModule& module) const;
+    // The module's remote file opened into the cache, from the kept bytes
+    // on; false after the traces.
+    bool OpenModuleFile(const RemoteModule& module, const KeptPart& asked, RemoteBody& body);
     // The local path's folders made; 0 after the trace.
     int MakeLocalFolder(const std::string& context, const std::string& localPath);
     // A partial file that did not open, traced; 0.
@@ -139,26 +157,11 @@ private:
     // What the protocol unit asks of the downloader.
     HINTERNET Connection() const override { return m_hConnect.get(); }
     HINTERNET Root() const override { return m_hInternet.get(); }
-    const std::string& RemoteAddress() const override { return m_strRemoteAddress; }
-    const ProxySettings& Proxy() const override { return m_proxy; }
-    bool MustRevalidate(const std::string& remotePath) const override {
-        return std::find(m_revalidated.begin(), m_revalidated.end(), remotePath) !=
-               m_revalidated.end();
-    }
-    DWORD TimeoutSeconds() const override { return m_dwTimeoutSeconds; }
     CTraceBase& Tracer() override { return *this; }
     void Report(const Win32Result& failure, const std::string& detail) override {
         ReportFailure(failure, detail);
     }
     void CloseHandle(unique_hinternet& handle) override { _CloseInternetHandle(handle); }
-    void CloseRemoteFile() override {
-        _CloseInternetHandle(m_hRemoteFile);
-        DropModuleFile();
-    }
-    HINTERNET OpenRemoteFile(const std::string& remotePath) override;
-    bool IsRemoteFileOpen(const std::string& remotePath) const override {
-        return IsOpenFor(remotePath);
-    }
     void GiveUpConnection() override { _CloseInternetHandle(m_hConnect); }
     void MarkServerAnswered() override { m_bServerAnswered = true; }
     CRetryBudget& Retries() override { return m_retries; }
@@ -173,20 +176,11 @@ private:
     unique_hinternet m_hRemoteFile;
     std::string m_strOpenedRemoteFile;
     IDownloadProgress* m_pOwner;
-    DWORD m_dwTimeoutSeconds;
     bool m_bPassive;
-    ProxySettings m_proxy;
-    std::vector<std::string> m_revalidated;
+    // The proxy, the time-out and the paths revalidated, for the next Connect.
+    SessionFacts m_settings;
     // The server's protocol, made anew by every Connect.
     std::unique_ptr<IRemoteProtocol> m_pProtocol;
     bool m_bServerAnswered = false;
     CRetryBudget m_retries;
-    // Set for the next opening of its remote path.
-    ModuleTarget m_next;
-    // With the open remote file when it is a module's: its partial file, the
-    // local path, the validator its kept bytes came with, the body's facts.
-    std::unique_ptr<CPartialFile> m_pModuleFile;
-    std::string m_strModuleTarget;
-    std::string m_strKeptValidator;
-    RemoteBody m_body;
 };

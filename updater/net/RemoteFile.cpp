@@ -1,8 +1,9 @@
 // The one cached remote file (FTP transfer or HTTP response), remote size and
-// time; the protocol's unit does the asking.
+// time; the protocol's unit does the asking and hands back what it opens.
 #include "NetDownLoader.h"
 
 #include "FormatText.h"
+#include "KeptPartial.h"
 
 #include <mbstring.h>
 
@@ -16,19 +17,6 @@ int CNetDownLoader::_IsRemoteFileOpened(std::string remotePath) {
     if (!IsConnected()) {
         Trace(TRACE_ERROR, "_IsRemoteFileOpened : ERROR, server does not connected..");
         return 0;
-    }
-    if (!m_next.remotePath.empty() && m_next.remotePath == remotePath) {
-        const ModuleTarget target = m_next;
-        m_next = ModuleTarget();
-        const std::string context =
-            FormatText("DownloadFile(%s->%s)", remotePath.c_str(), target.localPath.c_str());
-        if (OpenModule(context, target) != 1) {
-            Trace(TRACE_ERROR,
-                  "_IsRemoteFileOpened : ERROR, could not open remote file handle : %s",
-                  remotePath.c_str());
-            return 0;
-        }
-        return 1;
     }
     if (IsOpenFor(remotePath))
         return 1;
@@ -46,15 +34,10 @@ unique_hinternet CNetDownLoader::_OpenRemoteFile(std::string remotePath) {
     if (!IsConnected())
         return unique_hinternet();
     _CloseInternetHandle(m_hRemoteFile);
-    DropModuleFile();
     unique_hinternet file = m_pProtocol->OpenFile(remotePath);
     if (file)
         m_strOpenedRemoteFile = remotePath;
     return file;
-}
-
-HINTERNET CNetDownLoader::OpenRemoteFile(const std::string& remotePath) {
-    return _IsRemoteFileOpened(remotePath) ? m_hRemoteFile.get() : nullptr;
 }
 
 bool CNetDownLoader::CheckConnected(const std::string& context) {
@@ -64,30 +47,88 @@ bool CNetDownLoader::CheckConnected(const std::string& context) {
     return false;
 }
 
-void CNetDownLoader::SetNextModule(const std::string& remotePath, const std::string& localPath,
-                                   long long listedSize) {
-    m_next.remotePath = remotePath;
-    m_next.localPath = localPath;
-    m_next.listedSize = listedSize;
+KeptPart CNetDownLoader::KeptToContinue(const RemoteModule& module) const {
+    const KeptPart kept = FindKeptPart(module.localPath, module.remotePath);
+    if ((module.listedSize >= 0 &&
+         kept.size >= static_cast<unsigned long long>(module.listedSize)) ||
+        IsWholeModuleValidator(kept.validator))
+        return KeptPart();
+    return kept;
 }
 
-void CNetDownLoader::DropModuleFile() {
-    if (m_pModuleFile && m_pModuleFile->TakenOver())
-        m_pModuleFile->Keep(m_strKeptValidator);
-    m_pModuleFile.reset();
-    m_strModuleTarget.clear();
+bool CNetDownLoader::OpenModuleFile(const RemoteModule& module, const KeptPart& asked,
+                                    RemoteBody& body) {
+    m_strOpenedRemoteFile.clear();
+    _CloseInternetHandle(m_hRemoteFile);
+    m_hRemoteFile = m_pProtocol->OpenFileFrom(module.remotePath, asked.size, asked.validator,
+                                              module.sizeAnswer, body);
+    if (!m_hRemoteFile) {
+        Trace(TRACE_ERROR, "_IsRemoteFileOpened : ERROR, could not open remote file handle : %s",
+              module.remotePath.c_str());
+        return false;
+    }
+    m_strOpenedRemoteFile = module.remotePath;
+    return true;
 }
 
 int CNetDownLoader::GetRemoteFileSize(std::string remotePath, DWORD* size) {
     const std::string context = FormatText("GetRemoteFileSize(%s)", remotePath.c_str());
     if (!CheckConnected(context))
         return 0;
-    return m_pProtocol->FileSize(remotePath, context, size);
+    HINTERNET response = nullptr;
+    if (m_pProtocol->SizeFromResponse()) {
+        if (!_IsRemoteFileOpened(remotePath)) {
+            Trace(TRACE_ERROR, "%s : ERROR, remote file could not opened..", context.c_str());
+            return 0;
+        }
+        response = m_hRemoteFile.get();
+    } else {
+        _CloseInternetHandle(m_hRemoteFile);
+    }
+    std::string answer;
+    return m_pProtocol->FileSize(response, remotePath, context, size, &answer).Ok() ? 1 : 0;
+}
+
+int CNetDownLoader::AskModuleSize(RemoteModule& module, DWORD* size) {
+    const std::string context = FormatText("GetRemoteFileSize(%s)", module.remotePath.c_str());
+    module.asked = KeptPart();
+    module.opened = false;
+    module.body = RemoteBody();
+    module.sizeAnswer.clear();
+    if (!CheckConnected(context))
+        return 0;
+    HINTERNET response = nullptr;
+    if (m_pProtocol->SizeFromResponse()) {
+        module.asked = KeptToContinue(module);
+        if (!OpenModuleFile(module, module.asked, module.body)) {
+            Trace(TRACE_ERROR, "%s : ERROR, remote file could not opened..", context.c_str());
+            return 0;
+        }
+        module.opened = true;
+        response = m_hRemoteFile.get();
+    } else {
+        _CloseInternetHandle(m_hRemoteFile);
+    }
+    return m_pProtocol->FileSize(response, module.remotePath, context, size, &module.sizeAnswer)
+                   .Ok()
+               ? 1
+               : 0;
 }
 
 int CNetDownLoader::GetRemoteFileTime(std::string remotePath, time_t* time) {
     const std::string context = FormatText("GetRemoteFileTime(%s)", remotePath.c_str());
     if (!CheckConnected(context))
         return 0;
-    return m_pProtocol->FileTime(remotePath, context, time);
+    // The cached file's own response answers; any other goes first.
+    const bool open = IsOpenFor(remotePath) && m_pProtocol->SizeFromResponse();
+    if (!open)
+        _CloseInternetHandle(m_hRemoteFile);
+    unique_hinternet opened;
+    const Win32Result asked = m_pProtocol->FileTime(open ? m_hRemoteFile.get() : nullptr,
+                                                    remotePath, context, time, opened);
+    if (opened) {
+        m_hRemoteFile = std::move(opened);
+        m_strOpenedRemoteFile = remotePath;
+    }
+    return asked.Ok() ? 1 : 0;
 }

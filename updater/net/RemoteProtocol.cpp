@@ -2,16 +2,19 @@
 
 #include "FtpSession.h"
 #include "HttpSession.h"
+#include "KeptPartial.h"
 #include "Protocol.h"
 
 std::unique_ptr<IRemoteProtocol> MakeRemoteProtocol(int protocol, IProtocolHost& host,
-                                                    bool passive) {
+                                                    const SessionFacts& facts, bool passive) {
     switch (protocol) {
     case PROTOCOL_FTP:
-        return std::make_unique<CFtpSession>(host, passive);
+        return std::make_unique<CFtpSession>(host, facts, passive);
     case PROTOCOL_HTTP:
     case PROTOCOL_HTTPS:
-        return std::make_unique<CHttpSession>(host, protocol == PROTOCOL_HTTPS);
+        // A validator longer than a kept file's name holds names no copy.
+        return std::make_unique<CHttpSession>(host, facts, protocol == PROTOCOL_HTTPS,
+                                              kMostValidatorBytes);
     default:
         return nullptr;
     }

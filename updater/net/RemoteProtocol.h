@@ -2,7 +2,7 @@
 // The seam between the downloader and the protocol its server speaks: FTP
 // (CFtpSession) or HTTP(S) (CHttpSession), chosen once per connection. The
 // downloader keeps the connection and the one cached remote file; a protocol
-// unit asks it for them through IProtocolHost.
+// unit asks it for them through IProtocolHost and hands back what it opens.
 
 #include "RetryBudget.h"
 #include "TraceBase.h"
@@ -12,9 +12,11 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <algorithm>
 #include <ctime>
 #include <memory>
 #include <string>
+#include <vector>
 
 // An explicit proxy for HTTP(S), and the login given to a proxy that asks
 // for one (407).
@@ -38,28 +40,33 @@ struct RemoteBody {
     std::string validator;
 };
 
+// What a connection is made with; the protocol unit made for it keeps a copy.
+struct SessionFacts {
+    // The server the connection was made to.
+    std::string remoteAddress;
+    unsigned short remotePort = 0;
+    ProxySettings proxy;
+    DWORD timeoutSeconds = 30;
+    // The remote paths a cache on the way must ask the server about before
+    // it answers for them.
+    std::vector<std::string> revalidated;
+    bool MustRevalidate(const std::string& remotePath) const {
+        return std::find(revalidated.begin(), revalidated.end(), remotePath) != revalidated.end();
+    }
+};
+
+// What the protocol unit asks of the downloader: its connection, its one
+// error report and the pass's retry budget. The remote file it opens is
+// handed back, never cached through here.
 class IProtocolHost {
 public:
     virtual HINTERNET Connection() const = 0;
     virtual HINTERNET Root() const = 0;
-    // The server the connection was made to.
-    virtual const std::string& RemoteAddress() const = 0;
-    virtual unsigned short RemotePort() const = 0;
-    virtual const ProxySettings& Proxy() const = 0;
-    // Whether a cache on the way must ask the server before it answers for
-    // the path.
-    virtual bool MustRevalidate(const std::string& remotePath) const = 0;
-    virtual DWORD TimeoutSeconds() const = 0;
     virtual CTraceBase& Tracer() = 0;
     // The one error report, for a failure already taken from its call.
     virtual void Report(const Win32Result& failure, const std::string& detail) = 0;
     // Closes a handle the unit owns; one that will not close is kept and reported.
     virtual void CloseHandle(unique_hinternet& handle) = 0;
-    // The cached remote file: a running transfer closed, or the one open for
-    // the path (opened now unless it is; null after the report).
-    virtual void CloseRemoteFile() = 0;
-    virtual HINTERNET OpenRemoteFile(const std::string& remotePath) = 0;
-    virtual bool IsRemoteFileOpen(const std::string& remotePath) const = 0;
     // A call given up still holds the connection: it is closed, and the next
     // Connect makes another.
     virtual void GiveUpConnection() = 0;
@@ -85,6 +92,15 @@ public:
     // Whether an explicit proxy carries it: WinINet sends FTP through an
     // HTTP proxy only for whole URLs, which the downloader does not use.
     virtual bool UsesProxy() const = 0;
+    // Whether a connection that failed to be made may be made when tried
+    // again (a server busy at its login); asked right after the failure.
+    virtual bool ConnectMayPass(const Win32Result&) { return false; }
+
+    // Whether a size query reads the headers of the file's own response,
+    // which the download then reads; else it asks beside the file, and the
+    // connection's running transfer is closed first (FTP carries one at a
+    // time).
+    virtual bool SizeFromResponse() const = 0;
 
     // The remote file ready to read: an FTP transfer, or a GET whose status
     // was 200; null after the report.
@@ -92,14 +108,31 @@ public:
     // The same from the kept bytes of the copy the validator names on (no
     // bytes: from the start). A server that no longer has that copy, or
     // cannot continue it, sends the whole file, and body.offset says so.
+    // sizeAnswer: what the size query of the same file just learnt (empty:
+    // nothing), so the server is not asked twice.
     virtual unique_hinternet OpenFileFrom(const std::string& remotePath, unsigned long long offset,
-                                          const std::string& validator, RemoteBody& body) = 0;
-    // Connected already; the context begins every trace line. 0 after the
-    // report, nothing stored.
-    virtual int FileSize(const std::string& remotePath, const std::string& context,
-                         DWORD* size) = 0;
-    virtual int FileTime(const std::string& remotePath, const std::string& context,
-                         time_t* time) = 0;
+                                          const std::string& validator,
+                                          const std::string& sizeAnswer, RemoteBody& body) = 0;
+    // Whether OpenRange can be asked at all (HTTP); FTP gives no byte ranges.
+    virtual bool ServesRanges() const = 0;
+    // Exactly the bytes [offset, offset + length) of the file, as the
+    // server's answer to a range request (206 with that range); null after
+    // the report or trace when it answers anything else (a 200 too).
+    virtual unique_hinternet OpenRange(const std::string& remotePath, unsigned long long offset,
+                                       unsigned long long length) = 0;
+    // Connected already; the context begins every trace line. response: the
+    // file's open response where the size comes from it, else null.
+    // sizeAnswer gets what OpenFileFrom may be handed. A failure after its
+    // report or trace, nothing stored.
+    virtual Win32Result FileSize(HINTERNET response, const std::string& remotePath,
+                                 const std::string& context, DWORD* size,
+                                 std::string* sizeAnswer) = 0;
+    // response: the file's open response when there is one, else null (the
+    // connection's running transfer closed). A unit that had to open the
+    // file's own response for it hands it back in opened.
+    virtual Win32Result FileTime(HINTERNET response, const std::string& remotePath,
+                                 const std::string& context, time_t* time,
+                                 unique_hinternet& opened) = 0;
     // Fewest body bytes of the open file that make its transfer complete.
     virtual DWORD LeastBodySize(HINTERNET file, DWORD expectedSize) = 0;
     // Closes what the unit opened besides the connection; the remote file
@@ -109,4 +142,4 @@ public:
 
 // The unit for a protocol code; null for a code that is no protocol.
 std::unique_ptr<IRemoteProtocol> MakeRemoteProtocol(int protocol, IProtocolHost& host,
-                                                    bool passive);
+                                                    const SessionFacts& facts, bool passive);

@@ -25,6 +25,12 @@ bool CRetryBudget::NextWait(unsigned retry, unsigned long retryAfterMs, double r
     return true;
 }
 
+bool CRetryBudget::NextWait(unsigned retry, unsigned long retryAfterMs, unsigned long& waitMs) {
+    const double random = static_cast<double>(m_random() - m_random.min()) /
+                          (static_cast<double>(m_random.max() - m_random.min()) + 1);
+    return NextWait(retry, retryAfterMs, random, waitMs);
+}
+
 bool RetryAfterSeconds(const char* text, unsigned long& ms) {
     unsigned long seconds = 0;
     if (!*text)

@@ -7,8 +7,13 @@
 // Every wait of a pass comes out of one budget, so a pass that meets a
 // server down for good ends about a minute later, not much more.
 
+#include <random>
+
 class CRetryBudget {
 public:
+    // The seed of the jitter: a desktop's own, so desktops draw apart.
+    explicit CRetryBudget(unsigned seed = 1) : m_random(seed) {}
+
     static constexpr unsigned long kTotalMs = 60000;
     static constexpr unsigned kMostRetries = 3;
     // A server that says when to come back (Retry-After) is up and busy, not
@@ -21,9 +26,12 @@ public:
     // in [0, 1); false when that request is tried no more or the pass's
     // budget is spent. The wait is taken from the budget.
     bool NextWait(unsigned retry, unsigned long retryAfterMs, double random, unsigned long& waitMs);
+    // The same with the budget's own jitter.
+    bool NextWait(unsigned retry, unsigned long retryAfterMs, unsigned long& waitMs);
 
 private:
     unsigned long m_spentMs = 0;
+    std::minstd_rand m_random;
 };
 
 // A Retry-After value that is a number of seconds, in milliseconds; false for

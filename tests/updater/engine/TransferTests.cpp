@@ -122,13 +122,16 @@ TEST_F(DownloadLoopTest, SelectedModulesAreFetchedInTurnWhateverBefallsTheOthers
 }
 
 // Faults: a module the server does not have downloaded without its size
-// asked first, or given an empty folder.
+// asked first, given an empty folder, or its local file opened (a download
+// line) before the server answered.
 TEST_F(DownloadLoopTest, ModuleTheServerDoesNotHaveFailsItsSizeQueryAndMakesNoFolder) {
     AddModule(manager, local + "\\new\\gone.dll", "/gone.dll", "", 1);
+    AddModule(manager, local + "\\gone.dll", "/gone.dll", "", 1);
     EXPECT_EQ(1, manager.DownloadNewFiles());
     EXPECT_TRUE(trace.Has(1, "DownloadNewFiles : GetRemoteFileSize(/gone.dll) ERROR"))
         << trace.Dump();
     EXPECT_FALSE(testenv::FileExists(local + "\\new"));
+    EXPECT_FALSE(trace.Has(3, "DownloadFile(/gone.dll->", true)) << trace.Dump();
 }
 
 // A list's size= is kept to in every pass. Fault: a server that sends far

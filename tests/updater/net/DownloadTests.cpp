@@ -121,9 +121,12 @@ TEST_F(FtpResumeTest, CutTransferIsContinuedWithRest) {
     ASSERT_TRUE(testenv::WriteFile(root + "\\m.bin", module));
     Connect(first, PROTOCOL_FTP);
     unsigned long long size = 0;
+    CNetDownLoader::RemoteModule m;
+    m.remotePath = "/m.bin";
+    m.localPath = target;
     {
         CPartialFile file;
-        ASSERT_EQ(0, net.ReceiveFile("/m.bin", target, -1, file, &size)) << trace.Dump();
+        ASSERT_EQ(0, net.ReceiveFile(m, file, &size)) << trace.Dump();
     }
     const std::vector<std::string> kept = testenv::ListFolder(local, "*.keep");
     ASSERT_EQ(1u, kept.size()) << trace.Dump();
@@ -134,7 +137,7 @@ TEST_F(FtpResumeTest, CutTransferIsContinuedWithRest) {
     progress.clear();
     {
         CPartialFile file;
-        ASSERT_EQ(1, net.ReceiveFile("/m.bin", target, -1, file, &size)) << trace.Dump();
+        ASSERT_EQ(1, net.ReceiveFile(m, file, &size)) << trace.Dump();
         ASSERT_TRUE(file.Commit().Ok());
     }
     EXPECT_TRUE(module == testenv::ReadFile(target));

@@ -17,6 +17,19 @@ TEST_F(SessionTest, PortIsSixteenBitsAndZeroIsTheProtocolsOwn) {
     }
 }
 
+// Fault: an FTP server at its connection limit (421 at the login, 425 for a
+// data connection) ending the pass at once; it is asked again, as HTTP is.
+TEST_F(SessionTest, BusyFtpServerIsAskedAgain) {
+    FixtureServer busy = FixtureServer::Ftp(root, "busy");
+    ASSERT_TRUE(testenv::WriteFile(root + "\\m.bin", "module"));
+    Connect(busy, PROTOCOL_FTP);
+    ASSERT_EQ(1, net.DownloadFile("/m.bin", local + "\\m.bin", 0)) << trace.Dump();
+    EXPECT_EQ("module", testenv::ReadFile(local + "\\m.bin"));
+    EXPECT_TRUE(trace.Has(3, "InternetConnect(127.0.0.1) : trying again in ", true))
+        << trace.Dump();
+    EXPECT_TRUE(trace.Has(3, "FtpOpenFile : trying again in ", true)) << trace.Dump();
+}
+
 // A failed connection leaves its root handle open; the next Connect must
 // close it, not leave it behind.
 TEST_F(SessionTest, NextConnectClosesTheRootHandleAFailedOneLeft) {
