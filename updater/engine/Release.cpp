@@ -1,5 +1,6 @@
 #include "Release.h"
 
+#include "BlockReceive.h"
 #include "Crypto.h"
 #include "HeldFile.h"
 #include "KeptPartial.h"
@@ -134,6 +135,8 @@ bool CRelease::Install(const ModuleList& modules, unsigned long long* bytes) {
             continue;
         unsigned long long size = 0;
         std::unique_ptr<CPartialFile> received = KeptWholeModule(m_trace, r, &size);
+        if (!received)
+            received = ReceiveByBlocks(m_trace, m_downloader, r, &size);
         CNetDownLoader::RemoteModule module;
         if (!received && AskModuleSize(m_trace, m_downloader, r, module) &&
             !(received = ReceiveModule(m_trace, m_downloader, r, module, &size)))

@@ -1,5 +1,6 @@
 #include "UnsignedPass.h"
 
+#include "BlockReceive.h"
 #include "Crypto.h"
 #include "PartialFile.h"
 #include "Release.h"
@@ -76,13 +77,15 @@ void CUnsignedPass::Install(const ModuleList& modules, PassOutcome& outcome) {
         // The module's bytes: the size announced, or those of a body that
         // announced none.
         unsigned long long size = 0;
-        CNetDownLoader::RemoteModule module;
-        if (!AskModuleSize(m_trace, m_downloader, r, module)) {
-            outcome.NoteModuleFailed("DownloadNewFiles");
-            continue;
+        std::unique_ptr<CPartialFile> received = ReceiveByBlocks(m_trace, m_downloader, r, &size);
+        if (!received) {
+            CNetDownLoader::RemoteModule module;
+            if (!AskModuleSize(m_trace, m_downloader, r, module)) {
+                outcome.NoteModuleFailed("DownloadNewFiles");
+                continue;
+            }
+            received = ReceiveModule(m_trace, m_downloader, r, module, &size);
         }
-        std::unique_ptr<CPartialFile> received =
-            ReceiveModule(m_trace, m_downloader, r, module, &size);
         if (received && PutInPlace(m_trace, m_downloader, r, *received)) {
             m_trace.Trace(TRACE_INFO, "DownloadNewFiles : DownloadFile(%s->%s) OK . %llu Bytes",
                           r.remoteFile.c_str(), r.localFile.c_str(), size);
