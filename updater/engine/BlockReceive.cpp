@@ -4,6 +4,8 @@
 #include "UniqueHandle.h"
 
 #include <algorithm>
+#include <system_error>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -100,10 +102,13 @@ std::string CChunkSha256::Finish() {
 }
 
 bool MapOfFile(HANDLE file, blockmap::BlockMap& map) {
+    // The cut is cheap and in order; the digests are not, and each chunk's
+    // stands alone: two threads take them, each reading its chunks at their
+    // offsets.
     if (::SetFilePointer(file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
         return false;
-    CChunkSha256 digest;
-    blockmap::MapBuilder builder(digest);
+    blockmap::BlockMap cut;
+    blockmap::Chunker chunker;
     std::vector<unsigned char> buffer(kReadBytes);
     for (;;) {
         DWORD read = 0;
@@ -111,9 +116,54 @@ bool MapOfFile(HANDLE file, blockmap::BlockMap& map) {
             return false;
         if (!read)
             break;
-        builder.Add(buffer.data(), read);
+        for (size_t at = 0; at < read;) {
+            const size_t before = chunker.Pending();
+            bool ended = false;
+            const size_t taken = chunker.Scan(buffer.data() + at, read - at, ended);
+            at += taken;
+            if (ended) {
+                cut.chunks.push_back({cut.size, before + taken, std::string()});
+                cut.size += before + taken;
+            }
+        }
     }
-    return builder.Finish(map);
+    if (chunker.Pending()) {
+        cut.chunks.push_back({cut.size, chunker.Pending(), std::string()});
+        cut.size += chunker.Pending();
+    }
+    if (cut.chunks.size() > blockmap::kMaxChunks)
+        return false;
+    bool ok[2] = {true, true};
+    const auto digest = [&](size_t first) {
+        CChunkSha256 sha;
+        std::vector<unsigned char> bytes(blockmap::kMaxChunk);
+        for (size_t i = first; i < cut.chunks.size() && ok[first]; i += 2) {
+            blockmap::Chunk& chunk = cut.chunks[i];
+            OVERLAPPED at = {};
+            at.Offset = static_cast<DWORD>(chunk.offset);
+            at.OffsetHigh = static_cast<DWORD>(chunk.offset >> 32);
+            DWORD read = 0;
+            ok[first] =
+                ::ReadFile(file, bytes.data(), static_cast<DWORD>(chunk.length), &read, &at) &&
+                read == chunk.length;
+            sha.Update(bytes.data(), read);
+            chunk.sha256 = sha.Finish();
+            ok[first] = ok[first] && !chunk.sha256.empty();
+        }
+    };
+    std::thread second;
+    try {
+        second = std::thread(digest, 1);
+    } catch (const std::system_error&) {
+        digest(1); // no second thread: in turn
+    }
+    digest(0);
+    if (second.joinable())
+        second.join();
+    if (!ok[0] || !ok[1])
+        return false;
+    map = std::move(cut);
+    return true;
 }
 
 std::unique_ptr<CPartialFile> ReceiveByBlocks(CTraceBase& trace, CNetDownLoader& downloader,

@@ -45,7 +45,8 @@ Refusal RefusedBy(const Win32Result& failed) {
 
 Win32Result CSha256::Begin() {
     m_hash.reset();
-    Win32Result result = AcquireContext(m_prov);
+    // One provider for every digest this object makes.
+    Win32Result result = m_prov ? Win32Result() : AcquireContext(m_prov);
     if (result.Ok())
         result = NewHash(m_prov.get(), m_hash);
     return result;
