@@ -5,7 +5,9 @@
 # still serves the older release: TavUpdate.exe passes under Wine never
 # refuse a release (exit code 0 every time) and, once the list's cache time
 # has passed, install the new one whole, from stored paths with 64-character
-# folders and one name in two folders.
+# folders and one name in two folders. Release 2 changes a few bytes of a
+# module that has a block map: the pass fetches its chunks as ranges of the
+# edge's cached copy.
 #   cdn_test.sh BUILD   (the Windows test build)
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -21,8 +23,11 @@ finish() {
     [ -z "$varnish_pid" ] || kill "$varnish_pid" 2>/dev/null || true
     [ -z "$nginx_pid" ] || kill "$nginx_pid" 2>/dev/null || true
     if [ -n "${edge_port:-}" ]; then
-        (wine_env "$build/wineprefix" && "$wine_loader" reg delete 'HKLM\SOFTWARE\Tav\TavUpdate' \
-            /v "HTTP 127.0.0.1:$edge_port /TavUpdate.ver" /f /reg:32 >/dev/null 2>&1) || true
+        (wine_env "$build/wineprefix" && for value in "HTTP 127.0.0.1:$edge_port /TavUpdate.ver" \
+            TraceLevel TraceFile; do
+            "$wine_loader" reg delete 'HKLM\SOFTWARE\Tav\TavUpdate' /v "$value" /f /reg:32 \
+                >/dev/null 2>&1 || true
+        done)
     fi
     rm -rf "$work"
 }
@@ -43,9 +48,13 @@ openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:2048 -out "$work/key.pem
 key=$(openssl pkey -in "$work/key.pem" -pubout -outform DER | base64 -w0)
 bench_config "$work/pass.ini" HTTP "$edge_port" /TavUpdate.ver "$(win "$work/local/TavUpdate.ver")" "$key"
 publish() { # release number
-    head -c 300000 /dev/urandom >"$work/release/app/a.dll"
+    if [ "$1" = 1 ]; then
+        head -c 300000 /dev/urandom >"$work/release/app/a.dll"
+    else
+        printf 'release 2' | dd of="$work/release/app/a.dll" bs=1 seek=150000 conv=notrunc 2>/dev/null
+    fi
     cp "$work/release/app/a.dll" "$work/release$1.a.dll"
-    "$tavpublish" build --store "$work/origin" --key "$work/key.pem" "$work/listing" \
+    "$tavpublish" build --blocks --store "$work/origin" --key "$work/key.pem" "$work/listing" \
         "$work/release" "$work/origin/TavUpdate.ver" >/dev/null
 }
 pass() { # name
@@ -72,7 +81,13 @@ for _ in $(seq 60); do
     sleep 0.5
 done
 [ "$(edge_serial)" = 2 ] || fail "the edge never served the list of release 2"
+(wine_env "$build/wineprefix" &&
+    "$wine_loader" reg add 'HKLM\SOFTWARE\Tav\TavUpdate' /v TraceLevel /t REG_DWORD /d 3 /f /reg:32 &&
+    "$wine_loader" reg add 'HKLM\SOFTWARE\Tav\TavUpdate' /v TraceFile /t REG_SZ \
+        /d "$(win "$work/pass.log")" /f /reg:32) >/dev/null 2>&1
 pass "pass once the list's cache time has passed"
+grep -q "/a.dll by its block map : " "$work/pass.log" ||
+    fail "release 2's a.dll not received by its block map through the edge"
 cmp -s "$work/local/a.dll" "$work/release2.a.dll" || fail "release 2 not installed"
 cmp -s "$work/local/data.bin" "$work/release/app/data.bin" || fail "data.bin not installed"
-echo "cdn: a stored release behind the edge installed whole, never refused"
+echo "cdn: a stored release behind the edge installed whole (by its block maps), never refused"
