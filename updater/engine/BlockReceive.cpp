@@ -126,6 +126,9 @@ bool MapOfFile(HANDLE file, blockmap::BlockMap& map) {
                 cut.size += before + taken;
             }
         }
+        // A file no map can list is not read to its end.
+        if (cut.chunks.size() > blockmap::kMaxChunks)
+            return false;
     }
     if (chunker.Pending()) {
         cut.chunks.push_back({cut.size, chunker.Pending(), std::string()});
