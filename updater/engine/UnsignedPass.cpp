@@ -13,18 +13,17 @@
 
 namespace {
 
-// A line outside a signed release, received and checked: put in place alone.
-// False after the traces.
-bool PutInPlace(CTraceBase& trace, CNetDownLoader& downloader, const ModuleRecord& r,
-                CPartialFile& received) {
+// A line outside a signed release, received and checked: put in place alone,
+// or the failure traced.
+Win32Result PutInPlace(CTraceBase& trace, CNetDownLoader& downloader, const ModuleRecord& r,
+                       CPartialFile& received) {
     const Win32Result placed = received.Commit();
-    if (!placed.Ok()) {
+    if (!placed.Ok())
         trace.Trace(TRACE_ERROR, "DownloadNewFiles : ERROR, %s(%s) failed, EC=%d",
                     placed.FailedCall(), r.localFile.c_str(), static_cast<int>(placed.Error()));
-        return false;
-    }
-    TraceModuleInPlace(downloader, r);
-    return true;
+    else
+        TraceModuleInPlace(downloader, r);
+    return placed;
 }
 
 } // namespace
@@ -86,7 +85,7 @@ void CUnsignedPass::Install(const ModuleList& modules, PassOutcome& outcome) {
             }
             received = ReceiveModule(m_trace, m_downloader, r, module, &size);
         }
-        if (received && PutInPlace(m_trace, m_downloader, r, *received)) {
+        if (received && PutInPlace(m_trace, m_downloader, r, *received).Ok()) {
             m_trace.Trace(TRACE_INFO, "DownloadNewFiles : DownloadFile(%s->%s) OK . %llu Bytes",
                           r.remoteFile.c_str(), r.localFile.c_str(), size);
             ++outcome.modulesFetched;
