@@ -170,7 +170,8 @@ bool MapOfFile(HANDLE file, blockmap::BlockMap& map) {
 }
 
 std::unique_ptr<CPartialFile> ReceiveByBlocks(CTraceBase& trace, CNetDownLoader& downloader,
-                                              const ModuleRecord& r, unsigned long long* size) {
+                                              const ModuleRecord& r, unsigned long long* size,
+                                              unsigned long long* fetchedBytes) {
     if (r.blocks.empty() || r.blocksSha256.empty())
         return nullptr;
     const auto whole = [&](const std::string& why) {
@@ -257,5 +258,6 @@ std::unique_ptr<CPartialFile> ReceiveByBlocks(CTraceBase& trace, CNetDownLoader&
                 "DownloadNewFiles : %s by its block map : %llu bytes fetched, %llu reused",
                 r.remoteFile.c_str(), fetched, reused);
     *size = map.size;
+    *fetchedBytes = fetched + mapBytes.Bytes().size();
     return file;
 }

@@ -34,8 +34,10 @@ bool MapOfFile(HANDLE file, blockmap::BlockMap& map);
 // For a line that names a block map, over a protocol that gives byte ranges
 // and with the installed file there to reuse: the module received into a
 // partial file beside it, closed and held, its SHA-256 checked where listed;
-// size gets its bytes. Null when the line names no map, and null with a
+// size gets its bytes, fetched those that came over the network (the map's
+// and the chunks fetched). Null when the line names no map, and null with a
 // level-2 trace naming why when anything else is unexpected: the caller
 // then receives the module whole.
 std::unique_ptr<CPartialFile> ReceiveByBlocks(CTraceBase& trace, CNetDownLoader& downloader,
-                                              const ModuleRecord& record, unsigned long long* size);
+                                              const ModuleRecord& record, unsigned long long* size,
+                                              unsigned long long* fetched);

@@ -133,10 +133,13 @@ bool CRelease::Install(const ModuleList& modules, unsigned long long* bytes) {
         const ModuleRecord& r = *modules[i];
         if (!r.download)
             continue;
-        unsigned long long size = 0;
+        unsigned long long size = 0, fetched = 0;
         std::unique_ptr<CPartialFile> received = KeptWholeModule(m_trace, r, &size);
-        if (!received)
-            received = ReceiveByBlocks(m_trace, m_downloader, r, &size);
+        bool byBlocks = false;
+        if (!received) {
+            received = ReceiveByBlocks(m_trace, m_downloader, r, &size, &fetched);
+            byBlocks = received != nullptr;
+        }
         CNetDownLoader::RemoteModule module;
         if (!received && AskModuleSize(m_trace, m_downloader, r, module) &&
             !(received = ReceiveModule(m_trace, m_downloader, r, module, &size)))
@@ -152,7 +155,7 @@ bool CRelease::Install(const ModuleList& modules, unsigned long long* bytes) {
         m_trace.Trace(TRACE_INFO, "DownloadNewFiles : DownloadFile(%s->%s) OK . %llu Bytes",
                       r.remoteFile.c_str(), r.localFile.c_str(), size);
         staged.push_back({i, std::move(received)});
-        *bytes += size;
+        *bytes += byBlocks ? fetched : size;
     }
     // Through a journal: a pass ended in the middle of the swap is rolled
     // back whole by the next one.

@@ -75,8 +75,10 @@ void CUnsignedPass::Install(const ModuleList& modules, PassOutcome& outcome) {
             continue;
         // The module's bytes: the size announced, or those of a body that
         // announced none.
-        unsigned long long size = 0;
-        std::unique_ptr<CPartialFile> received = ReceiveByBlocks(m_trace, m_downloader, r, &size);
+        unsigned long long size = 0, fetched = 0;
+        std::unique_ptr<CPartialFile> received =
+            ReceiveByBlocks(m_trace, m_downloader, r, &size, &fetched);
+        const bool byBlocks = received != nullptr;
         if (!received) {
             CNetDownLoader::RemoteModule module;
             if (!AskModuleSize(m_trace, m_downloader, r, module)) {
@@ -89,7 +91,7 @@ void CUnsignedPass::Install(const ModuleList& modules, PassOutcome& outcome) {
             m_trace.Trace(TRACE_INFO, "DownloadNewFiles : DownloadFile(%s->%s) OK . %llu Bytes",
                           r.remoteFile.c_str(), r.localFile.c_str(), size);
             ++outcome.modulesFetched;
-            outcome.bytesReceived += size;
+            outcome.bytesReceived += byBlocks ? fetched : size;
         } else {
             m_trace.Trace(TRACE_ERROR, "DownloadNewFiles : DownloadFile(%s->%s) ERROR",
                           r.remoteFile.c_str(), r.localFile.c_str());

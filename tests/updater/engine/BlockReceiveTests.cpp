@@ -87,7 +87,8 @@ protected:
 };
 
 // Faults: chunks the installed file has fetched again, chunks changed in
-// the middle and at the end not fetched, or a module made of the wrong bytes.
+// the middle and at the end not fetched, a module made of the wrong bytes,
+// or the pass counting the module's bytes as received.
 TEST_F(BlockReceiveTest, OnlyTheChangedChunksAreFetched) {
     std::string release2 = release1;
     release2.replace(1500000, 3000, Noise(3000, 2));
@@ -108,6 +109,8 @@ TEST_F(BlockReceiveTest, OnlyTheChangedChunksAreFetched) {
     }
     EXPECT_LT(changed, release2.size() / 4);
     EXPECT_EQ(changed, BytesSent(nginx, "/m.dll")) << trace.Dump();
+    EXPECT_EQ(changed + BytesSent(nginx, "/m.dll.blocks"),
+              EngineTestAccess::Outcome(*manager).bytesReceived);
     EXPECT_TRUE(trace.Has(
         3, "DownloadNewFiles : /m.dll by its block map : " + std::to_string(changed) +
                " bytes fetched, " + std::to_string(release2.size() - changed) + " reused"))

@@ -17,6 +17,7 @@ struct EngineTestAccess {
     static void AddModule(CAULMgr& manager, std::unique_ptr<ModuleRecord> record) {
         manager.m_modules.push_back(std::move(record));
     }
+    static const PassOutcome& Outcome(const CAULMgr& manager) { return manager.m_outcome; }
 };
 
 inline void SetConfig(CAULMgr& manager, const UpdateConfig& config) {
