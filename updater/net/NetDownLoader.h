@@ -32,7 +32,8 @@ public:
     // Who shows download progress; set once by the owner.
     void SetOwner(IDownloadProgress* owner) { m_pOwner = owner; }
     // Seconds the internet library waits to connect, send or receive before a
-    // step fails; a stalled server must not hold the pass forever.
+    // step fails; a stalled server must not hold the pass forever. From the
+    // next Connect on.
     void SetTimeout(DWORD seconds) { m_settings.timeoutSeconds = seconds; }
     // FTP data connections made by the client (passive mode) instead of the
     // server; from the next Connect on.
