@@ -2,20 +2,16 @@
 
 #include "BlockMap.h"
 #include "Encoding.h"
+#include "Keys.h"
 
 #include <openssl/evp.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
 namespace blocks {
 namespace {
-
-struct MdCtxFree {
-    void operator()(EVP_MD_CTX* ctx) const { EVP_MD_CTX_free(ctx); }
-};
 
 class OpenSslDigest : public blockmap::ChunkDigest {
 public:
@@ -33,7 +29,7 @@ public:
 
 private:
     bool Begin() { return EVP_DigestInit_ex(m_ctx.get(), EVP_sha256(), nullptr) == 1; }
-    std::unique_ptr<EVP_MD_CTX, MdCtxFree> m_ctx;
+    MdCtx m_ctx;
     bool m_ok = false;
 };
 
@@ -63,14 +59,6 @@ bool MapOfFile(const std::string& path, std::string& text, std::string& error) {
     }
     text = blockmap::MapText(map);
     return true;
-}
-
-std::string Sha256Of(const std::string& bytes) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int size = 0;
-    if (EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_sha256(), nullptr) != 1)
-        return std::string();
-    return encoding::HexText(digest, size);
 }
 
 std::string MapRemotePath(const std::string& moduleRemote) {

@@ -10,9 +10,6 @@ namespace blocks {
 // with the reason, when the file cannot be read or needs too many chunks.
 bool MapOfFile(const std::string& path, std::string& text, std::string& error);
 
-// SHA-256 of the bytes, lower-case hex.
-std::string Sha256Of(const std::string& bytes);
-
 // The remote path of a module's map: beside it, its name with ".blocks".
 std::string MapRemotePath(const std::string& moduleRemote);
 

@@ -82,7 +82,7 @@ bool AddBlockMap(const std::string& folder, bool storing, const std::string& rem
     MapFile map;
     if (!blocks::MapOfFile(file, map.text, problem))
         return false;
-    map.sha256 = blocks::Sha256Of(map.text);
+    map.sha256 = Sha256Of(map.text);
     r.blocks = blocks::MapRemotePath(remote);
     if (storing)
         r.blocks = store::StoredRemotePath(r.blocks, map.sha256);
@@ -131,8 +131,11 @@ std::string ModuleLines(const Args& args, const std::string& listing, const std:
         else
             lines += line + "\r\n";
     }
-    // A map written in place over a module the list names would change it.
-    for (const MapFile& map : storeFolder.empty() ? maps : std::vector<MapFile>()) {
+    // A map written in place over a module the list names would change it;
+    // a stored map has a folder of its own.
+    if (!storeFolder.empty())
+        return lines;
+    for (const MapFile& map : maps) {
         for (const publish::ListedModule& m : modules) {
             std::string file, unused;
             if (publish::ResolveRemote(source, m.record.remoteFile, file, unused) &&

@@ -18,11 +18,6 @@ namespace {
 struct BioFree {
     void operator()(BIO* bio) const { BIO_free(bio); }
 };
-struct MdCtxFree {
-    void operator()(EVP_MD_CTX* ctx) const { EVP_MD_CTX_free(ctx); }
-};
-using MdCtx = std::unique_ptr<EVP_MD_CTX, MdCtxFree>;
-
 std::string OpenSslError() {
     unsigned long code = ERR_get_error();
     ERR_clear_error();
@@ -203,4 +198,12 @@ bool Sha256File(const std::string& path, std::string& hex, std::string& error) {
     }
     hex = encoding::HexText(digest, size);
     return true;
+}
+
+std::string Sha256Of(const std::string& bytes) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int size = 0;
+    if (EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_sha256(), nullptr) != 1)
+        return std::string();
+    return encoding::HexText(digest, size);
 }

@@ -11,6 +11,10 @@ struct EvpKeyFree {
     void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
 };
 using EvpKey = std::unique_ptr<EVP_PKEY, EvpKeyFree>;
+struct MdCtxFree {
+    void operator()(EVP_MD_CTX* ctx) const { EVP_MD_CTX_free(ctx); }
+};
+using MdCtx = std::unique_ptr<EVP_MD_CTX, MdCtxFree>;
 
 // A new RSA-3072 key.
 EvpKey NewSigningKey(std::string& error);
@@ -40,3 +44,5 @@ bool Verify(EVP_PKEY* key, const std::string& data, const std::string& signature
 
 // SHA-256 of a file, lower-case hex.
 bool Sha256File(const std::string& path, std::string& hex, std::string& error);
+// SHA-256 of bytes in memory, lower-case hex; empty when OpenSSL fails.
+std::string Sha256Of(const std::string& bytes);

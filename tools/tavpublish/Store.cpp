@@ -118,22 +118,26 @@ bool AlreadyStored(const std::string& stored, const std::string& sha256, bool& t
     return false;
 }
 
+// What fill writes, at the stored path with its folders, unless the path
+// holds these bytes already.
+bool StoreNew(const std::string& stored, const std::string& sha256,
+              int (*fill)(int fd, const void* context), const void* context, std::string& error) {
+    bool there = false;
+    if (!AlreadyStored(stored, sha256, there, error))
+        return false;
+    return there || (MakeFolders(stored, error) && LinkNewFile(stored, fill, context, error));
+}
+
 } // namespace
 
 bool StoreBytes(const std::string& bytes, const std::string& stored, const std::string& sha256,
                 std::string& error) {
-    bool there = false;
-    if (!AlreadyStored(stored, sha256, there, error))
-        return false;
-    return there || (MakeFolders(stored, error) && LinkNewFile(stored, BytesInto, &bytes, error));
+    return StoreNew(stored, sha256, BytesInto, &bytes, error);
 }
 
 bool StoreFile(const std::string& source, const std::string& stored, const std::string& sha256,
                std::string& error) {
-    bool there = false;
-    if (!AlreadyStored(stored, sha256, there, error))
-        return false;
-    return there || (MakeFolders(stored, error) && LinkNewFile(stored, CopyInto, &source, error));
+    return StoreNew(stored, sha256, CopyInto, &source, error);
 }
 
 std::vector<KeptList> KeptLists(const std::string& list) {

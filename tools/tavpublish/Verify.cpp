@@ -148,7 +148,7 @@ std::string BlockMapProblem(const std::string& folder, const ModuleRecord& r,
         return error.empty() ? publish::Shown(r.blocks) + ": no block map " + path : error;
     if (!publish::ReadFile(path, text, error))
         return error;
-    const std::string actual = blocks::Sha256Of(text);
+    const std::string actual = Sha256Of(text);
     if (actual != r.blocksSha256)
         return publish::Shown(r.blocks) + ": SHA-256 is " + actual + ", the list says " +
                r.blocksSha256;

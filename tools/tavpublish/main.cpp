@@ -83,11 +83,11 @@ const char kPruneHelp[] =
     "Usage: tavpublish prune --keep N LIST SERVER_DIR\n"
     "Deletes from SERVER_DIR the stored modules and block maps (files in a\n"
     "folder named by a SHA-256, as build --store writes them) that none of the\n"
-    "newest N kept lists (LIST.<serial>) nor LIST names, and the kept lists older than those N "
-    "with\n"
-    "their signatures. Updaters still working from one of the N lists find\n"
-    "every module it names. Deletes nothing (exit status 1) when LIST or one of\n"
-    "those kept lists cannot be read or is not a whole list as build writes it.\n";
+    "newest N kept lists (LIST.<serial>) nor LIST names, and the kept lists\n"
+    "older than those N with their signatures. Updaters still working from one\n"
+    "of the N lists find every module it names. Deletes nothing (exit status 1)\n"
+    "when LIST or one of those kept lists cannot be read or is not a whole list\n"
+    "as build writes it.\n";
 
 const char kReportHelp[] =
     "Usage: tavpublish report [--path PATH] [--list LIST] [--json FILE] [--html FILE]\n"
