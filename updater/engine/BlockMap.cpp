@@ -83,8 +83,8 @@ size_t Chunker::Scan(const unsigned char* data, size_t size, bool& cut) {
 }
 
 void MapBuilder::EndChunk(size_t length) {
-    std::string digest = m_digest.Finish();
-    if (!IsLowerHexDigest(digest) || m_map.chunks.size() >= kMaxChunks) {
+    std::string digest = m_digest ? m_digest->Finish() : std::string();
+    if ((m_digest && !IsLowerHexDigest(digest)) || m_map.chunks.size() >= kMaxChunks) {
         m_failed = true;
     } else if (!m_failed) {
         m_map.chunks.push_back({m_map.size, length, digest});
@@ -97,7 +97,8 @@ void MapBuilder::Add(const unsigned char* data, size_t size) {
         const size_t before = m_chunker.Pending();
         bool cut = false;
         const size_t taken = m_chunker.Scan(data, size, cut);
-        m_digest.Update(data, taken);
+        if (m_digest)
+            m_digest->Update(data, taken);
         if (cut)
             EndChunk(before + taken);
         data += taken;

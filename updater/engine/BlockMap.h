@@ -64,19 +64,23 @@ protected:
 };
 
 // The map of a stream: bytes added in pieces, cut and digested as they come,
-// so a large file is never held whole.
+// so a large file is never held whole. Without a digest only cut: the
+// chunks come without their SHA-256, for a caller that takes them apart.
 class MapBuilder {
 public:
-    explicit MapBuilder(ChunkDigest& digest) : m_digest(digest) {}
+    explicit MapBuilder(ChunkDigest& digest) : m_digest(&digest) {}
+    MapBuilder() = default;
     void Add(const unsigned char* data, size_t size);
-    // The map of everything added; false when a digest failed or the file
-    // needs more than kMaxChunks chunks.
+    // A digest failed, or the stream needs more than kMaxChunks chunks: no
+    // map comes of it, whatever is added.
+    bool Failed() const { return m_failed; }
+    // The map of everything added; false when Failed.
     bool Finish(BlockMap& map);
 
 private:
     void EndChunk(size_t length);
 
-    ChunkDigest& m_digest;
+    ChunkDigest* m_digest = nullptr;
     Chunker m_chunker;
     BlockMap m_map;
     bool m_failed = false;

@@ -107,34 +107,19 @@ bool MapOfFile(HANDLE file, blockmap::BlockMap& map) {
     // offsets.
     if (::SetFilePointer(file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
         return false;
-    blockmap::BlockMap cut;
-    blockmap::Chunker chunker;
+    blockmap::MapBuilder cutter;
     std::vector<unsigned char> buffer(kReadBytes);
-    for (;;) {
+    // A file no map can list is not read to its end.
+    while (!cutter.Failed()) {
         DWORD read = 0;
         if (!::ReadFile(file, buffer.data(), kReadBytes, &read, nullptr))
             return false;
         if (!read)
             break;
-        for (size_t at = 0; at < read;) {
-            const size_t before = chunker.Pending();
-            bool ended = false;
-            const size_t taken = chunker.Scan(buffer.data() + at, read - at, ended);
-            at += taken;
-            if (ended) {
-                cut.chunks.push_back({cut.size, before + taken, std::string()});
-                cut.size += before + taken;
-            }
-        }
-        // A file no map can list is not read to its end.
-        if (cut.chunks.size() > blockmap::kMaxChunks)
-            return false;
+        cutter.Add(buffer.data(), read);
     }
-    if (chunker.Pending()) {
-        cut.chunks.push_back({cut.size, chunker.Pending(), std::string()});
-        cut.size += chunker.Pending();
-    }
-    if (cut.chunks.size() > blockmap::kMaxChunks)
+    blockmap::BlockMap cut;
+    if (!cutter.Finish(cut))
         return false;
     bool ok[2] = {true, true};
     const auto digest = [&](size_t first) {
@@ -193,11 +178,11 @@ std::unique_ptr<CPartialFile> ReceiveByBlocks(CTraceBase& trace, CNetDownLoader&
     CMemorySink mapBytes(static_cast<DWORD>(blockmap::kMaxMapBytes));
     if (!downloader.ReadRemoteFile(r.blocks, mapBytes, 0, ""))
         return whole("block map not received");
-    CSha256 mapHash;
-    std::string digest;
-    if (!mapHash.Begin().Ok() ||
-        !mapHash.Add(mapBytes.Bytes().data(), static_cast<DWORD>(mapBytes.Bytes().size())).Ok() ||
-        !mapHash.Finish(digest).Ok() || digest != r.blocksSha256)
+    CChunkSha256 mapHash;
+    mapHash.Update(reinterpret_cast<const unsigned char*>(mapBytes.Bytes().data()),
+                   mapBytes.Bytes().size());
+    std::string digest = mapHash.Finish();
+    if (digest != r.blocksSha256)
         return whole("block map fails its digest");
     blockmap::BlockMap map;
     std::string reason;
