@@ -5,6 +5,13 @@
 
 namespace {
 
+// A call that ran to its end: its handle, or its failure and the server's
+// reply, both taken on the thread that made it.
+BoundedCall Ended(HINTERNET made, const char* name) {
+    const Win32Result failure = made ? Win32Result() : Win32Result::Failed(name);
+    return {unique_hinternet(made), failure, true, LastServerReply(failure)};
+}
+
 // Shared by the waiting caller and the call's thread; the last to let go
 // frees it.
 struct CallState {
@@ -14,25 +21,18 @@ struct CallState {
     std::mutex lock;
     bool givenUp = false;
     bool done = false;
-    unique_hinternet handle;
-    Win32Result failure;
-    std::string reply;
+    BoundedCall ended;
 };
 
 DWORD WINAPI RunCall(void* parameter) {
     const std::unique_ptr<std::shared_ptr<CallState>> owner(
         static_cast<std::shared_ptr<CallState>*>(parameter));
     CallState& state = **owner;
-    const HINTERNET made = state.call();
-    const Win32Result failure = made ? Win32Result() : Win32Result::Failed(state.name);
-    std::string reply = LastServerReply(failure);
-    unique_hinternet handle(made);
+    BoundedCall ended = Ended(state.call(), state.name);
     std::lock_guard<std::mutex> hold(state.lock);
     if (state.givenUp)
         return 0; // nobody takes the handle: it closes here
-    state.handle = std::move(handle);
-    state.failure = failure;
-    state.reply = std::move(reply);
+    state.ended = std::move(ended);
     state.done = true;
     ::SetEvent(state.finished.get());
     return 0;
@@ -52,9 +52,7 @@ BoundedCall CallWithin(DWORD milliseconds, const char* name, std::function<HINTE
         // No thread to wait for: the call runs here, unbounded, as it would
         // without this guard.
         delete parameter;
-        const HINTERNET made = state->call();
-        const Win32Result failure = made ? Win32Result() : Win32Result::Failed(name);
-        return {unique_hinternet(made), failure, true, LastServerReply(failure)};
+        return Ended(state->call(), name);
     }
     ::WaitForSingleObject(state->finished.get(), milliseconds);
     std::lock_guard<std::mutex> hold(state->lock);
@@ -62,7 +60,7 @@ BoundedCall CallWithin(DWORD milliseconds, const char* name, std::function<HINTE
         state->givenUp = true;
         return {unique_hinternet(), Win32Result::Failed(name, ERROR_INTERNET_TIMEOUT), false, {}};
     }
-    return {std::move(state->handle), state->failure, true, std::move(state->reply)};
+    return std::move(state->ended);
 }
 
 std::string LastServerReply(const Win32Result& failure) {

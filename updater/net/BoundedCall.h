@@ -13,8 +13,8 @@
 
 struct BoundedCall {
     unique_hinternet handle;
-    Win32Result failure; // the call, named, with its error when it gave no handle
-    bool finished;       // false: still running, given up with ERROR_INTERNET_TIMEOUT
+    Win32Result failure;   // the call, named, with its error when it gave no handle
+    bool finished = false; // false: still running, given up with ERROR_INTERNET_TIMEOUT
     // The server's last reply on the call's own thread when it failed for
     // it (the library keeps it per thread).
     std::string reply;

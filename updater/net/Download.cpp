@@ -87,14 +87,11 @@ int CNetDownLoader::ReadRemoteRange(const std::string& remotePath, unsigned long
     const std::string context = FormatText("ReadRemoteRange(%s)", remotePath.c_str());
     if (!CheckConnected(context) || !length)
         return 0;
-    m_strOpenedRemoteFile.clear();
-    _CloseInternetHandle(m_hRemoteFile);
-    m_hRemoteFile = m_pProtocol->OpenRange(remotePath, offset, length);
-    if (!m_hRemoteFile) {
+    if (!OpenIntoCache(remotePath,
+                       [&] { return m_pProtocol->OpenRange(remotePath, offset, length); })) {
         Trace(TRACE_ERROR, "%s : ERROR, remote file could not opened..", context.c_str());
         return 0;
     }
-    m_strOpenedRemoteFile = remotePath;
     Progress progress;
     progress.shown = true;
     progress.total = total;
@@ -128,21 +125,21 @@ int CNetDownLoader::ReceiveFile(RemoteModule& module, CPartialFile& local,
         FormatText("DownloadFile(%s->%s)", module.remotePath.c_str(), module.localPath.c_str());
     if (!CheckConnected(context))
         return 0;
-    // The response the size query opened for this module, else one now.
+    // The response the size query opened for this module, else one now; the
+    // query is used up either way.
     KeptPart asked = module.asked;
     RemoteBody body = module.body;
     const bool queried = module.opened && IsOpenFor(module.remotePath);
+    const std::string sizeAnswer = std::move(module.sizeAnswer);
+    module.sizeAnswer.clear();
     module.opened = false;
     if (!queried) {
         asked = KeptToContinue(module);
-        const bool opened = OpenModuleFile(module, asked, body);
-        module.sizeAnswer.clear();
-        if (!opened) {
+        if (!OpenModuleFile(module, asked, sizeAnswer, body)) {
             Trace(TRACE_ERROR, "%s : ERROR, remote file could not opened..", context.c_str());
             return 0;
         }
     }
-    module.sizeAnswer.clear();
     if (!MakeLocalFolder(context, module.localPath))
         return 0;
     KeptPart kept;

@@ -52,14 +52,10 @@ unique_hinternet CFtpSession::MakeDataConnection(const char* function,
             m_host.Report(made.failure, "");
         if (failure)
             *failure = made.failure;
-        unsigned long wait = 0;
         // A call given up took its connection with it: nothing to try again on.
         if (made.handle || !made.finished || !retried || !MayPass(made.failure, made.reply) ||
-            !m_host.Retries().NextWait(retry, 0, wait))
+            !WaitToTryAgain(m_host.Retries(), retry, 0, m_host.Tracer(), function))
             return std::move(made.handle);
-        m_host.Tracer().Trace(TRACE_INFO, "%s : trying again in %lu ms (%u)", function, wait,
-                              retry);
-        ::Sleep(wait);
     }
 }
 

@@ -53,13 +53,10 @@ unique_hinternet CHttpSession::SendRequest(const std::string& remotePath, const 
     for (unsigned retry = 1;; ++retry) {
         Passing passing;
         unique_hinternet request = SendFollowing(remotePath, verb, statusCode, headers, passing);
-        unsigned long wait = 0;
         if (request || !passing.transient ||
-            !m_host.Retries().NextWait(retry, passing.retryAfterMs, wait))
+            !WaitToTryAgain(m_host.Retries(), retry, passing.retryAfterMs, m_host.Tracer(),
+                            "HttpSendRequest(" + remotePath + ")"))
             return request;
-        m_host.Tracer().Trace(TRACE_INFO, "HttpSendRequest(%s) : trying again in %lu ms (%u)",
-                              remotePath.c_str(), wait, retry);
-        ::Sleep(wait);
     }
 }
 

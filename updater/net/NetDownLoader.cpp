@@ -78,12 +78,10 @@ int CNetDownLoader::Connect() {
         // The root handle stays open; the next Connect or Disconnect closes it.
         const Win32Result failed = Win32Result::Failed("InternetConnect");
         ReportFailure(failed);
-        unsigned long wait = 0;
-        if (!m_pProtocol->ConnectMayPass(failed) || !m_retries.NextWait(retry, 0, wait))
+        if (!m_pProtocol->ConnectMayPass(failed) ||
+            !WaitToTryAgain(m_retries, retry, 0, *this,
+                            "InternetConnect(" + m_strRemoteAddress + ")"))
             return 0;
-        Trace(TRACE_INFO, "InternetConnect(%s) : trying again in %lu ms (%u)",
-              m_strRemoteAddress.c_str(), wait, retry);
-        ::Sleep(wait);
     }
     // An FTP connection logs in at once; an HTTP one waits for its first request.
     m_bServerAnswered = m_pProtocol->AnswersOnConnect();

@@ -16,6 +16,7 @@
 #include <wininet.h>
 #include <algorithm>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -146,9 +147,18 @@ private:
     // continue from: none when they fill its listed size or more, or were
     // kept whole once checked (no server continues those).
     KeptPart KeptToContinue(const RemoteModule& module) const;
+    // Every open of the cached remote file: the one before closed and its
+    // path forgotten first, the path written back with a usable handle only.
+    bool OpenIntoCache(const std::string& remotePath,
+                       const std::function<unique_hinternet()>& open);
     // The module's remote file opened into the cache, from the kept bytes
     // on; false after the traces.
-    bool OpenModuleFile(const RemoteModule& module, const KeptPart& asked, RemoteBody& body);
+    bool OpenModuleFile(const RemoteModule& module, const KeptPart& asked,
+                        const std::string& sizeAnswer, RemoteBody& body);
+    // A size query as GetRemoteFileSize makes it; open makes the response
+    // the size is read from, when the protocol reads it from one.
+    int AskSize(const std::string& remotePath, const std::function<bool()>& open, DWORD* size,
+                std::string* answer);
     // The local path's folders made; 0 after the trace.
     int MakeLocalFolder(const std::string& context, const std::string& localPath);
     // A partial file that did not open, traced; 0.

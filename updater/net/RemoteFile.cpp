@@ -56,28 +56,36 @@ KeptPart CNetDownLoader::KeptToContinue(const RemoteModule& module) const {
     return kept;
 }
 
-bool CNetDownLoader::OpenModuleFile(const RemoteModule& module, const KeptPart& asked,
-                                    RemoteBody& body) {
+bool CNetDownLoader::OpenIntoCache(const std::string& remotePath,
+                                   const std::function<unique_hinternet()>& open) {
     m_strOpenedRemoteFile.clear();
     _CloseInternetHandle(m_hRemoteFile);
-    m_hRemoteFile = m_pProtocol->OpenFileFrom(module.remotePath, asked.size, asked.validator,
-                                              module.sizeAnswer, body);
-    if (!m_hRemoteFile) {
-        Trace(TRACE_ERROR, "_IsRemoteFileOpened : ERROR, could not open remote file handle : %s",
-              module.remotePath.c_str());
-        return false;
-    }
-    m_strOpenedRemoteFile = module.remotePath;
-    return true;
+    m_hRemoteFile = open();
+    if (m_hRemoteFile)
+        m_strOpenedRemoteFile = remotePath;
+    return static_cast<bool>(m_hRemoteFile);
 }
 
-int CNetDownLoader::GetRemoteFileSize(std::string remotePath, DWORD* size) {
+bool CNetDownLoader::OpenModuleFile(const RemoteModule& module, const KeptPart& asked,
+                                    const std::string& sizeAnswer, RemoteBody& body) {
+    if (OpenIntoCache(module.remotePath, [&] {
+            return m_pProtocol->OpenFileFrom(module.remotePath, asked.size, asked.validator,
+                                             sizeAnswer, body);
+        }))
+        return true;
+    Trace(TRACE_ERROR, "_IsRemoteFileOpened : ERROR, could not open remote file handle : %s",
+          module.remotePath.c_str());
+    return false;
+}
+
+int CNetDownLoader::AskSize(const std::string& remotePath, const std::function<bool()>& open,
+                            DWORD* size, std::string* answer) {
     const std::string context = FormatText("GetRemoteFileSize(%s)", remotePath.c_str());
     if (!CheckConnected(context))
         return 0;
     HINTERNET response = nullptr;
     if (m_pProtocol->SizeFromResponse()) {
-        if (!_IsRemoteFileOpened(remotePath)) {
+        if (!open()) {
             Trace(TRACE_ERROR, "%s : ERROR, remote file could not opened..", context.c_str());
             return 0;
         }
@@ -85,34 +93,28 @@ int CNetDownLoader::GetRemoteFileSize(std::string remotePath, DWORD* size) {
     } else {
         _CloseInternetHandle(m_hRemoteFile);
     }
+    return m_pProtocol->FileSize(response, remotePath, context, size, answer).Ok() ? 1 : 0;
+}
+
+int CNetDownLoader::GetRemoteFileSize(std::string remotePath, DWORD* size) {
     std::string answer;
-    return m_pProtocol->FileSize(response, remotePath, context, size, &answer).Ok() ? 1 : 0;
+    return AskSize(
+        remotePath, [&] { return _IsRemoteFileOpened(remotePath) != 0; }, size, &answer);
 }
 
 int CNetDownLoader::AskModuleSize(RemoteModule& module, DWORD* size) {
-    const std::string context = FormatText("GetRemoteFileSize(%s)", module.remotePath.c_str());
     module.asked = KeptPart();
     module.opened = false;
     module.body = RemoteBody();
     module.sizeAnswer.clear();
-    if (!CheckConnected(context))
-        return 0;
-    HINTERNET response = nullptr;
-    if (m_pProtocol->SizeFromResponse()) {
-        module.asked = KeptToContinue(module);
-        if (!OpenModuleFile(module, module.asked, module.body)) {
-            Trace(TRACE_ERROR, "%s : ERROR, remote file could not opened..", context.c_str());
-            return 0;
-        }
-        module.opened = true;
-        response = m_hRemoteFile.get();
-    } else {
-        _CloseInternetHandle(m_hRemoteFile);
-    }
-    return m_pProtocol->FileSize(response, module.remotePath, context, size, &module.sizeAnswer)
-                   .Ok()
-               ? 1
-               : 0;
+    return AskSize(
+        module.remotePath,
+        [&] {
+            module.asked = KeptToContinue(module);
+            module.opened = OpenModuleFile(module, module.asked, std::string(), module.body);
+            return module.opened;
+        },
+        size, &module.sizeAnswer);
 }
 
 int CNetDownLoader::GetRemoteFileTime(std::string remotePath, time_t* time) {

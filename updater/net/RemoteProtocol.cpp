@@ -20,6 +20,16 @@ std::unique_ptr<IRemoteProtocol> MakeRemoteProtocol(int protocol, IProtocolHost&
     }
 }
 
+bool WaitToTryAgain(CRetryBudget& budget, unsigned retry, unsigned long retryAfterMs,
+                    CTraceBase& trace, const std::string& step) {
+    unsigned long wait = 0;
+    if (!budget.NextWait(retry, retryAfterMs, wait))
+        return false;
+    trace.Trace(TRACE_INFO, "%s : trying again in %lu ms (%u)", step.c_str(), wait, retry);
+    ::Sleep(wait);
+    return true;
+}
+
 static_assert(PROTOCOL_FTP == INTERNET_SERVICE_FTP && PROTOCOL_HTTP == INTERNET_SERVICE_HTTP &&
                   PROTOCOL_HTTPS == static_cast<int>(INTERNET_SCHEME_HTTPS),
               "protocol codes are the library's numbers");

@@ -143,3 +143,9 @@ public:
 // The unit for a protocol code; null for a code that is no protocol.
 std::unique_ptr<IRemoteProtocol> MakeRemoteProtocol(int protocol, IProtocolHost& host,
                                                     const SessionFacts& facts, bool passive);
+
+// The wait before the retry'th try again of a step, out of the pass's
+// budget: traced as "<step> : trying again in <ms> ms (<retry>)" and slept.
+// False, with no wait, when the budget gives none.
+bool WaitToTryAgain(CRetryBudget& budget, unsigned retry, unsigned long retryAfterMs,
+                    CTraceBase& trace, const std::string& step);
